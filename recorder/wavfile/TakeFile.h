@@ -1,0 +1,83 @@
+#pragma once
+// The take's WAV file (module basSoundRec_2): created with its RIFF, fmt and data headers at the
+// start of a take, appended to buffer by buffer, and finalised with the true chunk sizes at the stop.
+
+#include "platform/wavein/WaveIn.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace platform {
+class Dialogs;
+}
+
+namespace basSoundRec_2 {
+
+using platform::wavein::WAVEFORMATEX;
+
+struct MMCKINFO {
+    std::uint32_t ckid = 0;
+    std::uint32_t cksize = 0;
+    std::uint32_t fccType = 0;
+    std::uint32_t dwDataOffset = 0;
+    std::uint32_t dwFlags = 0;
+};
+
+// Offsets of the header fields the finalisation fills in.
+inline constexpr std::uint64_t kRiffSizeOffset = 4;
+inline constexpr std::uint64_t kDataSizeOffset = 42;
+inline constexpr std::uint64_t kDataOffset = 46;
+// No RIFF size may pass this; the take stops just before it would.
+inline constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFull;
+
+// "MMDDYYYYhhmmssAP.WAV": month, day, year, hour on the 12-hour clock, minutes, seconds and the
+// morning/afternoon designator.
+QString takeFileBaseName(const QDateTime& when);
+
+struct AppendResult {
+    enum class Status { Written, SizeLimitReached, WriteFailed, NotOpen };
+    Status status = Status::Written;
+    int error = 0;  // errno of a failed or short write
+
+    bool ok() const { return status == Status::Written; }
+    // English, with the system's reason, for the user.
+    QString describe() const;
+};
+
+class TakeFile {
+public:
+    // Messages go to `dialogs` with `title` as caption. `largestRiffSize` is lowered only by tests.
+    TakeFile(platform::Dialogs& dialogs, QString title, std::uint64_t largestRiffSize = kLargestRiffSize);
+    ~TakeFile();
+    TakeFile(const TakeFile&) = delete;
+    TakeFile& operator=(const TakeFile&) = delete;
+
+    // Creates `wanted` exclusively; when that name is taken, "-2", "-3"... goes before the extension.
+    // Returns the path created, or an empty string after "Failed to create WAV file".
+    QString Create(const QString& wanted);
+    // Writes RIFF, fmt (18 bytes of `format`) and data headers. On failure shows the step's message,
+    // closes the file and returns false (the file stays on disk; see Discard).
+    bool WriteHeader(const WAVEFORMATEX& format);
+    // Appends at the end of the data chunk. Refuses (writing nothing) when the RIFF size would pass
+    // the largest size; a short write counts as failed.
+    AppendResult Append(const std::byte* data, std::size_t length);
+    // Fills in the chunk sizes and closes the file, showing the step's message on failure.
+    // Does nothing when no file is open.
+    void Finalise();
+    // Closes the file if open and removes it from disk: a take that never started.
+    void Discard();
+
+    bool isOpen() const;
+    QString path() const;
+    std::uint64_t dataLength() const;  // audio bytes appended so far
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace basSoundRec_2

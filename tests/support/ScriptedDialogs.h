@@ -1,0 +1,36 @@
+#pragma once
+// A dialogs double: records every box it was asked to show and answers from a script.
+
+#include "platform/dialogs/Dialogs.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <vector>
+
+namespace testsupport {
+
+struct ShownDialog {
+    enum class Kind { Message, Question, SaveFile } kind;
+    QString text;   // the message or question; the filter for a save dialog
+    QString title;
+};
+
+class ScriptedDialogs final : public platform::Dialogs {
+public:
+    void message(const QString& text, const QString& title) override;
+    platform::Answer question(const QString& text, const QString& title) override;
+    std::optional<QString> saveFileName(const QString& title, const QString& filter,
+                                        const QString& initialName) override;
+
+    // Answers given in order; a question with no scripted answer fails the test and answers Cancel.
+    std::deque<platform::Answer> answers;
+    // Chosen paths in order; nullopt cancels. None left cancels.
+    std::deque<std::optional<QString>> savePaths;
+
+    std::vector<ShownDialog> shown;
+    QStringList messages() const;  // texts of the message boxes only, in order
+};
+
+}  // namespace testsupport
