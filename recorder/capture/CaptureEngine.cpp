@@ -1,0 +1,211 @@
+#include "recorder/capture/CaptureEngine.h"
+
+#include "platform/dialogs/Dialogs.h"
+
+#include <QEvent>
+
+#include <cfenv>
+#include <cmath>
+#include <utility>
+
+namespace basSoundRec_1 {
+
+using namespace platform::wavein;
+
+namespace {
+
+// Half-to-even, whatever rounding mode the process happens to run in.
+double roundHalfEven(double x) {
+    const int previous = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double r = std::nearbyint(x);
+    std::fesetround(previous);
+    return r;
+}
+
+}  // namespace
+
+std::int32_t CaptureBufferSize(const WAVEFORMATEX& format) {
+    const std::int32_t blockAlign = format.nBlockAlign;
+    // The channel count is in the block align already and counted a second time: mono buffers
+    // hold a tenth of a second, stereo ones a fifth.
+    const std::int32_t product = blockAlign * static_cast<std::int32_t>(format.nSamplesPerSec) *
+                                 static_cast<std::int32_t>(format.nChannels);
+    const double tenth = product * 0.1;
+    const auto nearest = static_cast<std::int64_t>(roundHalfEven(tenth));
+    const auto remainder = blockAlign == 0 ? 0 : nearest % blockAlign;
+    return static_cast<std::int32_t>(roundHalfEven(tenth - static_cast<double>(remainder)));
+}
+
+CaptureWindowProc::CaptureWindowProc(QObject* window, std::function<void()> gandu)
+    : QObject(window), window_(window), gandu_(std::move(gandu)) {}
+
+bool CaptureWindowProc::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_ && event->type() == WimDataEvent::eventType() && gandu_) {
+        gandu_();
+    }
+    return false;
+}
+
+CaptureEngine::CaptureEngine(WaveIn& waveIn, basSoundRec_2::TakeFile& takeFile, platform::Dialogs& dialogs,
+                             QString title)
+    : waveIn_(waveIn), takeFile_(takeFile), dialogs_(dialogs), title_(std::move(title)) {}
+
+CaptureEngine::~CaptureEngine() {
+    // The device thread must not outlive the buffers it writes into.
+    if (hWaveIn_) {
+        isRecording_ = false;
+        hWaveIn_->reset();
+        hWaveIn_->close();
+        hWaveIn_.reset();
+    }
+}
+
+void CaptureEngine::HookWindow(QObject* window, std::function<void()> gandu) {
+    hookedWindow_ = window;
+    windowProc_ = new CaptureWindowProc(window, std::move(gandu));
+    window->installEventFilter(windowProc_);
+}
+
+bool CaptureEngine::buffersAllocated() const {
+    for (const auto& memory : bufferMemory_) {
+        if (memory) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CaptureEngine::StartCapture() {
+    if (isRecording_) {
+        return true;
+    }
+    writeFailure_.reset();
+    deviceOrder_.clear();
+    writtenAwaitingQueue_.fill(false);
+
+    bufferSize_ = CaptureBufferSize(waveFormat);
+    const auto length = static_cast<std::size_t>(bufferSize_ > 0 ? bufferSize_ : 0);
+    for (int i = 0; i < kBufferCount; ++i) {
+        auto& memory = bufferMemory_[static_cast<std::size_t>(i)];
+        memory = std::make_unique<std::byte[]>(length);  // zero-filled
+        auto& header = waveHeaders_[static_cast<std::size_t>(i)];
+        header.lpData = memory.get();
+        header.dwBufferLength = static_cast<std::uint32_t>(length);
+        header.dwFlags.store(0, std::memory_order_relaxed);
+        header.dwLoops = 0;
+    }
+
+    lastResult_ = waveIn_.open(hWaveIn_, waveFormat, hookedWindow_);
+    if (lastResult_ != MMSYSERR_NOERROR) {
+        hWaveIn_.reset();
+        ReportWaveError();
+        return false;
+    }
+
+    for (auto& header : waveHeaders_) {
+        lastResult_ = hWaveIn_->prepareHeader(header);
+        if (lastResult_ != MMSYSERR_NOERROR) {
+            ReportWaveError();
+        }
+    }
+    for (auto& header : waveHeaders_) {
+        QueueAndWriteBuffer(header);
+        if (lastResult_ != MMSYSERR_NOERROR) {
+            ReportWaveError();
+        }
+    }
+
+    isRecording_ = true;
+    lastResult_ = hWaveIn_->start();
+    return true;
+}
+
+void CaptureEngine::QueueAndWriteBuffer(WAVEHDR& header) {
+    lastResult_ = hWaveIn_->addBuffer(header);
+    if (lastResult_ == MMSYSERR_NOERROR) {
+        deviceOrder_.push_back(static_cast<int>(&header - waveHeaders_.data()));
+    }
+    // The lead-in is written whether or not the device took the buffer: every take starts with
+    // ten buffers of silence.
+    appendToTake(header, static_cast<std::size_t>(bufferSize_));
+}
+
+MMRESULT CaptureEngine::HandleDoneBuffers() {
+    while (!deviceOrder_.empty() && hWaveIn_) {
+        const int i = deviceOrder_.front();
+        auto& header = waveHeaders_[static_cast<std::size_t>(i)];
+        if (!header.isDone()) {
+            break;
+        }
+        // Written before it goes back, so a refused re-queue loses nothing; a buffer the device
+        // handed back early (it lost its source) holds only the bytes it recorded.
+        if (!writtenAwaitingQueue_[static_cast<std::size_t>(i)]) {
+            appendToTake(header, header.dwBytesRecorded);
+            writtenAwaitingQueue_[static_cast<std::size_t>(i)] = true;
+        }
+        const MMRESULT result = hWaveIn_->addBuffer(header);
+        if (result != MMSYSERR_NOERROR) {
+            return result;
+        }
+        writtenAwaitingQueue_[static_cast<std::size_t>(i)] = false;
+        deviceOrder_.pop_front();
+        deviceOrder_.push_back(i);
+    }
+    return MMSYSERR_NOERROR;
+}
+
+void CaptureEngine::StopCapture() {
+    isRecording_ = false;
+    if (hWaveIn_) {
+        hWaveIn_->reset();
+        writeFilledBuffersAfterReset();
+        hWaveIn_->stop();
+        for (auto& header : waveHeaders_) {
+            hWaveIn_->unprepareHeader(header);
+        }
+        hWaveIn_->close();
+        hWaveIn_.reset();
+    }
+    releaseBuffers();
+    takeFile_.Finalise();
+}
+
+void CaptureEngine::writeFilledBuffersAfterReset() {
+    // The reset handed every queued buffer back; what they hold is the end of the take.
+    for (const int i : deviceOrder_) {
+        const auto& header = waveHeaders_[static_cast<std::size_t>(i)];
+        if (header.isDone() && !writtenAwaitingQueue_[static_cast<std::size_t>(i)]) {
+            appendToTake(header, header.dwBytesRecorded);
+        }
+    }
+    deviceOrder_.clear();
+    writtenAwaitingQueue_.fill(false);
+}
+
+void CaptureEngine::releaseBuffers() {
+    for (int i = 0; i < kBufferCount; ++i) {
+        auto& header = waveHeaders_[static_cast<std::size_t>(i)];
+        header.lpData = nullptr;
+        header.dwBufferLength = 0;
+        bufferMemory_[static_cast<std::size_t>(i)].reset();
+    }
+}
+
+void CaptureEngine::appendToTake(const WAVEHDR& header, std::size_t length) {
+    // After a failed write the file ends at the last good buffer; nothing more goes in.
+    if (writeFailure_ || length == 0 || !takeFile_.isOpen()) {
+        return;
+    }
+    const auto result = takeFile_.Append(header.lpData, length);
+    if (!result.ok()) {
+        writeFailure_ = result;
+    }
+}
+
+void CaptureEngine::ReportWaveError() {
+    errorText_ = QString::fromStdString(waveIn_.errorText(lastResult_)).left(199);
+    dialogs_.message(errorText_, title_);
+}
+
+}  // namespace basSoundRec_1

@@ -1,0 +1,118 @@
+#pragma once
+// The capture engine (module basSoundRec_1): ten capture buffers cycling between the wave-input
+// device and the take file, and the hook that hands every filled buffer to the file.
+
+#include "platform/wavein/WaveIn.h"
+#include "recorder/wavfile/TakeFile.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace platform {
+class Dialogs;
+}
+
+namespace basSoundRec_1 {
+
+using platform::wavein::MMRESULT;
+using platform::wavein::WAVEFORMATEX;
+using platform::wavein::WAVEHDR;
+
+inline constexpr int kBufferCount = 10;
+
+// Byte length of one capture buffer for `format`: a tenth of block align x rate x channels, less
+// that tenth's remainder modulo the block align, rounded half to even (2204 at 11025 Hz mono).
+std::int32_t CaptureBufferSize(const WAVEFORMATEX& format);
+
+// The replacement window procedure: an event filter that calls Gandu for every buffer notification
+// and lets every event, the notification too, go on to the window.
+class CaptureWindowProc final : public QObject {
+public:
+    CaptureWindowProc(QObject* window, std::function<void()> gandu);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QObject* window_;
+    std::function<void()> gandu_;
+};
+
+class CaptureEngine {
+public:
+    // Every piece is borrowed and must outlive the engine; `title` captions its message boxes.
+    CaptureEngine(platform::wavein::WaveIn& waveIn, basSoundRec_2::TakeFile& takeFile,
+                  platform::Dialogs& dialogs, QString title);
+    ~CaptureEngine();
+    CaptureEngine(const CaptureEngine&) = delete;
+    CaptureEngine& operator=(const CaptureEngine&) = delete;
+
+    // Installs CaptureWindowProc on `window`, which from then on receives the device's
+    // notifications and calls `gandu` for each. The hook stays for the window's lifetime.
+    void HookWindow(QObject* window, std::function<void()> gandu);
+
+    // Needs `waveFormat` filled and the take file open with its data chunk created. True when
+    // capture runs (also when it already did), false when the device could not be opened.
+    bool StartCapture();
+    // Halts the device, writes every buffer it had filled (the partly filled one too), releases
+    // what the take holds and finalises the file. Releases only what is held; a second call does nothing.
+    void StopCapture();
+    // The device's text for `lastResult` in a message box.
+    void ReportWaveError();
+    // Queues `header` and appends its bytes (the zeroed lead-in) to the take file.
+    void QueueAndWriteBuffer(WAVEHDR& header);
+
+    // Writes and re-queues the buffers the device has filled, in the order it filled them, up to
+    // the first one not done. Returns 0, or the status of a re-queue that failed (the buffer's
+    // bytes are written all the same, once; it is offered again next time).
+    MMRESULT HandleDoneBuffers();
+
+    // Set once an append failed or the take reached the largest WAV size: the take must stop.
+    // Cleared by the next start.
+    const std::optional<basSoundRec_2::AppendResult>& takeWriteFailure() const { return writeFailure_; }
+
+    bool isRecording() const { return isRecording_; }
+    bool deviceOpen() const { return hWaveIn_ != nullptr; }
+    bool buffersAllocated() const;
+    std::int32_t bufferSize() const { return bufferSize_; }
+    MMRESULT lastResult() const { return lastResult_; }
+    const QString& errorText() const { return errorText_; }
+    const WAVEHDR& waveHeader(int i) const { return waveHeaders_.at(static_cast<std::size_t>(i)); }
+
+    WAVEFORMATEX waveFormat;
+
+private:
+    void appendToTake(const WAVEHDR& header, std::size_t length);
+    void writeFilledBuffersAfterReset();
+    void releaseBuffers();
+
+    platform::wavein::WaveIn& waveIn_;
+    basSoundRec_2::TakeFile& takeFile_;
+    platform::Dialogs& dialogs_;
+    QString title_;
+
+    std::int32_t bufferSize_ = 0;
+    MMRESULT lastResult_ = 0;
+    QString errorText_;
+    std::unique_ptr<platform::wavein::WaveInDevice> hWaveIn_;
+    std::array<std::unique_ptr<std::byte[]>, kBufferCount> bufferMemory_;
+    std::array<WAVEHDR, kBufferCount> waveHeaders_;
+    bool isRecording_ = false;
+    QObject* hookedWindow_ = nullptr;
+    CaptureWindowProc* windowProc_ = nullptr;  // owned by the hooked window
+
+    // Buffers the device holds or has handed back, in the order it fills them.
+    std::deque<int> deviceOrder_;
+    // A buffer whose bytes are in the file but whose re-queue failed: never written twice.
+    std::array<bool, kBufferCount> writtenAwaitingQueue_{};
+    std::optional<basSoundRec_2::AppendResult> writeFailure_;
+};
+
+}  // namespace basSoundRec_1

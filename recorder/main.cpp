@@ -1,0 +1,20 @@
+// Tolvane: records the default PulseAudio source into WAV takes.
+#include "platform/wavein/PulseWaveIn.h"
+#include "recorder/window/TakeFolder.h"
+#include "recorder/window/frmSoundRec.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tolvane"));
+
+    auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane"));
+    frmSoundRec window({.waveIn = *waveIn, .programFolder = takeFolder()});
+    if (const QScreen* screen = window.screen()) {
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    }
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Reads a finished take back for checks, independently of the code that wrote it.
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct TakeBytes {
+    std::vector<std::uint8_t> bytes;
+
+    std::uint32_t u32(std::size_t offset) const;
+    std::uint16_t u16(std::size_t offset) const;
+    std::string fourcc(std::size_t offset) const;
+    std::size_t dataLength() const { return bytes.size() >= 46 ? bytes.size() - 46 : 0; }
+    std::int16_t sample(std::size_t index) const;  // index-th 16-bit sample of the data chunk
+};
+
+TakeBytes readTake(const QString& path);
+
+// The first index at which the samples stop being the counter the simulated device produces
+// (frame n holds n & 0xFFFF in every channel), starting at data byte `from`; nullopt when all match.
+std::optional<std::size_t> firstCounterMismatch(const TakeBytes& take, std::size_t from, int channels);
+
+// Runs a program, returns its exit status and everything it printed.
+struct ProcessResult {
+    int exitCode = -1;
+    QString output;
+};
+ProcessResult runProgram(const QString& program, const QStringList& arguments);
+
+// Checks the file with soxi, sndfile-info, Python's wave module and ffprobe; empty when all four
+// read it as 16-bit PCM with `channels` and `rate`, otherwise what went wrong.
+QString independentReadersComplaints(const QString& path, int channels, int rate);
+
+}  // namespace testsupport
