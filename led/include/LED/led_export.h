@@ -1,0 +1,11 @@
+// Symbol visibility for the LED library: the library is built with hidden visibility, so only
+// what carries LED_EXPORT is part of its binary interface.
+#pragma once
+
+#include <QtCore/qglobal.h>
+
+#if defined(LED_BUILDING_LIBRARY)
+#define LED_EXPORT Q_DECL_EXPORT
+#else
+#define LED_EXPORT Q_DECL_IMPORT
+#endif
