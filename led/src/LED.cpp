@@ -90,6 +90,14 @@ void LED::setValue(qint16 New_Value) {
     updateSegments();
 }
 
+void LED::setValue(int New_Value) {
+    if (New_Value < -32768 || New_Value > 32767) {
+        raiseLEDError(d->valueIsMask ? LEDInvalidMask : LEDOverFlow);
+        New_Value = 0;
+    }
+    setValue(static_cast<qint16>(New_Value));
+}
+
 bool LED::valueIsMask() const {
     return d->valueIsMask;
 }

@@ -135,8 +135,11 @@ LED_EXPORT quint32 ledQColorToOleColor(const QColor& colour);
 
 class LED_EXPORT LED : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(qint16 Value READ value WRITE setValue)
+    // ValueIsMask comes first: forms and Designer apply properties in declaration order, and a
+    // mask must be checked against the mask mode it is stored with. Value is an int here only
+    // because Designer and .ui files cannot hold a 16-bit property; the model stays 16-bit.
     Q_PROPERTY(bool ValueIsMask READ valueIsMask WRITE setValueIsMask)
+    Q_PROPERTY(int Value READ value WRITE setValue)
     Q_PROPERTY(bool ShowDecimal READ showDecimal WRITE setShowDecimal)
     Q_PROPERTY(bool ShowBorder READ showBorder WRITE setShowBorder)
     Q_PROPERTY(quint32 LEDColorOn READ ledColorOn WRITE setLEDColorOn)
@@ -175,6 +178,9 @@ public:
     // Digit mode takes 0..9, mask mode 0..127. Outside that: run mode throws LEDError and keeps
     // the old value; design mode shows the "LED Error" box and stores 0.
     void setValue(qint16 New_Value);
+    // The property system's setter: a number outside 16 bits is simply out of range and is
+    // reported like any other refused value (LEDOverFlow or LEDInvalidMask).
+    void setValue(int New_Value);
     bool valueIsMask() const;
     // Changes nothing when the flag is unchanged; Value is not checked again.
     void setValueIsMask(bool New_ValueIsMask);
