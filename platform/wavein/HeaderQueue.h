@@ -1,0 +1,74 @@
+#pragma once
+// Pieces every wave-input backend shares: the format check, the per-status reason texts, and the
+// queue of capture buffers with its hand-over rules. Internal to platform/wavein; the queue is not
+// locked itself, each backend guards it with its own lock.
+
+#include "platform/wavein/WaveIn.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <span>
+#include <string>
+
+namespace platform::wavein::detail {
+
+// WAVERR_BADFORMAT unless `format` is 16-bit PCM, 1 or 2 channels, 8000..192000 Hz, with a block
+// align and average byte rate that agree with those.
+MMRESULT validateFormat(const WAVEFORMATEX& format);
+
+// The last reason text given for each status; thread-safe. Shared by a service and its devices, so
+// a device that fails after its service is gone still has somewhere to put the reason.
+class ErrorReasons {
+public:
+    void set(MMRESULT status, std::string text);
+    // The stored reason, or standardErrorText when none was stored.
+    std::string text(MMRESULT status) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<MMRESULT, std::string> texts_;
+};
+
+// The device's queue of capture buffers. Buffers are filled strictly front first, with whole frames
+// only; a finished buffer leaves the queue marked done and one notification is posted for it.
+class HeaderQueue {
+public:
+    // `notify` may be null: buffers are then completed without notifications.
+    HeaderQueue(WaveInDevice* device, QObject* notify, std::uint32_t blockAlign);
+
+    static MMRESULT prepare(WAVEHDR& header);
+    // WAVERR_STILLPLAYING while the buffer is queued.
+    static MMRESULT unprepare(WAVEHDR& header);
+    // Checks the header (prepared, not already queued, room for one frame) and queues it.
+    MMRESULT add(WAVEHDR& header);
+
+    bool empty() const { return queue_.empty(); }
+    std::size_t size() const { return queue_.size(); }
+    std::uint32_t blockAlign() const { return blockAlign_; }
+
+    // The free whole-frame room of the front buffer; empty when nothing is queued.
+    std::span<std::byte> space();
+    // Records `bytes` (whole frames) written into space(); completes the front buffer once full.
+    void commit(std::size_t bytes);
+    // Copies whole frames of `data` (silence when null) into the queued buffers in order.
+    // Returns the bytes taken, less than offered only when the queue ran out of room.
+    std::size_t fill(const std::byte* data, std::size_t bytes);
+    // Completes the front buffer with what it holds, if it holds anything.
+    void completePartial();
+    // Completes every queued buffer in queue order, each with what it holds.
+    void returnAll();
+
+private:
+    void complete(WAVEHDR& header);
+    std::uint32_t capacity(const WAVEHDR& header) const;
+
+    WaveInDevice* device_;
+    QObject* notify_;
+    std::uint32_t blockAlign_;
+    std::deque<WAVEHDR*> queue_;
+};
+
+}  // namespace platform::wavein::detail
