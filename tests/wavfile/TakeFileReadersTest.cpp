@@ -1,0 +1,128 @@
+// Finalised takes read back by independent WAV readers, for every format the recorder offers.
+
+#include "TakeFileSupport.h"
+
+#include <QCryptographicHash>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <cmath>
+#include <numbers>
+
+namespace wavfiletest {
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun runTool(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << program.toStdString() << " did not run: " << process.errorString().toStdString();
+        return {};
+    }
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// The value after "<label> :" on a line of a reader's report.
+QString field(const QString& report, const QString& label) {
+    const QRegularExpression line(QStringLiteral("^%1\\s*:\\s*(.*)$").arg(QRegularExpression::escape(label)),
+                                  QRegularExpression::MultilineOption);
+    return line.match(report).captured(1).trimmed();
+}
+
+// Half a second of 440 Hz on the left (or only) channel and 660 Hz on the right.
+QByteArray tone(std::uint32_t rate, std::uint16_t channels, int frames) {
+    QByteArray audio;
+    for (int i = 0; i < frames; ++i) {
+        for (int c = 0; c < channels; ++c) {
+            const double t = static_cast<double>(i) / rate;
+            const auto sample =
+                static_cast<std::int16_t>(12000 * std::sin(2 * std::numbers::pi * (440 + 220 * c) * t));
+            audio.append(static_cast<char>(sample & 0xFF));
+            audio.append(static_cast<char>((sample >> 8) & 0xFF));
+        }
+    }
+    return audio;
+}
+
+struct Format {
+    std::uint32_t rate;
+    std::uint16_t channels;
+};
+
+class IndependentReaders : public TakeFileTest, public ::testing::WithParamInterface<Format> {};
+
+TEST_P(IndependentReaders, ReadTheFinalisedTakeWithoutComplaint) {
+    const Format format = GetParam();
+    const int frames = static_cast<int>(format.rate / 2);
+    const QByteArray audio = tone(format.rate, format.channels, frames);
+    auto take = startTake(pcm16(format.rate, format.channels));
+    // Whole buffers of a tenth of a second, as the capture engine hands them over.
+    const auto buffer = static_cast<qsizetype>(format.rate / 10) * format.channels * 2;
+    for (qsizetype at = 0; at < audio.size(); at += buffer) {
+        const QByteArray part = audio.mid(at, buffer);
+        ASSERT_TRUE(take->Append(bytes(part), part.size()).ok());
+    }
+    take->Finalise();
+    const QString path = take->path();
+    const QString rate = QString::number(format.rate);
+    const QString channels = QString::number(format.channels);
+    const QString count = QString::number(frames);
+
+    const ToolRun soxi = runTool(QStringLiteral("soxi"), {path});
+    EXPECT_EQ(soxi.exitCode, 0);
+    EXPECT_EQ(soxi.err, QString());
+    EXPECT_EQ(field(soxi.out, QStringLiteral("Channels")), channels);
+    EXPECT_EQ(field(soxi.out, QStringLiteral("Sample Rate")), rate);
+    EXPECT_EQ(field(soxi.out, QStringLiteral("Precision")), QStringLiteral("16-bit"));
+    EXPECT_TRUE(
+        field(soxi.out, QStringLiteral("Duration")).contains(QStringLiteral("= %1 samples").arg(count)))
+        << soxi.out.toStdString();
+
+    const ToolRun info = runTool(QStringLiteral("sndfile-info"), {path});
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_FALSE(info.out.contains(QStringLiteral("should be"))) << info.out.toStdString();
+    EXPECT_EQ(field(info.out, QStringLiteral("RIFF")), QString::number(46 - 8 + audio.size()));
+    EXPECT_EQ(field(info.out, QStringLiteral("data")), QString::number(audio.size()));
+    EXPECT_EQ(field(info.out, QStringLiteral("Sample Rate")), rate);
+    EXPECT_EQ(field(info.out, QStringLiteral("Channels")), channels);
+    EXPECT_EQ(field(info.out, QStringLiteral("Frames")), count);
+
+    const ToolRun python =
+        runTool(QStringLiteral("python3"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("import hashlib, sys, wave\n"
+                                "w = wave.open(sys.argv[1])\n"
+                                "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), "
+                                "w.getnframes(), hashlib.sha1(w.readframes(w.getnframes())).hexdigest())"),
+                 path});
+    EXPECT_EQ(python.exitCode, 0) << python.err.toStdString();
+    const QString sha1 =
+        QString::fromLatin1(QCryptographicHash::hash(audio, QCryptographicHash::Sha1).toHex());
+    EXPECT_EQ(python.out.trimmed(), QStringLiteral("%1 2 %2 %3 %4").arg(channels, rate, count, sha1));
+
+    const ToolRun ffprobe =
+        runTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("warning"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=codec_name,sample_rate,channels,duration_ts"), QStringLiteral("-of"),
+                 QStringLiteral("default=noprint_wrappers=1"), path});
+    EXPECT_EQ(ffprobe.exitCode, 0);
+    EXPECT_EQ(ffprobe.err, QString());
+    EXPECT_EQ(ffprobe.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+              (QStringList{QStringLiteral("codec_name=pcm_s16le"), QStringLiteral("sample_rate=") + rate,
+                           QStringLiteral("channels=") + channels, QStringLiteral("duration_ts=") + count}));
+    EXPECT_TRUE(messages().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(AllOptions, IndependentReaders,
+                         ::testing::Values(Format{44100, 1}, Format{44100, 2}, Format{22050, 1},
+                                           Format{22050, 2}, Format{11025, 1}, Format{11025, 2}));
+
+}  // namespace
+}  // namespace wavfiletest
