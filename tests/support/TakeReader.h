@@ -2,6 +2,9 @@
 // Reads a finished take back for checks, independently of the code that wrote it.
 
 #include <QString>
+#include <QStringList>
+
+#include <ostream>
 
 #include <cstdint>
 #include <optional>
@@ -38,3 +41,9 @@ ProcessResult runProgram(const QString& program, const QStringList& arguments);
 QString independentReadersComplaints(const QString& path, int channels, int rate);
 
 }  // namespace testsupport
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
+}

@@ -14,18 +14,29 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
+
 using namespace platform::wavein;
 using testsupport::firstCounterMismatch;
 using testsupport::readTake;
 
 namespace {
 
+SimulatedSource counterSource() {
+    SimulatedSource source;
+    source.kind = SimulatedSource::Kind::Counter;
+    return source;
+}
+
 const QDateTime kMorning(QDate(2026, 3, 4), QTime(9, 5, 7));
 
 struct Recorder {
     explicit Recorder(SimulatedFaults faults = {}, std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize,
                       Pacing pacing = Pacing::Manual)
-        : device({SimulatedSource::Kind::Counter}, pacing, std::move(faults)),
+        : device(counterSource(), pacing, std::move(faults)),
           window({.waveIn = device,
                   .dialogs = &dialogs,
                   .programFolder = folder.path(),
@@ -188,4 +199,32 @@ TEST(RecorderWindow, ClosingTheWindowDuringATakeFinishesTheFile) {
     EXPECT_EQ(take.dataLength(), 12u * 35280 + 1000);
     EXPECT_EQ(take.u32(42), take.dataLength());
     EXPECT_EQ(firstCounterMismatch(take, 10 * 35280, 2), std::nullopt);
+}
+
+TEST(RecorderWindow, AWriteThatFailsMidTakeStopsItAndKeepsEverythingBefore) {
+    Recorder r;
+    // The file may not grow past the header, the lead-in, two buffers and a torn third.
+    const rlim_t limit = 46 + 12 * 35280 + 500;
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lowered = before;
+    lowered.rlim_cur = limit;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    r.click();
+    r.produceBuffers(3);
+    const bool stoppedBySelf = r.stopped();
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_TRUE(stoppedBySelf);
+    ASSERT_EQ(r.dialogs.messages().size(), 1);
+    EXPECT_TRUE(r.dialogs.messages()[0].contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+        << r.dialogs.messages()[0].toStdString();
+    const auto take = readTake(r.window.takeFileName);
+    EXPECT_EQ(take.dataLength(), 12u * 35280);
+    EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
+    EXPECT_EQ(take.u32(42), take.dataLength());
+    EXPECT_EQ(firstCounterMismatch(take, 10 * 35280, 2), std::nullopt);
+    EXPECT_EQ(testsupport::independentReadersComplaints(r.window.takeFileName, 2, 44100), QString());
 }

@@ -1,0 +1,33 @@
+// Records one take through the recorder window from the default PulseAudio source, pressing the
+// record toggle for the given number of seconds, as a user would. Prints the take's path and size.
+#include "platform/wavein/PulseWaveIn.h"
+#include "recorder/window/frmSoundRec.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s SECONDS FOLDER\n", argv[0]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    const int seconds = QString::fromLocal8Bit(argv[1]).toInt();
+    auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane bench"));
+    frmSoundRec window({.waveIn = *waveIn, .programFolder = QString::fromLocal8Bit(argv[2])});
+    window.show();
+    window.Check1()->click();
+    if (!window.captureEngine().isRecording()) {
+        return 1;
+    }
+    QTimer::singleShot(seconds * 1000, &window, [&] {
+        window.Check1()->click();
+        std::printf("%s %lld\n", qPrintable(window.takeFileName), QFileInfo(window.takeFileName).size());
+        QApplication::quit();
+    });
+    return QApplication::exec();
+}
