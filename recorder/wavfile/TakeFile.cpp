@@ -4,7 +4,6 @@
 #include "recorder/wavfile/FileCalls.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>

@@ -52,18 +52,23 @@ class TakeFile {
 public:
     // Messages go to `dialogs` with `title` as caption. `largestRiffSize` is lowered only by tests.
     TakeFile(platform::Dialogs& dialogs, QString title, std::uint64_t largestRiffSize = kLargestRiffSize);
+    // Finalises a take still open, without messages (the dialogs may be gone by then).
     ~TakeFile();
     TakeFile(const TakeFile&) = delete;
     TakeFile& operator=(const TakeFile&) = delete;
 
     // Creates `wanted` exclusively; when that name is taken, "-2", "-3"... goes before the extension.
     // Returns the path created, or an empty string after "Failed to create WAV file".
+    // A take still open from before is finalised first, without messages.
     QString Create(const QString& wanted);
     // Writes RIFF, fmt (18 bytes of `format`) and data headers. On failure shows the step's message,
     // closes the file and returns false (the file stays on disk; see Discard).
+    // Without a freshly created file (none open, or its header already written) returns false silently.
     bool WriteHeader(const WAVEFORMATEX& format);
     // Appends at the end of the data chunk. Refuses (writing nothing) when the RIFF size would pass
     // the largest size; a short write counts as failed.
+    // A failed append leaves the file as it was before it, so the data holds whole appends only.
+    // NotOpen also before the header is written.
     AppendResult Append(const std::byte* data, std::size_t length);
     // Fills in the chunk sizes and closes the file, showing the step's message on failure.
     // Does nothing when no file is open.
