@@ -83,7 +83,8 @@ std::optional<LEDApplyError> LEDPropertyPage::guardedWrite(const char* name,
         } else if (e.kind() == LEDConversionError::Kind::Overflow) {
             kind = LEDApplyError::Kind::Overflow;
         }
-        return LEDApplyError{kind, property, e.number(), e.message()};
+        // "Value: type mismatch: "abc" is not a number" says which property and why.
+        return LEDApplyError{kind, property, e.number(), QStringLiteral("%1: %2").arg(property, e.message())};
     } catch (const std::exception& e) {
         return LEDApplyError{LEDApplyError::Kind::ControlError, property, 0,
                              QString::fromLocal8Bit(e.what())};

@@ -65,6 +65,9 @@ bool LEDPropertySheet::applyChanges() {
             continue;
         }
         QObject* control = page->firstSelected();
+        if (control != nullptr) {
+            emit aboutToApply(control);
+        }
         const auto error = page->ApplyChanges();
         // Writes made before an error stay made, so the host hears about them either way.
         if (control != nullptr) {

@@ -41,6 +41,8 @@ public:
     bool applyChanges();
 
 signals:
+    // A page is about to write to `control`; `applied` follows.
+    void aboutToApply(QObject* control);
     // A page wrote to `control` (all of its edits, or those before an error).
     void applied(QObject* control);
 

@@ -1,0 +1,76 @@
+#include "LEDDesignerPlugin.h"
+
+#include "LEDTaskMenu.h"
+
+#include <LED/LED.h>
+
+#include <QDesignerFormEditorInterface>
+#include <QExtensionManager>
+#include <QIcon>
+
+LEDDesignerPlugin::LEDDesignerPlugin(QObject* parent) : QObject(parent) {}
+
+QString LEDDesignerPlugin::name() const {
+    return QStringLiteral("LED");
+}
+
+QString LEDDesignerPlugin::group() const {
+    return QStringLiteral("Led_ocx");
+}
+
+QString LEDDesignerPlugin::toolTip() const {
+    return tr("LED: a seven-segment digit with a decimal point");
+}
+
+QString LEDDesignerPlugin::whatsThis() const {
+    return tr(
+        "Shows one seven-segment digit and a decimal point. Value is a digit 0 to 9, or a segment "
+        "mask 0 to 127 when ValueIsMask is set; LEDColorOn and LEDColorOff colour the lit and unlit "
+        "segments. Use \"Edit LED Properties...\" from its context menu to edit it on its property "
+        "pages.");
+}
+
+QString LEDDesignerPlugin::includeFile() const {
+    return QStringLiteral("LED/LED.h");
+}
+
+QIcon LEDDesignerPlugin::icon() const {
+    return QIcon(QStringLiteral(":/LED/designer/led_toolbox.png"));
+}
+
+bool LEDDesignerPlugin::isContainer() const {
+    return false;
+}
+
+QString LEDDesignerPlugin::domXml() const {
+    return QStringLiteral(
+        "<ui language=\"c++\">\n"
+        " <widget class=\"LED\" name=\"LED1\">\n"
+        "  <property name=\"geometry\">\n"
+        "   <rect>\n"
+        "    <x>0</x>\n"
+        "    <y>0</y>\n"
+        "    <width>85</width>\n"
+        "    <height>114</height>\n"
+        "   </rect>\n"
+        "  </property>\n"
+        " </widget>\n"
+        "</ui>\n");
+}
+
+QWidget* LEDDesignerPlugin::createWidget(QWidget* parent) {
+    auto* led = new LED(parent);
+    led->setDesignMode(true);
+    return led;
+}
+
+void LEDDesignerPlugin::initialize(QDesignerFormEditorInterface* core) {
+    if (initialized_) {
+        return;
+    }
+    if (core != nullptr && core->extensionManager() != nullptr) {
+        QExtensionManager* manager = core->extensionManager();
+        manager->registerExtensions(new LEDTaskMenuFactory(manager), Q_TYPEID(QDesignerTaskMenuExtension));
+    }
+    initialized_ = true;
+}
