@@ -6,7 +6,11 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // A take that meets a file-size limit must fail its write and be finished, not kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvane"));
 
