@@ -410,11 +410,15 @@ void LED::paintEvent(QPaintEvent*) {
         p.setPen(pen);
         p.drawLine(at(s.x1, s.y1), at(s.x2, s.y2));
     }
-    p.setRenderHint(QPainter::Antialiasing, true);
     p.setPen(QPen(ledOleColorToQColor(d->dot.outline, pal), 1));
     p.setBrush(ledOleColorToQColor(d->dot.fill, pal));
-    // The outline lies inside the bounding box, as a shape's border does.
-    const QRectF box(at(d->dot.left, d->dot.top), QSizeF(d->dot.width * sx, d->dot.height * sy));
+    // The outline lies inside the bounding box, as a shape's border does. No antialiasing here or
+    // for the lines: a digit a few pixels tall stays crisp, in exactly its two colours.
+    // The box is snapped to whole pixels so a dot only a few pixels wide comes out symmetric.
+    const QPointF topLeft = at(d->dot.left, d->dot.top);
+    const QPointF bottomRight = at(d->dot.left + d->dot.width, d->dot.top + d->dot.height);
+    const QRectF box(QPointF(qRound(topLeft.x()), qRound(topLeft.y())),
+                     QPointF(qRound(bottomRight.x()), qRound(bottomRight.y())));
     p.drawEllipse(box.adjusted(0.5, 0.5, -0.5, -0.5));
     p.restore();
 
