@@ -3,7 +3,6 @@
 #include <LED/LED.h>
 
 #include <QApplication>
-#include <QMetaEnum>
 #include <QMetaProperty>
 #include <QSignalSpy>
 
@@ -272,36 +271,6 @@ TEST(LedModel, PropertiesCarryTheContractNamesTypesAndEnums) {
     EXPECT_STREQ(back.enumerator().name(), "BackStyleType");
     EXPECT_EQ(back.enumerator().keyToValue("Transparent"), 0);
     EXPECT_EQ(back.enumerator().keyToValue("Opaque"), 1);
-    const QMetaEnum errors = QMetaEnum::fromType<LED::LEDErrorType>();
-    EXPECT_EQ(errors.keyToValue("LEDOverFlow"), 100);
-    EXPECT_EQ(errors.keyToValue("LEDInvalidMask"), 200);
-
-    EXPECT_EQ(LED::DispIdValue, 0x68030006);
-    EXPECT_EQ(LED::DispIdValueIsMask, 0x68030005);
-    EXPECT_EQ(LED::DispIdShowDecimal, 0x68030004);
-    EXPECT_EQ(LED::DispIdShowBorder, 0x68030003);
-    EXPECT_EQ(LED::DispIdLEDColorOn, 0x68030002);
-    EXPECT_EQ(LED::DispIdLEDColorOff, 0x68030001);
-    EXPECT_EQ(LED::DispIdBackStyle, 0x68030000);
-}
-
-TEST(LedModel, ANewWidgetIsPlacedWithTheDefaults) {
-    LED led;
-    EXPECT_EQ(led.value(), 0);
-    EXPECT_FALSE(led.valueIsMask());
-    EXPECT_FALSE(led.showDecimal());
-    EXPECT_FALSE(led.showBorder());
-    EXPECT_EQ(led.ledColorOn(), kOn);
-    EXPECT_EQ(led.ledColorOff(), kOff);
-    EXPECT_EQ(led.backStyle(), LED::Transparent);
-    EXPECT_FALSE(led.designMode());
-    EXPECT_EQ(litMask(led), 0b1111101);
-
-    QSignalSpy spy(&led, &LED::PropertyChanged);
-    led.setValue(qint16(4));
-    led.UserControl_InitProperties();  // silent, and back to the defaults
-    EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(led.value(), 0);
 }
 
 TEST(LedModel, TextAndWideNumbersConvertLikeADispatch) {

@@ -137,10 +137,10 @@ TEST(LedPersistence, AnEmptyBagRestoresWhatANewControlShows) {
     loaded.UserControl_ReadProperties(MemoryPropertyBag());
     EXPECT_EQ(loaded.value(), 0);
     EXPECT_FALSE(loaded.valueIsMask());
-    EXPECT_FALSE(loaded.showDecimal());
-    EXPECT_FALSE(loaded.showBorder());
-    EXPECT_EQ(loaded.backStyle(), LED::Transparent);
     for (LED* led : {&fresh, &loaded}) {
+        EXPECT_FALSE(led->showDecimal());
+        EXPECT_FALSE(led->showBorder());
+        EXPECT_EQ(led->backStyle(), LED::Transparent);
         EXPECT_EQ(led->ledColorOn(), 0x0000FF00u);
         EXPECT_EQ(led->ledColorOff(), 0u);
         EXPECT_EQ(led->displayedMask(), 0b1111101);
@@ -148,6 +148,11 @@ TEST(LedPersistence, AnEmptyBagRestoresWhatANewControlShows) {
         EXPECT_EQ(led->segment(0).colour, 0x0000FF00u);
         EXPECT_EQ(led->decimalPoint().fill, 0u);
     }
+    QSignalSpy spy(&loaded, &LED::PropertyChanged);
+    loaded.setValue(qint16(4));
+    loaded.UserControl_InitProperties();  // a new placement: silent, and back to the defaults
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(loaded.value(), 0);
 }
 
 TEST(LedPersistence, StoredTextAndNumbersConvertToTheKeysTypes) {
