@@ -1,0 +1,498 @@
+#include "platform/wavein/PulseWaveIn.h"
+
+#include "platform/wavein/HeaderQueue.h"
+
+#include <pulse/context.h>
+#include <pulse/error.h>
+#include <pulse/rtclock.h>
+#include <pulse/stream.h>
+#include <pulse/thread-mainloop.h>
+#include <pulse/timeval.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform::wavein {
+
+namespace {
+
+// How long a call waits for a server that accepted the connection but does not answer.
+constexpr pa_usec_t kServerTimeout = 5 * PA_USEC_PER_SEC;
+// Audio the stream keeps while no capture buffer is queued, so a stalled window loses nothing.
+// The server may grant less (it caps every stream queue at a few megabytes).
+constexpr std::uint32_t kBacklogSeconds = 20;
+
+struct MainloopFree {
+    void operator()(pa_threaded_mainloop* m) const { pa_threaded_mainloop_free(m); }
+};
+struct ContextFree {
+    void operator()(pa_context* c) const {
+        pa_context_disconnect(c);
+        pa_context_unref(c);
+    }
+};
+struct StreamFree {
+    void operator()(pa_stream* s) const {
+        pa_stream_disconnect(s);
+        pa_stream_unref(s);
+    }
+};
+struct OperationFree {
+    void operator()(pa_operation* o) const { pa_operation_unref(o); }
+};
+using Operation = std::unique_ptr<pa_operation, OperationFree>;
+
+class MainloopLock {
+public:
+    explicit MainloopLock(pa_threaded_mainloop* m) : m_(m) { pa_threaded_mainloop_lock(m_); }
+    ~MainloopLock() { pa_threaded_mainloop_unlock(m_); }
+    MainloopLock(const MainloopLock&) = delete;
+    MainloopLock& operator=(const MainloopLock&) = delete;
+
+private:
+    pa_threaded_mainloop* m_;
+};
+
+std::string reasonOf(pa_context* context) {
+    return pa_strerror(pa_context_errno(context));
+}
+
+class PulseDevice final : public WaveInDevice {
+public:
+    PulseDevice(std::shared_ptr<detail::ErrorReasons> reasons, const WAVEFORMATEX& format, QObject* notify)
+        : reasons_(std::move(reasons)),
+          queue_(this, notify, format.nBlockAlign),
+          spec_{PA_SAMPLE_S16LE, format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)},
+          blockAlign_(format.nBlockAlign),
+          // Until buffers are prepared, a tenth of a second, which is what the recorder uses in mono.
+          fragment_(std::max<std::uint32_t>(format.nAvgBytesPerSec / 10 / blockAlign_, 1) * blockAlign_),
+          wantedFragment_(fragment_) {}
+
+    ~PulseDevice() override {
+        close();
+        teardown();
+    }
+    PulseDevice(const PulseDevice&) = delete;
+    PulseDevice& operator=(const PulseDevice&) = delete;
+
+    // Connects to the server and creates the record stream, corked. On failure the reason is stored
+    // for the returned status.
+    MMRESULT connect(const std::string& applicationName) {
+        mainloop_.reset(pa_threaded_mainloop_new());
+        if (!mainloop_) {
+            return MMSYSERR_NOMEM;
+        }
+        context_.reset(
+            pa_context_new(pa_threaded_mainloop_get_api(mainloop_.get()), applicationName.c_str()));
+        if (!context_) {
+            return MMSYSERR_NOMEM;
+        }
+        pa_context_set_state_callback(context_.get(), &PulseDevice::onContextState, this);
+        if (pa_context_connect(context_.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+            return fail(MMSYSERR_NODRIVER, "Cannot connect to the sound server: " + reasonOf(context_.get()));
+        }
+        if (pa_threaded_mainloop_start(mainloop_.get()) < 0) {
+            return fail(MMSYSERR_ERROR, "Cannot start the sound server connection's thread.");
+        }
+        MainloopLock lock(mainloop_.get());
+        Deadline deadline(*this);
+        pa_context_state_t state;
+        while ((state = pa_context_get_state(context_.get())) != PA_CONTEXT_READY) {
+            if (!PA_CONTEXT_IS_GOOD(state)) {
+                return fail(MMSYSERR_NODRIVER,
+                            "Cannot connect to the sound server: " + reasonOf(context_.get()));
+            }
+            if (deadline.passed()) {
+                return fail(MMSYSERR_NODRIVER, std::string("Cannot connect to the sound server: ") +
+                                                   pa_strerror(PA_ERR_TIMEOUT));
+            }
+            pa_threaded_mainloop_wait(mainloop_.get());
+        }
+
+        stream_.reset(pa_stream_new(context_.get(), "Recording", &spec_, nullptr));
+        if (!stream_) {
+            return fail(statusFor(pa_context_errno(context_.get())),
+                        "Cannot record from the sound server: " + reasonOf(context_.get()));
+        }
+        pa_stream_set_state_callback(stream_.get(), &PulseDevice::onStreamState, this);
+        pa_stream_set_read_callback(stream_.get(), &PulseDevice::onReadable, this);
+        const pa_buffer_attr attr = attributes(fragment_);
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+        if (pa_stream_connect_record(stream_.get(), nullptr, &attr, flags) < 0) {
+            return fail(statusFor(pa_context_errno(context_.get())),
+                        "Cannot record from the sound server: " + reasonOf(context_.get()));
+        }
+        pa_stream_state_t streamState;
+        while ((streamState = pa_stream_get_state(stream_.get())) != PA_STREAM_READY) {
+            if (!PA_STREAM_IS_GOOD(streamState)) {
+                return fail(statusFor(pa_context_errno(context_.get())),
+                            "Cannot record from the sound server: " + reasonOf(context_.get()));
+            }
+            if (deadline.passed()) {
+                return fail(MMSYSERR_NODRIVER, std::string("Cannot record from the sound server: ") +
+                                                   pa_strerror(PA_ERR_TIMEOUT));
+            }
+            pa_threaded_mainloop_wait(mainloop_.get());
+        }
+        open_ = true;
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT prepareHeader(WAVEHDR& header) override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        // One server fragment per capture buffer: the window hears of every buffer as it fills.
+        if (header.dwBufferLength >= blockAlign_) {
+            wantedFragment_ = header.dwBufferLength - header.dwBufferLength % blockAlign_;
+        }
+        return detail::HeaderQueue::prepare(header);
+    }
+
+    MMRESULT addBuffer(WAVEHDR& header) override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (lost_) {
+            reasons_->set(MMSYSERR_NODRIVER, lostReason_);
+            return MMSYSERR_NODRIVER;
+        }
+        const MMRESULT result = queue_.add(header);
+        if (result == MMSYSERR_NOERROR) {
+            // Audio that waited in the stream while no buffer was queued goes in first.
+            drain();
+        }
+        return result;
+    }
+
+    MMRESULT start() override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (lost_) {
+            reasons_->set(MMSYSERR_NODRIVER, lostReason_);
+            return MMSYSERR_NODRIVER;
+        }
+        if (started_) {
+            return MMSYSERR_NOERROR;
+        }
+        if (wantedFragment_ != fragment_) {
+            const pa_buffer_attr attr = attributes(wantedFragment_);
+            if (!await(
+                    Operation(pa_stream_set_buffer_attr(stream_.get(), &attr, &PulseDevice::onDone, this)))) {
+                return lostStatus();
+            }
+            fragment_ = wantedFragment_;
+        }
+        if (!await(Operation(pa_stream_cork(stream_.get(), 0, &PulseDevice::onDone, this)))) {
+            return lostStatus();
+        }
+        started_ = true;
+        drain();
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT reset() override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        drain();
+        queue_.returnAll();
+        started_ = false;
+        if (lost_) {
+            return MMSYSERR_NOERROR;
+        }
+        releasePeek();
+        // What the server captured before the cork took effect is stale once the buffers are back.
+        if (await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this))) &&
+            await(Operation(pa_stream_flush(stream_.get(), &PulseDevice::onDone, this)))) {
+            discardReadable();
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT stop() override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        drain();
+        // Like a stopped sound card: the buffer being filled comes back, empty ones stay queued.
+        // Audio still on its way stays in the stream and continues the take at the next start.
+        queue_.completePartial();
+        started_ = false;
+        if (!lost_) {
+            await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this)));
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT unprepareHeader(WAVEHDR& header) override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        return detail::HeaderQueue::unprepare(header);
+    }
+
+    // Buffers still queued come back done first, so no header is left marked as queued.
+    MMRESULT close() override {
+        if (!mainloop_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        {
+            MainloopLock lock(mainloop_.get());
+            if (!open_) {
+                return MMSYSERR_INVALHANDLE;
+            }
+            drain();
+            queue_.returnAll();
+            open_ = false;
+            started_ = false;
+        }
+        teardown();
+        return MMSYSERR_NOERROR;
+    }
+
+private:
+    // A time limit on waiting for the server, from construction on; expects the lock held.
+    class Deadline {
+    public:
+        explicit Deadline(PulseDevice& device) : device_(device) {
+            device_.timedOut_ = false;
+            event_ = pa_context_rttime_new(device_.context_.get(), pa_rtclock_now() + kServerTimeout,
+                                           &PulseDevice::onTimeout, &device_);
+        }
+        ~Deadline() {
+            if (event_ != nullptr) {
+                pa_threaded_mainloop_get_api(device_.mainloop_.get())->time_free(event_);
+            }
+        }
+        Deadline(const Deadline&) = delete;
+        Deadline& operator=(const Deadline&) = delete;
+        bool passed() const { return device_.timedOut_; }
+
+    private:
+        PulseDevice& device_;
+        pa_time_event* event_ = nullptr;
+    };
+
+    static MMRESULT statusFor(int error) {
+        switch (error) {
+            case PA_ERR_NOENTITY:
+                return MMSYSERR_BADDEVICEID;
+            case PA_ERR_NOTSUPPORTED:
+            case PA_ERR_INVALID:
+                return WAVERR_BADFORMAT;
+            case PA_ERR_BUSY:
+                return MMSYSERR_ALLOCATED;
+            default:
+                return MMSYSERR_NODRIVER;
+        }
+    }
+
+    MMRESULT fail(MMRESULT status, std::string reason) {
+        reasons_->set(status, std::move(reason));
+        return status;
+    }
+
+    MMRESULT lostStatus() {
+        reasons_->set(MMSYSERR_NODRIVER, lostReason_);
+        return MMSYSERR_NODRIVER;
+    }
+
+    pa_buffer_attr attributes(std::uint32_t fragment) const {
+        pa_buffer_attr attr;
+        attr.maxlength = kBacklogSeconds * spec_.rate * blockAlign_;
+        attr.tlength = static_cast<std::uint32_t>(-1);
+        attr.prebuf = static_cast<std::uint32_t>(-1);
+        attr.minreq = static_cast<std::uint32_t>(-1);
+        attr.fragsize = fragment;
+        return attr;
+    }
+
+    // Waits for a server operation with the lock held; false when the server is gone or silent.
+    bool await(Operation operation) {
+        if (!operation) {
+            lose("The sound server refused a request: " + reasonOf(context_.get()));
+            return false;
+        }
+        Deadline deadline(*this);
+        while (pa_operation_get_state(operation.get()) == PA_OPERATION_RUNNING && !lost_) {
+            if (deadline.passed()) {
+                lose(std::string("The sound server stopped answering: ") + pa_strerror(PA_ERR_TIMEOUT));
+                break;
+            }
+            pa_threaded_mainloop_wait(mainloop_.get());
+        }
+        return pa_operation_get_state(operation.get()) == PA_OPERATION_DONE && !lost_;
+    }
+
+    // Copies what the stream holds into the queued buffers, front first; runs with the lock held,
+    // on the server thread when audio arrives and on the window's thread when a buffer is queued.
+    // With no buffer queued the audio stays in the stream.
+    void drain() {
+        if (!started_ || lost_ || !stream_ || pa_stream_get_state(stream_.get()) != PA_STREAM_READY) {
+            return;
+        }
+        while (!queue_.empty()) {
+            if (!peeked_) {
+                const void* data = nullptr;
+                std::size_t bytes = 0;
+                if (pa_stream_peek(stream_.get(), &data, &bytes) < 0 || bytes == 0) {
+                    return;
+                }
+                // A hole (no data, a length) becomes silence, so the take keeps its timing.
+                peekData_ = static_cast<const std::byte*>(data);
+                peekLength_ = bytes;
+                peekOffset_ = 0;
+                peeked_ = true;
+            }
+            const std::size_t left = peekLength_ - peekOffset_;
+            peekOffset_ += queue_.fill(peekData_ != nullptr ? peekData_ + peekOffset_ : nullptr, left);
+            if (peekLength_ - peekOffset_ < blockAlign_) {
+                releasePeek();
+            }
+        }
+    }
+
+    void releasePeek() {
+        if (peeked_) {
+            pa_stream_drop(stream_.get());
+            peeked_ = false;
+        }
+    }
+
+    void discardReadable() {
+        const void* data = nullptr;
+        std::size_t bytes = 0;
+        while (pa_stream_peek(stream_.get(), &data, &bytes) == 0 && bytes > 0) {
+            pa_stream_drop(stream_.get());
+        }
+    }
+
+    // The server or the stream went away: what was captured comes back with the queued buffers,
+    // and every later add or start fails with the server's reason. Runs with the lock held.
+    void lose(std::string reason) {
+        if (lost_) {
+            return;
+        }
+        drain();
+        peeked_ = false;  // the stream's data went with it
+        lost_ = true;
+        lostReason_ = std::move(reason);
+        reasons_->set(MMSYSERR_NODRIVER, lostReason_);
+        queue_.returnAll();
+    }
+
+    void teardown() {
+        if (!mainloop_) {
+            return;
+        }
+        {
+            MainloopLock lock(mainloop_.get());
+            if (stream_) {
+                pa_stream_set_state_callback(stream_.get(), nullptr, nullptr);
+                pa_stream_set_read_callback(stream_.get(), nullptr, nullptr);
+            }
+            if (context_) {
+                pa_context_set_state_callback(context_.get(), nullptr, nullptr);
+            }
+        }
+        // With the server thread stopped nothing else touches the stream, the context or the headers.
+        pa_threaded_mainloop_stop(mainloop_.get());
+        stream_.reset();
+        context_.reset();
+        mainloop_.reset();
+    }
+
+    static void onContextState(pa_context* context, void* self) {
+        auto* device = static_cast<PulseDevice*>(self);
+        if (device->open_ && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+            device->lose("The connection to the sound server was lost: " + reasonOf(context));
+        }
+        pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
+    }
+
+    static void onStreamState(pa_stream* stream, void* self) {
+        auto* device = static_cast<PulseDevice*>(self);
+        if (device->open_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
+            device->lose("Recording from the sound server stopped: " + reasonOf(device->context_.get()));
+        }
+        pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
+    }
+
+    static void onReadable(pa_stream*, std::size_t, void* self) { static_cast<PulseDevice*>(self)->drain(); }
+
+    static void onDone(pa_stream*, int, void* self) {
+        pa_threaded_mainloop_signal(static_cast<PulseDevice*>(self)->mainloop_.get(), 0);
+    }
+
+    static void onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+        auto* device = static_cast<PulseDevice*>(self);
+        device->timedOut_ = true;
+        pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
+    }
+
+    std::shared_ptr<detail::ErrorReasons> reasons_;
+    // Declared first, destroyed last: the stream and the context belong to its thread.
+    std::unique_ptr<pa_threaded_mainloop, MainloopFree> mainloop_;
+    std::unique_ptr<pa_context, ContextFree> context_;
+    std::unique_ptr<pa_stream, StreamFree> stream_;
+
+    // Everything below is guarded by the main loop's lock.
+    detail::HeaderQueue queue_;
+    const pa_sample_spec spec_;
+    const std::uint32_t blockAlign_;
+    std::uint32_t fragment_;        // the fragment size asked of the server
+    std::uint32_t wantedFragment_;  // the length of the capture buffers prepared
+    bool open_ = false;
+    bool started_ = false;
+    bool lost_ = false;
+    bool timedOut_ = false;
+    std::string lostReason_;
+    // The fragment being copied out; it stays in the stream until fully used.
+    bool peeked_ = false;
+    const std::byte* peekData_ = nullptr;
+    std::size_t peekLength_ = 0;
+    std::size_t peekOffset_ = 0;
+};
+
+class PulseWaveIn final : public WaveIn {
+public:
+    explicit PulseWaveIn(const QString& applicationName) : applicationName_(applicationName.toStdString()) {}
+
+    MMRESULT open(std::unique_ptr<WaveInDevice>& device, const WAVEFORMATEX& format,
+                  QObject* notify) override {
+        device.reset();
+        if (const MMRESULT result = detail::validateFormat(format); result != MMSYSERR_NOERROR) {
+            return result;
+        }
+        auto opened = std::make_unique<PulseDevice>(reasons_, format, notify);
+        if (const MMRESULT result = opened->connect(applicationName_); result != MMSYSERR_NOERROR) {
+            return result;
+        }
+        device = std::move(opened);
+        return MMSYSERR_NOERROR;
+    }
+
+    std::string errorText(MMRESULT status) const override { return reasons_->text(status); }
+
+private:
+    std::string applicationName_;
+    std::shared_ptr<detail::ErrorReasons> reasons_ = std::make_shared<detail::ErrorReasons>();
+};
+
+}  // namespace
+
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName) {
+    return std::make_unique<PulseWaveIn>(applicationName);
+}
+
+}  // namespace platform::wavein

@@ -1,0 +1,17 @@
+#pragma once
+// The wave-input service on a PulseAudio (or PipeWire-Pulse) sound server: each device is a record
+// stream on the server's default source in the take's format. It never starts a server itself.
+
+#include "platform/wavein/WaveIn.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace platform::wavein {
+
+// `applicationName` is how the server lists the recorder. Opening fails with MMSYSERR_NODRIVER
+// when no server answers; errorText then carries the server's reason.
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName);
+
+}  // namespace platform::wavein
