@@ -35,6 +35,10 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
       takeFile_(std::make_unique<basSoundRec_2::TakeFile>(dialogs_, kProgramTitle, services_.largestRiffSize)),
       engine_(std::make_unique<basSoundRec_1::CaptureEngine>(services_.waveIn, *takeFile_, dialogs_,
                                                              kProgramTitle)) {
+    // The controls are sized for a small dialog font; Liberation Sans has Arial's metrics.
+    QFont dialogFont(QStringLiteral("Liberation Sans"));
+    dialogFont.setPointSizeF(8.25);
+    setFont(dialogFont);
     ui->setupUi(this);
     QFont toggleFont(QStringLiteral("Arial"));
     toggleFont.setPointSizeF(8.25);

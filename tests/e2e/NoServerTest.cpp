@@ -4,6 +4,7 @@
 #include "ScriptedDialogs.h"
 #include "platform/wavein/PulseWaveIn.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>

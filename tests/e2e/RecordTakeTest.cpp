@@ -7,6 +7,7 @@
 #include "platform/wavein/PulseWaveIn.h"
 
 #include <QCheckBox>
+#include <QAbstractButton>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRadioButton>
