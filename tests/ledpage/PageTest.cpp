@@ -63,9 +63,25 @@ QStringList noticesDuring(LED& led, const std::function<void()>& action) {
     return notices;
 }
 
+// Every test answers modal boxes, so a box nobody expected fails the test instead of hanging it.
+class WithBoxes : public ::testing::Test {
+protected:
+    void TearDown() override {
+        if (!boxesExpected) {
+            EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
+        }
+    }
+    ModalBoxes boxes;
+    bool boxesExpected = false;
+};
+using LEDPropertiesLayout = WithBoxes;
+using LEDPropertiesLoad = WithBoxes;
+using LEDPropertiesChanged = WithBoxes;
+using LEDPropertiesApply = WithBoxes;
+
 }  // namespace
 
-TEST(LEDPropertiesLayout, FormHasTheNamedControlsAtTheirTwipPositions) {
+TEST_F(LEDPropertiesLayout, FormHasTheNamedControlsAtTheirTwipPositions) {
     LEDProperties page;
     EXPECT_EQ(page.windowTitle(), "LEDProperties");
     EXPECT_EQ(page.caption(), "LEDProperties");
@@ -98,10 +114,11 @@ TEST(LEDPropertiesLayout, FormHasTheNamedControlsAtTheirTwipPositions) {
             stacking << child->objectName();
         }
     }
-    EXPECT_EQ(stacking, QStringList({"lblValue", "txtValue", "chkValueIsMask", "chkShowDecimal", "chkShowBorder"}));
+    EXPECT_EQ(stacking,
+              QStringList({"lblValue", "txtValue", "chkValueIsMask", "chkShowDecimal", "chkShowBorder"}));
 }
 
-TEST(LEDPropertiesLayout, TabGoesValueThenTheThreeBoxesTopToBottom) {
+TEST_F(LEDPropertiesLayout, TabGoesValueThenTheThreeBoxesTopToBottom) {
     LEDProperties page;
     QWidget* w = page.txtValue();
     QStringList order{w->objectName()};
@@ -112,11 +129,12 @@ TEST(LEDPropertiesLayout, TabGoesValueThenTheThreeBoxesTopToBottom) {
         }
         order << w->objectName();
     }
-    EXPECT_EQ(order, QStringList({"txtValue", "chkValueIsMask", "chkShowDecimal", "chkShowBorder", "txtValue"}));
+    EXPECT_EQ(order,
+              QStringList({"txtValue", "chkValueIsMask", "chkShowDecimal", "chkShowBorder", "txtValue"}));
     EXPECT_FALSE(page.lblValue()->focusPolicy() & Qt::TabFocus);
 }
 
-TEST(LEDPropertiesLoad, ShowsTheFirstOfThreeSelectedControls) {
+TEST_F(LEDPropertiesLoad, ShowsTheFirstOfThreeSelectedControls) {
     Leds leds;
     leds[0].setShowBorder(true);
     leds[1].setShowDecimal(true);
@@ -138,7 +156,7 @@ TEST(LEDPropertiesLoad, ShowsTheFirstOfThreeSelectedControls) {
     EXPECT_EQ(page.txtValue()->text(), "100");
 }
 
-TEST(LEDPropertiesLoad, BooleansAreReadByTheirLowestBit) {
+TEST_F(LEDPropertiesLoad, BooleansAreReadByTheirLowestBit) {
     FakeControl control;
     control.showBorder_ = -1;  // automation True
     control.showDecimal_ = 2;  // non-zero but bit 0 clear
@@ -153,7 +171,7 @@ TEST(LEDPropertiesLoad, BooleansAreReadByTheirLowestBit) {
     EXPECT_TRUE(control.writes.isEmpty());  // loading never writes
 }
 
-TEST(LEDPropertiesChanged, LoadLeavesThePageUnchangedAndEveryEditMarksIt) {
+TEST_F(LEDPropertiesChanged, LoadLeavesThePageUnchangedAndEveryEditMarksIt) {
     Leds leds;
     leds[0].setValue(3);
     LEDProperties page;
@@ -181,7 +199,7 @@ TEST(LEDPropertiesChanged, LoadLeavesThePageUnchangedAndEveryEditMarksIt) {
     EXPECT_FALSE(leds[0].showBorder());
 }
 
-TEST(LEDPropertiesApply, WritesOnlyTheFirstControlFlagsFirstAndValueIsMaskBeforeValue) {
+TEST_F(LEDPropertiesApply, WritesOnlyTheFirstControlFlagsFirstAndValueIsMaskBeforeValue) {
     Leds leds;
     LEDProperties page;
     page.SelectionChanged(leds.selection());
@@ -214,9 +232,8 @@ TEST(LEDPropertiesApply, WritesOnlyTheFirstControlFlagsFirstAndValueIsMaskBefore
     EXPECT_EQ(control.value_, 9);
 }
 
-TEST(LEDPropertiesApply, MaskTextWithValueIsMaskCheckedLightsAllSegments) {
+TEST_F(LEDPropertiesApply, MaskTextWithValueIsMaskCheckedLightsAllSegments) {
     Leds leds;
-    ModalBoxes boxes;
     LEDProperties page;
     page.SelectionChanged(leds.selection());
     page.chkValueIsMask()->setChecked(true);
@@ -230,10 +247,10 @@ TEST(LEDPropertiesApply, MaskTextWithValueIsMaskCheckedLightsAllSegments) {
     EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST(LEDPropertiesApply, DigitOverflowInDesignModeIsTheControlsBoxAndStoresZero) {
+TEST_F(LEDPropertiesApply, DigitOverflowInDesignModeIsTheControlsBoxAndStoresZero) {
     Leds leds;
     leds[0].setValue(5);
-    ModalBoxes boxes;
+    boxesExpected = true;
     LEDProperties page;
     page.SelectionChanged(leds.selection());
     page.txtValue()->setText("127");
@@ -245,7 +262,7 @@ TEST(LEDPropertiesApply, DigitOverflowInDesignModeIsTheControlsBoxAndStoresZero)
     EXPECT_EQ(boxes.shown[0].text, LED::errorDescription(LED::LEDOverFlow));
 }
 
-TEST(LEDPropertiesApply, DigitOverflowInRunModeIsReportedAndKeepsTheValue) {
+TEST_F(LEDPropertiesApply, DigitOverflowInRunModeIsReportedAndKeepsTheValue) {
     Leds leds(false);
     leds[0].setValue(5);
     LEDProperties page;
@@ -262,7 +279,7 @@ TEST(LEDPropertiesApply, DigitOverflowInRunModeIsReportedAndKeepsTheValue) {
     EXPECT_TRUE(page.changed());
 }
 
-TEST(LEDPropertiesApply, TextThatIsNoNumberFailsWithTypeMismatchAfterTheFlags) {
+TEST_F(LEDPropertiesApply, TextThatIsNoNumberFailsWithTypeMismatchAfterTheFlags) {
     for (const QString text : {"abc", "", "   ", "12abc", "0x7F"}) {
         Leds leds;
         leds[0].setValue(4);
@@ -280,7 +297,8 @@ TEST(LEDPropertiesApply, TextThatIsNoNumberFailsWithTypeMismatchAfterTheFlags) {
         EXPECT_EQ(error->kind, LEDApplyError::Kind::TypeMismatch) << text.toStdString();
         EXPECT_EQ(error->property, "Value");
         EXPECT_EQ(error->number, qint32(0x80020005u));
-        EXPECT_TRUE(error->message.contains("type mismatch", Qt::CaseInsensitive)) << error->message.toStdString();
+        EXPECT_TRUE(error->message.contains("type mismatch", Qt::CaseInsensitive))
+            << error->message.toStdString();
         EXPECT_TRUE(error->message.startsWith("Value")) << error->message.toStdString();
         EXPECT_EQ(notices, QStringList({"ShowBorder", "ShowDecimal", "ValueIsMask"}));
         EXPECT_TRUE(leds[0].showBorder());
@@ -291,7 +309,7 @@ TEST(LEDPropertiesApply, TextThatIsNoNumberFailsWithTypeMismatchAfterTheFlags) {
     }
 }
 
-TEST(LEDPropertiesApply, NumbersOutsideSixteenBitsFailWithOverflowAfterTheFlags) {
+TEST_F(LEDPropertiesApply, NumbersOutsideSixteenBitsFailWithOverflowAfterTheFlags) {
     for (const QString text : {"40000", "32768", "-32769", "1e9"}) {
         Leds leds;
         leds[0].setValue(4);
@@ -309,7 +327,7 @@ TEST(LEDPropertiesApply, NumbersOutsideSixteenBitsFailWithOverflowAfterTheFlags)
     }
 }
 
-TEST(LEDPropertiesApply, ObjectsOtherThanLEDsGetTheSameConversion) {
+TEST_F(LEDPropertiesApply, ObjectsOtherThanLEDsGetTheSameConversion) {
     FakeControl control;
     LEDProperties page;
     page.SelectionChanged({&control});
@@ -332,7 +350,7 @@ TEST(LEDPropertiesApply, ObjectsOtherThanLEDsGetTheSameConversion) {
     EXPECT_EQ(control.value_, 2);
 }
 
-TEST(LEDPropertiesApply, NoControlToWriteIsAnErrorNotACrash) {
+TEST_F(LEDPropertiesApply, NoControlToWriteIsAnErrorNotACrash) {
     LEDProperties page;
     page.SelectionChanged({});
     page.txtValue()->setText("1");
@@ -350,7 +368,7 @@ TEST(LEDPropertiesApply, NoControlToWriteIsAnErrorNotACrash) {
     EXPECT_TRUE(page.changed());
 }
 
-TEST(LEDPropertiesApply, AControlWithoutThePropertyIsReported) {
+TEST_F(LEDPropertiesApply, AControlWithoutThePropertyIsReported) {
     QObject plain;
     LEDProperties page;
     page.SelectionChanged({&plain});
