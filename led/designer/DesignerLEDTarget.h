@@ -34,7 +34,7 @@ public:
     bool valueIsMask() const;
     void setValueIsMask(bool on) { write("ValueIsMask", QVariant(on)); }
     qint16 value() const;
-    void setValue(qint16 value) { write("Value", QVariant::fromValue(value)); }
+    void setValue(qint16 value) { write("Value", QVariant(int(value))); }
     quint32 ledColorOn() const;
     void setLEDColorOn(quint32 colour) { write("LEDColorOn", QVariant::fromValue(colour)); }
     quint32 ledColorOff() const;

@@ -58,11 +58,11 @@ void LEDTaskMenu::editProperties() {
     if (form != nullptr && form->core() != nullptr && form->core()->topLevel() != nullptr) {
         parent = form->core()->topLevel();
     }
+    bool inMacro = false;
     LEDPropertySheet sheet(selection, parent);
     if (form != nullptr) {
         // One apply of one page is one step to undo.
         QPointer<QUndoStack> history = form->commandHistory();
-        bool inMacro = false;
         connect(&sheet, &LEDPropertySheet::aboutToApply, &sheet, [history, &inMacro] {
             if (history) {
                 history->beginMacro(tr("Edit LED Properties"));

@@ -1,0 +1,259 @@
+// "Edit LED Properties..." on a real Designer form: the plugin found on QT_PLUGIN_PATH by Designer's
+// own form editor, the selection it passes, the undo steps and the .ui it saves.
+#include "DesignerHelpers.h"
+#include "ModalBoxes.h"
+
+#include <LED/LED.h>
+#include <LED/LEDColorPage.h>
+#include <LED/LEDProperties.h>
+#include <LED/LEDPropertySheet.h>
+
+#include <QCheckBox>
+#include <QDesignerComponents>
+#include <QDesignerFormEditorInterface>
+#include <QDesignerFormWindowInterface>
+#include <QDesignerFormWindowManagerInterface>
+#include <QDesignerIntegration>
+#include <QDesignerTaskMenuExtension>
+#include <QExtensionManager>
+#include <QLineEdit>
+#include <QPluginLoader>
+#include <QPushButton>
+#include <QTimer>
+#include <QUndoStack>
+#include <QXmlStreamReader>
+#include <QtUiPlugin/QDesignerCustomWidgetInterface>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+using ledpage_test::editAction;
+using ledpage_test::ModalBoxes;
+using ledpage_test::SheetScript;
+
+namespace {
+
+// The properties a .ui stores for each widget of class LED: name -> (property -> text).
+using StoredProperties = std::map<QString, std::map<QString, QString>>;
+
+StoredProperties ledPropertiesIn(const QString& ui) {
+    StoredProperties result;
+    QXmlStreamReader xml(ui);
+    QStringList widgetClasses, widgetNames;
+    QString property;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == u"widget") {
+            widgetClasses << xml.attributes().value("class").toString();
+            widgetNames << xml.attributes().value("name").toString();
+        } else if (xml.isEndElement() && xml.name() == u"widget") {
+            widgetClasses.removeLast();
+            widgetNames.removeLast();
+        } else if (xml.isStartElement() && xml.name() == u"property" && !widgetClasses.isEmpty() &&
+                   widgetClasses.last() == "LED") {
+            property = xml.attributes().value("name").toString();
+            if (property != "geometry") {
+                result[widgetNames.last()][property] =
+                    xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+            }
+        }
+    }
+    return result;
+}
+
+const char* const kForm = R"(<?xml version="1.0" encoding="UTF-8"?>
+<ui version="4.0">
+ <class>Digits</class>
+ <widget class="QWidget" name="Digits">
+  <property name="geometry"><rect><x>0</x><y>0</y><width>400</width><height>200</height></rect></property>
+  <widget class="LED" name="LED1">
+   <property name="geometry"><rect><x>10</x><y>10</y><width>85</width><height>114</height></rect></property>
+  </widget>
+  <widget class="LED" name="LED2">
+   <property name="geometry"><rect><x>110</x><y>10</y><width>85</width><height>114</height></rect></property>
+   <property name="Value"><number>7</number></property>
+  </widget>
+  <widget class="LED" name="LED3">
+   <property name="geometry"><rect><x>210</x><y>10</y><width>85</width><height>114</height></rect></property>
+  </widget>
+ </widget>
+ <customwidgets>
+  <customwidget><class>LED</class><extends>QWidget</extends><header>LED/LED.h</header></customwidget>
+ </customwidgets>
+ <resources/>
+ <connections/>
+</ui>
+)";
+
+}  // namespace
+
+// A real Designer form editor with the plugin found on QT_PLUGIN_PATH, as Designer itself runs it.
+class DesignerForm : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        QDesignerComponents::initializeResources();
+        core_ = QDesignerComponents::createFormEditor(nullptr);
+        new QDesignerIntegration(core_, core_);
+        QDesignerComponents::initializePlugins(core_);
+    }
+    static void TearDownTestSuite() {
+        delete core_;
+        core_ = nullptr;
+    }
+
+    QDesignerFormWindowInterface* openForm(const QString& ui) {
+        QDesignerFormWindowInterface* form = core_->formWindowManager()->createFormWindow(nullptr);
+        forms_.emplace_back(form);
+        EXPECT_TRUE(form->setContents(ui));
+        form->setDirty(false);
+        return form;
+    }
+    static LED* led(QDesignerFormWindowInterface* form, const QString& name) {
+        return form->mainContainer()->findChild<LED*>(name);
+    }
+    void TearDown() override {
+        if (!boxesExpected) {
+            EXPECT_TRUE(boxes.shown.empty()) << boxes.shown.front().text.toStdString();
+        }
+    }
+
+    static QDesignerFormEditorInterface* core_;
+    std::vector<std::unique_ptr<QDesignerFormWindowInterface>> forms_;
+    ModalBoxes boxes;
+    bool boxesExpected = false;
+};
+QDesignerFormEditorInterface* DesignerForm::core_ = nullptr;
+
+TEST_F(DesignerForm, FormLEDsAreDesignModeInstancesWithTheEditAction) {
+    QDesignerFormWindowInterface* form = openForm(kForm);
+    for (const char* name : {"LED1", "LED2", "LED3"}) {
+        LED* l = led(form, name);
+        ASSERT_NE(l, nullptr) << name;
+        EXPECT_TRUE(l->designMode());
+        EXPECT_NE(editAction(core_, l), nullptr);
+    }
+    EXPECT_EQ(led(form, "LED2")->value(), 7);
+}
+
+TEST_F(DesignerForm, EditingTheFirstSelectedLEDSavesOnlyItsPropertiesThatDifferFromDefaults) {
+    QDesignerFormWindowInterface* form = openForm(kForm);
+    LED* first = led(form, "LED3");
+    form->clearSelection();
+    form->selectWidget(led(form, "LED2"));
+    form->selectWidget(led(form, "LED1"));
+    form->selectWidget(first);
+
+    SheetScript script([](LEDPropertySheet* sheet) {
+        LEDProperties* page = sheet->propertiesPage();
+        EXPECT_EQ(page->txtValue()->text(), "0");  // LED3, not LED2's 7
+        page->chkShowBorder()->setChecked(true);
+        page->chkValueIsMask()->setChecked(true);
+        page->txtValue()->setText("100");
+        sheet->applyButton()->click();
+        EXPECT_FALSE(sheet->applyButton()->isEnabled());
+        sheet->okButton()->click();
+    });
+    editAction(core_, first)->trigger();
+    ASSERT_TRUE(script.ran);
+
+    EXPECT_TRUE(form->isDirty());
+    EXPECT_TRUE(first->valueIsMask());
+    EXPECT_EQ(first->value(), 100);
+    EXPECT_EQ(led(form, "LED2")->value(), 7);
+
+    const StoredProperties stored = ledPropertiesIn(form->contents());
+    EXPECT_EQ(stored.at("LED3"), (std::map<QString, QString>{
+                                     {"ShowBorder", "true"}, {"ValueIsMask", "true"}, {"Value", "100"}}));
+    EXPECT_EQ(stored.at("LED2"), (std::map<QString, QString>{{"Value", "7"}}));
+    EXPECT_EQ(stored.count("LED1"), 0u);
+
+    // The saved form loads back to the same state.
+    QDesignerFormWindowInterface* reopened = openForm(form->contents());
+    LED* again = led(reopened, "LED3");
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(again->showBorder());
+    EXPECT_TRUE(again->valueIsMask());
+    EXPECT_EQ(again->value(), 100);
+    EXPECT_FALSE(again->showDecimal());
+    EXPECT_EQ(led(reopened, "LED2")->value(), 7);
+}
+
+TEST_F(DesignerForm, AValueTheLEDTurnsIntoZeroIsNotSaved) {
+    boxesExpected = true;
+    QDesignerFormWindowInterface* form = openForm(kForm);
+    LED* l = led(form, "LED2");
+    SheetScript script([](LEDPropertySheet* sheet) {
+        sheet->propertiesPage()->txtValue()->setText("127");  // digit mode: overflow, stored as 0
+        sheet->okButton()->click();
+    });
+    editAction(core_, l)->trigger();
+    ASSERT_TRUE(script.ran);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, "LED Error");
+    EXPECT_EQ(l->value(), 0);
+    EXPECT_EQ(ledPropertiesIn(form->contents()).count("LED2"), 0u);
+}
+
+TEST_F(DesignerForm, AnApplyIsOneStepToUndo) {
+    QDesignerFormWindowInterface* form = openForm(kForm);
+    LED* l = led(form, "LED1");
+    SheetScript script([](LEDPropertySheet* sheet) {
+        sheet->propertiesPage()->chkShowDecimal()->setChecked(true);
+        sheet->propertiesPage()->txtValue()->setText("4");
+        sheet->okButton()->click();
+    });
+    editAction(core_, l)->trigger();
+    ASSERT_TRUE(script.ran);
+    EXPECT_EQ(l->value(), 4);
+    form->commandHistory()->undo();
+    EXPECT_EQ(l->value(), 0);
+    EXPECT_FALSE(l->showDecimal());
+    EXPECT_EQ(ledPropertiesIn(form->contents()).count("LED1"), 0u);
+}
+
+TEST_F(DesignerForm, AFailedApplyStillRecordsTheFlagsItWrote) {
+    QDesignerFormWindowInterface* form = openForm(kForm);
+    LED* l = led(form, "LED1");
+    QStringList reports;
+    SheetScript script([&](LEDPropertySheet* sheet) {
+        sheet->setErrorReporter([&](const QString& text, const QString&) { reports << text; });
+        sheet->propertiesPage()->chkShowDecimal()->setChecked(true);
+        sheet->propertiesPage()->txtValue()->setText("forty");
+        sheet->okButton()->click();
+        EXPECT_TRUE(sheet->isVisible());
+        sheet->cancelButton()->click();
+    });
+    editAction(core_, l)->trigger();
+    ASSERT_TRUE(script.ran);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].contains("type mismatch"));
+    EXPECT_TRUE(l->showDecimal());
+    EXPECT_EQ(ledPropertiesIn(form->contents()).at("LED1"),
+              (std::map<QString, QString>{{"ShowDecimal", "true"}}));
+}
+
+TEST_F(DesignerForm, ColoursFromTheColourPageAreSavedAndReloaded) {
+    QDesignerFormWindowInterface* form = openForm(kForm);
+    LED* l = led(form, "LED1");
+    SheetScript script([](LEDPropertySheet* sheet) {
+        sheet->colorPage()->setColor(LEDColorPage::ColorOn, 0x000000FF);
+        sheet->okButton()->click();
+    });
+    editAction(core_, l)->trigger();
+    ASSERT_TRUE(script.ran);
+    EXPECT_EQ(l->ledColorOn(), 0x000000FFu);
+
+    const QString saved = form->contents();
+    const auto stored = ledPropertiesIn(saved);
+    ASSERT_EQ(stored.count("LED1"), 1u);
+    EXPECT_EQ(stored.at("LED1").count("LEDColorOn"), 1u);
+    EXPECT_EQ(stored.at("LED1").count("LEDColorOff"), 0u);  // written back unchanged, still default
+
+    LED* again = led(openForm(saved), "LED1");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->ledColorOn(), 0x000000FFu);
+    EXPECT_EQ(again->ledColorOff(), LED::DefaultColorOff);
+}
