@@ -82,7 +82,9 @@ public:
         std::vector<std::byte> bytes(raw.size());
         std::memcpy(bytes.data(), raw.data(), raw.size());
         file_ = audioBytesOf(std::move(bytes));
-        file_.resize(file_.size() - file_.size() % format.nBlockAlign);
+        // Only whole frames; a torn last frame would shift the channels on every loop.
+        file_.erase(file_.end() - static_cast<std::ptrdiff_t>(file_.size() % format.nBlockAlign),
+                    file_.end());
         if (file_.empty()) {
             reason = "The simulated sound source " + source.path + " holds no audio.";
             return false;
@@ -208,19 +210,28 @@ public:
     }
 
     MMRESULT addBuffer(WAVEHDR& header) override {
-        std::lock_guard lock(state_->mutex);
+        std::unique_lock lock(state_->mutex);
         if (!open_) {
             return MMSYSERR_INVALHANDLE;
         }
         ++state_->stats.adds;
-        ++addCalls_;
+        const int addCall = ++addCalls_;
         if (dead_) {
             return MMSYSERR_NODRIVER;
         }
         if (state_->faults.addBuffer) {
-            if (const MMRESULT refused = state_->faults.addBuffer(header, addCalls_);
-                refused != MMSYSERR_NOERROR) {
+            // Asked without the lock, so the rule may look at the service (stats, produce).
+            lock.unlock();
+            const MMRESULT refused = state_->faults.addBuffer(header, addCall);
+            lock.lock();
+            if (refused != MMSYSERR_NOERROR) {
                 return refused;
+            }
+            if (!open_) {
+                return MMSYSERR_INVALHANDLE;
+            }
+            if (dead_) {
+                return MMSYSERR_NODRIVER;
             }
         }
         const MMRESULT result = queue_.add(header);

@@ -435,12 +435,15 @@ TEST(SimulatedWaveInFaults, OpenFailsWithTheInjectedStatus) {
 
 TEST(SimulatedWaveInFaults, AddBufferRefusalLeavesTheHeaderAlone) {
     std::vector<int> calls;
+    SimulatedWaveIn* service = nullptr;
     SimulatedFaults faults;
     faults.addBuffer = [&](const WAVEHDR&, int addCall) {
         calls.push_back(addCall);
+        EXPECT_EQ(service->stats().adds, addCall) << "the rule may look at the service";
         return addCall == 2 || addCall == 5 ? MMSYSERR_NOMEM : MMSYSERR_NOERROR;
     };
     SimulatedWaveIn waveIn(SimulatedSource::counter(), Pacing::Manual, faults);
+    service = &waveIn;
     Opened o;
     openOn(waveIn, o);
     Pool pool(4, kMonoBuffer);
