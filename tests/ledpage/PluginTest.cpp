@@ -7,26 +7,13 @@
 #include <LED/LEDPropertySheet.h>
 
 #include <QCheckBox>
-#include <QDesignerComponents>
 #include <QDesignerFormEditorInterface>
-#include <QDesignerFormWindowInterface>
-#include <QDesignerFormWindowManagerInterface>
-#include <QDesignerIntegration>
-#include <QDesignerTaskMenuExtension>
-#include <QExtensionManager>
 #include <QLineEdit>
 #include <QPluginLoader>
 #include <QPushButton>
-#include <QTimer>
-#include <QUndoStack>
-#include <QXmlStreamReader>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 
 #include <gtest/gtest.h>
-
-#include <functional>
-#include <map>
-#include <memory>
 
 using ledpage_test::BareCore;
 using ledpage_test::editAction;
@@ -51,22 +38,9 @@ TEST(DesignerPlugin, LoadsAndDescribesTheLEDForTheWidgetBox) {
     EXPECT_EQ(picture.pixelColor(6, 1), QColor(0, 255, 0));  // a lit top segment
 
     // The default geometry is 1272 x 1716 twips.
-    QXmlStreamReader xml(plugin->domXml());
-    QString widgetClass;
-    std::map<QString, int> rect;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == u"widget") {
-            widgetClass = xml.attributes().value("class").toString();
-        } else if (xml.isStartElement() && (xml.name() == u"width" || xml.name() == u"height")) {
-            const QString name = xml.name().toString();
-            rect[name] = xml.readElementText().toInt();
-        }
-    }
-    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    EXPECT_EQ(widgetClass, "LED");
-    EXPECT_EQ(rect["width"], 85);
-    EXPECT_EQ(rect["height"], 114);
+    const QString dom = plugin->domXml().simplified().remove(' ');
+    EXPECT_TRUE(dom.contains(R"(<widgetclass="LED")")) << dom.toStdString();
+    EXPECT_TRUE(dom.contains("<width>85</width><height>114</height>")) << dom.toStdString();
 
     QWidget parent;
     QWidget* widget = plugin->createWidget(&parent);
