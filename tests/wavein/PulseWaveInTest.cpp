@@ -12,13 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <numbers>
 #include <thread>
@@ -341,27 +338,6 @@ TEST(PulseWaveIn, ServerDyingMidTakeReturnsTheBuffersAndRefusesMore) {
     EXPECT_EQ(take.device->close(), MMSYSERR_NOERROR);
     QTest::qWait(50);
     EXPECT_EQ(take.receiver.notes.size(), notes);
-}
-
-// Not run by default: reports the processor time of a 10 s stereo take at 44100 Hz.
-TEST(PulseWaveIn, DISABLED_ProcessorTimeOfATenSecondTake) {
-    auto waveIn = makePulseAudioWaveIn("Tolvane tests");
-    Take take({44100, 2, 35280});
-    ASSERT_TRUE(take.open(*waveIn));
-    rusage before{};
-    getrusage(RUSAGE_SELF, &before);
-    ASSERT_TRUE(take.startAll());
-    ASSERT_TRUE(take.waitForSeconds(10));
-    rusage after{};
-    getrusage(RUSAGE_SELF, &after);
-    take.requeue = false;
-    take.device->reset();
-    take.device->close();
-    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    const double user = seconds(after.ru_utime) - seconds(before.ru_utime);
-    const double system = seconds(after.ru_stime) - seconds(before.ru_stime);
-    std::printf("10 s take: %.3f s user, %.3f s system, %.2f %% of one core\n", user, system,
-                (user + system) / 10 * 100);
 }
 
 }  // namespace
