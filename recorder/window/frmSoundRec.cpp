@@ -32,7 +32,8 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
       ui(std::make_unique<Ui::frmSoundRec>()),
       services_(std::move(services)),
       dialogs_(chooseDialogs(services_.dialogs, ownDialogs_, this)),
-      takeFile_(std::make_unique<basSoundRec_2::TakeFile>(dialogs_, kProgramTitle, services_.largestRiffSize)),
+      takeFile_(
+          std::make_unique<basSoundRec_2::TakeFile>(dialogs_, kProgramTitle, services_.largestRiffSize)),
       engine_(std::make_unique<basSoundRec_1::CaptureEngine>(services_.waveIn, *takeFile_, dialogs_,
                                                              kProgramTitle)) {
     // The controls are sized for a small dialog font; Liberation Sans has Arial's metrics.
@@ -58,11 +59,21 @@ frmSoundRec::~frmSoundRec() {
     }
 }
 
-QAbstractButton* frmSoundRec::Check1() const { return ui->Check1; }
-QCheckBox* frmSoundRec::chkStereo() const { return ui->chkStereo; }
-QRadioButton* frmSoundRec::opt44() const { return ui->opt44; }
-QRadioButton* frmSoundRec::opt225() const { return ui->opt225; }
-QRadioButton* frmSoundRec::opt11() const { return ui->opt11; }
+QAbstractButton* frmSoundRec::Check1() const {
+    return ui->Check1;
+}
+QCheckBox* frmSoundRec::chkStereo() const {
+    return ui->chkStereo;
+}
+QRadioButton* frmSoundRec::opt44() const {
+    return ui->opt44;
+}
+QRadioButton* frmSoundRec::opt225() const {
+    return ui->opt225;
+}
+QRadioButton* frmSoundRec::opt11() const {
+    return ui->opt11;
+}
 
 void frmSoundRec::Form_Load() {
     // The hook comes first: no notification may reach the window unhandled.

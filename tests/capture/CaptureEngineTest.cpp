@@ -87,8 +87,8 @@ TEST(CaptureBufferSize, IsATenthOrAFifthOfASecondAndWholeFrames) {
         std::uint16_t channels;
         std::int32_t bytes;
     };
-    for (const Row& row : {Row{44100, 1, 8820}, Row{44100, 2, 35280}, Row{22050, 1, 4410}, Row{22050, 2, 17640},
-                           Row{11025, 1, 2204}, Row{11025, 2, 8820}}) {
+    for (const Row& row : {Row{44100, 1, 8820}, Row{44100, 2, 35280}, Row{22050, 1, 4410},
+                           Row{22050, 2, 17640}, Row{11025, 1, 2204}, Row{11025, 2, 8820}}) {
         SCOPED_TRACE(std::to_string(row.rate) + "/" + std::to_string(row.channels));
         EXPECT_EQ(CaptureBufferSize(format(row.rate, row.channels)), row.bytes);
     }

@@ -13,7 +13,7 @@ namespace testsupport {
 
 struct ShownDialog {
     enum class Kind { Message, Question, SaveFile } kind;
-    QString text;   // the message or question; the filter for a save dialog
+    QString text;  // the message or question; the filter for a save dialog
     QString title;
 };
 

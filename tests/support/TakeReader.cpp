@@ -8,7 +8,8 @@ namespace testsupport {
 
 std::uint32_t TakeBytes::u32(std::size_t o) const {
     return static_cast<std::uint32_t>(bytes.at(o)) | static_cast<std::uint32_t>(bytes.at(o + 1)) << 8 |
-           static_cast<std::uint32_t>(bytes.at(o + 2)) << 16 | static_cast<std::uint32_t>(bytes.at(o + 3)) << 24;
+           static_cast<std::uint32_t>(bytes.at(o + 2)) << 16 |
+           static_cast<std::uint32_t>(bytes.at(o + 3)) << 24;
 }
 
 std::uint16_t TakeBytes::u16(std::size_t o) const {
@@ -19,7 +20,9 @@ std::string TakeBytes::fourcc(std::size_t o) const {
     return std::string(reinterpret_cast<const char*>(bytes.data() + o), 4);
 }
 
-std::int16_t TakeBytes::sample(std::size_t index) const { return static_cast<std::int16_t>(u16(46 + 2 * index)); }
+std::int16_t TakeBytes::sample(std::size_t index) const {
+    return static_cast<std::int16_t>(u16(46 + 2 * index));
+}
 
 TakeBytes readTake(const QString& path) {
     QFile file(path);
@@ -73,8 +76,8 @@ QString independentReadersComplaints(const QString& path, int channels, int rate
         }
     };
     expect(QStringLiteral("soxi"), runProgram(QStringLiteral("soxi"), {path}),
-           {QStringLiteral("Channels       : %1").arg(channels), QStringLiteral("Sample Rate    : %1").arg(rate),
-            QStringLiteral("16-bit Signed Integer PCM")});
+           {QStringLiteral("Channels       : %1").arg(channels),
+            QStringLiteral("Sample Rate    : %1").arg(rate), QStringLiteral("16-bit Signed Integer PCM")});
     const auto sndfile = runProgram(QStringLiteral("sndfile-info"), {path});
     expect(QStringLiteral("sndfile-info"), sndfile,
            {QStringLiteral("Channels    : %1").arg(channels), QStringLiteral("Sample Rate : %1").arg(rate)});
@@ -84,17 +87,18 @@ QString independentReadersComplaints(const QString& path, int channels, int rate
             break;
         }
     }
-    expect(QStringLiteral("python wave"),
-           runProgram(QStringLiteral("python3"),
-                      {QStringLiteral("-c"),
-                       QStringLiteral("import sys, wave\n"
-                                      "w = wave.open(sys.argv[1])\n"
-                                      "n = w.getnframes(); d = w.readframes(n)\n"
-                                      "assert len(d) == n * w.getsampwidth() * w.getnchannels(), 'short read'\n"
-                                      "print('ch=%d rate=%d width=%d' % (w.getnchannels(), w.getframerate(), "
-                                      "w.getsampwidth()))\n"),
-                       path}),
-           {QStringLiteral("ch=%1 rate=%2 width=2").arg(channels).arg(rate)});
+    expect(
+        QStringLiteral("python wave"),
+        runProgram(QStringLiteral("python3"),
+                   {QStringLiteral("-c"),
+                    QStringLiteral("import sys, wave\n"
+                                   "w = wave.open(sys.argv[1])\n"
+                                   "n = w.getnframes(); d = w.readframes(n)\n"
+                                   "assert len(d) == n * w.getsampwidth() * w.getnchannels(), 'short read'\n"
+                                   "print('ch=%d rate=%d width=%d' % (w.getnchannels(), w.getframerate(), "
+                                   "w.getsampwidth()))\n"),
+                    path}),
+        {QStringLiteral("ch=%1 rate=%2 width=2").arg(channels).arg(rate)});
     expect(QStringLiteral("ffprobe"),
            runProgram(QStringLiteral("ffprobe"),
                       {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),

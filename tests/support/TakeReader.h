@@ -43,7 +43,9 @@ QString independentReadersComplaints(const QString& path, int channels, int rate
 }  // namespace testsupport
 
 // Readable failure messages for Qt strings.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& list, std::ostream* os) {
     *os << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
 }

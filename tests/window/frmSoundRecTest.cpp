@@ -34,7 +34,8 @@ SimulatedSource counterSource() {
 const QDateTime kMorning(QDate(2026, 3, 4), QTime(9, 5, 7));
 
 struct Recorder {
-    explicit Recorder(SimulatedFaults faults = {}, std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize,
+    explicit Recorder(SimulatedFaults faults = {},
+                      std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize,
                       Pacing pacing = Pacing::Manual)
         : device(counterSource(), pacing, std::move(faults)),
           window({.waveIn = device,
@@ -53,7 +54,8 @@ struct Recorder {
     }
     QStringList files() const { return QDir(folder.path()).entryList(QDir::Files, QDir::Name); }
     bool stopped() const {
-        return !window.Check1()->isChecked() && window.Check1()->text() == QStringLiteral("Iniciar Gravação") &&
+        return !window.Check1()->isChecked() &&
+               window.Check1()->text() == QStringLiteral("Iniciar Gravação") &&
                !window.captureEngine().isRecording() && !window.captureEngine().deviceOpen();
     }
 
@@ -135,7 +137,8 @@ TEST(RecorderWindow, NoDeviceShowsItsReasonAndLeavesNothingBehind) {
     faults.openStatus = MMSYSERR_NODRIVER;
     Recorder r(faults);
     r.click();
-    EXPECT_EQ(r.dialogs.messages(), QStringList{QString::fromStdString(r.device.errorText(MMSYSERR_NODRIVER))});
+    EXPECT_EQ(r.dialogs.messages(),
+              QStringList{QString::fromStdString(r.device.errorText(MMSYSERR_NODRIVER))});
     EXPECT_TRUE(r.stopped());
     EXPECT_FALSE(r.window.Timer2().isActive());
     EXPECT_TRUE(r.files().isEmpty());
@@ -179,7 +182,8 @@ TEST(RecorderWindow, TheSizeLimitStopsTheTakeCompleteAndSaysSo) {
     r.produceBuffers(3);
     EXPECT_TRUE(r.stopped());
     ASSERT_EQ(r.dialogs.messages().size(), 1);
-    EXPECT_TRUE(r.dialogs.messages()[0].contains(QStringLiteral("largest"))) << r.dialogs.messages()[0].toStdString();
+    EXPECT_TRUE(r.dialogs.messages()[0].contains(QStringLiteral("largest")))
+        << r.dialogs.messages()[0].toStdString();
     const auto take = readTake(r.window.takeFileName);
     EXPECT_EQ(take.dataLength(), 12u * 35280);
     EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
