@@ -24,11 +24,6 @@ using testsupport::readTake;
 
 namespace {
 
-SimulatedSource counterSource() {
-    SimulatedSource source;
-    source.kind = SimulatedSource::Kind::Counter;
-    return source;
-}
 
 WAVEFORMATEX format(std::uint32_t rate, std::uint16_t channels) {
     WAVEFORMATEX f;
@@ -44,7 +39,7 @@ WAVEFORMATEX format(std::uint32_t rate, std::uint16_t channels) {
 
 // One engine, its take file and a window stand-in, as the recorder wires them.
 struct Rig {
-    explicit Rig(SimulatedSource source = counterSource(), Pacing pacing = Pacing::Manual,
+    explicit Rig(SimulatedSource source = SimulatedSource::counter(), Pacing pacing = Pacing::Manual,
                  SimulatedFaults faults = {}, std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize)
         : device(source, pacing, std::move(faults)),
           file(dialogs, QStringLiteral("Tolvane"), largestRiffSize),
@@ -132,7 +127,7 @@ TEST(CaptureEngine, ASecondStartWhileRecordingChangesNothing) {
 TEST(CaptureEngine, FailedOpenReportsTheDeviceTextAndTheNextStopReleasesWithoutDeviceCalls) {
     SimulatedFaults faults;
     faults.openStatus = MMSYSERR_NODRIVER;
-    Rig rig(counterSource(), Pacing::Manual, faults);
+    Rig rig(SimulatedSource::counter(), Pacing::Manual, faults);
     EXPECT_FALSE(rig.start());
     EXPECT_FALSE(rig.engine.isRecording());
     ASSERT_EQ(rig.dialogs.messages().size(), 1);
@@ -170,7 +165,7 @@ TEST(CaptureEngine, RefusedRequeueKeepsTheBytesOnceAndHoldsLaterBuffersInOrder) 
     faults.addBuffer = [&](const WAVEHDR& header, int call) -> MMRESULT {
         return call > 10 && refuse && &header == refused ? MMSYSERR_NOMEM : MMSYSERR_NOERROR;
     };
-    Rig rig(counterSource(), Pacing::Manual, faults);
+    Rig rig(SimulatedSource::counter(), Pacing::Manual, faults);
     ASSERT_TRUE(rig.start());
     refused = &rig.engine.waveHeader(4);
     const auto buffer = rig.bufferBytes();
@@ -224,7 +219,7 @@ TEST(CaptureEngine, TwoStopsReleaseEverythingOnce) {
 TEST(CaptureEngine, TakeStopsCompleteJustBeforeTheSizeLimit) {
     // Room for the header, the lead-in and four and a half buffers of 8820 bytes.
     const std::uint64_t limit = 38 + 14 * 8820 + 4410;
-    Rig rig(counterSource(), Pacing::Manual, {}, limit);
+    Rig rig(SimulatedSource::counter(), Pacing::Manual, {}, limit);
     ASSERT_TRUE(rig.start());
     for (int i = 0; i < 6; ++i) {
         rig.device.produce(rig.bufferBytes());
@@ -243,7 +238,7 @@ TEST(CaptureEngine, TakeStopsCompleteJustBeforeTheSizeLimit) {
 TEST(CaptureEngine, ADeadSourceKeepsWhatItRecorded) {
     SimulatedFaults faults;
     faults.dieAfterBytes = 8820 * 3 + 1000;
-    Rig rig(counterSource(), Pacing::AsFastAsPossible, faults);
+    Rig rig(SimulatedSource::counter(), Pacing::AsFastAsPossible, faults);
     ASSERT_TRUE(rig.start());
     for (int i = 0; i < 50 && rig.requeueStatuses.empty(); ++i) {
         QTest::qWait(20);
@@ -258,7 +253,7 @@ TEST(CaptureEngine, ADeadSourceKeepsWhatItRecorded) {
 }
 
 TEST(CaptureEngine, AStalledWindowThreadLosesNothingAndKeepsOrder) {
-    Rig rig(counterSource(), Pacing::RealTime);
+    Rig rig(SimulatedSource::counter(), Pacing::RealTime);
     ASSERT_TRUE(rig.start(44100, 1));  // 0.1 s buffers
     QTest::qWait(300);
     std::this_thread::sleep_for(std::chrono::milliseconds(650));  // more than three buffers unhandled

@@ -25,11 +25,6 @@ using testsupport::readTake;
 
 namespace {
 
-SimulatedSource counterSource() {
-    SimulatedSource source;
-    source.kind = SimulatedSource::Kind::Counter;
-    return source;
-}
 
 const QDateTime kMorning(QDate(2026, 3, 4), QTime(9, 5, 7));
 
@@ -37,7 +32,7 @@ struct Recorder {
     explicit Recorder(SimulatedFaults faults = {},
                       std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize,
                       Pacing pacing = Pacing::Manual)
-        : device(counterSource(), pacing, std::move(faults)),
+        : device(SimulatedSource::counter(), pacing, std::move(faults)),
           window({.waveIn = device,
                   .dialogs = &dialogs,
                   .programFolder = folder.path(),
