@@ -25,8 +25,12 @@ std::optional<QString> ScriptedDialogs::saveFileName(const QString& title, const
     if (savePaths.empty()) {
         return std::nullopt;
     }
-    auto path = savePaths.front();
+    const bool chosen = savePaths.front().has_value();
+    const QString path = chosen ? *savePaths.front() : QString();
     savePaths.pop_front();
+    if (!chosen) {
+        return std::nullopt;
+    }
     return path;
 }
 
