@@ -6,6 +6,9 @@ namespace testsupport {
 
 void ScriptedDialogs::message(const QString& text, const QString& title) {
     shown.push_back({ShownDialog::Kind::Message, text, title});
+    if (whileMessageOpen) {
+        whileMessageOpen();
+    }
 }
 
 platform::Answer ScriptedDialogs::question(const QString& text, const QString& title) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace testsupport {
@@ -28,6 +29,9 @@ public:
     std::deque<platform::Answer> answers;
     // Chosen paths in order; nullopt cancels. None left cancels.
     std::deque<std::optional<QString>> savePaths;
+
+    // Runs while a message box is "open", as the nested event loop of a real box would.
+    std::function<void()> whileMessageOpen;
 
     std::vector<ShownDialog> shown;
     QStringList messages() const;  // texts of the message boxes only, in order

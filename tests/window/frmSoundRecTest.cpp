@@ -25,7 +25,6 @@ using testsupport::readTake;
 
 namespace {
 
-
 const QDateTime kMorning(QDate(2026, 3, 4), QTime(9, 5, 7));
 
 struct Recorder {
@@ -168,6 +167,30 @@ TEST(RecorderWindow, RefusedRequeueSaysFailedOncePerNotificationAndKeepsTheAudio
     r.click();
     const auto take = readTake(r.window.takeFileName);
     EXPECT_EQ(take.dataLength(), 14u * 35280);
+    EXPECT_EQ(firstCounterMismatch(take, 10 * 35280, 2), std::nullopt);
+}
+
+TEST(RecorderWindow, NotificationsWhileTheFailedBoxIsOpenRetryWithoutStackingBoxes) {
+    SimulatedFaults faults;
+    faults.addBuffer = [](const WAVEHDR&, int call) -> MMRESULT {
+        return call > 10 ? MMSYSERR_NOMEM : MMSYSERR_NOERROR;
+    };
+    Recorder r(faults);
+    r.click();
+    int nested = 0;
+    r.dialogs.whileMessageOpen = [&] {
+        // Two more buffers fill while the box is up; their notifications are handled inside its loop.
+        ++nested;
+        r.produceBuffers(2);
+    };
+    r.produceBuffers(1);
+    r.dialogs.whileMessageOpen = nullptr;
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(r.dialogs.messages(), QStringList{QStringLiteral("Failed")});
+    r.click();
+    // The refused buffer is in the take once; the two behind it come at the stop, in order.
+    const auto take = readTake(r.window.takeFileName);
+    EXPECT_EQ(take.dataLength(), 13u * 35280);
     EXPECT_EQ(firstCounterMismatch(take, 10 * 35280, 2), std::nullopt);
 }
 
