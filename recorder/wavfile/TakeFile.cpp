@@ -88,9 +88,12 @@ private:
 
 // Writes all of `length`, going on after a partial write: a regular file only takes part of a write
 // when it meets a limit, and the next write then names the limit in errno. Returns 0 or that errno.
-int writeAll(int fd, const std::byte* data, std::size_t length) {
-    while (length > 0) {
-        const ssize_t written = ::write(fd, data, length);
+// `writeSome(data, length, done)` writes part of what is left after `done` bytes, as write(2) does.
+template <typename WriteSome>
+int writeFully(const std::byte* data, std::size_t length, WriteSome writeSome) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t written = writeSome(data + done, length - done, done);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -100,29 +103,21 @@ int writeAll(int fd, const std::byte* data, std::size_t length) {
         if (written == 0) {
             return EIO;
         }
-        data += written;
-        length -= static_cast<std::size_t>(written);
+        done += static_cast<std::size_t>(written);
     }
     return 0;
 }
 
+int writeAll(int fd, const std::byte* data, std::size_t length) {
+    return writeFully(data, length, [fd](const std::byte* from, std::size_t n, std::size_t) {
+        return ::write(fd, from, n);
+    });
+}
+
 int pwriteAll(int fd, const std::byte* data, std::size_t length, std::uint64_t offset) {
-    while (length > 0) {
-        const ssize_t written = detail::fileCalls().pwrite(fd, data, length, static_cast<off_t>(offset));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (written == 0) {
-            return EIO;
-        }
-        data += written;
-        length -= static_cast<std::size_t>(written);
-        offset += static_cast<std::uint64_t>(written);
-    }
-    return 0;
+    return writeFully(data, length, [fd, offset](const std::byte* from, std::size_t n, std::size_t done) {
+        return detail::fileCalls().pwrite(fd, from, n, static_cast<off_t>(offset + done));
+    });
 }
 
 QString systemReason(int error) {
