@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -12,6 +13,15 @@ class QWidget;
 namespace platform {
 
 enum class Answer { Ok, Yes, No, Cancel };
+
+// A box with a bar and a Cancel button, open while the window's thread does long work in steps.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    // Moves the bar to `done` of the total and lets the window handle what is waiting (the box is
+    // modal, so only it takes input). False once the user cancelled.
+    virtual bool advance(std::uint64_t done) = 0;
+};
 
 class Dialogs {
 public:
@@ -24,6 +34,9 @@ public:
     // A save-file dialog; the chosen full path, or nothing when the user cancels.
     virtual std::optional<QString> saveFileName(const QString& title, const QString& filter,
                                                 const QString& initialName) = 0;
+    // Opens a progress box for work of `total` units; it closes when the returned object goes.
+    virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
+                                               std::uint64_t total) = 0;
 };
 
 // QMessageBox and QFileDialog, parented to `parent` (may be null).

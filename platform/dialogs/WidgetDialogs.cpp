@@ -1,11 +1,49 @@
-// The dialogs the user sees: QMessageBox and QFileDialog.
+// The dialogs the user sees: QMessageBox, QFileDialog and QProgressDialog.
 #include "platform/dialogs/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+
+#include <algorithm>
 
 namespace platform {
 namespace {
+
+class WidgetProgress final : public Progress {
+public:
+    WidgetProgress(const QString& text, const QString& title, std::uint64_t total, QWidget* parent)
+        : dialog_(text, QStringLiteral("Cancel"), 0, kSteps, parent), total_(total) {
+        dialog_.setWindowTitle(title);
+        dialog_.setWindowModality(Qt::WindowModal);
+        // Quick work passes without a box flashing up.
+        dialog_.setMinimumDuration(500);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+
+    bool advance(std::uint64_t done) override {
+        // The bar counts in steps of its own: totals beyond what an int holds are common here.
+        const auto step = total_ == 0 ? kSteps
+                                      : static_cast<int>(static_cast<double>(std::min(done, total_)) /
+                                                         static_cast<double>(total_) * kSteps);
+        // A modal progress dialog handles the waiting events itself; without a visible change it
+        // would not, and a Cancel click would wait for the next step.
+        if (step != dialog_.value()) {
+            dialog_.setValue(step);
+        } else {
+            QCoreApplication::processEvents();
+        }
+        return !dialog_.wasCanceled();
+    }
+
+private:
+    static constexpr int kSteps = 1000;
+    QProgressDialog dialog_;
+    std::uint64_t total_;
+};
 
 class WidgetDialogs final : public Dialogs {
 public:
@@ -41,6 +79,11 @@ public:
             return std::nullopt;
         }
         return dialog.selectedFiles().constFirst();
+    }
+
+    std::unique_ptr<Progress> progress(const QString& text, const QString& title,
+                                       std::uint64_t total) override {
+        return std::make_unique<WidgetProgress>(text, title, total, parent_);
     }
 
 private:

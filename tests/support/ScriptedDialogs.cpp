@@ -23,8 +23,8 @@ platform::Answer ScriptedDialogs::question(const QString& text, const QString& t
 }
 
 std::optional<QString> ScriptedDialogs::saveFileName(const QString& title, const QString& filter,
-                                                     const QString&) {
-    shown.push_back({ShownDialog::Kind::SaveFile, filter, title});
+                                                     const QString& initialName) {
+    shown.push_back({ShownDialog::Kind::SaveFile, filter, title, initialName});
     if (savePaths.empty()) {
         return std::nullopt;
     }
@@ -35,6 +35,29 @@ std::optional<QString> ScriptedDialogs::saveFileName(const QString& title, const
         return std::nullopt;
     }
     return path;
+}
+
+namespace {
+
+class ScriptedProgress final : public platform::Progress {
+public:
+    ScriptedProgress(ScriptedDialogs& dialogs, std::size_t index) : dialogs_(dialogs), index_(index) {}
+    bool advance(std::uint64_t done) override {
+        dialogs_.shown[index_].steps.push_back(done);
+        return !dialogs_.onProgress || dialogs_.onProgress(done);
+    }
+
+private:
+    ScriptedDialogs& dialogs_;
+    std::size_t index_;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Progress> ScriptedDialogs::progress(const QString& text, const QString& title,
+                                                              std::uint64_t total) {
+    shown.push_back({ShownDialog::Kind::Progress, text, title, QString(), {total}});
+    return std::make_unique<ScriptedProgress>(*this, shown.size() - 1);
 }
 
 QStringList ScriptedDialogs::messages() const {

@@ -13,9 +13,11 @@
 namespace testsupport {
 
 struct ShownDialog {
-    enum class Kind { Message, Question, SaveFile } kind;
+    enum class Kind { Message, Question, SaveFile, Progress } kind;
     QString text;  // the message or question; the filter for a save dialog
     QString title;
+    QString initialName = {};         // save dialog only
+    std::vector<std::uint64_t> steps = {};  // progress box only: the total first, then every step
 };
 
 class ScriptedDialogs final : public platform::Dialogs {
@@ -24,6 +26,8 @@ public:
     platform::Answer question(const QString& text, const QString& title) override;
     std::optional<QString> saveFileName(const QString& title, const QString& filter,
                                         const QString& initialName) override;
+    std::unique_ptr<platform::Progress> progress(const QString& text, const QString& title,
+                                                 std::uint64_t total) override;
 
     // Answers given in order; a question with no scripted answer fails the test and answers Cancel.
     std::deque<platform::Answer> answers;
@@ -32,6 +36,8 @@ public:
 
     // Runs while a message box is "open", as the nested event loop of a real box would.
     std::function<void()> whileMessageOpen;
+    // Runs at every step of an open progress box; returning false presses its Cancel.
+    std::function<bool(std::uint64_t done)> onProgress;
 
     std::vector<ShownDialog> shown;
     QStringList messages() const;  // texts of the message boxes only, in order

@@ -1,0 +1,46 @@
+#pragma once
+// Moving a file to a name that must not exist yet. On one file system it is a rename, instant at
+// any size; to another one the file is copied in blocks, flushed and checked before the original
+// is deleted, and a copy that fails or is cancelled is removed again.
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace platform::files {
+
+// Told before the first block of a copy to another file system and after every block, with the
+// bytes copied and the total. Returning false cancels the copy.
+using CopyProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
+
+inline constexpr std::size_t kCopyBlockSize = std::size_t{1} << 20;
+
+struct MoveResult {
+    enum class Outcome { Moved, Cancelled, Failed };
+    // What was being done when the move failed; it names the failure for the user.
+    enum class Step { None, Rename, OpenSource, CreateDestination, Read, Write, Flush, Check };
+
+    Outcome outcome = Outcome::Failed;
+    Step step = Step::None;
+    int error = 0;  // errno of the failure
+    // Moved only: the data went across file systems block by block rather than by a rename.
+    bool copied = false;
+    // Moved only: false when the original could not be deleted after the copy; both files remain.
+    bool sourceRemoved = true;
+
+    bool moved() const { return outcome == Outcome::Moved; }
+    // English, with the system's reason; empty unless Failed.
+    QString describe(const QString& destination) const;
+};
+
+// Moves `from` to `to`, never replacing anything at `to`. Whatever the outcome other than Moved,
+// `from` is as it was and `to` holds nothing of this call.
+MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress = {},
+                    std::size_t blockSize = kCopyBlockSize);
+
+// The system's text for an errno value, in English whatever the locale.
+QString systemReason(int error);
+
+}  // namespace platform::files
