@@ -4,12 +4,15 @@
 #include "recorder/wavfile/FileCalls.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <bit>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -144,6 +147,12 @@ QString numberedName(const QString& wanted, int n) {
 // Enough room for a take every second of a busy hour under one name; beyond it something is wrong.
 constexpr int kMaxNameTries = 10000;
 
+// A crash, a kill or a power cut loses at most this much of the take from the readers' view: the
+// header's sizes are brought up to date this often (and whenever this much audio went in since),
+// and the audio is forced to the disk at the longer interval.
+constexpr auto kHeaderRefreshInterval = std::chrono::seconds(1);
+constexpr auto kDiskFlushInterval = std::chrono::seconds(5);
+
 }  // namespace
 
 QString takeFileBaseName(const QDateTime& when) {
@@ -186,6 +195,13 @@ struct TakeFile::Impl {
     MMCKINFO subChunk;
     std::uint64_t position = 0;  // where the next sequential write lands
     std::uint64_t dataLength = 0;
+
+    // Keeping the header in step with the audio while the take runs.
+    std::uint32_t bytesPerSecond = 0;
+    std::uint64_t refreshedLength = 0;  // data length the header on disk states
+    std::chrono::steady_clock::time_point lastRefresh;
+    std::chrono::steady_clock::time_point lastFlush;
+    TakeFile::Upkeep upkeep;
 
     void report(const char* text) { dialogs.message(QString::fromLatin1(text), title); }
 
@@ -255,6 +271,52 @@ struct TakeFile::Impl {
     void close() {
         file.reset();
         headerWritten = false;
+    }
+
+    // States the current lengths in the RIFF and data size fields, so the file on disk is a
+    // complete take of what it holds. The chunk records are left alone: the finalisation measures
+    // and writes the same two fields, so the finished file is the same either way.
+    bool refreshHeader() {
+        // The data is always whole frames of 16-bit samples, so even and without a pad byte.
+        const std::uint64_t riff = (kDataOffset - 8) + dataLength;
+        if (riff > 0xFFFFFFFFull) {
+            return false;
+        }
+        std::array<std::byte, 4> size{};
+        putLE32(size.data(), static_cast<std::uint32_t>(dataLength));
+        if (pwriteAll(file.get(), size.data(), size.size(), kDataSizeOffset) != 0) {
+            return false;
+        }
+        putLE32(size.data(), static_cast<std::uint32_t>(riff));
+        if (pwriteAll(file.get(), size.data(), size.size(), kRiffSizeOffset) != 0) {
+            return false;
+        }
+        refreshedLength = dataLength;
+        ++upkeep.headerRefreshes;
+        return true;
+    }
+
+    // Called after every append. Failures here are not the take's: the audio went in, and the
+    // finalisation (or the recovery at the next start) still puts the sizes right.
+    void keepUp() {
+        const auto now = std::chrono::steady_clock::now();
+        const bool audioBehind = dataLength - refreshedLength >= std::max<std::uint32_t>(bytesPerSecond, 1);
+        // The first append replaces the provisional sizes, which no reader takes for a take.
+        const bool provisional = upkeep.headerRefreshes == 0;
+        if (provisional || audioBehind || now - lastRefresh >= kHeaderRefreshInterval) {
+            const auto begin = std::chrono::steady_clock::now();
+            refreshHeader();
+            lastRefresh = now;
+            upkeep.refreshTime += std::chrono::steady_clock::now() - begin;
+        }
+        if (now - lastFlush >= kDiskFlushInterval) {
+            const auto begin = std::chrono::steady_clock::now();
+            if (detail::fileCalls().fdatasync(file.get()) == 0) {
+                ++upkeep.diskFlushes;
+            }
+            lastFlush = now;
+            upkeep.flushTime += std::chrono::steady_clock::now() - begin;
+        }
     }
 
     // Steps of the finalisation, each skipped once one fails. `quiet` leaves the user out of it (an
@@ -354,6 +416,10 @@ bool TakeFile::WriteHeader(const WAVEFORMATEX& format) {
         return fail("Failed To Create DATA CHUNK");
     }
     d->headerWritten = true;
+    d->bytesPerSecond = format.nAvgBytesPerSec;
+    d->refreshedLength = 0;
+    d->upkeep = Upkeep{};
+    d->lastRefresh = d->lastFlush = std::chrono::steady_clock::now();
     return true;
 }
 
@@ -383,6 +449,7 @@ AppendResult TakeFile::Append(const std::byte* data, std::size_t length) {
     }
     d->position += length;
     d->dataLength = newData;
+    d->keepUp();
     return {};
 }
 
@@ -408,6 +475,10 @@ QString TakeFile::path() const {
 
 std::uint64_t TakeFile::dataLength() const {
     return d->dataLength;
+}
+
+TakeFile::Upkeep TakeFile::upkeep() const {
+    return d->upkeep;
 }
 
 }  // namespace basSoundRec_2

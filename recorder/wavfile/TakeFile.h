@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -65,7 +66,9 @@ public:
     // closes the file and returns false (the file stays on disk; see Discard).
     // Without a freshly created file (none open, or its header already written) returns false silently.
     bool WriteHeader(const WAVEFORMATEX& format);
-    // Appends at the end of the data chunk. Refuses (writing nothing) when the RIFF size would pass
+    // Appends at the end of the data chunk. While the take runs the header's sizes are brought up to
+    // date at least once a second (or per second of audio) and the data flushed to the disk at
+    // least every five seconds, so the file on disk is a valid take at every moment. Refuses (writing nothing) when the RIFF size would pass
     // the largest size; a short write counts as failed.
     // A failed append leaves the file as it was before it, so the data holds whole appends only.
     // NotOpen also before the header is written.
@@ -79,6 +82,15 @@ public:
     bool isOpen() const;
     QString path() const;
     std::uint64_t dataLength() const;  // audio bytes appended so far
+
+    // What keeping the file valid during the take cost, since the header was written.
+    struct Upkeep {
+        int headerRefreshes = 0;
+        int diskFlushes = 0;
+        std::chrono::nanoseconds refreshTime{0};
+        std::chrono::nanoseconds flushTime{0};
+    };
+    Upkeep upkeep() const;
 
 private:
     struct Impl;

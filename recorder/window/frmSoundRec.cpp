@@ -84,6 +84,9 @@ void frmSoundRec::Form_Load() {
     setAutoFillBackground(true);
     ui->chkStereo->setChecked(true);
     ui->opt44->setChecked(true);
+    // The first control of the tab order has the focus when the window opens, so the space bar
+    // starts a take at once.
+    ui->Check1->setFocus(Qt::OtherFocusReason);
 }
 
 void frmSoundRec::Check1_Click() {

@@ -167,12 +167,13 @@ TEST_P(FinaliseFailures, ReportCloseAndSkipTheRest) {
 using Injection = FinaliseFailure::Injection;
 INSTANTIATE_TEST_SUITE_P(
     AtEveryStep, FinaliseFailures,
+    // Whatever step fails, the sizes on disk are those the running take kept up to date.
     ::testing::Values(
         // The data size must change, so the first ascent writes and fails.
-        FinaliseFailure{Injection::ReadOnlyFile, 4, "Cannot ascend out of DATA CHUNK", 18, 0},
+        FinaliseFailure{Injection::ReadOnlyFile, 4, "Cannot ascend out of DATA CHUNK", 4, 42},
         // A data length equal to the provisional size needs no write; the RIFF ascent is the first.
-        FinaliseFailure{Injection::ReadOnlyFile, 18, "Cannot ascend out of RIFF CHUNK", 18, 0},
-        FinaliseFailure{Injection::SecondSeek, 4, "Could Ascend Out Of wformat Chunk", 4, 0},
+        FinaliseFailure{Injection::ReadOnlyFile, 18, "Cannot ascend out of RIFF CHUNK", 18, 56},
+        FinaliseFailure{Injection::SecondSeek, 4, "Could Ascend Out Of wformat Chunk", 4, 42},
         FinaliseFailure{Injection::Sync, 4, "Cannot ascend out of RIFF CHUNK", 4, 42}));
 
 }  // namespace

@@ -91,6 +91,28 @@ TEST_F(TakeFileTest, OddDataLengthGetsAZeroPadByteOutsideTheDataSize) {
     EXPECT_EQ(le32(file, 4), 42u);
 }
 
+// What a crash or a kill leaves: the file on disk between appends, never finalised.
+TEST_F(TakeFileTest, WhileRunningTheHeaderNeverFallsASecondOfAudioBehind) {
+    for (const auto& format : {pcm16(44100, 2), pcm16(11025, 1)}) {
+        auto take = startTake(format);
+        const std::uint32_t second = format.nAvgBytesPerSec;
+        const QByteArray buffer(static_cast<int>(second / 10), 'k');
+        std::uint32_t lastStated = 0;
+        for (int i = 0; i < 35; ++i) {
+            ASSERT_TRUE(take->Append(bytes(buffer), buffer.size()).ok());
+            const QByteArray file = readAll(take->path());
+            const auto onDisk = static_cast<std::uint32_t>(file.size() - 46);
+            const std::uint32_t stated = le32(file, 42);
+            EXPECT_EQ(le32(file, 4), stated + 38) << i;
+            EXPECT_LE(stated, onDisk) << i;
+            EXPECT_LT(onDisk - stated, second) << i;
+            EXPECT_GE(stated, lastStated) << i;
+            lastStated = stated;
+        }
+        EXPECT_GE(take->upkeep().headerRefreshes, 3);
+    }
+}
+
 TEST_F(TakeFileTest, CreateNeverOverwritesAndNumbersBeforeTheExtension) {
     const QByteArray older("an older take");
     for (const char* name : {"take.WAV", "take-2.WAV", "plain", "a.b"}) {

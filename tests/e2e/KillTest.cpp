@@ -1,0 +1,123 @@
+// The real program killed with SIGKILL at random moments of a take: every file it leaves is a valid
+// take of the right format that the independent readers open, missing at most the last second.
+#include "RecorderProcess.h"
+#include "TakeReader.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <random>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr std::uint32_t kRate = 44100;
+constexpr std::uint32_t kBlockAlign = 4;  // the program's default: stereo
+constexpr std::uint32_t kBufferSize = 35280;
+constexpr std::uint32_t kSecond = kRate * kBlockAlign;
+
+// Lengths in samples of the channel-0 periods of the sine between `from` and `to` (data bytes).
+std::vector<std::size_t> sinePeriods(const TakeBytes& take, std::size_t from, std::size_t to) {
+    std::vector<std::size_t> periods;
+    std::size_t last = 0;
+    for (std::size_t i = from / 2 + 2; i < to / 2; i += 2) {
+        if (take.sample(i - 2) < 0 && take.sample(i) >= 0) {
+            if (last != 0) {
+                periods.push_back((i - last) / 2);
+            }
+            last = i;
+        }
+    }
+    return periods;
+}
+
+// What a take left by a killed program must be; empty when it is.
+std::string complaintsAbout(const QString& path) {
+    std::string out;
+    const auto complain = [&](const std::string& what) { out += what + "; "; };
+    const TakeBytes take = readTake(path);
+    if (take.bytes.size() < 46) {
+        return "shorter than its header";
+    }
+    const std::uint32_t stated = take.u32(42);
+    const std::size_t onDisk = take.dataLength();
+    if (take.u32(4) != stated + 38) {
+        complain("RIFF size " + std::to_string(take.u32(4)) + " does not match data size " + std::to_string(stated));
+    }
+    if (stated % kBlockAlign != 0) {
+        complain("data size " + std::to_string(stated) + " is not whole frames");
+    }
+    if (stated > onDisk) {
+        complain("the header states more audio than the file holds");
+    } else if (onDisk - stated >= kSecond + kBufferSize) {
+        complain("the header is " + std::to_string(onDisk - stated) + " bytes behind the audio on disk");
+    }
+    const std::size_t leadIn = 10u * kBufferSize;
+    if (stated < leadIn) {
+        complain("the silent lead-in is not all there");
+    }
+    for (std::size_t i = 0; i < std::min<std::size_t>(leadIn, stated) / 2; ++i) {
+        if (take.sample(i) != 0) {
+            complain("lead-in sample " + std::to_string(i) + " is not silent");
+            break;
+        }
+    }
+    // The sine continues without a jump: a lost, doubled or reordered buffer breaks one period.
+    // Judged from a quarter second in, once the server's resampler settled.
+    const std::size_t from = leadIn + kSecond / 4;
+    if (stated > from + kBufferSize) {
+        for (const std::size_t period : sinePeriods(take, from, stated)) {
+            if (period < 95 || period > 106) {
+                complain("the sine has a period of " + std::to_string(period) + " samples");
+                break;
+            }
+        }
+    }
+    const QString readers = independentReadersComplaints(path, 2, static_cast<int>(kRate));
+    if (!readers.isEmpty()) {
+        complain(readers.toStdString());
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
+    VirtualDisplay display;
+    ASSERT_TRUE(display.running());
+    const int kills = qEnvironmentVariableIntValue("TOLVANE_KILLS") > 0 ? qEnvironmentVariableIntValue("TOLVANE_KILLS") : 20;
+    std::random_device entropy;
+    const unsigned seed = entropy();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> momentMs(200, 3000);
+    std::printf("seed %u\n", seed);
+
+    QTemporaryDir root;
+    for (int round = 0; round < kills; ++round) {
+        const QString folder = root.filePath(QString::number(round));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        RecorderProcess program(display, folder);
+        ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
+        ASSERT_TRUE(program.pressToggle());
+        const QString take = program.waitForTake();
+        ASSERT_FALSE(take.isEmpty()) << "no take started; " << program.output().toStdString();
+        const int moment = momentMs(random);
+        QThread::msleep(static_cast<unsigned long>(moment));
+        program.signal(SIGKILL);
+        program.waitForExit(10000);
+
+        const auto files = takeFilesIn(folder);
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        const std::string complaints = complaintsAbout(take);
+        const TakeBytes bytes = readTake(take);
+        std::printf("kill %2d after %4d ms: %zu bytes of audio on disk, %u stated\n", round, moment,
+                    bytes.dataLength(), bytes.u32(42));
+        EXPECT_EQ(complaints, "") << "kill " << round << " after " << moment << " ms, seed " << seed;
+    }
+}

@@ -1,0 +1,147 @@
+#include "RecorderProcess.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace testsupport {
+
+VirtualDisplay::VirtualDisplay() {
+    // -displayfd: the server picks a free display and prints its number once it accepts clients.
+    server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                           QStringLiteral("-screen"), QStringLiteral("0"),
+                                           QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                                           QStringLiteral("tcp")});
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 20000 && server_.state() != QProcess::NotRunning) {
+        server_.waitForReadyRead(200);
+        const QByteArray line = server_.readAllStandardOutput().trimmed();
+        if (!line.isEmpty()) {
+            name_ = QStringLiteral(":") + QString::fromLatin1(line);
+            // A window manager, so that windows are activated and take the keyboard focus.
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("DISPLAY"), name_);
+            windowManager_.setProcessEnvironment(environment);
+            windowManager_.start(QStringLiteral("openbox"), {});
+            windowManager_.waitForStarted();
+            return;
+        }
+    }
+}
+
+VirtualDisplay::~VirtualDisplay() {
+    windowManager_.terminate();
+    windowManager_.waitForFinished(5000);
+    server_.terminate();
+    if (!server_.waitForFinished(5000)) {
+        server_.kill();
+        server_.waitForFinished();
+    }
+}
+
+RecorderProcess::RecorderProcess(const VirtualDisplay& display, const QString& folder)
+    : display_(display.name()), folder_(folder) {
+    const QString built = qEnvironmentVariable("TOLVANE_TEST_BINARY_DIR") + QStringLiteral("/recorder/tolvane");
+    const QString placed = QDir(folder).filePath(QStringLiteral("tolvane"));
+    if (!QFile::exists(placed) &&
+        ::link(QFile::encodeName(built).constData(), QFile::encodeName(placed).constData()) != 0) {
+        QFile::copy(built, placed);
+        QFile::setPermissions(placed, QFile::permissions(built));
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display_);
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    // No accessibility bus on the private display; without this Qt waits for one.
+    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("0"));
+    environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+    process_.setProcessEnvironment(environment);
+    process_.setProcessChannelMode(QProcess::MergedChannels);
+    process_.setWorkingDirectory(folder);
+    process_.start(placed, {});
+    process_.waitForStarted();
+}
+
+RecorderProcess::~RecorderProcess() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished();
+    }
+}
+
+bool RecorderProcess::xdotool(const QStringList& arguments, QString* output) const {
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), display_);
+    tool.setProcessEnvironment(environment);
+    tool.start(QStringLiteral("xdotool"), arguments);
+    if (!tool.waitForFinished(30000)) {
+        tool.kill();
+        tool.waitForFinished();
+        return false;
+    }
+    if (output != nullptr) {
+        *output = QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+    }
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+bool RecorderProcess::waitForWindow() {
+    QString found;
+    if (!xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                  QStringLiteral("--pid"), QString::number(process_.processId())},
+                 &found) ||
+        found.isEmpty()) {
+        return false;
+    }
+    window_ = found.split(QLatin1Char('\n')).constFirst();
+    return true;
+}
+
+bool RecorderProcess::pressToggle() {
+    return !window_.isEmpty() &&
+           xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_, QStringLiteral("key"),
+                    QStringLiteral("space")});
+}
+
+QString RecorderProcess::waitForTake(int timeoutMs) const {
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        for (const QString& name : takeFilesIn(folder_)) {
+            const QString path = QDir(folder_).filePath(name);
+            if (QFileInfo(path).size() > 46) {
+                return path;
+            }
+        }
+        QThread::msleep(20);
+    } while (waited.elapsed() < timeoutMs);
+    return QString();
+}
+
+void RecorderProcess::signal(int number) {
+    ::kill(static_cast<pid_t>(process_.processId()), number);
+}
+
+int RecorderProcess::waitForExit(int timeoutMs) {
+    if (!process_.waitForFinished(timeoutMs)) {
+        return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+QString RecorderProcess::output() {
+    return QString::fromLocal8Bit(process_.readAll());
+}
+
+QStringList takeFilesIn(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*.WAV")}, QDir::Files, QDir::Name);
+}
+
+}  // namespace testsupport

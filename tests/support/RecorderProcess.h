@@ -1,0 +1,64 @@
+#pragma once
+// The real recorder program run as a user runs it: on a private X display, from a folder of its
+// own (a portable install, so its takes land beside it), driven with the keyboard.
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace testsupport {
+
+// A private X server (Xvfb) for the test's lifetime.
+class VirtualDisplay {
+public:
+    VirtualDisplay();
+    ~VirtualDisplay();
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+    bool running() const { return !name_.isEmpty(); }
+    QString name() const { return name_; }  // ":N"
+
+private:
+    QProcess server_;
+    QProcess windowManager_;
+    QString name_;
+};
+
+class RecorderProcess {
+public:
+    // Puts the test build's `tolvane` into `folder` (a hard link, or a copy across file systems)
+    // and starts it there on `display`.
+    RecorderProcess(const VirtualDisplay& display, const QString& folder);
+    ~RecorderProcess();  // kills the program if it still runs
+    RecorderProcess(const RecorderProcess&) = delete;
+    RecorderProcess& operator=(const RecorderProcess&) = delete;
+
+    // Waits for the main window to be shown; false when it never was.
+    bool waitForWindow();
+    // Presses the record toggle with the keyboard, as the window's first control.
+    bool pressToggle();
+    // Waits until a take file in the folder holds audio beyond its header; its path, or empty.
+    QString waitForTake(int timeoutMs = 20000) const;
+
+    void signal(int number);
+    // Waits for the program to end; its exit code, or -1 when it was killed or did not end in time.
+    int waitForExit(int timeoutMs);
+    qint64 pid() const { return process_.processId(); }
+    QString output();
+
+private:
+    bool xdotool(const QStringList& arguments, QString* output = nullptr) const;
+
+    QString display_;
+    QString folder_;
+    QProcess process_;
+    QString window_;
+};
+
+// The folder's take files ("*.WAV"), by name.
+QStringList takeFilesIn(const QString& folder);
+
+}  // namespace testsupport
