@@ -1,0 +1,215 @@
+// The recording level and the peak readings against a sound server of the test's own, read back
+// with pactl.
+
+#include "platform/mixer/PeakSource.h"
+#include "platform/mixer/PulseMixer.h"
+#include "recorder/level/RecordingLevel.h"
+
+#include "SoundServer.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+using namespace platform::mixer;
+using basSoundRec_3::FindVolumeControl;
+using basSoundRec_3::LevelForPosition;
+using basSoundRec_3::SetVolumeLevel;
+
+namespace {
+
+const QString kFirst = QStringLiteral("level_a");
+const QString kSecond = QStringLiteral("level_b");
+const QString kFirstSource = kFirst + QStringLiteral(".monitor");
+const QString kSecondSource = kSecond + QStringLiteral(".monitor");
+
+std::vector<int> both(int percent) {
+    return {percent, percent};
+}
+
+bool isAllZero(const void* bytes, std::size_t length) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    return std::all_of(p, p + length, [](unsigned char b) { return b == 0; });
+}
+
+class MixerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(server.start({kFirst, kSecond}));
+        ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kFirstSource, QStringLiteral("50%")}));
+        ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("50%")}));
+    }
+
+    testsound::SoundServer server;
+    std::unique_ptr<Mixer> mixer = makePulseAudioMixer(QStringLiteral("Tolvane tests"));
+    basSoundRec_3::Module module{*mixer};
+};
+
+TEST_F(MixerTest, SliderPositionsSetTheDefaultSourcesVolume) {
+    ASSERT_EQ(module.OpenMixer(), MMSYSERR_NOERROR);
+    EXPECT_NE(module.mixerHandle, 0u);
+    basSoundRec_3::MIXERCONTROL control;
+    ASSERT_TRUE(FindVolumeControl(*mixer, module.mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+                                  MIXERCONTROL_CONTROLTYPE_VOLUME, control));
+    EXPECT_NE(control.dwControlID, 0u);
+    EXPECT_EQ(control.dwControlType, MIXERCONTROL_CONTROLTYPE_VOLUME);
+    EXPECT_EQ(control.cbStruct, sizeof(MIXERCONTROL)) << "the mixer's own record was copied in";
+    EXPECT_EQ(control.reserved[10], 0u) << "the word beyond the mixer's record stays zero";
+    EXPECT_EQ(server.sourceVolumePercent(kFirstSource), both(50)) << "opening and the lookup change nothing";
+
+    struct Row {
+        std::int16_t position;
+        std::uint32_t value;
+        int percent;
+    };
+    for (const Row& row : {Row{0, 0, 0}, Row{3, 5, 0}, Row{300, 540, 1}, Row{16384, 29491, 45},
+                           Row{32767, 58981, 90}}) {
+        SCOPED_TRACE(row.position);
+        EXPECT_EQ(LevelForPosition(row.position), row.value);
+        EXPECT_TRUE(SetVolumeLevel(*mixer, module.mixerHandle, control, LevelForPosition(row.position)));
+        EXPECT_EQ(server.sourceVolumePercent(kFirstSource), both(row.percent));
+    }
+    EXPECT_EQ(server.sourceVolumePercent(kSecondSource), both(50)) << "only the default source moves";
+
+    // The user picks another microphone between two changes: the second change goes to it.
+    EXPECT_TRUE(SetVolumeLevel(*mixer, module.mixerHandle, control, LevelForPosition(16384)));
+    ASSERT_TRUE(server.pactl({QStringLiteral("set-default-source"), kSecondSource}));
+    EXPECT_TRUE(SetVolumeLevel(*mixer, module.mixerHandle, control, LevelForPosition(32767)));
+    EXPECT_EQ(server.sourceVolumePercent(kFirstSource), both(45));
+    EXPECT_EQ(server.sourceVolumePercent(kSecondSource), both(90));
+
+    // A server that restarts is found again by the next change; while it is away the change fails.
+    server.stop();
+    EXPECT_FALSE(SetVolumeLevel(*mixer, module.mixerHandle, control, LevelForPosition(0)));
+    ASSERT_TRUE(server.start({kFirst}));
+    EXPECT_TRUE(SetVolumeLevel(*mixer, module.mixerHandle, control, LevelForPosition(16384)));
+    EXPECT_EQ(server.sourceVolumePercent(kFirstSource), both(45));
+}
+
+TEST_F(MixerTest, AFailedLookupSendsNothing) {
+    ASSERT_EQ(module.OpenMixer(), MMSYSERR_NOERROR);
+
+    // The line exists but has no control of that kind: only the size is left in the record.
+    basSoundRec_3::MIXERCONTROL control;
+    EXPECT_FALSE(FindVolumeControl(*mixer, module.mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+                                   0x20010002 /* a mute switch */, control));
+    EXPECT_EQ(control.cbStruct, 152u);
+    EXPECT_TRUE(isAllZero(reinterpret_cast<const char*>(&control) + 4, sizeof control - 4));
+    EXPECT_FALSE(SetVolumeLevel(*mixer, module.mixerHandle, control, 58981));
+    EXPECT_EQ(server.sourceVolumePercent(kFirstSource), both(50));
+
+    // No such line: the record is not touched.
+    basSoundRec_3::MIXERCONTROL untouched;
+    untouched.dwControlID = 77;
+    EXPECT_FALSE(FindVolumeControl(*mixer, module.mixerHandle, 4 /* speakers */, MIXERCONTROL_CONTROLTYPE_VOLUME,
+                                   untouched));
+    EXPECT_EQ(untouched.cbStruct, 0u);
+    EXPECT_EQ(untouched.dwControlID, 77u);
+
+    // A server without any source has no wave-in line.
+    ASSERT_TRUE(server.pactl({QStringLiteral("unload-module"), QStringLiteral("module-null-sink")}));
+    EXPECT_FALSE(FindVolumeControl(*mixer, module.mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+                                   MIXERCONTROL_CONTROLTYPE_VOLUME, untouched));
+    EXPECT_EQ(untouched.dwControlID, 77u);
+}
+
+TEST(MixerWithoutServer, OpenFails) {
+    qputenv("PULSE_SERVER", "unix:/nonexistent/tolvane-no-server");
+    auto mixer = makePulseAudioMixer(QStringLiteral("Tolvane tests"));
+    basSoundRec_3::Module module{*mixer};
+    EXPECT_EQ(module.OpenMixer(), MMSYSERR_NODRIVER);
+    EXPECT_EQ(module.mixerHandle, 0u);
+}
+
+// The loudest reading per channel, in dBFS, over about a second once `source` settled.
+struct Loudest {
+    double left;
+    double right;
+};
+
+double dbfs(float peak) {
+    return peak > 0.0F ? 20.0 * std::log10(static_cast<double>(peak)) : -200.0;
+}
+
+Loudest loudestSecond(PeakSource& source) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return source.takePeaks().live; }, 60000));
+    QTest::qWait(1500);
+    source.takePeaks();
+    float left = 0.0F;
+    float right = 0.0F;
+    std::uint32_t readings = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 1000 || readings == 0) {
+        QTest::qWait(40);
+        const Peaks peaks = source.takePeaks();
+        left = std::max(left, peaks.left);
+        right = std::max(right, peaks.right);
+        readings += peaks.readings;
+    }
+    return {dbfs(left), dbfs(right)};
+}
+
+TEST(PeakSource, ReadsTheDefaultSourcesPeaksPerChannel) {
+    testsound::SoundServer server;
+    ASSERT_TRUE(server.start({kFirst}));
+    auto source = makePulseAudioPeakSource(QStringLiteral("Tolvane tests"));
+
+    struct Row {
+        const char* name;
+        QStringList effects;
+        double left;  // dBFS; -200 for nothing at all
+        double right;
+    };
+    const Row rows[] = {
+        {"silence", {}, -200, -200},
+        {"sine at -6 dBFS", {"sine", "1000", "vol", "0.5"}, -6.02, -6.02},
+        {"left channel silent", {"sine", "1000", "vol", "0.5", "remix", "0", "1"}, -200, -6.02},
+        {"full-scale square", {"square", "100"}, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!row.effects.isEmpty()) {
+            const auto file = testsound::makeSound(server.folder(), QString::fromLatin1(row.name) + ".wav", 30,
+                                                   row.effects);
+            ASSERT_TRUE(file);
+            ASSERT_TRUE(server.play(*file, kFirst));
+        }
+        const Loudest loudest = loudestSecond(*source);
+        EXPECT_NEAR(loudest.left, row.left, row.left < -100 ? 1e-9 : 1.0);
+        EXPECT_NEAR(loudest.right, row.right, row.right < -100 ? 1e-9 : 1.0);
+        server.stopPlaying();
+    }
+}
+
+TEST(PeakSource, FollowsTheDefaultSourceAndComesBackWithTheServer) {
+    testsound::SoundServer server;
+    ASSERT_TRUE(server.start({kFirst, kSecond}));
+    auto source = makePulseAudioPeakSource(QStringLiteral("Tolvane tests"));
+    const auto sine = testsound::makeSound(server.folder(), "sine.wav", 30, {"sine", "1000", "vol", "0.5"});
+    ASSERT_TRUE(sine);
+    ASSERT_TRUE(server.play(*sine, kSecond));
+    EXPECT_LT(loudestSecond(*source).right, -100);
+    ASSERT_TRUE(server.pactl({QStringLiteral("set-default-source"), kSecondSource}));
+    EXPECT_NEAR(loudestSecond(*source).right, -6.02, 1.0);
+    server.stopPlaying();
+
+    server.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !source->takePeaks().live; }, 60000));
+    const Peaks away = source->takePeaks();
+    EXPECT_EQ(away.left, 0.0F);
+    EXPECT_EQ(away.readings, 0u);
+
+    ASSERT_TRUE(server.start({kFirst}));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return source->takePeaks().readings > 0; }, 60000));
+    RecordProperty("reconnect_ms", static_cast<int>(clock.elapsed()));
+    std::printf("readings again %lld ms after the server was back\n", static_cast<long long>(clock.elapsed()));
+}
+
+}  // namespace

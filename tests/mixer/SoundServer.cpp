@@ -1,0 +1,135 @@
+#include "SoundServer.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace testsound {
+
+namespace {
+
+// Short enough for a unix socket path wherever the build tree is.
+QString serverFolderTemplate() {
+    return QStringLiteral("/tmp/tolvane-level-XXXXXX");
+}
+
+}  // namespace
+
+SoundServer::SoundServer() : dir_(serverFolderTemplate()) {
+    QDir(dir_.path()).mkpath(QStringLiteral("runtime"));
+    QDir(dir_.path()).mkpath(QStringLiteral("state"));
+}
+
+SoundServer::~SoundServer() {
+    stopPlaying();
+    stop();
+}
+
+QProcessEnvironment SoundServer::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), dir_.filePath(QStringLiteral("runtime")));
+    env.insert(QStringLiteral("PULSE_STATE_PATH"), dir_.filePath(QStringLiteral("state")));
+    env.insert(QStringLiteral("HOME"), dir_.filePath(QStringLiteral("state")));
+    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + dir_.filePath(QStringLiteral("native")));
+    return env;
+}
+
+bool SoundServer::start(const QStringList& sinks) {
+    if (!dir_.isValid() || sinks.isEmpty()) {
+        return false;
+    }
+    qputenv("PULSE_SERVER", environment().value(QStringLiteral("PULSE_SERVER")).toUtf8());
+    QStringList arguments{QStringLiteral("-n"),
+                          QStringLiteral("--daemonize=no"),
+                          QStringLiteral("--exit-idle-time=-1"),
+                          QStringLiteral("--use-pid-file=no"),
+                          QStringLiteral("--disallow-exit"),
+                          QStringLiteral("--log-target=file:") + dir_.filePath(QStringLiteral("server.log")),
+                          QStringLiteral("-L"),
+                          QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") +
+                              dir_.filePath(QStringLiteral("native"))};
+    for (const QString& sink : sinks) {
+        arguments << QStringLiteral("-L") << QStringLiteral("module-null-sink sink_name=") + sink;
+    }
+    server_.setProcessEnvironment(environment());
+    server_.setStandardInputFile(QProcess::nullDevice());
+    server_.setStandardOutputFile(QProcess::nullDevice());
+    server_.setStandardErrorFile(QProcess::nullDevice());
+    server_.start(QStringLiteral("pulseaudio"), arguments);
+    if (!server_.waitForStarted()) {
+        return false;
+    }
+    const bool up = QTest::qWaitFor([&] { return pactl({QStringLiteral("info")}).has_value(); }, 30000);
+    return up && pactl({QStringLiteral("set-default-source"), sinks.front() + QStringLiteral(".monitor")}) &&
+           pactl({QStringLiteral("set-default-sink"), sinks.front()});
+}
+
+void SoundServer::stop() {
+    if (server_.state() == QProcess::NotRunning) {
+        return;
+    }
+    server_.terminate();
+    if (!server_.waitForFinished(10000)) {
+        server_.kill();
+        server_.waitForFinished();
+    }
+}
+
+std::optional<QString> SoundServer::pactl(const QStringList& arguments) const {
+    QProcess process;
+    process.setProcessEnvironment(environment());
+    process.start(QStringLiteral("pactl"), arguments);
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        return std::nullopt;
+    }
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+std::vector<int> SoundServer::sourceVolumePercent(const QString& source) const {
+    std::vector<int> percents;
+    const auto out = pactl({QStringLiteral("get-source-volume"), source});
+    if (!out) {
+        return percents;
+    }
+    // "Volume: front-left: 29491 /  45% / -20.81 dB,   front-right: ..."
+    const QString firstLine = out->section(QLatin1Char('\n'), 0, 0);
+    static const QRegularExpression percent(QStringLiteral("(\\d+)%"));
+    for (auto it = percent.globalMatch(firstLine); it.hasNext();) {
+        percents.push_back(it.next().captured(1).toInt());
+    }
+    return percents;
+}
+
+bool SoundServer::play(const QString& file, const QString& sink) {
+    stopPlaying();
+    player_.setProcessEnvironment(environment());
+    player_.start(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink, file});
+    return player_.waitForStarted();
+}
+
+void SoundServer::stopPlaying() {
+    if (player_.state() == QProcess::NotRunning) {
+        return;
+    }
+    player_.kill();
+    player_.waitForFinished();
+}
+
+std::optional<QString> makeSound(const QString& folder, const QString& name, double seconds,
+                                 const QStringList& effects) {
+    const QString path = QDir(folder).filePath(name);
+    // The rate and channels describe the generated input; no dither, so silence stays exact.
+    QStringList arguments{QStringLiteral("-q"), QStringLiteral("-D"), QStringLiteral("-r"), QStringLiteral("44100"),
+                          QStringLiteral("-c"), QStringLiteral("2"),  QStringLiteral("-n"), QStringLiteral("-b"),
+                          QStringLiteral("16"), path,                 QStringLiteral("synth"), QString::number(seconds)};
+    arguments << effects;
+    QProcess sox;
+    sox.start(QStringLiteral("sox"), arguments);
+    if (!sox.waitForFinished(60000) || sox.exitCode() != 0) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+}  // namespace testsound
