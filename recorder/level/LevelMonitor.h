@@ -1,0 +1,50 @@
+#pragma once
+// Turns the peak readings of the default source into the movement of the left and right meters,
+// 25 times a second, on the GUI thread.
+
+#include "recorder/level/MeterBallistics.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+
+namespace platform::mixer {
+class PeakSource;
+}
+
+namespace level {
+
+class LevelMonitor : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kLeft = 0;
+    static constexpr int kRight = 1;
+    static constexpr int kIntervalMilliseconds = 40;
+
+    // `source` is borrowed and must outlive the monitor.
+    explicit LevelMonitor(platform::mixer::PeakSource& source, QObject* parent = nullptr);
+
+    const MeterBallistics& channel(int index) const { return channels_.at(static_cast<std::size_t>(index)); }
+    // True while readings come from a server.
+    bool live() const { return live_; }
+    // A new take starts: the clip cells go dark.
+    void clearClips();
+
+signals:
+    // The channels moved (or may have); meters compare with what they show.
+    void changed();
+
+private:
+    void poll();
+
+    platform::mixer::PeakSource& source_;
+    QTimer timer_;
+    QElapsedTimer clock_;
+    std::array<MeterBallistics, 2> channels_;
+    bool live_ = false;
+};
+
+}  // namespace level
