@@ -248,7 +248,7 @@ void SpinningGlobe::prepare(int side)
             const double specular = std::pow(std::max(0.0, (x * hx + y * hy + z * hz) / hl), 24.0);
             disc_.push_back({py * side + px, float((lon + kPi) / (2 * kPi) * mapW),
                              float((kPi / 2 - lat) / kPi * mapH), float(0.30 + 0.85 * diffuse),
-                             float(110.0 * specular), coverage});
+                             float(70.0 * specular), coverage});
         }
     }
 }

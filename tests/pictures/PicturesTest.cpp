@@ -92,17 +92,27 @@ TEST(Pictures, EachLoadsDrawsWhollyAndFitsItsControl)
         EXPECT_NEAR(box.width() / box.height(), double(place.width) / place.height, 0.005);
 
         for (int scale : {1, 2}) {
-            QImage image(place.width * scale, place.height * scale, QImage::Format_ARGB32);
+            // A margin around the place: nothing may be drawn there, over the neighbouring controls.
+            const int margin = 8;
+            const QRect target(margin, margin, place.width * scale, place.height * scale);
+            QImage image(target.width() + 2 * margin, target.height() + 2 * margin, QImage::Format_ARGB32);
             image.fill(Qt::transparent);
             QPainter painter(&image);
-            renderer.render(&painter);
+            renderer.render(&painter, target);
             painter.end();
             // A picture Qt half understands comes out blank or flat; ours are drawn in many shades.
             std::set<QRgb> colours;
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x)
-                    colours.insert(image.pixel(x, y));
+            int spilled = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (target.contains(x, y))
+                        colours.insert(image.pixel(x, y));
+                    else if (qAlpha(image.pixel(x, y)) > 0)
+                        ++spilled;
+                }
+            }
             EXPECT_GT(colours.size(), 40u) << "at " << scale << "x";
+            EXPECT_EQ(spilled, 0) << "at " << scale << "x";
         }
         EXPECT_TRUE(svgWarnings.isEmpty()) << svgWarnings.join('\n').toStdString();
     }
