@@ -26,22 +26,22 @@ LED* DesignerLEDTarget::ledOrThrow() const {
 
 // Reads of a destroyed LED give its defaults; only writes report that it is gone.
 bool DesignerLEDTarget::showBorder() const {
-    return led_ && led_->showBorder();
+    return led_ && led_->ShowBorder();
 }
 bool DesignerLEDTarget::showDecimal() const {
-    return led_ && led_->showDecimal();
+    return led_ && led_->ShowDecimal();
 }
 bool DesignerLEDTarget::valueIsMask() const {
-    return led_ && led_->valueIsMask();
+    return led_ && led_->ValueIsMask();
 }
 qint16 DesignerLEDTarget::value() const {
-    return led_ ? led_->value() : qint16(0);
+    return led_ ? qint16(led_->Value()) : qint16(0);
 }
 quint32 DesignerLEDTarget::ledColorOn() const {
-    return led_ ? led_->ledColorOn() : LED::DefaultColorOn;
+    return led_ ? led_->LEDColorOn() : LED::DefaultColorOn;
 }
 quint32 DesignerLEDTarget::ledColorOff() const {
-    return led_ ? led_->ledColorOff() : LED::DefaultColorOff;
+    return led_ ? led_->LEDColorOff() : LED::DefaultColorOff;
 }
 
 bool DesignerLEDTarget::isDefault(const char* name, const QVariant& value) {

@@ -9,6 +9,7 @@
 #include <QDesignerFormEditorInterface>
 #include <QDesignerFormWindowCursorInterface>
 #include <QDesignerFormWindowInterface>
+#include <QMessageBox>
 #include <QUndoStack>
 
 #include <memory>
@@ -60,6 +61,10 @@ void LEDTaskMenu::editProperties() {
     }
     bool inMacro = false;
     LEDPropertySheet sheet(selection, parent);
+    if (const auto error = sheet.loadError()) {
+        QMessageBox::warning(parent, sheet.windowTitle(), error->message());
+        return;
+    }
     if (form != nullptr) {
         // One apply of one page is one step to undo.
         QPointer<QUndoStack> history = form->commandHistory();

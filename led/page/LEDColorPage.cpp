@@ -20,13 +20,27 @@ QString oleColorText(quint32 oleColor) {
 
 }  // namespace
 
-LEDColorPage::LEDColorPage(QWidget* parent) : LEDPropertyPage(parent) {
+class LEDColorPagePrivate {
+public:
+    explicit LEDColorPagePrivate(LEDColorPage* q) : q(q) {}
+    void choose(LEDColorPage::Which which);
+    void showColor(LEDColorPage::Which which);
+
+    LEDColorPage* q;
+    LEDColorPage::ColorChooser chooser;
+    std::array<quint32, 2> colors{};
+    std::array<QPushButton*, 2> swatches{};
+    std::array<QLabel*, 2> codes{};
+};
+
+LEDColorPage::LEDColorPage(QWidget* parent)
+    : LEDPropertyPage(parent), d(std::make_unique<LEDColorPagePrivate>(this)) {
     setObjectName(QStringLiteral("StandardColor"));
     setWindowTitle(tr("Color"));
     // The same client area as the LED's own page, so switching tabs does not resize the sheet.
     setFixedSize(395, 233);
 
-    chooser_ = [](const QColor& initial, QWidget* parent) -> std::optional<QColor> {
+    d->chooser = [](const QColor& initial, QWidget* parent) -> std::optional<QColor> {
         const QColor chosen = QColorDialog::getColor(initial, parent);
         if (!chosen.isValid()) {
             return std::nullopt;
@@ -39,20 +53,20 @@ LEDColorPage::LEDColorPage(QWidget* parent) : LEDPropertyPage(parent) {
         const auto which = static_cast<Which>(i);
         const QString name = QString::fromLatin1(kPropertyNames[i]);
         auto* label = new QLabel(name + QLatin1Char(':'), this);
-        swatches_[i] = new QPushButton(this);
-        swatches_[i]->setObjectName(QStringLiteral("cmd") + name);
-        swatches_[i]->setAccessibleName(name);
-        swatches_[i]->setIconSize(QSize(48, 16));
-        swatches_[i]->setToolTip(tr("Choose the colour of %1").arg(name));
-        label->setBuddy(swatches_[i]);
-        codes_[i] = new QLabel(this);
-        codes_[i]->setObjectName(QStringLiteral("lbl") + name);
-        codes_[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        d->swatches[i] = new QPushButton(this);
+        d->swatches[i]->setObjectName(QStringLiteral("cmd") + name);
+        d->swatches[i]->setAccessibleName(name);
+        d->swatches[i]->setIconSize(QSize(48, 16));
+        d->swatches[i]->setToolTip(tr("Choose the colour of %1").arg(name));
+        label->setBuddy(d->swatches[i]);
+        d->codes[i] = new QLabel(this);
+        d->codes[i]->setObjectName(QStringLiteral("lbl") + name);
+        d->codes[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(label, i, 0);
-        grid->addWidget(swatches_[i], i, 1);
-        grid->addWidget(codes_[i], i, 2);
-        connect(swatches_[i], &QPushButton::clicked, this, [this, which] { choose(which); });
-        showColor(which);
+        grid->addWidget(d->swatches[i], i, 1);
+        grid->addWidget(d->codes[i], i, 2);
+        connect(d->swatches[i], &QPushButton::clicked, this, [this, which] { d->choose(which); });
+        d->showColor(which);
     }
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(2, 1);
@@ -61,56 +75,71 @@ LEDColorPage::LEDColorPage(QWidget* parent) : LEDPropertyPage(parent) {
 LEDColorPage::~LEDColorPage() = default;
 
 void LEDColorPage::setColorChooser(ColorChooser chooser) {
-    chooser_ = std::move(chooser);
+    d->chooser = std::move(chooser);
+}
+
+quint32 LEDColorPage::color(Which which) const {
+    return d->colors[which];
+}
+
+QPushButton* LEDColorPage::swatch(Which which) const {
+    return d->swatches[which];
 }
 
 void LEDColorPage::setColor(Which which, quint32 oleColor) {
-    colors_[which] = oleColor;
-    showColor(which);
+    d->colors[which] = oleColor;
+    d->showColor(which);
     markChanged();
 }
 
-void LEDColorPage::choose(Which which) {
-    if (!chooser_) {
+void LEDColorPagePrivate::choose(LEDColorPage::Which which) {
+    if (!chooser) {
         return;
     }
-    const auto chosen = chooser_(ledOleColorToQColor(colors_[which], palette()), this);
+    const auto chosen = chooser(ledOleColorToQColor(colors[which], q->palette()), q);
     if (chosen && chosen->isValid()) {
-        setColor(which, ledQColorToOleColor(*chosen));
+        q->setColor(which, ledQColorToOleColor(*chosen));
     }
 }
 
-void LEDColorPage::showColor(Which which) {
-    QPixmap swatch(swatches_[which]->iconSize());
-    swatch.fill(ledOleColorToQColor(colors_[which], palette()));
+void LEDColorPagePrivate::showColor(LEDColorPage::Which which) {
+    QPixmap swatch(swatches[which]->iconSize());
+    swatch.fill(ledOleColorToQColor(colors[which], q->palette()));
     {
         QPainter painter(&swatch);
-        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setPen(q->palette().color(QPalette::WindowText));
         painter.drawRect(swatch.rect().adjusted(0, 0, -1, -1));
     }
-    swatches_[which]->setIcon(QIcon(swatch));
-    codes_[which]->setText(oleColorText(colors_[which]));
+    swatches[which]->setIcon(QIcon(swatch));
+    codes[which]->setText(oleColorText(colors[which]));
 }
 
 void LEDColorPage::changeEvent(QEvent* event) {
     // System colours follow the palette, so their swatches are redrawn when it changes.
-    if (event->type() == QEvent::PaletteChange) {
-        showColor(ColorOn);
-        showColor(ColorOff);
+    if (event->type() == QEvent::PaletteChange && d) {
+        d->showColor(ColorOn);
+        d->showColor(ColorOff);
     }
     LEDPropertyPage::changeEvent(event);
 }
 
-void LEDColorPage::loadFrom(QObject* control) {
+std::optional<LEDPageError> LEDColorPage::loadFrom(QObject* control) {
+    std::array<QVariant, 2> values;
     for (int i = 0; i < 2; ++i) {
-        colors_[i] = control->property(kPropertyNames[i]).toUInt();
-        showColor(static_cast<Which>(i));
+        if (auto error = readProperty(control, kPropertyNames[i], values[i])) {
+            return error;
+        }
     }
+    for (int i = 0; i < 2; ++i) {
+        d->colors[i] = values[i].toUInt();
+        d->showColor(static_cast<Which>(i));
+    }
+    return std::nullopt;
 }
 
-std::optional<LEDApplyError> LEDColorPage::applyTo(QObject* control) {
+std::optional<LEDPageError> LEDColorPage::applyTo(QObject* control) {
     for (int i = 0; i < 2; ++i) {
-        if (auto e = writeProperty(control, kPropertyNames[i], QVariant::fromValue(colors_[i]))) {
+        if (auto e = writeProperty(control, kPropertyNames[i], QVariant::fromValue(d->colors[i]))) {
             return e;
         }
     }

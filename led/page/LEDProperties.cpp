@@ -1,6 +1,7 @@
 #include <LED/LED.h>
 #include <LED/LEDProperties.h>
 
+#include "../src/LED_p.h"
 #include "ui_LEDProperties.h"
 
 #include <QCheckBox>
@@ -17,61 +18,75 @@ Qt::CheckState checkStateOf(const QVariant& value) {
 
 }  // namespace
 
+class LEDPropertiesPrivate {
+public:
+    Ui::LEDProperties ui;
+};
+
 LEDProperties::LEDProperties(QWidget* parent)
-    : LEDPropertyPage(parent), ui_(std::make_unique<Ui::LEDProperties>()) {
-    ui_->setupUi(this);
+    : LEDPropertyPage(parent), d(std::make_unique<LEDPropertiesPrivate>()) {
+    d->ui.setupUi(this);
     // The page's client area is fixed; the sheet sizes itself around it.
     setFixedSize(size());
-    connect(ui_->chkShowBorder, &QCheckBox::toggled, this, [this] { markChanged(); });
-    connect(ui_->chkShowDecimal, &QCheckBox::toggled, this, [this] { markChanged(); });
-    connect(ui_->chkValueIsMask, &QCheckBox::toggled, this, [this] { markChanged(); });
-    connect(ui_->txtValue, &QLineEdit::textChanged, this, [this] { markChanged(); });
+    connect(d->ui.chkShowBorder, &QCheckBox::toggled, this, [this] { markChanged(); });
+    connect(d->ui.chkShowDecimal, &QCheckBox::toggled, this, [this] { markChanged(); });
+    connect(d->ui.chkValueIsMask, &QCheckBox::toggled, this, [this] { markChanged(); });
+    connect(d->ui.txtValue, &QLineEdit::textChanged, this, [this] { markChanged(); });
 }
 
 LEDProperties::~LEDProperties() = default;
 
 QCheckBox* LEDProperties::chkShowBorder() const {
-    return ui_->chkShowBorder;
+    return d->ui.chkShowBorder;
 }
 QCheckBox* LEDProperties::chkShowDecimal() const {
-    return ui_->chkShowDecimal;
+    return d->ui.chkShowDecimal;
 }
 QCheckBox* LEDProperties::chkValueIsMask() const {
-    return ui_->chkValueIsMask;
+    return d->ui.chkValueIsMask;
 }
 QLineEdit* LEDProperties::txtValue() const {
-    return ui_->txtValue;
+    return d->ui.txtValue;
 }
 QLabel* LEDProperties::lblValue() const {
-    return ui_->lblValue;
+    return d->ui.lblValue;
 }
 
-void LEDProperties::loadFrom(QObject* control) {
-    ui_->chkShowBorder->setCheckState(checkStateOf(control->property("ShowBorder")));
-    ui_->chkShowDecimal->setCheckState(checkStateOf(control->property("ShowDecimal")));
-    ui_->chkValueIsMask->setCheckState(checkStateOf(control->property("ValueIsMask")));
-    ui_->txtValue->setText(QString::number(control->property("Value").toLongLong()));
+std::optional<LEDPageError> LEDProperties::loadFrom(QObject* control) {
+    QVariant showBorder, showDecimal, valueIsMask, value;
+    for (auto [name, target] : {std::pair{"ShowBorder", &showBorder}, std::pair{"ShowDecimal", &showDecimal},
+                                std::pair{"ValueIsMask", &valueIsMask}, std::pair{"Value", &value}}) {
+        if (auto error = readProperty(control, name, *target)) {
+            return error;
+        }
+    }
+    d->ui.chkShowBorder->setCheckState(checkStateOf(showBorder));
+    d->ui.chkShowDecimal->setCheckState(checkStateOf(showDecimal));
+    d->ui.chkValueIsMask->setCheckState(checkStateOf(valueIsMask));
+    d->ui.txtValue->setText(QString::number(value.toLongLong()));
+    return std::nullopt;
 }
 
-std::optional<LEDApplyError> LEDProperties::applyTo(QObject* control) {
-    if (auto e = writeProperty(control, "ShowBorder", ui_->chkShowBorder->isChecked())) {
+std::optional<LEDPageError> LEDProperties::applyTo(QObject* control) {
+    if (auto e = writeProperty(control, "ShowBorder", d->ui.chkShowBorder->isChecked())) {
         return e;
     }
-    if (auto e = writeProperty(control, "ShowDecimal", ui_->chkShowDecimal->isChecked())) {
+    if (auto e = writeProperty(control, "ShowDecimal", d->ui.chkShowDecimal->isChecked())) {
         return e;
     }
-    if (auto e = writeProperty(control, "ValueIsMask", ui_->chkValueIsMask->isChecked())) {
+    if (auto e = writeProperty(control, "ValueIsMask", d->ui.chkValueIsMask->isChecked())) {
         return e;
     }
-    // The text goes to the control as it is; turning it into a 16-bit number is the control's
-    // conversion, with its type-mismatch and overflow errors.
-    const QString text = ui_->txtValue->text();
-    if (auto* led = qobject_cast<LED*>(control)) {
-        return guardedWrite("Value", [&] { led->setValueFromVariant(text); });
-    }
+    // The text becomes a 16-bit number the way a dispatch converts an argument, before the
+    // control's setter runs: its errors belong to the host in either mode. The setter then checks
+    // the number against the mode (and in design mode reports a refusal itself).
     qint16 value = 0;
-    if (auto e = guardedWrite("Value", [&] { value = LED::toInt16(text, QStringLiteral("Value")); })) {
+    const QString text = d->ui.txtValue->text();
+    if (auto e = guardedWrite("Value", [&] { value = LEDPrivate::toInt16(text, QStringLiteral("Value")); })) {
         return e;
+    }
+    if (auto* led = qobject_cast<LED*>(control)) {
+        return guardedWrite("Value", [&] { led->setValue(value); });
     }
     return writeProperty(control, "Value", QVariant::fromValue(value));
 }

@@ -8,55 +8,103 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-LEDPropertySheet::LEDPropertySheet(const QList<QObject*>& selection, QWidget* parent) : QDialog(parent) {
+class LEDPropertySheetPrivate {
+public:
+    LEDProperties* properties = nullptr;
+    LEDColorPage* colors = nullptr;
+    QTabWidget* tabs = nullptr;
+    QPushButton* ok = nullptr;
+    QPushButton* cancel = nullptr;
+    QPushButton* apply = nullptr;
+    LEDPropertySheet::ErrorReporter reporter;
+    std::optional<LEDPageError> loadError;
+
+    QList<LEDPropertyPage*> pages() const { return {properties, colors}; }
+    void updateApplyButton();
+};
+
+LEDPropertySheet::LEDPropertySheet(const QList<QObject*>& selection, QWidget* parent)
+    : QDialog(parent), d(std::make_unique<LEDPropertySheetPrivate>()) {
     setObjectName(QStringLiteral("LEDPropertySheet"));
     setWindowTitle(tr("LED Properties"));
 
-    tabs_ = new QTabWidget(this);
-    properties_ = new LEDProperties(tabs_);
-    colors_ = new LEDColorPage(tabs_);
+    d->tabs = new QTabWidget(this);
+    d->properties = new LEDProperties(d->tabs);
+    d->colors = new LEDColorPage(d->tabs);
     for (LEDPropertyPage* page : pages()) {
-        tabs_->addTab(page, page->caption());
-        connect(page, &LEDPropertyPage::changedChanged, this, &LEDPropertySheet::updateApplyButton);
+        d->tabs->addTab(page, page->caption());
+        connect(page, &LEDPropertyPage::changedChanged, this, [this] { d->updateApplyButton(); });
     }
 
     auto* buttons =
         new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
-    ok_ = buttons->button(QDialogButtonBox::Ok);
-    cancel_ = buttons->button(QDialogButtonBox::Cancel);
-    apply_ = buttons->button(QDialogButtonBox::Apply);
-    connect(ok_, &QPushButton::clicked, this, [this] {
+    d->ok = buttons->button(QDialogButtonBox::Ok);
+    d->cancel = buttons->button(QDialogButtonBox::Cancel);
+    d->apply = buttons->button(QDialogButtonBox::Apply);
+    connect(d->ok, &QPushButton::clicked, this, [this] {
         if (applyChanges()) {
             accept();
         }
     });
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(apply_, &QPushButton::clicked, this, [this] { applyChanges(); });
+    connect(d->cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(d->apply, &QPushButton::clicked, this, [this] { applyChanges(); });
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabs_);
+    layout->addWidget(d->tabs);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    reporter_ = [this](const QString& text, const QString& title) {
+    d->reporter = [this](const QString& text, const QString& title) {
         QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
         box.exec();
     };
 
     for (LEDPropertyPage* page : pages()) {
-        page->SelectionChanged(selection);
+        if (auto error = page->SelectionChanged(selection); error && !d->loadError) {
+            d->loadError = error;
+        }
     }
-    updateApplyButton();
+    if (d->loadError) {
+        // Pages that show nothing of the control must not offer to write to it.
+        for (LEDPropertyPage* page : pages()) {
+            page->setEnabled(false);
+        }
+        d->ok->setEnabled(false);
+    }
+    d->updateApplyButton();
 }
 
 LEDPropertySheet::~LEDPropertySheet() = default;
 
+std::optional<LEDPageError> LEDPropertySheet::loadError() const {
+    return d->loadError;
+}
+
+LEDProperties* LEDPropertySheet::propertiesPage() const {
+    return d->properties;
+}
+LEDColorPage* LEDPropertySheet::colorPage() const {
+    return d->colors;
+}
+QTabWidget* LEDPropertySheet::tabs() const {
+    return d->tabs;
+}
+QPushButton* LEDPropertySheet::okButton() const {
+    return d->ok;
+}
+QPushButton* LEDPropertySheet::cancelButton() const {
+    return d->cancel;
+}
+QPushButton* LEDPropertySheet::applyButton() const {
+    return d->apply;
+}
+
 QList<LEDPropertyPage*> LEDPropertySheet::pages() const {
-    return {properties_, colors_};
+    return d->pages();
 }
 
 void LEDPropertySheet::setErrorReporter(ErrorReporter reporter) {
-    reporter_ = std::move(reporter);
+    d->reporter = std::move(reporter);
 }
 
 bool LEDPropertySheet::applyChanges() {
@@ -74,9 +122,9 @@ bool LEDPropertySheet::applyChanges() {
             emit applied(control);
         }
         if (error) {
-            tabs_->setCurrentWidget(page);
-            if (reporter_) {
-                reporter_(error->message, windowTitle());
+            d->tabs->setCurrentWidget(page);
+            if (d->reporter) {
+                d->reporter(error->message(), windowTitle());
             }
             return false;
         }
@@ -84,10 +132,10 @@ bool LEDPropertySheet::applyChanges() {
     return true;
 }
 
-void LEDPropertySheet::updateApplyButton() {
+void LEDPropertySheetPrivate::updateApplyButton() {
     bool anyChanged = false;
     for (LEDPropertyPage* page : pages()) {
         anyChanged = anyChanged || page->changed();
     }
-    apply_->setEnabled(anyChanged);
+    apply->setEnabled(anyChanged && !loadError);
 }

@@ -1,7 +1,8 @@
 // The LED widget: its state, setters, persistence and painting. The geometry comes from
-// LED::layoutFor(); this file applies it and the colours to the eight-object model.
+// LEDPrivate::layoutFor(); this file applies it and the colours to the eight-object model.
 #include <LED/LED.h>
 
+#include <QAccessible>
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,7 +11,9 @@
 
 #include <stdexcept>
 
-#include "LEDInternal.h"
+#include "LED_p.h"
+
+void ledInstallAccessibility();
 
 namespace {
 
@@ -41,30 +44,19 @@ const QString kBackStyle = QStringLiteral("BackStyle");
 
 }  // namespace
 
-struct LED::Private {
-    qint16 value = 0;
-    bool valueIsMask = false;
-    bool showDecimal = false;
-    bool showBorder = false;
-    quint32 colorOn = 0;
-    quint32 colorOff = 0;
-    BackStyleType backStyle = Transparent;
-    bool designMode = false;
-
-    std::array<LEDSegmentLine, 7> segments{};
-    LEDDot dot{};
-    qint16 margin = 0, gap = 0, dotSize = 0;
-};
-
-LED::LED(QWidget* parent) : QWidget(parent), d(std::make_unique<Private>()) {
+LED::LED(QWidget* parent) : QWidget(parent), d(std::make_unique<LEDPrivate>(this)) {
+    ledInstallAccessibility();
     for (int i = 0; i < 7; ++i) {
         const auto& l = kDesignLines[i];
         d->segments[i] = {l.x1, l.y1, l.x2, l.y2, 1, 0};
     }
     d->dot = {kDesignDotLeft, kDesignDotTop, kDesignDotSize, kDesignDotSize, 0, 0};
     setAutoFillBackground(false);
-    applyBackMode(Transparent);
+    d->setBackMode(Transparent);
     resize(sizeHint());
+    // Qt's construction is the container's "new placement": a usable green 0 at once. A load
+    // from saved data starts again from a blank control (UserControl_ReadProperties).
+    d->announcedDigit = QStringLiteral("0");
     UserControl_InitProperties();
 }
 
@@ -72,164 +64,223 @@ LED::~LED() = default;
 
 // ---- properties ------------------------------------------------------------------------------
 
-qint16 LED::value() const {
+int LED::Value() const {
     return d->value;
 }
 
-void LED::setValue(qint16 New_Value) {
-    if (!d->valueIsMask && (New_Value < 0 || New_Value > 9)) {
-        raiseLEDError(LEDOverFlow);
-        New_Value = 0;
-    }
-    if (d->valueIsMask && (New_Value < 0 || New_Value > 127)) {
-        raiseLEDError(LEDInvalidMask);
-        New_Value = 0;
-    }
-    d->value = New_Value;
-    emit PropertyChanged(kValue);
-    updateSegments();
+bool LED::ValueIsMask() const {
+    return d->valueIsMask;
+}
+
+bool LED::ShowDecimal() const {
+    return d->showDecimal;
+}
+
+bool LED::ShowBorder() const {
+    return d->showBorder;
+}
+
+quint32 LED::LEDColorOn() const {
+    return d->colorOn;
+}
+
+quint32 LED::LEDColorOff() const {
+    return d->colorOff;
+}
+
+LED::BackStyleType LED::BackStyle() const {
+    return d->backStyle;
 }
 
 void LED::setValue(int New_Value) {
-    if (New_Value < -32768 || New_Value > 32767) {
-        raiseLEDError(d->valueIsMask ? LEDInvalidMask : LEDOverFlow);
-        New_Value = 0;
+    qint16 value = 0;
+    try {
+        // Value is 16-bit: a wider number fails its conversion, as it does through a dispatch.
+        value = LEDPrivate::toInt16(New_Value, kValue);
+    } catch (const LEDConversionError& e) {
+        d->report(e);
+        return;
     }
-    setValue(static_cast<qint16>(New_Value));
+    d->setValue16(value);
 }
 
-bool LED::valueIsMask() const {
-    return d->valueIsMask;
+void LED::setValueFromVariant(const QVariant& New_Value) {
+    qint16 value = 0;
+    try {
+        value = LEDPrivate::toInt16(New_Value, kValue);
+    } catch (const LEDConversionError& e) {
+        d->report(e);
+        return;
+    }
+    d->setValue16(value);
+}
+
+void LEDPrivate::setValue16(qint16 New_Value) {
+    if (!valueIsMask && (New_Value < 0 || New_Value > 9)) {
+        raiseLEDError(LED::LEDOverFlow);
+        New_Value = 0;
+    }
+    if (valueIsMask && (New_Value < 0 || New_Value > 127)) {
+        raiseLEDError(LED::LEDInvalidMask);
+        New_Value = 0;
+    }
+    const LEDSnapshot before(*this);
+    value = New_Value;
+    emit q->PropertyChanged(kValue);
+    updateSegments();
+    emitChangesSince(before);
 }
 
 void LED::setValueIsMask(bool New_ValueIsMask) {
     if (New_ValueIsMask == d->valueIsMask) {
         return;
     }
+    const LEDSnapshot before(*d);
     d->valueIsMask = New_ValueIsMask;
     emit PropertyChanged(kValueIsMask);
-    updateSegments();
-}
-
-bool LED::showDecimal() const {
-    return d->showDecimal;
+    d->updateSegments();
+    d->emitChangesSince(before);
 }
 
 void LED::setShowDecimal(bool New_ShowDecimal) {
+    const LEDSnapshot before(*d);
     d->showDecimal = New_ShowDecimal;
     emit PropertyChanged(kShowDecimal);
-    updateDecimalPoint();
-}
-
-bool LED::showBorder() const {
-    return d->showBorder;
+    d->updateDecimalPoint();
+    d->emitChangesSince(before);
 }
 
 void LED::setShowBorder(bool New_ShowBorder) {
+    const LEDSnapshot before(*d);
     d->showBorder = New_ShowBorder;
     update();
     emit PropertyChanged(kShowBorder);
-}
-
-quint32 LED::ledColorOn() const {
-    return d->colorOn;
+    d->emitChangesSince(before);
 }
 
 void LED::setLEDColorOn(quint32 New_LEDColorOn) {
+    const LEDSnapshot before(*d);
     d->colorOn = New_LEDColorOn;
     emit PropertyChanged(kLEDColorOn);
-    updateSegments();
-    updateDecimalPoint();
-}
-
-quint32 LED::ledColorOff() const {
-    return d->colorOff;
+    d->updateSegments();
+    d->updateDecimalPoint();
+    d->emitChangesSince(before);
 }
 
 void LED::setLEDColorOff(quint32 New_LEDColorOff) {
+    const LEDSnapshot before(*d);
     d->colorOff = New_LEDColorOff;
     emit PropertyChanged(kLEDColorOff);
-    updateSegments();
-    updateDecimalPoint();
-}
-
-LED::BackStyleType LED::backStyle() const {
-    return d->backStyle;
+    d->updateSegments();
+    d->updateDecimalPoint();
+    d->emitChangesSince(before);
 }
 
 void LED::setBackStyle(BackStyleType New_BackStyle) {
-    applyBackMode(static_cast<int>(New_BackStyle));
+    const LEDSnapshot before(*d);
+    try {
+        d->setBackMode(static_cast<int>(New_BackStyle));
+    } catch (const LEDConversionError& e) {
+        d->report(e);
+        return;
+    }
     emit PropertyChanged(kBackStyle);
+    d->emitChangesSince(before);
 }
 
-void LED::applyBackMode(int mode) {
-    if (mode != Transparent && mode != Opaque) {
+void LEDPrivate::setBackMode(int mode) {
+    if (mode != LED::Transparent && mode != LED::Opaque) {
         throw LEDConversionError(LEDConversionError::Kind::InvalidPropertyValue, kBackStyle,
                                  QStringLiteral("invalid property value: %1 is neither Transparent (0) nor "
                                                 "Opaque (1)")
                                      .arg(mode));
     }
-    d->backStyle = static_cast<BackStyleType>(mode);
-    const bool opaque = d->backStyle == Opaque;
+    backStyle = static_cast<LED::BackStyleType>(mode);
+    const bool opaque = backStyle == LED::Opaque;
     // Transparent: nothing but the digit is painted, so whatever lies beneath shows through.
-    setAttribute(Qt::WA_OpaquePaintEvent, opaque);
-    setAttribute(Qt::WA_NoSystemBackground, !opaque);
-    update();
+    q->setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+    q->setAttribute(Qt::WA_NoSystemBackground, !opaque);
+    q->update();
 }
 
-void LED::setValueFromVariant(const QVariant& value) {
-    setValue(toInt16(value, kValue));
+void LEDPrivate::emitChangesSince(const LEDSnapshot& before) {
+    if (holdSignals > 0) {
+        return;
+    }
+    if (value != before.value) {
+        emit q->valueChanged(value);
+    }
+    if (valueIsMask != before.valueIsMask) {
+        emit q->valueIsMaskChanged(valueIsMask);
+    }
+    if (showDecimal != before.showDecimal) {
+        emit q->showDecimalChanged(showDecimal);
+    }
+    if (showBorder != before.showBorder) {
+        emit q->showBorderChanged(showBorder);
+    }
+    if (colorOn != before.colorOn) {
+        emit q->ledColorOnChanged(colorOn);
+    }
+    if (colorOff != before.colorOff) {
+        emit q->ledColorOffChanged(colorOff);
+    }
+    if (backStyle != before.backStyle) {
+        emit q->backStyleChanged(backStyle);
+    }
 }
 
 QVariant LED::dispatchGet(qint32 dispId) const {
     switch (dispId) {
         case DispIdValue:
-            return QVariant::fromValue<qint16>(value());
+            return QVariant::fromValue<qint16>(d->value);
         case DispIdValueIsMask:
-            return valueIsMask();
+            return d->valueIsMask;
         case DispIdShowDecimal:
-            return showDecimal();
+            return d->showDecimal;
         case DispIdShowBorder:
-            return showBorder();
+            return d->showBorder;
         case DispIdLEDColorOn:
-            return QVariant::fromValue<quint32>(ledColorOn());
+            return QVariant::fromValue<quint32>(d->colorOn);
         case DispIdLEDColorOff:
-            return QVariant::fromValue<quint32>(ledColorOff());
+            return QVariant::fromValue<quint32>(d->colorOff);
         case DispIdBackStyle:
-            return QVariant::fromValue(backStyle());
+            return QVariant::fromValue(d->backStyle);
         default:
             throw std::invalid_argument("LED: no property has dispatch id " + std::to_string(dispId));
     }
 }
 
 void LED::dispatchSet(qint32 dispId, const QVariant& v) {
-    switch (dispId) {
-        case DispIdValue:
-            setValueFromVariant(v);
-            return;
-        case DispIdValueIsMask:
-            setValueIsMask(toBool(v, kValueIsMask));
-            return;
-        case DispIdShowDecimal:
-            setShowDecimal(toBool(v, kShowDecimal));
-            return;
-        case DispIdShowBorder:
-            setShowBorder(toBool(v, kShowBorder));
-            return;
-        case DispIdLEDColorOn:
-            setLEDColorOn(led_detail::toColour(v, kLEDColorOn));
-            return;
-        case DispIdLEDColorOff:
-            setLEDColorOff(led_detail::toColour(v, kLEDColorOff));
-            return;
-        case DispIdBackStyle: {
-            const qint16 mode = toInt16(v, kBackStyle);
-            applyBackMode(mode);
-            emit PropertyChanged(kBackStyle);
-            return;
+    try {
+        switch (dispId) {
+            case DispIdValue:
+                d->setValue16(LEDPrivate::toInt16(v, kValue));
+                return;
+            case DispIdValueIsMask:
+                setValueIsMask(LEDPrivate::toBool(v, kValueIsMask));
+                return;
+            case DispIdShowDecimal:
+                setShowDecimal(LEDPrivate::toBool(v, kShowDecimal));
+                return;
+            case DispIdShowBorder:
+                setShowBorder(LEDPrivate::toBool(v, kShowBorder));
+                return;
+            case DispIdLEDColorOn:
+                setLEDColorOn(LEDPrivate::toColour(v, kLEDColorOn));
+                return;
+            case DispIdLEDColorOff:
+                setLEDColorOff(LEDPrivate::toColour(v, kLEDColorOff));
+                return;
+            case DispIdBackStyle:
+                // Narrowed to 16 bits first: 65536 is an overflow, 2 an invalid mode.
+                setBackStyle(static_cast<BackStyleType>(LEDPrivate::toInt16(v, kBackStyle)));
+                return;
+            default:
+                throw std::invalid_argument("LED: no property has dispatch id " + std::to_string(dispId));
         }
-        default:
-            throw std::invalid_argument("LED: no property has dispatch id " + std::to_string(dispId));
+    } catch (const LEDConversionError& e) {
+        d->report(e);
     }
 }
 
@@ -243,12 +294,24 @@ bool LED::designMode() const {
 
 // ---- errors ----------------------------------------------------------------------------------
 
-void LED::raiseLEDError(int code) {
-    const QString description = errorDescription(static_cast<qint16>(code));
-    if (!d->designMode) {
+void LEDPrivate::raiseLEDError(int code) {
+    const QString description = LED::errorDescription(static_cast<qint16>(code));
+    if (!designMode) {
         throw LEDError(code, description);
     }
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("LED Error"), description, QMessageBox::Ok, this);
+    showErrorBox(description);
+}
+
+void LEDPrivate::report(const LEDConversionError& error) {
+    if (!designMode) {
+        throw error;
+    }
+    // A design-time host must never see an exception from a property: it would end the host.
+    showErrorBox(error.description());
+}
+
+void LEDPrivate::showErrorBox(const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("LED Error"), text, QMessageBox::Ok, q);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -256,28 +319,73 @@ void LED::raiseLEDError(int code) {
 // ---- container events ------------------------------------------------------------------------
 
 void LED::UserControl_InitProperties() {
+    const LEDSnapshot before(*d);
     d->value = 0;
     d->valueIsMask = false;
     d->showDecimal = false;
     d->showBorder = false;
     d->colorOn = DefaultColorOn;
     d->colorOff = DefaultColorOff;
-    updateSegments();
-    updateDecimalPoint();
+    d->updateSegments();
+    d->updateDecimalPoint();
+    d->emitChangesSince(before);
 }
 
-void LED::UserControl_ReadProperties(const PropertyBag& PropBag) {
-    setValueIsMask(toBool(PropBag.read(kValueIsMask, false), kValueIsMask));
-    setValue(toInt16(PropBag.read(kValue, QVariant::fromValue<qint16>(0)), kValue));
-    setShowDecimal(toBool(PropBag.read(kShowDecimal, false), kShowDecimal));
-    setLEDColorOn(led_detail::toColour(PropBag.read(kLEDColorOn, qint32(DefaultColorOn)), kLEDColorOn));
-    setLEDColorOff(led_detail::toColour(PropBag.read(kLEDColorOff, qint32(DefaultColorOff)), kLEDColorOff));
-    setShowBorder(toBool(PropBag.read(kShowBorder, false), kShowBorder));
-    // The background mode goes straight to the surface: no notification for it.
-    applyBackMode(toInt16(PropBag.read(kBackStyle, QVariant::fromValue<qint16>(Transparent)), kBackStyle));
+void LED::UserControl_ReadProperties(const LEDPropertyBag& PropBag) {
+    const LEDSnapshot before(*d);
+    ++d->holdSignals;
+    const auto finish = [&] {
+        --d->holdSignals;
+        d->emitChangesSince(before);
+    };
+    try {
+        // A load is the instance's initialisation: it starts from the blank control, so keys
+        // after a failing one stay at zero rather than at a new control's defaults.
+        d->value = 0;
+        d->valueIsMask = false;
+        d->showDecimal = false;
+        d->showBorder = false;
+        d->colorOn = 0;
+        d->colorOff = 0;
+        d->setBackMode(Transparent);
+        d->updateSegments();
+        d->updateDecimalPoint();
+
+        // In run mode the first failure ends the load; in design mode each failing key is shown in
+        // the box and skipped, so a form with one bad value still opens.
+        const auto step = [&](auto&& apply) {
+            try {
+                apply();
+            } catch (const LEDConversionError& e) {
+                d->report(e);
+            }
+        };
+        step([&] { setValueIsMask(LEDPrivate::toBool(PropBag.read(kValueIsMask, false), kValueIsMask)); });
+        step([&] {
+            d->setValue16(LEDPrivate::toInt16(PropBag.read(kValue, QVariant::fromValue<qint16>(0)), kValue));
+        });
+        step([&] { setShowDecimal(LEDPrivate::toBool(PropBag.read(kShowDecimal, false), kShowDecimal)); });
+        step([&] {
+            setLEDColorOn(LEDPrivate::toColour(PropBag.read(kLEDColorOn, qint32(DefaultColorOn)), kLEDColorOn));
+        });
+        step([&] {
+            setLEDColorOff(
+                LEDPrivate::toColour(PropBag.read(kLEDColorOff, qint32(DefaultColorOff)), kLEDColorOff));
+        });
+        step([&] { setShowBorder(LEDPrivate::toBool(PropBag.read(kShowBorder, false), kShowBorder)); });
+        // The background mode goes straight to the surface: no notification for it.
+        step([&] {
+            d->setBackMode(LEDPrivate::toInt16(
+                PropBag.read(kBackStyle, QVariant::fromValue<qint16>(Transparent)), kBackStyle));
+        });
+    } catch (...) {
+        finish();
+        throw;
+    }
+    finish();
 }
 
-void LED::UserControl_WriteProperties(PropertyBag& PropBag) const {
+void LED::UserControl_WriteProperties(LEDPropertyBag& PropBag) const {
     // Colours are stored as signed 32-bit integers: a system colour keeps its bit pattern.
     PropBag.write(kValue, QVariant::fromValue<qint16>(d->value), QVariant::fromValue<qint16>(0));
     PropBag.write(kShowDecimal, d->showDecimal, false);
@@ -290,9 +398,10 @@ void LED::UserControl_WriteProperties(PropertyBag& PropBag) const {
 }
 
 void LED::UserControl_Resize() {
-    const QSizeF inner = innerSizeTwips();
+    const QSizeF inner = d->innerSizeTwips();
     // Computed in full before anything moves, so an overflow leaves the old layout standing.
-    const LEDGeometry g = layoutFor(static_cast<float>(inner.width()), static_cast<float>(inner.height()));
+    const LEDGeometry g =
+        LEDPrivate::layoutFor(static_cast<float>(inner.width()), static_cast<float>(inner.height()));
     d->margin = g.margin;
     d->gap = g.gap;
     d->dotSize = g.dotSize;
@@ -314,58 +423,54 @@ void LED::UserControl_Resize() {
 
 // ---- colouring -------------------------------------------------------------------------------
 
-qint16 LED::DigitToMask(qint16 digit) {
+int LED::DigitToMask(int digit) {
     return digit >= 0 && digit <= 9 ? kDigitMasks[digit] : 0;
 }
 
-qint16 LED::displayedMask() const {
+int LED::displayedMask() const {
     return d->valueIsMask ? d->value : DigitToMask(d->value);
 }
 
-void LED::updateSegments() {
-    const qint16 mask = displayedMask();
+void LEDPrivate::updateSegments() {
+    const int mask = q->displayedMask();
     for (int i = 0; i < 7; ++i) {
         const int bit = 1 << i;
-        d->segments[i].colour = (mask & bit) == bit ? d->colorOn : d->colorOff;
+        segments[i].colour = (mask & bit) == bit ? colorOn : colorOff;
     }
-    update();
+    q->update();
+    announceShownDigit();
 }
 
-void LED::updateDecimalPoint() {
-    const quint32 c = d->showDecimal ? d->colorOn : d->colorOff;
-    d->dot.fill = c;
-    d->dot.outline = c;
-    update();
+void LEDPrivate::updateDecimalPoint() {
+    const quint32 c = showDecimal ? colorOn : colorOff;
+    dot.fill = c;
+    dot.outline = c;
+    q->update();
 }
 
-// ---- model -----------------------------------------------------------------------------------
+QString LEDPrivate::shownDigitText() const {
+    return !valueIsMask && value >= 0 && value <= 9 ? QString::number(value) : QString();
+}
 
-LEDSegmentLine LED::segment(int index) const {
-    if (index < 0 || index > 6) {
-        throw std::out_of_range("LED: segment index " + std::to_string(index) + " is outside 0..6");
+void LEDPrivate::announceShownDigit() {
+    const QString text = shownDigitText();
+    if (text == announcedDigit) {
+        return;
     }
-    return d->segments[index];
+    announcedDigit = text;
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    // A screen reader reads the digit as the widget's name unless the host named it.
+    if (q->accessibleName().isEmpty()) {
+        QAccessibleEvent nameChanged(q, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+    }
+    QAccessibleValueChangeEvent valueChanged(q, text);
+    QAccessible::updateAccessibility(&valueChanged);
 }
 
-LEDDot LED::decimalPoint() const {
-    return d->dot;
-}
-qint16 LED::margin() const {
-    return d->margin;
-}
-qint16 LED::gap() const {
-    return d->gap;
-}
-qint16 LED::dotSize() const {
-    return d->dotSize;
-}
-
-QSizeF LED::innerSizeTwips() const {
-    const int border = d->showBorder ? 1 : 0;
-    const int w = qMax(0, width() - 2 * border);
-    const int h = qMax(0, height() - 2 * border);
-    return QSizeF(w * kTwipsPerInch / logicalDpiX(), h * kTwipsPerInch / logicalDpiY());
-}
+// ---- geometry --------------------------------------------------------------------------------
 
 QSize LED::sizeHint() const {
     return QSize(qRound(kDesignWidth * logicalDpiX() / kTwipsPerInch),
@@ -376,7 +481,11 @@ QSize LED::minimumSizeHint() const {
     return QSize(1, 1);
 }
 
-// ---- painting --------------------------------------------------------------------------------
+// ---- events ----------------------------------------------------------------------------------
+
+bool LED::event(QEvent* event) {
+    return QWidget::event(event);
+}
 
 void LED::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

@@ -1,39 +1,81 @@
-// The control's error types and the argument conversions an automation dispatch would apply.
+// The widget's error types and the argument conversions an automation dispatch would apply.
 #include <LED/LED.h>
 
 #include <QCoreApplication>
-#include <QLocale>
 #include <QMetaType>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
-LEDError::LEDError(int code, QString description)
-    : number_(static_cast<qint32>(0x80040000u + static_cast<quint32>(code))),
-      code_(code),
-      description_(std::move(description)),
-      what_(description_.toStdString()) {}
+#include "LED_p.h"
 
+namespace {
+
+std::shared_ptr<const LEDErrorPrivate> makeError(qint32 number, int code, LEDConversionError::Kind kind,
+                                                 const QString& subject, const QString& message,
+                                                 const QString& description) {
+    auto d = std::make_shared<LEDErrorPrivate>();
+    d->number = number;
+    d->code = code;
+    d->kind = kind;
+    d->subject = subject;
+    d->message = message;
+    d->description = description;
+    d->what = description.toStdString();
+    return d;
+}
+
+qint32 conversionNumber(LEDConversionError::Kind kind) {
+    switch (kind) {
+        case LEDConversionError::Kind::TypeMismatch:
+            return LED::ErrorNumberTypeMismatch;
+        case LEDConversionError::Kind::Overflow:
+            return LED::ErrorNumberOverflow;
+        case LEDConversionError::Kind::InvalidPropertyValue:
+            break;
+    }
+    return LED::ErrorNumberInvalidPropertyValue;
+}
+
+}  // namespace
+
+LEDError::LEDError(int code, const QString& description)
+    : d(makeError(static_cast<qint32>(0x80040000u + static_cast<quint32>(code)), code,
+                  LEDConversionError::Kind::TypeMismatch, QString(), description, description)) {}
+
+LEDError::LEDError(std::shared_ptr<const LEDErrorPrivate> d) noexcept : d(std::move(d)) {}
+LEDError::LEDError(const LEDError& other) noexcept = default;
+LEDError& LEDError::operator=(const LEDError& other) noexcept = default;
 LEDError::~LEDError() = default;
 
-LEDConversionError::LEDConversionError(Kind kind, QString what, QString message)
-    : kind_(kind),
-      subject_(std::move(what)),
-      message_(std::move(message)),
-      what_(QStringLiteral("%1: %2").arg(subject_, message_).toStdString()) {}
+qint32 LEDError::number() const noexcept {
+    return d->number;
+}
+int LEDError::code() const noexcept {
+    return d->code;
+}
+QString LEDError::description() const {
+    return d->description;
+}
+const char* LEDError::what() const noexcept {
+    return d->what.c_str();
+}
+
+LEDConversionError::LEDConversionError(Kind kind, const QString& subject, const QString& message)
+    : LEDError(makeError(conversionNumber(kind), 0, kind, subject, message,
+                         QStringLiteral("%1: %2").arg(subject, message))) {}
 
 LEDConversionError::~LEDConversionError() = default;
 
-qint32 LEDConversionError::number() const noexcept {
-    switch (kind_) {
-        case Kind::TypeMismatch:
-            return static_cast<qint32>(0x80020005u);
-        case Kind::Overflow:
-            return static_cast<qint32>(0x8002000Au);
-        case Kind::InvalidPropertyValue:
-            break;
-    }
-    return static_cast<qint32>(0x800A017Cu);
+LEDConversionError::Kind LEDConversionError::kind() const noexcept {
+    return d_func()->kind;
+}
+QString LEDConversionError::subject() const {
+    return d_func()->subject;
+}
+QString LEDConversionError::message() const {
+    return d_func()->message;
 }
 
 QString LED::errorDescription(int code) {
@@ -61,8 +103,102 @@ namespace {
                              QStringLiteral("overflow: %1").arg(detail));
 }
 
-// Rounds to the nearest integer, ties to the even one, independent of the FPU rounding mode.
-double roundHalfEven(double x) {
+// A numeric reading of a variant, before any rounding: integers exactly (long double holds every
+// 64-bit integer), everything else as the double it denotes.
+struct Number {
+    bool isInteger = false;
+    long double value = 0;
+};
+
+// Decimal text in the C locale, whatever the user's locale: digits with an optional sign,
+// fraction and exponent. Text that is a number too large for a double is an overflow; one too
+// small is 0.
+Number parseText(const QString& raw, const QString& what) {
+    const QString text = raw.trimmed();
+    if (text.isEmpty()) {
+        throwMismatch(what, QStringLiteral("empty text is not a number"));
+    }
+    std::string s = text.toStdString();
+    for (const char c : s) {
+        if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-')) {
+            throwMismatch(what, QStringLiteral("\"%1\" is not a number").arg(text));
+        }
+    }
+    const char* begin = s.data();
+    const char* end = s.data() + s.size();
+    if (*begin == '+' && end - begin > 1 && begin[1] != '-' && begin[1] != '+') {
+        ++begin;
+    }
+    double real = 0;
+    const auto [ptr, ec] = std::from_chars(begin, end, real);
+    if (ptr != end || ec == std::errc::invalid_argument) {
+        throwMismatch(what, QStringLiteral("\"%1\" is not a number").arg(text));
+    }
+    if (ec == std::errc::result_out_of_range) {
+        if (text.contains(QLatin1String("e-"), Qt::CaseInsensitive)) {
+            return {};  // a tiny number: 0
+        }
+        throwOverflow(what, QStringLiteral("%1 is too large").arg(text));
+    }
+    return {false, real};
+}
+
+Number toNumber(const QVariant& v, const QString& what) {
+    if (!v.isValid() || v.isNull()) {
+        throwMismatch(what, QStringLiteral("no value"));
+    }
+    const QMetaType type = v.metaType();
+    switch (type.id()) {
+        case QMetaType::Bool:
+            // Automation's True is -1.
+            return {true, v.toBool() ? -1.0L : 0.0L};
+        case QMetaType::Int:
+        case QMetaType::Long:
+        case QMetaType::LongLong:
+        case QMetaType::Short:
+        case QMetaType::SChar:
+        case QMetaType::Char:
+            return {true, static_cast<long double>(v.toLongLong())};
+        case QMetaType::UInt:
+        case QMetaType::ULong:
+        case QMetaType::ULongLong:
+        case QMetaType::UShort:
+        case QMetaType::UChar:
+            return {true, static_cast<long double>(v.toULongLong())};
+        case QMetaType::Double:
+        case QMetaType::Float: {
+            const double real = v.toDouble();
+            if (!std::isfinite(real)) {
+                throwOverflow(what, QStringLiteral("the number is not finite"));
+            }
+            return {false, real};
+        }
+        case QMetaType::QString:
+        case QMetaType::QByteArray:
+            return parseText(v.toString(), what);
+        default:
+            if (type.flags().testFlag(QMetaType::IsEnumeration)) {
+                return {true, static_cast<long double>(v.toLongLong())};
+            }
+            throwMismatch(what, QStringLiteral("a %1 is not a number").arg(QString::fromLatin1(type.name())));
+    }
+}
+
+// The number rounded (half to even) and checked against [lo, hi].
+long double inRange(const Number& n, long double lo, long double hi, const QString& what) {
+    const long double integer = n.isInteger ? n.value : static_cast<long double>(LEDPrivate::roundToEven(double(n.value)));
+    if (integer < lo || integer > hi) {
+        throwOverflow(what, QStringLiteral("%1 is outside %2 to %3")
+                                .arg(QString::number(static_cast<double>(integer), 'g', 17),
+                                     QString::number(static_cast<double>(lo), 'f', 0),
+                                     QString::number(static_cast<double>(hi), 'f', 0)));
+    }
+    return integer;
+}
+
+}  // namespace
+
+double LEDPrivate::roundToEven(double x) {
     const double f = std::floor(x);
     const double diff = x - f;
     if (diff > 0.5) {
@@ -74,97 +210,15 @@ double roundHalfEven(double x) {
     return std::fmod(f, 2.0) == 0.0 ? f : f + 1.0;
 }
 
-// A numeric reading of a variant: either an exact integer or a floating-point number that
-// still needs rounding. Text is parsed as a decimal number (C locale, surrounding blanks allowed).
-struct Number {
-    bool isInteger = false;
-    long double integer = 0;  // wide enough for every 64-bit integer, signed or not
-    double real = 0;
-};
-
-Number toNumber(const QVariant& v, const QString& what) {
-    if (!v.isValid() || v.isNull()) {
-        throwMismatch(what, QStringLiteral("no value"));
-    }
-    const QMetaType type = v.metaType();
-    Number n;
-    switch (type.id()) {
-        case QMetaType::Bool:
-            // Automation's True is -1.
-            n.isInteger = true;
-            n.integer = v.toBool() ? -1 : 0;
-            return n;
-        case QMetaType::Int:
-        case QMetaType::Long:
-        case QMetaType::LongLong:
-        case QMetaType::Short:
-        case QMetaType::SChar:
-        case QMetaType::Char:
-            n.isInteger = true;
-            n.integer = static_cast<long double>(v.toLongLong());
-            return n;
-        case QMetaType::UInt:
-        case QMetaType::ULong:
-        case QMetaType::ULongLong:
-        case QMetaType::UShort:
-        case QMetaType::UChar:
-            n.isInteger = true;
-            n.integer = static_cast<long double>(v.toULongLong());
-            return n;
-        case QMetaType::Double:
-        case QMetaType::Float:
-            n.real = v.toDouble();
-            break;
-        case QMetaType::QString:
-        case QMetaType::QByteArray: {
-            const QString text = v.toString().trimmed();
-            if (text.isEmpty()) {
-                throwMismatch(what, QStringLiteral("empty text is not a number"));
-            }
-            bool ok = false;
-            n.real = QLocale::c().toDouble(text, &ok);
-            if (!ok) {
-                throwMismatch(what, QStringLiteral("\"%1\" is not a number").arg(text));
-            }
-            break;
-        }
-        default:
-            if (type.flags().testFlag(QMetaType::IsEnumeration)) {
-                n.isInteger = true;
-                n.integer = static_cast<long double>(v.toLongLong());
-                return n;
-            }
-            throwMismatch(what, QStringLiteral("a %1 is not a number").arg(QString::fromLatin1(type.name())));
-    }
-    if (!std::isfinite(n.real)) {
-        throwOverflow(what, QStringLiteral("the number is not finite"));
-    }
-    n.isInteger = true;
-    n.integer = static_cast<long double>(roundHalfEven(n.real));
-    return n;
-}
-
-long double inRange(const Number& n, long double lo, long double hi, const QString& what) {
-    if (n.integer < lo || n.integer > hi) {
-        throwOverflow(what, QStringLiteral("%1 is outside %2 to %3")
-                                .arg(QString::number(static_cast<double>(n.integer), 'f', 0),
-                                     QString::number(static_cast<double>(lo), 'f', 0),
-                                     QString::number(static_cast<double>(hi), 'f', 0)));
-    }
-    return n.integer;
-}
-
-}  // namespace
-
-qint16 LED::toInt16(const QVariant& value, const QString& what) {
+qint16 LEDPrivate::toInt16(const QVariant& value, const QString& what) {
     return static_cast<qint16>(inRange(toNumber(value, what), -32768.0L, 32767.0L, what));
 }
 
-qint32 LED::toInt32(const QVariant& value, const QString& what) {
+qint32 LEDPrivate::toInt32(const QVariant& value, const QString& what) {
     return static_cast<qint32>(inRange(toNumber(value, what), -2147483648.0L, 2147483647.0L, what));
 }
 
-bool LED::toBool(const QVariant& value, const QString& what) {
+bool LEDPrivate::toBool(const QVariant& value, const QString& what) {
     if (value.metaType().id() == QMetaType::Bool) {
         return value.toBool();
     }
@@ -177,18 +231,13 @@ bool LED::toBool(const QVariant& value, const QString& what) {
             return false;
         }
     }
-    return toNumber(value, what).integer != 0;
+    // Any number but zero is True, 0.4 included: the test comes before any rounding.
+    return toNumber(value, what).value != 0;
 }
 
-namespace led_detail {
-// An OLE colour arrives as a signed 32-bit integer from a bag but as an unsigned one from
-// Qt's property system; both bit patterns are the same colour.
-quint32 toColour(const QVariant& value, const QString& what) {
+// An OLE colour arrives as a signed 32-bit integer from a bag but as an unsigned one from Qt's
+// property system; both bit patterns are the same colour.
+quint32 LEDPrivate::toColour(const QVariant& value, const QString& what) {
     const long double n = inRange(toNumber(value, what), -2147483648.0L, 4294967295.0L, what);
     return n < 0 ? static_cast<quint32>(static_cast<qint32>(n)) : static_cast<quint32>(n);
 }
-
-double roundToEven(double x) {
-    return roundHalfEven(x);
-}
-}  // namespace led_detail

@@ -3,7 +3,7 @@
 
 #include <QPalette>
 
-#include "LEDInternal.h"
+#include "LED_p.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ namespace {
 }
 
 qint16 roundedLength(double x, const QString& what) {
-    const double r = led_detail::roundToEven(x);
+    const double r = LEDPrivate::roundToEven(x);
     if (!(r >= -32768.0 && r <= 32767.0)) {
         overflow(what, x);
     }
@@ -31,7 +31,7 @@ qint16 sum16(int x, const QString& what) {
 
 }  // namespace
 
-LEDGeometry LED::layoutFor(float widthTwips, float heightTwips) {
+LEDGeometry LEDPrivate::layoutFor(float widthTwips, float heightTwips) {
     const float W = widthTwips;
     const float H = heightTwips;
     const float base = W > H ? H : W;

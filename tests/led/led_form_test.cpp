@@ -14,20 +14,20 @@
 namespace {
 
 void expectStored(const LED& led) {
-    EXPECT_TRUE(led.valueIsMask());
-    EXPECT_EQ(led.value(), 100);  // a mask, accepted because ValueIsMask came first
-    EXPECT_TRUE(led.showDecimal());
-    EXPECT_TRUE(led.showBorder());
-    EXPECT_EQ(led.ledColorOn(), 0x8000000Du);
-    EXPECT_EQ(led.ledColorOff(), 0x000000FFu);
-    EXPECT_EQ(led.backStyle(), LED::Opaque);
+    EXPECT_TRUE(led.ValueIsMask());
+    EXPECT_EQ(led.Value(), 100);  // a mask, accepted because ValueIsMask came first
+    EXPECT_TRUE(led.ShowDecimal());
+    EXPECT_TRUE(led.ShowBorder());
+    EXPECT_EQ(led.LEDColorOn(), 0x8000000Du);
+    EXPECT_EQ(led.LEDColorOff(), 0x000000FFu);
+    EXPECT_EQ(led.BackStyle(), LED::Opaque);
 }
 
 void expectDefaults(const LED& led) {
-    EXPECT_EQ(led.value(), 0);
-    EXPECT_FALSE(led.valueIsMask());
-    EXPECT_EQ(led.ledColorOn(), 0x0000FF00u);
-    EXPECT_EQ(led.backStyle(), LED::Transparent);
+    EXPECT_EQ(led.Value(), 0);
+    EXPECT_FALSE(led.ValueIsMask());
+    EXPECT_EQ(led.LEDColorOn(), 0x0000FF00u);
+    EXPECT_EQ(led.BackStyle(), LED::Transparent);
 }
 
 class LedLoader : public QUiLoader {

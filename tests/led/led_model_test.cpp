@@ -2,11 +2,18 @@
 // mode, which setters notify and repaint, and the conversions a dispatch applies.
 #include <LED/LED.h>
 
+#include <LED/LEDProperties.h>
+
+#include <QAccessible>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMetaProperty>
 #include <QSignalSpy>
+#include <QSpinBox>
 
 #include <gtest/gtest.h>
+
+#include "LedInside.h"
 
 #include "ModalBoxWatcher.h"
 
@@ -19,9 +26,9 @@ constexpr quint32 kOff = 0x00000000;
 int litMask(const LED& led) {
     int mask = 0;
     for (int i = 0; i < 7; ++i) {
-        const quint32 c = led.segment(i).colour;
-        EXPECT_TRUE(c == led.ledColorOn() || c == led.ledColorOff()) << "segment " << i;
-        if (c == led.ledColorOn()) {
+        const quint32 c = segment(led, i).colour;
+        EXPECT_TRUE(c == led.LEDColorOn() || c == led.LEDColorOff()) << "segment " << i;
+        if (c == led.LEDColorOn()) {
             mask |= 1 << i;
         }
     }
@@ -62,7 +69,7 @@ TEST(LedModel, DigitsLightTheirSegmentsInColourOnAndTheRestInColourOff) {
     led.setLEDColorOff(0x000000FF);
     for (int digit = 0; digit <= 9; ++digit) {
         led.setValue(qint16(digit));
-        EXPECT_EQ(led.value(), digit);
+        EXPECT_EQ(led.Value(), digit);
         EXPECT_EQ(led.displayedMask(), expected[digit]) << "digit " << digit;
         EXPECT_EQ(litMask(led), expected[digit]) << "digit " << digit;
         EXPECT_EQ(LED::DigitToMask(qint16(digit)), expected[digit]);
@@ -81,7 +88,7 @@ TEST(LedModel, MaskModeShowsTheValueAsSegmentBits) {
     EXPECT_EQ(litMask(led), 0);
     led.setValue(qint16(100));  // 1100100: bottom, lower left, lower right
     EXPECT_EQ(litMask(led), (1 << 2) | (1 << 5) | (1 << 6));
-    EXPECT_EQ(led.value(), 100);
+    EXPECT_EQ(led.Value(), 100);
 }
 
 TEST(LedModel, SwitchingModesReinterpretsTheValueWithoutCheckingIt) {
@@ -92,7 +99,7 @@ TEST(LedModel, SwitchingModesReinterpretsTheValueWithoutCheckingIt) {
 
     led.setValue(qint16(100));
     led.setValueIsMask(false);  // 100 is no digit: nothing lit, no error, value kept
-    EXPECT_EQ(led.value(), 100);
+    EXPECT_EQ(led.Value(), 100);
     EXPECT_EQ(litMask(led), 0);
 }
 
@@ -124,7 +131,7 @@ TEST(LedModel, RunModeRefusesOutOfRangeValuesAndKeepsTheOldOne) {
             EXPECT_FALSE(e.description().isEmpty());
             EXPECT_EQ(QString::fromUtf8(e.what()), e.description());
         }
-        EXPECT_EQ(led.value(), c.mask ? 100 : 7);
+        EXPECT_EQ(led.Value(), c.mask ? 100 : 7);
         EXPECT_EQ(spy.count(), 0);
         EXPECT_EQ(litMask(led), litBefore);
     }
@@ -132,26 +139,106 @@ TEST(LedModel, RunModeRefusesOutOfRangeValuesAndKeepsTheOldOne) {
     EXPECT_EQ(LED::errorDescription(300), "Unknown Error!");
 }
 
-TEST(LedModel, RunModeErrorsReachAHostThatSetsThePropertyByName) {
-    LED led;
-    led.setValue(qint16(3));
-    EXPECT_THROW(led.setProperty("Value", 12), LEDError);
-    EXPECT_EQ(led.property("Value").toInt(), 3);
-    // A number beyond 16 bits is just another refused value.
-    try {
-        led.setProperty("Value", 40000);
-        ADD_FAILURE() << "40000 accepted";
-    } catch (const LEDError& e) {
-        EXPECT_EQ(e.code(), LED::LEDOverFlow);
+// One fault, one error: a bad Value gives the same error number whichever way it arrives, and
+// leaves Value as the mode says (run mode: unchanged; design mode: 0 for a refused number, unchanged
+// for one that never became a 16-bit number; a load starts from 0 and keeps it).
+TEST(LedModel, EveryPathIntoValueGivesTheSameErrorForTheSameInput) {
+    struct Input {
+        QVariant value;
+        bool mask;
+        qint32 number;
+    };
+    const Input inputs[] = {
+        {40000, false, LED::ErrorNumberOverflow},
+        {-40000, true, LED::ErrorNumberOverflow},
+        {QStringLiteral("abc"), false, LED::ErrorNumberTypeMismatch},
+        {QStringLiteral("1e400"), false, LED::ErrorNumberOverflow},
+        {12, false, LED::ErrorNumberOverFlow},
+        {200, true, LED::ErrorNumberInvalidMask},
+    };
+    enum Path { Setter, SetProperty, Dispatch, Page, Bag };
+    const char* const pathNames[] = {"setter", "setProperty", "dispatch", "page", "bag"};
+
+    for (const Input& in : inputs) {
+        const bool refusedByControl = in.number == LED::ErrorNumberOverFlow || in.number == LED::ErrorNumberInvalidMask;
+        for (Path path : {Setter, SetProperty, Dispatch, Page, Bag}) {
+            QString runDescription;
+            for (bool design : {false, true}) {
+                SCOPED_TRACE(in.value.toString().toStdString() + " via " + pathNames[path] +
+                             (design ? " in design mode" : " in run mode"));
+                ModalBoxWatcher boxes;
+                LED led;
+                led.setDesignMode(design);
+                led.setValueIsMask(in.mask);
+                const int start = in.mask ? 100 : 7;
+                led.setValue(start);
+                LEDProperties page;
+                LEDMemoryPropertyBag bag;
+                std::optional<qint32> number;
+                QString description;
+                try {
+                    switch (path) {
+                        case Setter:
+                            if (in.value.metaType().id() == QMetaType::Int) {
+                                led.setValue(in.value.toInt());
+                            } else {
+                                led.setValueFromVariant(in.value);
+                            }
+                            break;
+                        case SetProperty:
+                            led.setProperty("Value", in.value);
+                            break;
+                        case Dispatch:
+                            led.dispatchSet(LED::DispIdValue, in.value);
+                            break;
+                        case Page:
+                            ASSERT_FALSE(page.SelectionChanged({&led}).has_value());
+                            page.txtValue()->setText(in.value.toString());
+                            if (auto error = page.ApplyChanges()) {
+                                number = error->number();
+                                description = error->message();
+                            }
+                            break;
+                        case Bag:
+                            bag.set("ValueIsMask", in.mask);
+                            bag.set("Value", in.value);
+                            bag.set("ShowDecimal", true);
+                            led.UserControl_ReadProperties(bag);
+                            break;
+                    }
+                } catch (const LEDError& e) {
+                    number = e.number();
+                    description = e.description();
+                }
+
+                // The conversion is the page's (the host's) in either mode; everything else the
+                // control reports itself: a throw in run mode, one box in design mode.
+                const bool hostReports = !design || (path == Page && !refusedByControl);
+                if (hostReports) {
+                    EXPECT_EQ(number, in.number);
+                    EXPECT_TRUE(boxes.boxes().empty());
+                    if (!design) {
+                        runDescription = description;
+                    }
+                } else {
+                    EXPECT_FALSE(number.has_value());
+                    ASSERT_EQ(boxes.boxes().size(), 1u);
+                    EXPECT_EQ(boxes.boxes()[0].title, "LED Error");
+                    EXPECT_EQ(boxes.boxes()[0].text, runDescription);
+                }
+                int expected = start;
+                if (path == Bag) {
+                    expected = 0;
+                    // Run mode stops the load at Value; design mode reports the key and goes on.
+                    EXPECT_EQ(led.ShowDecimal(), design);
+                } else if (design && refusedByControl) {
+                    expected = 0;
+                }
+                EXPECT_EQ(led.Value(), expected);
+                EXPECT_EQ(led.ValueIsMask(), in.mask);
+            }
+        }
     }
-    led.setProperty("ValueIsMask", true);
-    try {
-        led.setProperty("Value", -70000);
-        ADD_FAILURE() << "-70000 accepted";
-    } catch (const LEDError& e) {
-        EXPECT_EQ(e.code(), LED::LEDInvalidMask);
-    }
-    EXPECT_EQ(led.value(), 3);
 }
 
 TEST(LedModel, DesignModeShowsTheErrorBoxThenStoresZero) {
@@ -169,7 +256,7 @@ TEST(LedModel, DesignModeShowsTheErrorBoxThenStoresZero) {
     EXPECT_EQ(box.text, LED::errorDescription(LED::LEDOverFlow));
     EXPECT_EQ(box.icon, QMessageBox::Warning);
     EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    EXPECT_EQ(led.value(), 0);
+    EXPECT_EQ(led.Value(), 0);
     EXPECT_EQ(litMask(led), 0b1111101);  // the digit 0
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy[0][0].toString(), "Value");
@@ -179,7 +266,7 @@ TEST(LedModel, DesignModeShowsTheErrorBoxThenStoresZero) {
     led.setProperty("Value", 128);
     ASSERT_EQ(watcher.boxes().size(), 2u);
     EXPECT_EQ(watcher.boxes()[1].text, LED::errorDescription(LED::LEDInvalidMask));
-    EXPECT_EQ(led.value(), 0);
+    EXPECT_EQ(led.Value(), 0);
     EXPECT_EQ(litMask(led), 0);  // mask 0: nothing lit
 }
 
@@ -228,24 +315,24 @@ TEST(LedModel, ColoursFollowOnlyTheirOwnSetters) {
     LED led;
     led.setValue(qint16(8));
     EXPECT_EQ(litMask(led), 127);
-    EXPECT_EQ(led.decimalPoint().fill, kOff);
+    EXPECT_EQ(decimalPoint(led).fill, kOff);
 
     led.setLEDColorOff(0x00123456);  // the unlit dot follows, the lit segments do not
-    EXPECT_EQ(led.decimalPoint().fill, 0x00123456u);
-    EXPECT_EQ(led.decimalPoint().outline, 0x00123456u);
+    EXPECT_EQ(decimalPoint(led).fill, 0x00123456u);
+    EXPECT_EQ(decimalPoint(led).outline, 0x00123456u);
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(led.segment(i).colour, kOn);
+        EXPECT_EQ(segment(led, i).colour, kOn);
     }
 
     led.setShowDecimal(true);
-    EXPECT_EQ(led.decimalPoint().fill, kOn);
+    EXPECT_EQ(decimalPoint(led).fill, kOn);
     led.setLEDColorOn(0x80000008);  // a system colour is kept as given
-    EXPECT_EQ(led.decimalPoint().outline, 0x80000008u);
-    EXPECT_EQ(led.segment(0).colour, 0x80000008u);
+    EXPECT_EQ(decimalPoint(led).outline, 0x80000008u);
+    EXPECT_EQ(segment(led, 0).colour, 0x80000008u);
 
     led.setShowBorder(true);  // the border changes nothing else
-    EXPECT_TRUE(led.showBorder());
-    EXPECT_EQ(led.segment(0).colour, 0x80000008u);
+    EXPECT_TRUE(led.ShowBorder());
+    EXPECT_EQ(segment(led, 0).colour, 0x80000008u);
 }
 
 TEST(LedModel, PropertiesCarryTheContractNamesTypesAndEnums) {
@@ -255,7 +342,7 @@ TEST(LedModel, PropertiesCarryTheContractNamesTypesAndEnums) {
         const char* name;
         int type;
     } props[] = {
-        {"Value", QMetaType::Int},       {"ValueIsMask", QMetaType::Bool}, {"ShowDecimal", QMetaType::Bool},
+        {"Value", QMetaType::QVariant},  {"ValueIsMask", QMetaType::Bool}, {"ShowDecimal", QMetaType::Bool},
         {"ShowBorder", QMetaType::Bool}, {"LEDColorOn", QMetaType::UInt},  {"LEDColorOff", QMetaType::UInt},
     };
     for (const auto& p : props) {
@@ -264,6 +351,10 @@ TEST(LedModel, PropertiesCarryTheContractNamesTypesAndEnums) {
         EXPECT_EQ(mo.property(index).metaType().id(), p.type) << p.name;
         EXPECT_TRUE(mo.property(index).isWritable()) << p.name;
     }
+    // Value takes any variant, so text reaches the widget's own conversion; it reads as a number.
+    LED led;
+    led.setValue(6);
+    EXPECT_EQ(led.property("Value").metaType().id(), QMetaType::Int);
     // Forms apply properties in this order, and a mask must meet its mode first.
     EXPECT_LT(mo.indexOfProperty("ValueIsMask"), mo.indexOfProperty("Value"));
     const QMetaProperty back = mo.property(mo.indexOfProperty("BackStyle"));
@@ -276,11 +367,11 @@ TEST(LedModel, PropertiesCarryTheContractNamesTypesAndEnums) {
 TEST(LedModel, TextAndWideNumbersConvertLikeADispatch) {
     LED led;
     led.setValueFromVariant(QStringLiteral(" 7 "));
-    EXPECT_EQ(led.value(), 7);
+    EXPECT_EQ(led.Value(), 7);
     led.setValueFromVariant(2.5);  // ties go to the even digit
-    EXPECT_EQ(led.value(), 2);
+    EXPECT_EQ(led.Value(), 2);
     led.setValueFromVariant(QStringLiteral("3.5"));
-    EXPECT_EQ(led.value(), 4);
+    EXPECT_EQ(led.Value(), 4);
 
     const struct {
         QVariant input;
@@ -308,14 +399,14 @@ TEST(LedModel, TextAndWideNumbersConvertLikeADispatch) {
             EXPECT_EQ(e.subject(), "Value");
             EXPECT_FALSE(e.message().isEmpty());
         }
-        EXPECT_EQ(led.value(), 4);
+        EXPECT_EQ(led.Value(), 4);
         EXPECT_EQ(spy.count(), 0);
     }
     // In range for 16 bits but no digit: the control's own error.
     EXPECT_THROW(led.setValueFromVariant(QStringLiteral("127")), LEDError);
     led.setValueIsMask(true);
     led.setValueFromVariant(QStringLiteral("127"));
-    EXPECT_EQ(led.value(), 127);
+    EXPECT_EQ(led.Value(), 127);
 }
 
 TEST(LedModel, DispatchIdsReachTheSevenProperties) {
@@ -329,11 +420,11 @@ TEST(LedModel, DispatchIdsReachTheSevenProperties) {
     led.dispatchSet(LED::DispIdBackStyle, 1);
     EXPECT_EQ(led.dispatchGet(LED::DispIdValue).toInt(), 90);
     EXPECT_TRUE(led.dispatchGet(LED::DispIdValueIsMask).toBool());
-    EXPECT_TRUE(led.showDecimal());
-    EXPECT_TRUE(led.showBorder());
-    EXPECT_EQ(led.ledColorOn(), 0x80000005u);
+    EXPECT_TRUE(led.ShowDecimal());
+    EXPECT_TRUE(led.ShowBorder());
+    EXPECT_EQ(led.LEDColorOn(), 0x80000005u);
     EXPECT_EQ(led.dispatchGet(LED::DispIdLEDColorOff).toUInt(), 0x00FF0000u);
-    EXPECT_EQ(led.backStyle(), LED::Opaque);
+    EXPECT_EQ(led.BackStyle(), LED::Opaque);
     EXPECT_THROW(led.dispatchGet(0x68030007), std::invalid_argument);
     EXPECT_THROW(led.dispatchSet(0, 1), std::invalid_argument);
     EXPECT_THROW(led.dispatchSet(LED::DispIdShowDecimal, QStringLiteral("maybe")), LEDConversionError);
@@ -358,6 +449,53 @@ TEST(LedModel, BackStyleRefusesUnknownModesBeforeChangingAnything) {
         EXPECT_EQ(e.kind(), LEDConversionError::Kind::Overflow);
     }
     EXPECT_THROW(led.setBackStyle(static_cast<LED::BackStyleType>(5)), LEDConversionError);
-    EXPECT_EQ(led.backStyle(), LED::Opaque);
+    EXPECT_EQ(led.BackStyle(), LED::Opaque);
     EXPECT_EQ(spy.count(), 0);
+}
+
+TEST(LedModel, TypedConnectionsAndChangeSignalsFollowRealChanges) {
+    QSpinBox spin;
+    spin.setRange(0, 9);
+    LED led;
+    QObject::connect(&spin, &QSpinBox::valueChanged, &led, &LED::setValue);
+    QSignalSpy values(&led, &LED::valueChanged);
+    QSignalSpy notices(&led, &LED::PropertyChanged);
+    spin.setValue(5);
+    EXPECT_EQ(led.Value(), 5);
+    ASSERT_EQ(values.count(), 1);
+    EXPECT_EQ(values[0][0].toInt(), 5);
+    led.setValue(5);  // stored and notified to the container, but no change
+    EXPECT_EQ(notices.count(), 2);
+    EXPECT_EQ(values.count(), 1);
+
+    // A load passes through blank fields, yet reports each real change once, after it.
+    QSignalSpy colours(&led, &LED::ledColorOnChanged);
+    QSignalSpy borders(&led, &LED::showBorderChanged);
+    LEDMemoryPropertyBag bag;
+    bag.set("Value", 5);
+    bag.set("LEDColorOn", 255);
+    led.UserControl_ReadProperties(bag);
+    EXPECT_EQ(values.count(), 1);
+    ASSERT_EQ(colours.count(), 1);
+    EXPECT_EQ(colours[0][0].toUInt(), 255u);
+    EXPECT_EQ(borders.count(), 0);
+}
+
+TEST(LedModel, AssistiveTechnologyReadsTheShownDigit) {
+    LED led;
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&led);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::StaticText);
+    EXPECT_EQ(iface->text(QAccessible::Name), "0");
+    led.setValue(7);
+    EXPECT_EQ(iface->text(QAccessible::Name), "7");
+    led.setValueIsMask(true);  // a segment pattern is no digit: nothing to read
+    EXPECT_EQ(iface->text(QAccessible::Name), "");
+    EXPECT_EQ(iface->text(QAccessible::Value), "");
+
+    // A name the host gives wins; the digit stays the value.
+    led.setAccessibleName(QStringLiteral("Segundos"));
+    led.setValueIsMask(false);
+    EXPECT_EQ(iface->text(QAccessible::Name), "Segundos");
+    EXPECT_EQ(iface->text(QAccessible::Value), "7");
 }

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include "LedInside.h"
+
 #include "ModalBoxWatcher.h"
 
 namespace {
 
 // Records every write a control makes, defaults included, so order and defaults can be checked.
-class RecordingBag : public PropertyBag {
+class RecordingBag : public LEDPropertyBag {
 public:
     struct Write {
         QString key;
@@ -59,7 +61,7 @@ TEST(LedPersistence, WritesTheSevenKeysInOrderWithTheirDefaults) {
 
 TEST(LedPersistence, ADefaultControlLeavesTheBagEmptyAndAnOpaqueOneWritesBackStyle) {
     LED led;
-    MemoryPropertyBag bag;
+    LEDMemoryPropertyBag bag;
     led.UserControl_WriteProperties(bag);
     EXPECT_TRUE(bag.isEmpty()) << bag.keys().join(',').toStdString();
 
@@ -82,7 +84,7 @@ TEST(LedPersistence, EveryPropertySurvivesARoundTrip) {
     out.setLEDColorOn(0x80000012);  // a system colour: its high bit must survive the signed store
     out.setLEDColorOff(0x00332211);
     out.setBackStyle(LED::Opaque);
-    MemoryPropertyBag bag;
+    LEDMemoryPropertyBag bag;
     out.UserControl_WriteProperties(bag);
     EXPECT_EQ(bag.keys(), (QStringList{"Value", "ShowDecimal", "LEDColorOn", "LEDColorOff", "ShowBorder",
                                        "BackStyle", "ValueIsMask"}));
@@ -90,22 +92,22 @@ TEST(LedPersistence, EveryPropertySurvivesARoundTrip) {
 
     LED in;
     in.UserControl_ReadProperties(bag);
-    EXPECT_TRUE(in.valueIsMask());
-    EXPECT_EQ(in.value(), 100);  // checked against the mask mode read just before it
-    EXPECT_TRUE(in.showDecimal());
-    EXPECT_TRUE(in.showBorder());
-    EXPECT_EQ(in.ledColorOn(), 0x80000012u);
-    EXPECT_EQ(in.ledColorOff(), 0x00332211u);
-    EXPECT_EQ(in.backStyle(), LED::Opaque);
+    EXPECT_TRUE(in.ValueIsMask());
+    EXPECT_EQ(in.Value(), 100);  // checked against the mask mode read just before it
+    EXPECT_TRUE(in.ShowDecimal());
+    EXPECT_TRUE(in.ShowBorder());
+    EXPECT_EQ(in.LEDColorOn(), 0x80000012u);
+    EXPECT_EQ(in.LEDColorOff(), 0x00332211u);
+    EXPECT_EQ(in.BackStyle(), LED::Opaque);
     EXPECT_EQ(in.displayedMask(), 100);
-    EXPECT_EQ(in.segment(2).colour, 0x80000012u);
-    EXPECT_EQ(in.segment(0).colour, 0x00332211u);
-    EXPECT_EQ(in.decimalPoint().fill, 0x80000012u);
+    EXPECT_EQ(segment(in, 2).colour, 0x80000012u);
+    EXPECT_EQ(segment(in, 0).colour, 0x00332211u);
+    EXPECT_EQ(decimalPoint(in).fill, 0x80000012u);
 }
 
 TEST(LedPersistence, ReadingAppliesKeysInOrderThroughTheSettersExceptBackStyle) {
     LED led;
-    MemoryPropertyBag bag;
+    LEDMemoryPropertyBag bag;
     bag.set("BackStyle", 1);
     bag.set("ValueIsMask", true);
     bag.set("Value", 5);
@@ -121,7 +123,7 @@ TEST(LedPersistence, ReadingAppliesKeysInOrderThroughTheSettersExceptBackStyle) 
     led.UserControl_ReadProperties(bag);
     EXPECT_EQ(names(spy), (QStringList{"ValueIsMask", "Value", "ShowDecimal", "LEDColorOn", "LEDColorOff",
                                        "ShowBorder"}));
-    EXPECT_EQ(led.backStyle(), LED::Opaque);
+    EXPECT_EQ(led.BackStyle(), LED::Opaque);
     EXPECT_EQ(led.displayedMask(), 5);
 }
 
@@ -134,30 +136,30 @@ TEST(LedPersistence, AnEmptyBagRestoresWhatANewControlShows) {
     loaded.setShowBorder(true);
     loaded.setLEDColorOn(0x00ABCDEF);
     loaded.setBackStyle(LED::Opaque);
-    loaded.UserControl_ReadProperties(MemoryPropertyBag());
-    EXPECT_EQ(loaded.value(), 0);
-    EXPECT_FALSE(loaded.valueIsMask());
+    loaded.UserControl_ReadProperties(LEDMemoryPropertyBag());
+    EXPECT_EQ(loaded.Value(), 0);
+    EXPECT_FALSE(loaded.ValueIsMask());
     for (LED* led : {&fresh, &loaded}) {
-        EXPECT_FALSE(led->showDecimal());
-        EXPECT_FALSE(led->showBorder());
-        EXPECT_EQ(led->backStyle(), LED::Transparent);
-        EXPECT_EQ(led->ledColorOn(), 0x0000FF00u);
-        EXPECT_EQ(led->ledColorOff(), 0u);
+        EXPECT_FALSE(led->ShowDecimal());
+        EXPECT_FALSE(led->ShowBorder());
+        EXPECT_EQ(led->BackStyle(), LED::Transparent);
+        EXPECT_EQ(led->LEDColorOn(), 0x0000FF00u);
+        EXPECT_EQ(led->LEDColorOff(), 0u);
         EXPECT_EQ(led->displayedMask(), 0b1111101);
-        EXPECT_EQ(led->segment(1).colour, 0u);  // the middle of a 0 is unlit
-        EXPECT_EQ(led->segment(0).colour, 0x0000FF00u);
-        EXPECT_EQ(led->decimalPoint().fill, 0u);
+        EXPECT_EQ(segment(*led, 1).colour, 0u);  // the middle of a 0 is unlit
+        EXPECT_EQ(segment(*led, 0).colour, 0x0000FF00u);
+        EXPECT_EQ(decimalPoint(*led).fill, 0u);
     }
     QSignalSpy spy(&loaded, &LED::PropertyChanged);
     loaded.setValue(qint16(4));
     loaded.UserControl_InitProperties();  // a new placement: silent, and back to the defaults
     EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(loaded.value(), 0);
+    EXPECT_EQ(loaded.Value(), 0);
 }
 
 TEST(LedPersistence, StoredTextAndNumbersConvertToTheKeysTypes) {
     LED led;
-    MemoryPropertyBag bag;
+    LEDMemoryPropertyBag bag;
     bag.set("ValueIsMask", QStringLiteral("True"));
     bag.set("Value", QStringLiteral("64"));
     bag.set("ShowDecimal", -1);
@@ -166,13 +168,13 @@ TEST(LedPersistence, StoredTextAndNumbersConvertToTheKeysTypes) {
     bag.set("ShowBorder", QStringLiteral("0"));
     bag.set("BackStyle", 1.0);
     led.UserControl_ReadProperties(bag);
-    EXPECT_TRUE(led.valueIsMask());
-    EXPECT_EQ(led.value(), 64);
-    EXPECT_TRUE(led.showDecimal());
-    EXPECT_EQ(led.ledColorOn(), 255u);
-    EXPECT_EQ(led.ledColorOff(), 0xFFFFFFFFu);
-    EXPECT_FALSE(led.showBorder());
-    EXPECT_EQ(led.backStyle(), LED::Opaque);
+    EXPECT_TRUE(led.ValueIsMask());
+    EXPECT_EQ(led.Value(), 64);
+    EXPECT_TRUE(led.ShowDecimal());
+    EXPECT_EQ(led.LEDColorOn(), 255u);
+    EXPECT_EQ(led.LEDColorOff(), 0xFFFFFFFFu);
+    EXPECT_FALSE(led.ShowBorder());
+    EXPECT_EQ(led.BackStyle(), LED::Opaque);
 }
 
 TEST(LedPersistence, ABadStoredValueStopsTheLoadAtItsKey) {
@@ -187,7 +189,7 @@ TEST(LedPersistence, ABadStoredValueStopsTheLoadAtItsKey) {
                             QStringLiteral(""),
                             3};
     for (int badAt = 0; badAt < 7; ++badAt) {
-        MemoryPropertyBag bag;
+        LEDMemoryPropertyBag bag;
         for (int i = 0; i < 7; ++i) {
             bag.set(order[i], i == badAt ? bad[i] : good[i]);
         }
@@ -202,11 +204,15 @@ TEST(LedPersistence, ABadStoredValueStopsTheLoadAtItsKey) {
                                 : badAt == 6 ? LEDConversionError::Kind::InvalidPropertyValue
                                              : LEDConversionError::Kind::TypeMismatch);
         }
+        // Keys after the bad one keep the blank control's zeros, not a new control's defaults.
+        if (badAt <= 3) {
+            EXPECT_EQ(led.LEDColorOn(), 0u);
+        }
         const bool applied[] = {
-            led.valueIsMask() == true,       led.value() == 100,
-            led.showDecimal() == true,       led.ledColorOn() == 0x000000FF,
-            led.ledColorOff() == 0x00FF0000, led.showBorder() == true,
-            led.backStyle() == LED::Opaque,
+            led.ValueIsMask() == true,       led.Value() == 100,
+            led.ShowDecimal() == true,       led.LEDColorOn() == 0x000000FF,
+            led.LEDColorOff() == 0x00FF0000, led.ShowBorder() == true,
+            led.BackStyle() == LED::Opaque,
         };
         for (int i = 0; i < 7; ++i) {
             EXPECT_EQ(applied[i], i < badAt)
@@ -218,13 +224,13 @@ TEST(LedPersistence, ABadStoredValueStopsTheLoadAtItsKey) {
 }
 
 TEST(LedPersistence, AnOutOfRangeStoredValueBehavesAsTheSetterDoes) {
-    MemoryPropertyBag bag;
+    LEDMemoryPropertyBag bag;
     bag.set("Value", 12);
     bag.set("ShowDecimal", true);
 
     LED run;
     EXPECT_THROW(run.UserControl_ReadProperties(bag), LEDError);
-    EXPECT_FALSE(run.showDecimal());  // the load stopped at Value
+    EXPECT_FALSE(run.ShowDecimal());  // the load stopped at Value
 
     ModalBoxWatcher watcher;
     LED design;
@@ -232,12 +238,12 @@ TEST(LedPersistence, AnOutOfRangeStoredValueBehavesAsTheSetterDoes) {
     design.UserControl_ReadProperties(bag);
     ASSERT_EQ(watcher.boxes().size(), 1u);
     EXPECT_EQ(watcher.boxes()[0].title, "LED Error");
-    EXPECT_EQ(design.value(), 0);
-    EXPECT_TRUE(design.showDecimal());  // and the load went on
+    EXPECT_EQ(design.Value(), 0);
+    EXPECT_TRUE(design.ShowDecimal());  // and the load went on
 }
 
 TEST(LedPersistence, MemoryBagOmitsDefaultsAndKeepsFirstWriteOrder) {
-    MemoryPropertyBag bag;
+    LEDMemoryPropertyBag bag;
     bag.write("b", 2, 0);
     bag.write("a", qint16(0), 0);  // equal to its default across integer types: omitted
     bag.write("c", true, false);

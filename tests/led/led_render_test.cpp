@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "LedInside.h"
+
 #include <cmath>
 
 namespace {
@@ -47,7 +49,7 @@ struct ShownLed {
 
 // The pixel under a point given in twips from the inner top-left corner.
 QPoint pixelAt(const LED& led, float xTwips, float yTwips) {
-    const int border = led.showBorder() ? 1 : 0;
+    const int border = led.ShowBorder() ? 1 : 0;
     const double perTwip = led.logicalDpiX() / 1440.0;
     return QPoint(border + int(std::floor(xTwips * perTwip)), border + int(std::floor(yTwips * perTwip)));
 }
@@ -63,11 +65,11 @@ QColor colourOf(quint32 ole) {
 // Checks every segment's middle and the dot's centre against the colours the model gives them.
 void expectPaintedAsModel(const LED& led, const QImage& img, const QString& what) {
     for (int i = 0; i < 7; ++i) {
-        const LEDSegmentLine s = led.segment(i);
+        const LEDSegmentLine s = segment(led, i);
         const QPoint p = pixelAt(led, float(middle(s).x()), float(middle(s).y()));
         EXPECT_EQ(img.pixelColor(p), colourOf(s.colour)) << what.toStdString() << " segment " << i;
     }
-    const LEDDot dot = led.decimalPoint();
+    const LEDDot dot = decimalPoint(led);
     const QPoint c = pixelAt(led, dot.left + dot.width / 2, dot.top + dot.height / 2);
     EXPECT_EQ(img.pixelColor(c), colourOf(dot.fill)) << what.toStdString() << " dot";
 }
@@ -108,41 +110,41 @@ TEST(LedLayout, TheScreenIsAssumedAt96Dpi) {
 TEST(LedLayout, RecorderDigitSize) {
     ShownLed s(QSize(300 / kTwipsPerPixel, 495 / kTwipsPerPixel));
     const LED& led = s.led;
-    EXPECT_EQ(led.innerSizeTwips(), QSizeF(300, 495));
-    EXPECT_EQ(led.margin(), 22);  // 22.5 rounds to even
-    EXPECT_EQ(led.gap(), 30);
-    EXPECT_EQ(led.dotSize(), 45);
-    expectDot(led.decimalPoint(), 233, 428, 45);
-    expectLine(led.segment(0), 52, 22, 159, 22, "top");
-    expectLine(led.segment(1), 52, 247.5f, 159, 247.5f, "middle");
-    expectLine(led.segment(2), 52, 473, 159, 473, "bottom");
-    expectLine(led.segment(3), 22, 52, 22, 217.5f, "upper left");
-    expectLine(led.segment(4), 189, 52, 189, 217.5f, "upper right");
-    expectLine(led.segment(5), 22, 277.5f, 22, 443, "lower left");
-    expectLine(led.segment(6), 189, 277.5f, 189, 443, "lower right");
+    EXPECT_EQ(innerSizeTwips(led), QSizeF(300, 495));
+    EXPECT_EQ(margin(led), 22);  // 22.5 rounds to even
+    EXPECT_EQ(gap(led), 30);
+    EXPECT_EQ(dotSize(led), 45);
+    expectDot(decimalPoint(led), 233, 428, 45);
+    expectLine(segment(led, 0), 52, 22, 159, 22, "top");
+    expectLine(segment(led, 1), 52, 247.5f, 159, 247.5f, "middle");
+    expectLine(segment(led, 2), 52, 473, 159, 473, "bottom");
+    expectLine(segment(led, 3), 22, 52, 22, 217.5f, "upper left");
+    expectLine(segment(led, 4), 189, 52, 189, 217.5f, "upper right");
+    expectLine(segment(led, 5), 22, 277.5f, 22, 443, "lower left");
+    expectLine(segment(led, 6), 189, 277.5f, 189, 443, "lower right");
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(led.segment(i).width, 2) << i;
+        EXPECT_EQ(segment(led, i).width, 2) << i;
     }
 }
 
 TEST(LedLayout, WideSurfaceTakesItsBaseFromTheHeight) {
     ShownLed s(QSize(495 / kTwipsPerPixel, 300 / kTwipsPerPixel));
     const LED& led = s.led;
-    EXPECT_EQ(led.margin(), 22);
-    EXPECT_EQ(led.gap(), 30);
-    EXPECT_EQ(led.dotSize(), 45);
-    expectLine(led.segment(0), 52, 22, 354, 22, "top");
-    expectLine(led.segment(1), 52, 150, 354, 150, "middle");
-    expectLine(led.segment(2), 52, 278, 354, 278, "bottom");
-    expectLine(led.segment(3), 22, 52, 22, 120, "upper left");
-    expectLine(led.segment(4), 384, 52, 384, 120, "upper right");
-    expectLine(led.segment(5), 22, 180, 22, 248, "lower left");
-    expectLine(led.segment(6), 384, 180, 384, 248, "lower right");
-    expectDot(led.decimalPoint(), 428, 233, 45);
+    EXPECT_EQ(margin(led), 22);
+    EXPECT_EQ(gap(led), 30);
+    EXPECT_EQ(dotSize(led), 45);
+    expectLine(segment(led, 0), 52, 22, 354, 22, "top");
+    expectLine(segment(led, 1), 52, 150, 354, 150, "middle");
+    expectLine(segment(led, 2), 52, 278, 354, 278, "bottom");
+    expectLine(segment(led, 3), 22, 52, 22, 120, "upper left");
+    expectLine(segment(led, 4), 384, 52, 384, 120, "upper right");
+    expectLine(segment(led, 5), 22, 180, 22, 248, "lower left");
+    expectLine(segment(led, 6), 384, 180, 384, 248, "lower right");
+    expectDot(decimalPoint(led), 428, 233, 45);
 }
 
 TEST(LedLayout, DesignSizeSquareAndTinySurfaces) {
-    const LEDGeometry design = LED::layoutFor(1272, 1716);
+    const LEDGeometry design = LEDPrivate::layoutFor(1272, 1716);
     EXPECT_EQ(design.margin, 95);
     EXPECT_EQ(design.gap, 127);
     EXPECT_EQ(design.dotSize, 191);
@@ -151,7 +153,7 @@ TEST(LedLayout, DesignSizeSquareAndTinySurfaces) {
     EXPECT_FLOAT_EQ(design.dotTop, 1430);
 
     // A square takes its base from the width; either side gives the same.
-    const LEDGeometry square = LED::layoutFor(600, 600);
+    const LEDGeometry square = LEDPrivate::layoutFor(600, 600);
     EXPECT_EQ(square.margin, 45);
     EXPECT_EQ(square.dotSize, 90);
 
@@ -161,7 +163,7 @@ TEST(LedLayout, DesignSizeSquareAndTinySurfaces) {
         int width;
     } tiny[] = {{70, 10, 0}, {60, 9, 0}, {15, 2, 0}, {0, 0, 0}, {75, 11, 1}};
     for (const auto& t : tiny) {
-        const LEDGeometry g = LED::layoutFor(t.side, 400);
+        const LEDGeometry g = LEDPrivate::layoutFor(t.side, 400);
         EXPECT_EQ(g.dotSize, t.dot) << t.side;
         EXPECT_EQ(g.segmentWidth, t.width) << t.side;
     }
@@ -179,14 +181,14 @@ TEST(LedLayout, LengthsBeyondSixteenBitsAreAnOverflowAndMoveNothing) {
     };
     for (const auto& c : cases) {
         try {
-            LED::layoutFor(c.side, c.side);
+            LEDPrivate::layoutFor(c.side, c.side);
             ADD_FAILURE() << c.side;
         } catch (const LEDConversionError& e) {
             EXPECT_EQ(e.kind(), LEDConversionError::Kind::Overflow);
             EXPECT_EQ(e.subject(), c.subject) << c.side;
         }
     }
-    EXPECT_NO_THROW(LED::layoutFor(145000, 145000));
+    EXPECT_NO_THROW(LEDPrivate::layoutFor(145000, 145000));
 
     // Through the widget: the event is handled, the last layout stays whole.
     ShownLed s(QSize(20, 33));
@@ -195,48 +197,48 @@ TEST(LedLayout, LengthsBeyondSixteenBitsAreAnOverflowAndMoveNothing) {
     led.resize(12000, 12000);  // 180000 twips: b + g overflows
     QResizeEvent resize(QSize(12000, 12000), QSize(20, 33));
     EXPECT_NO_THROW(QApplication::sendEvent(&led, &resize));
-    expectLine(led.segment(0), 52, 22, 159, 22, "top");
-    expectDot(led.decimalPoint(), 233, 428, 45);
+    expectLine(segment(led, 0), 52, 22, 159, 22, "top");
+    expectDot(decimalPoint(led), 233, 428, 45);
     EXPECT_THROW(led.UserControl_Resize(), LEDConversionError);
 }
 
 TEST(LedLayout, ObjectsStandAtTheDesignPositionsBeforeTheFirstLayout) {
     LED led;  // never shown: no resize has reached it
-    expectLine(led.segment(0), 240, 120, 720, 120, "top");
-    expectLine(led.segment(1), 240, 840, 600, 840, "middle");
-    expectLine(led.segment(6), 840, 840, 840, 1440, "lower right");
-    expectDot(led.decimalPoint(), 960, 1320, 255);
-    EXPECT_THROW(led.segment(7), std::out_of_range);
+    expectLine(segment(led, 0), 240, 120, 720, 120, "top");
+    expectLine(segment(led, 1), 240, 840, 600, 840, "middle");
+    expectLine(segment(led, 6), 840, 840, 840, 1440, "lower right");
+    expectDot(decimalPoint(led), 960, 1320, 255);
+    EXPECT_THROW(segment(led, 7), std::out_of_range);
 }
 
 TEST(LedLayout, ColouringNeverMovesAndLayoutNeverRecolours) {
     ShownLed s(QSize(20, 33));
     LED& led = s.led;
-    const LEDSegmentLine before = led.segment(4);
-    const LEDDot dotBefore = led.decimalPoint();
+    const LEDSegmentLine before = segment(led, 4);
+    const LEDDot dotBefore = decimalPoint(led);
     led.setValue(qint16(1));
     led.setLEDColorOn(kRed);
     led.setShowDecimal(true);
     led.setValueIsMask(true);
-    const LEDSegmentLine after = led.segment(4);
+    const LEDSegmentLine after = segment(led, 4);
     expectLine(after, before.x1, before.y1, before.x2, before.y2, "upper right after colouring");
-    expectDot(led.decimalPoint(), dotBefore.left, dotBefore.top, dotBefore.width);
+    expectDot(decimalPoint(led), dotBefore.left, dotBefore.top, dotBefore.width);
 
-    const quint32 colours[2] = {led.segment(0).colour, led.decimalPoint().fill};
+    const quint32 colours[2] = {segment(led, 0).colour, decimalPoint(led).fill};
     led.resize(40, 40);
     QCoreApplication::processEvents();
-    EXPECT_EQ(led.margin(), 45);  // the layout did run
-    EXPECT_EQ(led.segment(0).colour, colours[0]);
-    EXPECT_EQ(led.decimalPoint().fill, colours[1]);
+    EXPECT_EQ(margin(led), 45);  // the layout did run
+    EXPECT_EQ(segment(led, 0).colour, colours[0]);
+    EXPECT_EQ(decimalPoint(led).fill, colours[1]);
 
     // The border shrinks the inner area but moves nothing until the next resize.
     led.setShowBorder(true);
-    EXPECT_EQ(led.innerSizeTwips(), QSizeF(38 * 15, 38 * 15));
-    EXPECT_EQ(led.margin(), 45);
+    EXPECT_EQ(innerSizeTwips(led), QSizeF(38 * 15, 38 * 15));
+    EXPECT_EQ(margin(led), 45);
     led.resize(20, 35);
     QCoreApplication::processEvents();
-    EXPECT_EQ(led.innerSizeTwips(), QSizeF(270, 495));
-    EXPECT_EQ(led.margin(), 20);  // 20.25
+    EXPECT_EQ(innerSizeTwips(led), QSizeF(270, 495));
+    EXPECT_EQ(margin(led), 20);  // 20.25
 }
 
 TEST(LedRender, EachDigitLightsItsSegmentsAtRecorderAndDesignSize) {
@@ -254,7 +256,7 @@ TEST(LedRender, EachDigitLightsItsSegmentsAtRecorderAndDesignSize) {
             const QString what = QStringLiteral("%1x%2 digit %3").arg(px.width()).arg(px.height()).arg(digit);
             const qint16 mask = LED::DigitToMask(qint16(digit));
             for (int i = 0; i < 7; ++i) {
-                EXPECT_EQ(led.segment(i).colour, (mask >> i) & 1 ? kGreen : kRed) << what.toStdString();
+                EXPECT_EQ(segment(led, i).colour, (mask >> i) & 1 ? kGreen : kRed) << what.toStdString();
             }
             expectPaintedAsModel(led, img, what);
             // The strip right of the digit and above the dot is bare background.
@@ -275,10 +277,10 @@ TEST(LedRender, TheDotSitsInTheBottomRightCorner) {
     led.setShowDecimal(true);
     led.setLEDColorOn(kRed);
     const QImage img = led.grab().toImage();
-    const LEDDot dot = led.decimalPoint();
+    const LEDDot dot = decimalPoint(led);
     // Bottom-right corner of its box lies b in from the inner bottom-right corner.
-    EXPECT_FLOAT_EQ(dot.left + dot.width + led.margin(), float(led.innerSizeTwips().width()));
-    EXPECT_FLOAT_EQ(dot.top + dot.height + led.margin(), float(led.innerSizeTwips().height()));
+    EXPECT_FLOAT_EQ(dot.left + dot.width + margin(led), float(innerSizeTwips(led).width()));
+    EXPECT_FLOAT_EQ(dot.top + dot.height + margin(led), float(innerSizeTwips(led).height()));
     EXPECT_EQ(img.pixelColor(pixelAt(led, dot.left + dot.width / 2, dot.top + dot.height / 2)),
               QColor(Qt::red));
     // A circle, not a square: the corners of its box stay clear.
@@ -323,7 +325,7 @@ TEST(LedRender, SingleBorderFramesTheInnerArea) {
     led.setShowBorder(true);
     led.resize(22, 35);  // already this size: lay out again inside the new border
     led.UserControl_Resize();
-    EXPECT_EQ(led.innerSizeTwips(), QSizeF(300, 495));
+    EXPECT_EQ(innerSizeTwips(led), QSizeF(300, 495));
     const QImage img = led.grab().toImage();
     const QColor frame = led.palette().color(QPalette::WindowText);
     for (const QPoint p :
@@ -348,7 +350,7 @@ TEST(LedRender, SystemColoursComeFromThePalette) {
     led.setValue(qint16(8));
     const QImage img = led.grab().toImage();
     EXPECT_EQ(
-        img.pixelColor(pixelAt(led, float(middle(led.segment(1)).x()), float(middle(led.segment(1)).y()))),
+        img.pixelColor(pixelAt(led, float(middle(segment(led, 1)).x()), float(middle(segment(led, 1)).y()))),
         QColor(1, 2, 3));
     EXPECT_EQ(ledOleColorToQColor(0x00030201, pal), QColor(1, 2, 3));
     EXPECT_EQ(ledQColorToOleColor(QColor(1, 2, 3)), 0x00030201u);
@@ -358,7 +360,7 @@ TEST(LedRender, SystemColoursComeFromThePalette) {
 TEST(LedRender, ATinyDigitStillDrawsHairlines) {
     ShownLed s(QSize(4, 6));  // 60 x 90 twips: computed thickness 0
     LED& led = s.led;
-    ASSERT_EQ(led.segment(0).width, 0);
+    ASSERT_EQ(segment(led, 0).width, 0);
     led.setValue(qint16(8));
     const QImage img = led.grab().toImage();
     int lit = 0;

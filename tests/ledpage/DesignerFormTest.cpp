@@ -143,9 +143,9 @@ TEST_F(DesignerForm, EditingTheFirstSelectedLEDSavesOnlyItsPropertiesThatDifferF
 
     EXPECT_TRUE(first->designMode());
     EXPECT_TRUE(form->isDirty());
-    EXPECT_TRUE(first->valueIsMask());
-    EXPECT_EQ(first->value(), 100);
-    EXPECT_EQ(led(form, "LED2")->value(), 7);
+    EXPECT_TRUE(first->ValueIsMask());
+    EXPECT_EQ(first->Value(), 100);
+    EXPECT_EQ(led(form, "LED2")->Value(), 7);
 
     const StoredProperties stored = ledPropertiesIn(form->contents());
     EXPECT_EQ(stored.at("LED3"),
@@ -158,13 +158,13 @@ TEST_F(DesignerForm, EditingTheFirstSelectedLEDSavesOnlyItsPropertiesThatDifferF
     QDesignerFormWindowInterface* reopened = openForm(form->contents());
     LED* again = led(reopened, "LED3");
     ASSERT_NE(again, nullptr);
-    EXPECT_TRUE(again->showBorder());
-    EXPECT_TRUE(again->valueIsMask());
-    EXPECT_EQ(again->value(), 100);
-    EXPECT_FALSE(again->showDecimal());
-    EXPECT_EQ(again->ledColorOn(), 0x000000FFu);
-    EXPECT_EQ(again->ledColorOff(), LED::DefaultColorOff);
-    EXPECT_EQ(led(reopened, "LED2")->value(), 7);
+    EXPECT_TRUE(again->ShowBorder());
+    EXPECT_TRUE(again->ValueIsMask());
+    EXPECT_EQ(again->Value(), 100);
+    EXPECT_FALSE(again->ShowDecimal());
+    EXPECT_EQ(again->LEDColorOn(), 0x000000FFu);
+    EXPECT_EQ(again->LEDColorOff(), LED::DefaultColorOff);
+    EXPECT_EQ(led(reopened, "LED2")->Value(), 7);
 }
 
 TEST_F(DesignerForm, AValueTheLEDTurnsIntoZeroIsNotSaved) {
@@ -179,7 +179,7 @@ TEST_F(DesignerForm, AValueTheLEDTurnsIntoZeroIsNotSaved) {
     ASSERT_TRUE(script.ran);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].title, "LED Error");
-    EXPECT_EQ(l->value(), 0);
+    EXPECT_EQ(l->Value(), 0);
     EXPECT_EQ(ledPropertiesIn(form->contents()).count("LED2"), 0u);
 }
 
@@ -193,10 +193,10 @@ TEST_F(DesignerForm, AnApplyIsOneStepToUndo) {
     });
     editAction(core_, l)->trigger();
     ASSERT_TRUE(script.ran);
-    EXPECT_EQ(l->value(), 4);
+    EXPECT_EQ(l->Value(), 4);
     form->commandHistory()->undo();
-    EXPECT_EQ(l->value(), 0);
-    EXPECT_FALSE(l->showDecimal());
+    EXPECT_EQ(l->Value(), 0);
+    EXPECT_FALSE(l->ShowDecimal());
     EXPECT_EQ(ledPropertiesIn(form->contents()).count("LED1"), 0u);
 }
 
@@ -216,7 +216,42 @@ TEST_F(DesignerForm, AFailedApplyStillRecordsTheFlagsItWrote) {
     ASSERT_TRUE(script.ran);
     ASSERT_EQ(reports.size(), 1);
     EXPECT_TRUE(reports[0].contains("type mismatch"));
-    EXPECT_TRUE(l->showDecimal());
+    EXPECT_TRUE(l->ShowDecimal());
     EXPECT_EQ(ledPropertiesIn(form->contents()).at("LED1"),
               (std::map<QString, QString>{{"ShowDecimal", "true"}}));
 }
+
+// A stored value the LED refuses must not end Designer: design mode reports it in the box and the
+// form opens, the LED at its default and the rest of the form intact.
+TEST_F(DesignerForm, AFormWithARefusedStoredValueOpensAfterTheErrorBox) {
+    boxesExpected = true;
+    const struct {
+        const char* property;
+        const char* stored;
+        QString boxText;
+    } cases[] = {
+        {"BackStyle", "<number>7</number>", "invalid property value"},
+        {"Value", "<number>40000</number>", "overflow"},
+        {"Value", "<number>12</number>", LED::errorDescription(LED::LEDOverFlow)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.property) + " " + c.stored);
+        boxes.shown.clear();
+        QString ui = QString::fromLatin1(kForm);
+        ui.replace(R"(<property name="Value"><number>7</number></property>)",
+                   QStringLiteral(R"(<property name="%1">%2</property><property name="ShowDecimal"><bool>true</bool></property>)")
+                       .arg(QLatin1String(c.property), QLatin1String(c.stored)));
+        QDesignerFormWindowInterface* form = openForm(ui);
+        LED* l = led(form, "LED2");
+        ASSERT_NE(l, nullptr);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].title, "LED Error");
+        EXPECT_TRUE(boxes.shown[0].text.contains(c.boxText)) << boxes.shown[0].text.toStdString();
+        EXPECT_EQ(l->BackStyle(), LED::Transparent);
+        EXPECT_EQ(l->Value(), 0);
+        EXPECT_TRUE(l->ShowDecimal());  // the properties after the bad one were applied
+        EXPECT_NE(led(form, "LED3"), nullptr);
+        EXPECT_FALSE(form->contents().isEmpty());
+    }
+}
+

@@ -152,7 +152,7 @@ TEST_F(Page, EveryEditMarksThePageChangedAndNothingReachesTheControlUntilApplied
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_FALSE(page.ApplyChanges().has_value());
     EXPECT_FALSE(page.changed());
-    EXPECT_EQ(leds[0]->value(), 5);
+    EXPECT_EQ(leds[0]->Value(), 5);
 }
 
 TEST_F(Page, WritesTheFirstControlOnlyFlagsFirstValueIsMaskBeforeValue) {
@@ -165,8 +165,8 @@ TEST_F(Page, WritesTheFirstControlOnlyFlagsFirstValueIsMaskBeforeValue) {
     EXPECT_EQ(notices, QStringList({"ShowBorder", "ShowDecimal", "ValueIsMask", "Value"}));
     EXPECT_EQ(leds[0]->displayedMask(), 100);
     for (int i : {1, 2}) {
-        EXPECT_FALSE(leds[i]->showBorder() || leds[i]->showDecimal() || leds[i]->valueIsMask());
-        EXPECT_EQ(leds[i]->value(), 0);
+        EXPECT_FALSE(leds[i]->ShowBorder() || leds[i]->ShowDecimal() || leds[i]->ValueIsMask());
+        EXPECT_EQ(leds[i]->Value(), 0);
     }
 
     // Any object with the four properties gets the same order and the same text conversion.
@@ -182,7 +182,7 @@ TEST_F(Page, WritesTheFirstControlOnlyFlagsFirstValueIsMaskBeforeValue) {
 }
 
 TEST_F(Page, ValueTextOutcomes) {
-    using Kind = LEDApplyError::Kind;
+    using Kind = LEDPageError::Kind;
     struct Case {
         bool designMode;
         bool mask;
@@ -216,20 +216,20 @@ TEST_F(Page, ValueTextOutcomes) {
 
         ASSERT_EQ(error.has_value(), c.error.has_value());
         if (error) {
-            EXPECT_EQ(error->kind, *c.error);
-            EXPECT_EQ(error->number, c.number);
-            EXPECT_EQ(error->property, "Value");
+            EXPECT_EQ(error->kind(), *c.error);
+            EXPECT_EQ(error->number(), c.number);
+            EXPECT_EQ(error->property(), "Value");
             if (c.designMode) {
-                EXPECT_TRUE(error->message.startsWith(*c.error == Kind::Overflow ? "Value: overflow"
+                EXPECT_TRUE(error->message().startsWith(*c.error == Kind::Overflow ? "Value: overflow"
                                                                                  : "Value: type mismatch"))
-                    << error->message.toStdString();
+                    << error->message().toStdString();
             }
         }
         EXPECT_EQ(page.changed(), c.error.has_value());
-        EXPECT_TRUE(leds[0]->showDecimal());  // the flags are written either way
-        EXPECT_EQ(leds[0]->valueIsMask(), c.mask);
+        EXPECT_TRUE(leds[0]->ShowDecimal());  // the flags are written either way
+        EXPECT_EQ(leds[0]->ValueIsMask(), c.mask);
         EXPECT_EQ(notices.mid(0, 2), QStringList({"ShowBorder", "ShowDecimal"}));
-        EXPECT_EQ(leds[0]->value(), c.value);
+        EXPECT_EQ(leds[0]->Value(), c.value);
         ASSERT_EQ(boxes.shown.size(), c.ledErrorBox ? 1u : 0u);
         if (c.ledErrorBox) {
             EXPECT_EQ(boxes.shown[0].title, "LED Error");
@@ -238,21 +238,30 @@ TEST_F(Page, ValueTextOutcomes) {
     }
 }
 
-TEST_F(Page, NoControlToWriteIsAnErrorNotACrash) {
+TEST_F(Page, NothingToLoadOrWriteIsAnErrorForTheHost) {
     auto led = std::make_unique<LED>();
-    page.SelectionChanged({led.get()});
+    led->setValue(3);
+    EXPECT_FALSE(page.SelectionChanged({led.get()}).has_value());
     page.txtValue()->setText("1");
     led.reset();
     auto error = page.ApplyChanges();
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, LEDApplyError::Kind::NoControl);
+    EXPECT_EQ(error->kind(), LEDPageError::Kind::NoControl);
 
-    QObject plain;  // no such properties
-    page.SelectionChanged({&plain});
-    error = page.ApplyChanges();
+    // A load that cannot read the control leaves the page showing what it showed, not zeros, and
+    // gives Apply nothing to write to.
+    QObject plain;
+    error = page.SelectionChanged({&plain});
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->kind, LEDApplyError::Kind::PropertyMissing);
-    EXPECT_EQ(error->property, "ShowBorder");
+    EXPECT_EQ(error->kind(), LEDPageError::Kind::PropertyMissing);
+    EXPECT_EQ(error->property(), "ShowBorder");
+    EXPECT_EQ(page.txtValue()->text(), "1");
+    EXPECT_EQ(page.ApplyChanges()->kind(), LEDPageError::Kind::NoControl);
+
+    error = page.SelectionChanged({});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->kind(), LEDPageError::Kind::NoControl);
+    EXPECT_EQ(page.txtValue()->text(), "1");
 }
 
 #include "PageTest.moc"

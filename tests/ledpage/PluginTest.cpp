@@ -48,8 +48,8 @@ TEST(DesignerPlugin, LoadsAndDescribesTheLEDForTheWidgetBox) {
     ASSERT_NE(led, nullptr);
     EXPECT_EQ(led->parent(), &parent);
     EXPECT_TRUE(led->designMode());
-    EXPECT_EQ(led->value(), 0);
-    EXPECT_EQ(led->ledColorOn(), LED::DefaultColorOn);
+    EXPECT_EQ(led->Value(), 0);
+    EXPECT_EQ(led->LEDColorOn(), LED::DefaultColorOn);
 }
 
 TEST(DesignerPlugin, EditsAnLEDOutsideAnyFormDirectly) {
@@ -73,6 +73,6 @@ TEST(DesignerPlugin, EditsAnLEDOutsideAnyFormDirectly) {
     });
     action->trigger();
     EXPECT_TRUE(script.ran);
-    EXPECT_TRUE(led->showDecimal());
-    EXPECT_EQ(led->value(), 6);
+    EXPECT_TRUE(led->ShowDecimal());
+    EXPECT_EQ(led->Value(), 6);
 }

@@ -65,14 +65,14 @@ TEST_F(Sheet, ApplyIsEnabledWhileAPageHoldsEditsAndErrorsAreReportedByTheSheet) 
     EXPECT_TRUE(reports[0].startsWith(sheet->windowTitle() + "|Value: overflow")) << reports[0].toStdString();
     EXPECT_EQ(sheet->tabs()->currentIndex(), 0);  // the failing page is shown
     EXPECT_TRUE(sheet->applyButton()->isEnabled());
-    EXPECT_TRUE(leds[0]->showBorder());  // the host hears of the partial write too
+    EXPECT_TRUE(leds[0]->ShowBorder());  // the host hears of the partial write too
     ASSERT_EQ(applied.count(), 1);
     EXPECT_EQ(applied.at(0).at(0).value<QObject*>(), leds[0].get());
 
     sheet->propertiesPage()->txtValue()->setText("3");
     QTest::mouseClick(sheet->applyButton(), Qt::LeftButton);
     EXPECT_FALSE(sheet->applyButton()->isEnabled());
-    EXPECT_EQ(leds[0]->value(), 3);
+    EXPECT_EQ(leds[0]->Value(), 3);
     EXPECT_EQ(reports.size(), 1);
 }
 
@@ -87,16 +87,16 @@ TEST_F(Sheet, OkAppliesAndClosesUnlessApplyFailsAndCancelWritesNothing) {
     QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
     EXPECT_EQ(sheet->result(), QDialog::Accepted);
     EXPECT_FALSE(sheet->isVisible());
-    EXPECT_EQ(leds[0]->value(), 8);
-    EXPECT_EQ(leds[1]->value(), 0);
+    EXPECT_EQ(leds[0]->Value(), 8);
+    EXPECT_EQ(leds[1]->Value(), 0);
 
     sheet = open();
     sheet->propertiesPage()->chkValueIsMask()->setChecked(true);
     sheet->colorPage()->setColor(LEDColorPage::ColorOn, 0x000000FF);
     QTest::mouseClick(sheet->cancelButton(), Qt::LeftButton);
     EXPECT_EQ(sheet->result(), QDialog::Rejected);
-    EXPECT_FALSE(leds[0]->valueIsMask());
-    EXPECT_EQ(leds[0]->ledColorOn(), LED::DefaultColorOn);
+    EXPECT_FALSE(leds[0]->ValueIsMask());
+    EXPECT_EQ(leds[0]->LEDColorOn(), LED::DefaultColorOn);
 }
 
 TEST_F(Sheet, TheColourPageEditsBothColoursOfTheFirstControlAsOleColours) {
@@ -125,8 +125,19 @@ TEST_F(Sheet, TheColourPageEditsBothColoursOfTheFirstControlAsOleColours) {
     QObject::connect(leds[0].get(), &LED::PropertyChanged, [&](const QString& name) { notices << name; });
     EXPECT_TRUE(sheet->applyChanges());
     EXPECT_EQ(notices, QStringList({"LEDColorOn", "LEDColorOff"}));  // the unedited page is not applied
-    EXPECT_EQ(leds[0]->ledColorOn(), 0x00563412u);
-    EXPECT_EQ(leds[0]->ledColorOff(), 0x8000000Fu);
-    EXPECT_EQ(leds[0]->segment(0).colour, 0x00563412u);
-    EXPECT_EQ(leds[1]->ledColorOn(), 0x000000FFu);
+    EXPECT_EQ(leds[0]->LEDColorOn(), 0x00563412u);
+    EXPECT_EQ(leds[0]->LEDColorOff(), 0x8000000Fu);
+    EXPECT_EQ(leds[1]->LEDColorOn(), 0x000000FFu);
+}
+
+TEST_F(Sheet, ASelectionThePagesCannotReadOffersNothingToApply) {
+    QObject plain;
+    for (const QList<QObject*>& selection : {QList<QObject*>{}, QList<QObject*>{&plain}}) {
+        LEDPropertySheet sheet(selection);
+        ASSERT_TRUE(sheet.loadError().has_value());
+        EXPECT_FALSE(sheet.okButton()->isEnabled());
+        sheet.propertiesPage()->txtValue()->setText("5");
+        EXPECT_FALSE(sheet.applyButton()->isEnabled());
+        EXPECT_FALSE(sheet.propertiesPage()->isEnabled());
+    }
 }

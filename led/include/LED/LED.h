@@ -1,158 +1,156 @@
 // LED: a seven-segment digit widget with a decimal point.
 //
-// The widget keeps its eight drawing objects (seven line segments and the decimal point) as a
-// model in twips (1/1440 inch) and paints them after its background. Its seven properties are
-// Q_PROPERTYs whose names, types and numbers are part of the library's contract: containers store
-// them, and hosts address them by name or by dispatch id.
+// #include <LED/LED.h>, and link LED::LED from find_package(LED).
 #pragma once
 
 #include <LED/led_export.h>
 
-#include <QColor>
-#include <QSizeF>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
 
-#include <array>
 #include <exception>
 #include <memory>
-#include <string>
-#include <utility>
-#include <vector>
 
+class QColor;
 class QPalette;
+class LEDErrorPrivate;
+class LEDMemoryPropertyBagPrivate;
+class LEDPrivate;
 
-// An error the control reports in run mode: an out-of-range Value. number() is the automation
-// error number, 0x80040000 plus code(), as a signed 32-bit value.
+// LEDError is what a refused value costs the caller in run mode. Every error the widget raises
+// carries an automation error number, so a host that only wants to know "which fault" compares
+// number(): 0x80040064 for a digit outside 0 to 9, 0x800400C8 for a segment mask outside 0 to
+// 127, and the conversion errors of LEDConversionError below. description() is a sentence for
+// the user. Copies are cheap and share their text.
 class LED_EXPORT LEDError : public std::exception {
 public:
-    LEDError(int code, QString description);
+    // An error of the widget itself: code 100 (LED::LEDOverFlow) or 200 (LED::LEDInvalidMask);
+    // its number is 0x80040000 plus the code.
+    LEDError(int code, const QString& description);
+    LEDError(const LEDError& other) noexcept;
+    LEDError& operator=(const LEDError& other) noexcept;
     ~LEDError() override;
 
-    qint32 number() const noexcept { return number_; }
-    int code() const noexcept { return code_; }
-    QString description() const { return description_; }
-    const char* what() const noexcept override { return what_.c_str(); }
+    // The automation error number, as a signed 32-bit value.
+    qint32 number() const noexcept;
+    // 100 or 200 for the widget's own errors, 0 for a conversion error.
+    int code() const noexcept;
+    QString description() const;
+    const char* what() const noexcept override;
+
+protected:
+    explicit LEDError(std::shared_ptr<const LEDErrorPrivate> d) noexcept;
+    const LEDErrorPrivate* d_func() const noexcept { return d.get(); }
 
 private:
-    qint32 number_;
-    int code_;
-    QString description_;
-    std::string what_;
+    std::shared_ptr<const LEDErrorPrivate> d;
 };
 
-// A value that cannot be turned into a property's type, the way an automation dispatch converts
-// arguments: text that is not a number is a type mismatch, a number outside the type's range an
-// overflow. A background mode other than Transparent or Opaque is an invalid property value.
-class LED_EXPORT LEDConversionError : public std::exception {
+// A value that cannot become a property's type, converted the way an automation dispatch
+// converts arguments: text that is empty or no number is a type mismatch (0x80020005), a number
+// outside the type's range an overflow (0x8002000A), and a background mode other than
+// Transparent or Opaque an invalid property value (0x800A017C). The property keeps its value.
+class LED_EXPORT LEDConversionError : public LEDError {
 public:
     enum class Kind { TypeMismatch, Overflow, InvalidPropertyValue };
 
-    // `what` names the property, bag key or layout length that failed.
-    LEDConversionError(Kind kind, QString what, QString message);
+    // `subject` names the property, stored key or layout length that failed; `message` says why.
+    LEDConversionError(Kind kind, const QString& subject, const QString& message);
     ~LEDConversionError() override;
 
-    Kind kind() const noexcept { return kind_; }
-    // The automation status: DISP_E_TYPEMISMATCH 0x80020005, DISP_E_OVERFLOW 0x8002000A or
-    // CTL_E_INVALIDPROPERTYVALUE 0x800A017C, as signed 32-bit values.
-    qint32 number() const noexcept;
-    QString subject() const { return subject_; }
-    QString message() const { return message_; }
-    const char* what() const noexcept override { return what_.c_str(); }
-
-private:
-    Kind kind_;
-    QString subject_;
-    QString message_;
-    std::string what_;
+    Kind kind() const noexcept;
+    QString subject() const;
+    QString message() const;
 };
 
-// Where a container keeps an instance's properties. read() returns the stored value of `key`, or
-// `defaultValue` when there is none; write() may omit a value equal to `defaultValue`.
-class LED_EXPORT PropertyBag {
+// Where a container keeps an LED's properties between sessions (a form, a settings file).
+// read() returns the stored value of `key`, or `defaultValue` when the bag holds none; write()
+// may leave out a value equal to `defaultValue`, so a bag holds only what differs from a new LED.
+class LED_EXPORT LEDPropertyBag {
 public:
-    virtual ~PropertyBag();
+    LEDPropertyBag();
+    virtual ~LEDPropertyBag();
     virtual QVariant read(const QString& key, const QVariant& defaultValue) const = 0;
     virtual void write(const QString& key, const QVariant& value, const QVariant& defaultValue) = 0;
+
+private:
+    LEDPropertyBag(const LEDPropertyBag&) = delete;
+    LEDPropertyBag& operator=(const LEDPropertyBag&) = delete;
 };
 
-// A bag held in memory. write() omits a value equal to its default (and forgets a key stored
-// before); keys() lists the stored keys in the order they were first written.
-class LED_EXPORT MemoryPropertyBag : public PropertyBag {
+// A property bag held in memory. write() leaves out a value equal to its default (and forgets
+// one stored before); keys() lists the stored keys in the order they were first written.
+class LED_EXPORT LEDMemoryPropertyBag : public LEDPropertyBag {
 public:
-    MemoryPropertyBag();
-    ~MemoryPropertyBag() override;
+    LEDMemoryPropertyBag();
+    ~LEDMemoryPropertyBag() override;
 
     QVariant read(const QString& key, const QVariant& defaultValue) const override;
     void write(const QString& key, const QVariant& value, const QVariant& defaultValue) override;
 
-    // Stores `value` under `key` as it is, default or not (a container filling the bag itself).
+    // Stores `value` under `key` as it is, default or not: a container filling the bag itself.
     void set(const QString& key, const QVariant& value);
     void remove(const QString& key);
     void clear();
     bool contains(const QString& key) const;
+    // The stored value, or an invalid QVariant.
     QVariant value(const QString& key) const;
     QStringList keys() const;
-    bool isEmpty() const { return entries_.empty(); }
+    bool isEmpty() const;
 
 private:
-    std::vector<std::pair<QString, QVariant>> entries_;
+    std::unique_ptr<LEDMemoryPropertyBagPrivate> d;
 };
 
-// One line segment of the layout: end points in twips from the inner top-left corner, thickness
-// in pixels, colour as an OLE colour (0x00BBGGRR, or a system colour with the high bit set).
-struct LEDSegmentLine {
-    float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    int width = 0;
-    quint32 colour = 0;
-};
-
-// The decimal point: a solid circle inside its bounding box (twips), fill and outline colours.
-struct LEDDot {
-    float left = 0, top = 0, width = 0, height = 0;
-    quint32 fill = 0, outline = 0;
-};
-
-// Positions and thickness of the eight objects for one inner size; no colours.
-struct LEDGeometry {
-    qint16 margin = 0;   // b: distance of the outer segments from the edges
-    qint16 gap = 0;      // g: how far segments stop short of corners and the middle
-    qint16 dotSize = 0;  // d: diameter of the decimal point
-    int segmentWidth = 0;
-    struct Line {
-        float x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    };
-    std::array<Line, 7> lines{};
-    float dotLeft = 0, dotTop = 0, dotWidth = 0, dotHeight = 0;
-};
-
-// OLE colour <-> QColor. System colours (high bit set, low byte a system colour index) resolve
-// through `palette`; an unknown index resolves to the palette's window text colour.
+// Colours are OLE colours: 0x00BBGGRR, or a system colour with the high bit set and a classic
+// system colour index (0 to 30) in the low byte. These turn one into a QColor, resolving system
+// colours through `palette` (an unknown index gives its window text colour), and back.
 LED_EXPORT QColor ledOleColorToQColor(quint32 oleColor, const QPalette& palette);
 LED_EXPORT quint32 ledQColorToOleColor(const QColor& colour);
 
+// LED shows one seven-segment digit and a decimal point, like a single digit of a clock radio.
+//
+// Value is a digit 0 to 9. With ValueIsMask set, Value is instead a pattern of segments, one bit
+// each (bit 0 top, 1 middle, 2 bottom, 3 upper left, 4 upper right, 5 lower left, 6 lower right),
+// 0 to 127, for letters and signs. Lit segments and a lit decimal point take LEDColorOn, the
+// others LEDColorOff: unlit segments stay visible, as on a real display. The digit scales with the
+// widget; its design size is 1272 x 1716 twips (85 x 114 pixels at 96 dpi).
+//
+// A value the mode does not allow is refused. In run mode (the default) the setter throws an
+// LEDError and the widget keeps its old value; in design mode, which a form editor sets, the
+// widget shows the error in an "LED Error" message box instead, never throws, and stores 0.
+// Every setter emits PropertyChanged with the property's name each time it stores, changed or not
+// (ValueIsMask only when it changes), so a container knows its saved form is out of date; the
+// per-property signals follow Qt's custom and fire only when the value really changes.
+//
+// The property names, the numbers of the two enums and the dispatch ids below are fixed: forms,
+// settings and hosts that address properties by id rely on them.
 class LED_EXPORT LED : public QWidget {
     Q_OBJECT
-    // ValueIsMask comes first: forms and Designer apply properties in declaration order, and a
-    // mask must be checked against the mask mode it is stored with. Value is an int here only
-    // because Designer and .ui files cannot hold a 16-bit property; the model stays 16-bit.
-    Q_PROPERTY(bool ValueIsMask READ valueIsMask WRITE setValueIsMask)
-    Q_PROPERTY(int Value READ value WRITE setValue)
-    Q_PROPERTY(bool ShowDecimal READ showDecimal WRITE setShowDecimal)
-    Q_PROPERTY(bool ShowBorder READ showBorder WRITE setShowBorder)
-    Q_PROPERTY(quint32 LEDColorOn READ ledColorOn WRITE setLEDColorOn)
-    Q_PROPERTY(quint32 LEDColorOff READ ledColorOff WRITE setLEDColorOff)
-    Q_PROPERTY(BackStyleType BackStyle READ backStyle WRITE setBackStyle)
+    // ValueIsMask is declared first: forms apply properties in declaration order, and a mask must
+    // meet its mode before it is checked.
+    Q_PROPERTY(bool ValueIsMask READ ValueIsMask WRITE setValueIsMask NOTIFY valueIsMaskChanged)
+    // Any number or numeric text is accepted here and converted like a dispatch argument, so a
+    // host that sets Value by name meets the same errors as every other caller.
+    Q_PROPERTY(QVariant Value READ Value WRITE setValueFromVariant NOTIFY valueChanged)
+    Q_PROPERTY(bool ShowDecimal READ ShowDecimal WRITE setShowDecimal NOTIFY showDecimalChanged)
+    Q_PROPERTY(bool ShowBorder READ ShowBorder WRITE setShowBorder NOTIFY showBorderChanged)
+    Q_PROPERTY(quint32 LEDColorOn READ LEDColorOn WRITE setLEDColorOn NOTIFY ledColorOnChanged)
+    Q_PROPERTY(quint32 LEDColorOff READ LEDColorOff WRITE setLEDColorOff NOTIFY ledColorOffChanged)
+    Q_PROPERTY(BackStyleType BackStyle READ BackStyle WRITE setBackStyle NOTIFY backStyleChanged)
 
 public:
-    enum LEDErrorType { LEDOverFlow = 100, LEDInvalidMask = 200 };
+    // The widget's own error codes; LEDError::number() is 0x80040000 plus the code.
+    enum LEDErrorType : int { LEDOverFlow = 100, LEDInvalidMask = 200 };
     Q_ENUM(LEDErrorType)
-    enum BackStyleType { Transparent = 0, Opaque = 1 };
+    // Transparent paints only the digit, so the parent shows through; Opaque fills light grey.
+    // Any int is a valid BackStyleType, so a stored out-of-range mode reaches the setter's check.
+    enum BackStyleType : int { Transparent = 0, Opaque = 1 };
     Q_ENUM(BackStyleType)
 
-    // Dispatch ids of the seven properties; hosts that bind by id rely on these numbers.
+    // Dispatch ids of the seven properties, for dispatchGet() and dispatchSet().
     static constexpr qint32 DispIdValue = 0x68030006;
     static constexpr qint32 DispIdValueIsMask = 0x68030005;
     static constexpr qint32 DispIdShowDecimal = 0x68030004;
@@ -161,108 +159,104 @@ public:
     static constexpr qint32 DispIdLEDColorOff = 0x68030001;
     static constexpr qint32 DispIdBackStyle = 0x68030000;
 
-    // Automation error numbers that reach a caller in run mode.
+    // Error numbers (LEDError::number()) of the widget's own errors and of the conversions.
     static constexpr qint32 ErrorNumberOverFlow = qint32(0x80040064u);
     static constexpr qint32 ErrorNumberInvalidMask = qint32(0x800400C8u);
+    static constexpr qint32 ErrorNumberTypeMismatch = qint32(0x80020005u);
+    static constexpr qint32 ErrorNumberOverflow = qint32(0x8002000Au);
+    static constexpr qint32 ErrorNumberInvalidPropertyValue = qint32(0x800A017Cu);
 
     static constexpr quint32 DefaultColorOn = 0x0000FF00u;   // pure green
     static constexpr quint32 DefaultColorOff = 0x00000000u;  // black
     static constexpr quint32 OpaqueBackColor = 0x00C0C0C0u;  // light grey
 
-    // A new widget is initialised as a newly placed control (UserControl_InitProperties), in run
-    // mode, transparent, at the design size, with its objects at their design positions.
+    // A new LED shows a green 0 on a transparent background at its design size, in run mode.
     explicit LED(QWidget* parent = nullptr);
     ~LED() override;
 
-    qint16 value() const;
-    // Digit mode takes 0..9, mask mode 0..127. Outside that: run mode throws LEDError and keeps
-    // the old value; design mode shows the "LED Error" box and stores 0.
-    void setValue(qint16 New_Value);
-    // The property system's setter: a number outside 16 bits is simply out of range and is
-    // reported like any other refused value (LEDOverFlow or LEDInvalidMask).
-    void setValue(int New_Value);
-    bool valueIsMask() const;
-    // Changes nothing when the flag is unchanged; Value is not checked again.
-    void setValueIsMask(bool New_ValueIsMask);
-    bool showDecimal() const;
-    void setShowDecimal(bool New_ShowDecimal);
-    bool showBorder() const;
-    // Draws or removes the single border; the segments keep their positions until the next resize.
-    void setShowBorder(bool New_ShowBorder);
-    quint32 ledColorOn() const;
-    void setLEDColorOn(quint32 New_LEDColorOn);
-    quint32 ledColorOff() const;
-    void setLEDColorOff(quint32 New_LEDColorOff);
-    BackStyleType backStyle() const;
-    // Throws LEDConversionError (InvalidPropertyValue) for a mode other than 0 or 1, before any
-    // change or notification.
-    void setBackStyle(BackStyleType New_BackStyle);
+    // Value: the digit (0 to 9), or the segment mask (0 to 127) with ValueIsMask.
+    int Value() const;
+    // ValueIsMask: Value is a segment mask rather than a digit.
+    bool ValueIsMask() const;
+    // ShowDecimal: the decimal point is lit.
+    bool ShowDecimal() const;
+    // ShowBorder: a single line frames the widget; the digit keeps its place until the next resize.
+    bool ShowBorder() const;
+    // LEDColorOn and LEDColorOff: OLE colours of lit and unlit segments and decimal point.
+    quint32 LEDColorOn() const;
+    quint32 LEDColorOff() const;
+    // BackStyle: Transparent or Opaque.
+    BackStyleType BackStyle() const;
 
-    // Sets Value from any variant the way an automation dispatch converts its argument (text,
-    // floating point, other integer types): LEDConversionError for text that is empty or not a
-    // number (TypeMismatch) or a number outside -32768..32767 (Overflow), else setValue().
-    void setValueFromVariant(const QVariant& value);
-    // Reads or writes a property by dispatch id, converting like setValueFromVariant() does.
-    // Throws std::invalid_argument for an id that is not one of the seven.
-    QVariant dispatchGet(qint32 dispId) const;
-    void dispatchSet(qint32 dispId, const QVariant& value);
+    // The segments on display: Value in mask mode, else the digit's pattern (none for a number
+    // that is no digit, which a mode switch can leave behind).
+    int displayedMask() const;
+    // The segment pattern of a digit 0 to 9, 0 for any other number.
+    static int DigitToMask(int digit);
+    // The user's sentence for error code 100 or 200; "Unknown Error!" for any other code.
+    static QString errorDescription(int code);
 
-    // Design mode: errors show a message box instead of throwing. A design-time host sets it.
+    // Design mode: errors show the "LED Error" box instead of throwing, and a refused Value
+    // becomes 0. A form editor turns it on for the LEDs on its forms.
     void setDesignMode(bool designMode);
     bool designMode() const;
 
-    // Container events. InitProperties sets the defaults without notifications; ReadProperties
-    // applies the seven keys through the setters and stops at the first key that fails (throwing
-    // LEDConversionError or LEDError); WriteProperties stores them, omitting defaults.
+    // Reads or writes a property by dispatch id, converting `value` like a dispatch argument.
+    // An id that is none of the seven throws std::invalid_argument.
+    QVariant dispatchGet(qint32 dispId) const;
+    void dispatchSet(qint32 dispId, const QVariant& value);
+
+    // A container's hooks. InitProperties gives a newly placed LED its defaults, silently.
+    // ReadProperties restores a saved LED: it starts from a blank control (every field 0,
+    // Transparent, no border) and applies the seven keys in turn through the setters; in run mode
+    // it stops at the first key that fails and throws, leaving the later ones at 0. In design mode
+    // a failing key is reported in the box and skipped. WriteProperties stores the seven keys,
+    // leaving out defaults.
     void UserControl_InitProperties();
-    void UserControl_ReadProperties(const PropertyBag& PropBag);
-    void UserControl_WriteProperties(PropertyBag& PropBag) const;
-    // Lays the objects out for the current inner size. Throws LEDConversionError (Overflow) when
-    // a length does not fit 16 bits; nothing is moved then.
+    void UserControl_ReadProperties(const LEDPropertyBag& PropBag);
+    void UserControl_WriteProperties(LEDPropertyBag& PropBag) const;
+    // Lays the digit out for the current size. Throws LEDConversionError (Overflow) for a size
+    // so large that a length no longer fits 16 bits; the digit then keeps its last layout.
     void UserControl_Resize();
-
-    // The segment mask on display: Value in mask mode, else the digit's mask (0 for a non-digit).
-    qint16 displayedMask() const;
-    // The mask of a digit 0..9, 0 for any other value.
-    static qint16 DigitToMask(qint16 digit);
-    // The description of an error code: the library's translated text for 100 and 200,
-    // "Unknown Error!" for anything else.
-    static QString errorDescription(int code);
-    // Converts like an automation dispatch (see setValueFromVariant); `what` names the target in
-    // the error.
-    static qint16 toInt16(const QVariant& value, const QString& what);
-    static qint32 toInt32(const QVariant& value, const QString& what);
-    static bool toBool(const QVariant& value, const QString& what);
-
-    // The model as last laid out and coloured.
-    LEDSegmentLine segment(int index) const;  // index 0..6
-    LEDDot decimalPoint() const;
-    qint16 margin() const;
-    qint16 gap() const;
-    qint16 dotSize() const;
-    // Inner drawing area in twips: inside the border when there is one.
-    QSizeF innerSizeTwips() const;
-    // The layout for an inner size in twips; throws LEDConversionError (Overflow) when a length
-    // or one of the 16-bit sums does not fit.
-    static LEDGeometry layoutFor(float widthTwips, float heightTwips);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-signals:
-    // A persisted property changed (its name); emitted by every setter that stores.
+public Q_SLOTS:
+    // Checks New_Value against the mode: run mode throws LEDError (0x80040064 for a digit,
+    // 0x800400C8 for a mask) and keeps the old value; design mode shows the box and stores 0.
+    // A number outside -32768 to 32767 is an overflow (LEDConversionError) in either mode and
+    // changes nothing. Connectable: connect(spin, &QSpinBox::valueChanged, led, &LED::setValue).
+    void setValue(int New_Value);
+    // Sets Value from a number or numeric text, converted like a dispatch argument (rounded half
+    // to even); text that is no number is a type mismatch. Then as setValue().
+    void setValueFromVariant(const QVariant& New_Value);
+    // Changes nothing when the flag is already so; Value is not checked again.
+    void setValueIsMask(bool New_ValueIsMask);
+    void setShowDecimal(bool New_ShowDecimal);
+    void setShowBorder(bool New_ShowBorder);
+    void setLEDColorOn(quint32 New_LEDColorOn);
+    void setLEDColorOff(quint32 New_LEDColorOff);
+    // A mode other than Transparent or Opaque is an invalid property value and changes nothing.
+    void setBackStyle(LED::BackStyleType New_BackStyle);
+
+Q_SIGNALS:
+    // A setter stored a persisted property (its name), whether or not the value changed.
     void PropertyChanged(const QString& name);
+    void valueChanged(int value);
+    void valueIsMaskChanged(bool valueIsMask);
+    void showDecimalChanged(bool showDecimal);
+    void showBorderChanged(bool showBorder);
+    void ledColorOnChanged(quint32 colour);
+    void ledColorOffChanged(quint32 colour);
+    void backStyleChanged(LED::BackStyleType backStyle);
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void raiseLEDError(int code);
-    void updateSegments();
-    void updateDecimalPoint();
-    void applyBackMode(int mode);
-
-    struct Private;
-    std::unique_ptr<Private> d;
+    friend class LEDPrivate;
+    std::unique_ptr<LEDPrivate> d;
 };

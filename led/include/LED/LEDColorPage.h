@@ -6,12 +6,12 @@
 
 #include <QColor>
 
-#include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
-class QLabel;
 class QPushButton;
+class LEDColorPagePrivate;
 
 class LED_EXPORT LEDColorPage : public LEDPropertyPage {
     Q_OBJECT
@@ -25,28 +25,23 @@ public:
     explicit LEDColorPage(QWidget* parent = nullptr);
     ~LEDColorPage() override;
 
-    // Replaces the colour dialog (tests script it).
+    // Replaces the colour dialog (a host with its own picker, or a test).
     void setColorChooser(ColorChooser chooser);
 
     // The colour the page holds for LEDColorOn or LEDColorOff, as an OLE colour.
-    quint32 color(Which which) const { return colors_[which]; }
+    quint32 color(Which which) const;
     // Sets it as an edit would: the page becomes changed.
     void setColor(Which which, quint32 oleColor);
 
-    QPushButton* swatch(Which which) const { return swatches_[which]; }
+    // The button that shows a colour and opens the chooser.
+    QPushButton* swatch(Which which) const;
 
 protected:
-    void loadFrom(QObject* control) override;
+    std::optional<LEDPageError> loadFrom(QObject* control) override;
     // Writes LEDColorOn, then LEDColorOff.
-    std::optional<LEDApplyError> applyTo(QObject* control) override;
+    std::optional<LEDPageError> applyTo(QObject* control) override;
     void changeEvent(QEvent* event) override;
 
 private:
-    void choose(Which which);
-    void showColor(Which which);
-
-    ColorChooser chooser_;
-    std::array<quint32, 2> colors_{};
-    std::array<QPushButton*, 2> swatches_{};
-    std::array<QLabel*, 2> codes_{};
+    std::unique_ptr<LEDColorPagePrivate> d;
 };

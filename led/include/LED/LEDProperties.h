@@ -1,6 +1,7 @@
-// The LED's own property page: Value, ValueIsMask, ShowDecimal and ShowBorder of the first
-// selected control. It reaches the control only through properties of those names, so it works
-// with any object that has them.
+// LEDProperties: the LED's own property page. It edits Value, ValueIsMask, ShowDecimal and
+// ShowBorder of the first selected control, reaching it only through properties of those names,
+// so it works with any object that has them. Apply writes the three flags first and Value last,
+// so a value is checked against the mode applied with it.
 #pragma once
 
 #include <LED/LEDPropertyPage.h>
@@ -10,10 +11,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-
-namespace Ui {
-class LEDProperties;
-}
+class LEDPropertiesPrivate;
 
 class LED_EXPORT LEDProperties : public LEDPropertyPage {
     Q_OBJECT
@@ -22,6 +20,7 @@ public:
     explicit LEDProperties(QWidget* parent = nullptr);
     ~LEDProperties() override;
 
+    // The page's controls, by their object names.
     QCheckBox* chkShowBorder() const;
     QCheckBox* chkShowDecimal() const;
     QCheckBox* chkValueIsMask() const;
@@ -30,11 +29,12 @@ public:
 
 protected:
     // Reads ShowBorder, ShowDecimal, ValueIsMask (each And 1) and Value as decimal text.
-    void loadFrom(QObject* control) override;
-    // Writes the three flags, then the value text, so the value is checked against the mode
-    // being applied with it. Stops at the first failing write; earlier writes stay made.
-    std::optional<LEDApplyError> applyTo(QObject* control) override;
+    std::optional<LEDPageError> loadFrom(QObject* control) override;
+    // Writes the three flags, then the value text converted to a 16-bit number: text that is no
+    // number is a type mismatch and a number beyond 16 bits an overflow, reported to the host
+    // with the flags already written; a number the control refuses is the control's to report.
+    std::optional<LEDPageError> applyTo(QObject* control) override;
 
 private:
-    std::unique_ptr<Ui::LEDProperties> ui_;
+    std::unique_ptr<LEDPropertiesPrivate> d;
 };

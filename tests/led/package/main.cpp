@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QSpinBox>
 
 #include <cstdio>
 
@@ -10,12 +11,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     LED led;
     led.resize(20, 33);
-    led.setValue(qint16(7));
-    MemoryPropertyBag bag;
+    // A typed connection names the one setter.
+    QSpinBox spin;
+    spin.setRange(0, 9);
+    QObject::connect(&spin, &QSpinBox::valueChanged, &led, &LED::setValue);
+    spin.setValue(7);
+    LEDMemoryPropertyBag bag;
     led.UserControl_WriteProperties(bag);
     int refused = 0;
     try {
-        led.setValue(qint16(12));
+        led.setValue(12);
     } catch (const LEDError& e) {
         refused = e.code();
     }
