@@ -1,11 +1,24 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "recorder/window/DesignLook.h"
+#include "recorder/window/Form2.h"
 #include "ui_frmSoundRec.h"
 
+#include <LED/LED.h>
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSvgRenderer>
+
+#include <algorithm>
 
 using platform::wavein::WAVE_FORMAT_PCM;
 using platform::wavein::WAVEFORMATEX;
@@ -14,6 +27,63 @@ namespace {
 
 const QString kStartCaption = QStringLiteral("Iniciar Gravação");
 const QString kStopCaption = QStringLiteral("Parar Gravação");
+
+constexpr QColor kFace(224, 224, 224);
+constexpr QColor kRateNote(0, 0, 192);
+
+// What the form file cannot say: fractional sizes, stand-in fonts, colours. The options, the stereo
+// box and the rate notes keep the dialog font.
+const Look kLooks[] = {
+    {.object = "Command1", .face = Face::Arial, .bold = true, .background = kFace},
+    {.object = "chkStereo", .background = kFace},
+    {.object = "opt44", .background = kFace},
+    {.object = "opt225", .background = kFace},
+    {.object = "opt11", .background = kFace},
+    {.object = "Command3", .face = Face::Arial, .bold = true, .background = kFace},
+    {.object = "cmdSave", .face = Face::Arial, .bold = true},
+    {.object = "Check1", .face = Face::Arial, .bold = true, .background = kFace},
+    {.object = "Label5", .text = kRateNote},
+    {.object = "Label3", .face = Face::Tahoma, .bold = true, .text = QColor(Qt::white)},
+    {.object = "Label2", .face = Face::Arial, .points = 14.25, .bold = true},
+    {.object = "Label6", .text = kRateNote},
+    {.object = "Label7", .text = kRateNote},
+    {.object = "Label4",
+     .face = Face::MsSansSerif,
+     .points = 13.5,
+     .bold = true,
+     .background = kFace,
+     .textRole = QPalette::Highlight},
+};
+
+// Both sizes of the window icon are drawn from the handset picture at the size they are shown at;
+// the small one has a drawing of its own when there is one.
+QIcon handsetIcon() {
+    QIcon icon;
+    for (const auto& [size, path] :
+         {std::pair{16, ":/pictures/handset-16.svg"}, std::pair{32, ":/pictures/handset.svg"},
+          std::pair{64, ":/pictures/handset.svg"}}) {
+        const QString own = QString::fromLatin1(path);
+        QSvgRenderer renderer(QFile::exists(own) ? own : QStringLiteral(":/pictures/handset.svg"));
+        if (!renderer.isValid()) {
+            continue;
+        }
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        renderer.render(&painter);
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+// Assistive technologies announce the recorder as a window with its title, not as a bare panel.
+QAccessibleInterface* recorderWindowAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("frmSoundRec") && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    }
+    return nullptr;
+}
 
 platform::Dialogs& chooseDialogs(platform::Dialogs* injected, std::unique_ptr<platform::Dialogs>& own,
                                  QWidget* parent) {
@@ -36,20 +106,46 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
           std::make_unique<basSoundRec_2::TakeFile>(dialogs_, kProgramTitle, services_.largestRiffSize)),
       engine_(std::make_unique<basSoundRec_1::CaptureEngine>(services_.waveIn, *takeFile_, dialogs_,
                                                              kProgramTitle)) {
-    // The controls are sized for a small dialog font; Liberation Sans has Arial's metrics.
-    QFont dialogFont(QStringLiteral("Liberation Sans"));
-    dialogFont.setPointSizeF(8.25);
-    setFont(dialogFont);
+    // The controls are sized for a small dialog font.
+    setFont(dialogFont());
     ui->setupUi(this);
-    QFont toggleFont(QStringLiteral("Arial"));
-    toggleFont.setPointSizeF(8.25);
-    toggleFont.setBold(true);
-    ui->Check1->setFont(toggleFont);
+    applyLooks(*this, kLooks);
+    ui->Shape5->setFillColor(kDesktopColour);
+    setWindowIcon(handsetIcon());
+    LED1_ = {ui->LED1_0, ui->LED1_1, ui->LED1_2, ui->LED1_3, ui->LED1_4};
+    for (LED* digit : LED1_) {
+        // Each digit is stored with its size only, so it takes the defaults of an empty property bag.
+        digit->UserControl_ReadProperties(MemoryPropertyBag());
+        digit->setFocusPolicy(Qt::NoFocus);
+    }
     timer2_.setObjectName(QStringLiteral("Timer2"));
     timer2_.setInterval(0);
+    describeForAssistiveTechnologies();
+    keepOptionsTabStop();
 
-    connect(ui->Check1, &QAbstractButton::clicked, this, &frmSoundRec::Check1_Click);
+    // Every way of pressing the toggle changes its state once: the mouse, the keyboard and an
+    // assistive technology's action, which toggles without a click. Changes made here in code are
+    // silenced (setCheck1).
+    connect(ui->Check1, &QAbstractButton::toggled, this, &frmSoundRec::Check1_Click);
+    connect(ui->Command1, &QAbstractButton::clicked, this, &frmSoundRec::Command1_Click);
+    connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
+    connect(&timer2_, &QTimer::timeout, this, &frmSoundRec::Timer2_Timer);
     Form_Load();
+}
+
+void frmSoundRec::describeForAssistiveTechnologies() {
+    static const bool windowRole = (QAccessible::installFactory(recorderWindowAccessible), true);
+    Q_UNUSED(windowRole);
+    // The controls speak their captions; what the design says only by position is said here.
+    static const char* const kDigitRoles[] = {"dezenas de minutos", "minutos", "dezenas de segundos",
+                                              "segundos", "horas"};
+    for (std::size_t i = 0; i < LED1_.size(); ++i) {
+        LED1_[i]->setAccessibleDescription(QString::fromUtf8(kDigitRoles[i]));
+    }
+    ui->Label1->setBuddy(ui->scrLevel);
+    ui->opt44->setAccessibleDescription(ui->Label5->text());
+    ui->opt225->setAccessibleDescription(ui->Label6->text());
+    ui->opt11->setAccessibleDescription(ui->Label7->text());
 }
 
 frmSoundRec::~frmSoundRec() {
@@ -74,6 +170,36 @@ QRadioButton* frmSoundRec::opt225() const {
 QRadioButton* frmSoundRec::opt11() const {
     return ui->opt11;
 }
+QPushButton* frmSoundRec::cmdSave() const {
+    return ui->cmdSave;
+}
+QPushButton* frmSoundRec::Command1() const {
+    return ui->Command1;
+}
+QPushButton* frmSoundRec::Command3() const {
+    return ui->Command3;
+}
+QScrollBar* frmSoundRec::scrLevel() const {
+    return ui->scrLevel;
+}
+LevelMeter* frmSoundRec::AniGIF2() const {
+    return ui->AniGIF2;
+}
+LevelMeter* frmSoundRec::AniGIF3() const {
+    return ui->AniGIF3;
+}
+
+void frmSoundRec::keepOptionsTabStop() {
+    // Tab reaches the rate group once, at its selected option; the arrow keys move within it.
+    const std::array options{ui->opt11, ui->opt225, ui->opt44};
+    for (QRadioButton* option : options) {
+        connect(option, &QAbstractButton::toggled, this, [options] {
+            for (QRadioButton* each : options) {
+                each->setFocusPolicy(each->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+            }
+        });
+    }
+}
 
 void frmSoundRec::Form_Load() {
     // The hook comes first: no notification may reach the window unhandled.
@@ -84,9 +210,52 @@ void frmSoundRec::Form_Load() {
     setAutoFillBackground(true);
     ui->chkStereo->setChecked(true);
     ui->opt44->setChecked(true);
+    ui->cmdSave->setEnabled(false);
+    ui->scrLevel->setValue(32767);
     // The first control of the tab order has the focus when the window opens, so the space bar
     // starts a take at once.
     ui->Check1->setFocus(Qt::OtherFocusReason);
+}
+
+void frmSoundRec::Command1_Click() {
+    close();
+}
+
+void frmSoundRec::Command3_Click() {
+    // A new About window every time, owned by no window; the take and its readout go on while it is open.
+    Form2 about;
+    about.exec();
+}
+
+void frmSoundRec::setCheck1(bool pressed) {
+    const QSignalBlocker quiet(ui->Check1);
+    ui->Check1->setChecked(pressed);
+}
+
+void frmSoundRec::Timer2_Timer() {
+    showElapsed(services_.monotonicClock() - takeStartedAt_);
+}
+
+void frmSoundRec::finishReadout() {
+    // The digits keep the take's length, measured at the moment it ends.
+    if (timer2_.isActive()) {
+        Timer2_Timer();
+    }
+    timer2_.stop();
+}
+
+void frmSoundRec::showElapsed(std::chrono::steady_clock::duration elapsed) {
+    using namespace std::chrono;
+    // Five digits reach 9:59:59; a longer take holds there.
+    constexpr seconds kMost = hours(9) + minutes(59) + seconds(59);
+    const auto shown = std::clamp(duration_cast<seconds>(elapsed), seconds(0), kMost).count();
+    const std::array<long long, 5> digits{(shown / 600) % 6, (shown / 60) % 10, (shown % 60) / 10, shown % 10,
+                                          shown / 3600};
+    for (std::size_t i = 0; i < LED1_.size(); ++i) {
+        if (LED1_[i]->value() != digits[i]) {
+            LED1_[i]->setValue(static_cast<qint16>(digits[i]));
+        }
+    }
 }
 
 void frmSoundRec::Check1_Click() {
@@ -121,8 +290,11 @@ void frmSoundRec::startTake() {
     const bool previousSaved = takeSaved;
 
     takeSaved = false;
+    ui->cmdSave->setEnabled(false);
     ui->Check1->setText(kStopCaption);
+    takeStartedAt_ = services_.monotonicClock();
     timer2_.start();
+    Timer2_Timer();
 
     const QString wanted =
         QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(services_.clock()));
@@ -152,6 +324,7 @@ void frmSoundRec::startTake() {
 
 void frmSoundRec::stopTake() {
     const bool failedBefore = engine_->takeWriteFailure().has_value();
+    finishReadout();
     engine_->StopCapture();
     enterStoppedState();
     if (!failedBefore && engine_->takeWriteFailure()) {
@@ -160,13 +333,16 @@ void frmSoundRec::stopTake() {
 }
 
 void frmSoundRec::enterStoppedState() {
-    ui->Check1->setChecked(false);
+    finishReadout();
+    setCheck1(false);
     ui->Check1->setText(kStartCaption);
-    timer2_.stop();
+    // Save is offered once there is a take to save.
+    ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
 }
 
 void frmSoundRec::stopAfterWriteFailure() {
     // Stopped before the box: while it is open, late notifications must find no take running.
+    finishReadout();
     engine_->StopCapture();
     enterStoppedState();
     dialogs_.message(engine_->takeWriteFailure()->describe(), kProgramTitle);
@@ -192,6 +368,16 @@ void frmSoundRec::Gandu() {
 void frmSoundRec::Form_Unload() {
     if (engine_->isRecording()) {
         stopTake();
+    }
+}
+
+void frmSoundRec::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    // The window offers no maximise button, but some window managers maximise any sizable window
+    // (a double click on the title bar); it goes back to its size at once.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)) {
+        QMetaObject::invokeMethod(
+            this, [this] { setWindowState(windowState() & ~Qt::WindowMaximized); }, Qt::QueuedConnection);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -20,9 +22,13 @@ namespace Ui {
 class frmSoundRec;
 }
 
+class LED;
+class LevelMeter;
 class QAbstractButton;
 class QCheckBox;
+class QPushButton;
 class QRadioButton;
+class QScrollBar;
 
 // Caption of the program's message boxes.
 inline const QString kProgramTitle = QStringLiteral("Tolvane");
@@ -41,6 +47,19 @@ public:
         std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
         // Lowered only by tests.
         std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize;
+        // The elapsed-time readout measures the take with it; tests drive it by hand.
+        std::function<std::chrono::steady_clock::time_point()> monotonicClock = [] {
+            return std::chrono::steady_clock::now();
+        };
+    };
+
+    // The save-file dialog's settings; the save flow shows the dialog with them.
+    struct SaveDialogSettings {
+        QString DialogTitle = QStringLiteral("Save Wave File");
+        QString Filter = QStringLiteral("*.WAV");
+        // Kept between showings, so the dialog offers the name chosen last.
+        QString FileName;
+        int MaxFileSize = 260;
     };
 
     explicit frmSoundRec(Services services, QWidget* parent = nullptr);
@@ -49,12 +68,24 @@ public:
     // Writes and re-queues every buffer the device has filled while a take runs.
     void Gandu();
 
+    // Shows the running take's elapsed time, H MM SS, on the five digits.
+    void Timer2_Timer();
+
     QAbstractButton* Check1() const;
     QCheckBox* chkStereo() const;
     QRadioButton* opt44() const;
     QRadioButton* opt225() const;
     QRadioButton* opt11() const;
+    QPushButton* cmdSave() const;
+    QPushButton* Command1() const;
+    QPushButton* Command3() const;
+    QScrollBar* scrLevel() const;
+    // The readout's digits by index; left to right they stand 4, 0, 1, 2, 3.
+    LED* LED1(int index) const { return LED1_.at(static_cast<std::size_t>(index)); }
+    LevelMeter* AniGIF2() const;
+    LevelMeter* AniGIF3() const;
     QTimer& Timer2() { return timer2_; }
+    SaveDialogSettings cmdlg;
 
     const basSoundRec_1::CaptureEngine& captureEngine() const { return *engine_; }
     QString takeFileName;
@@ -63,11 +94,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void Form_Load();
     void Check1_Click();
+    void Command1_Click();
+    void Command3_Click();
     void Form_Unload();
+    // Presses or releases the toggle without running its click handler.
+    void setCheck1(bool pressed);
+    void keepOptionsTabStop();
+    void describeForAssistiveTechnologies();
+    void finishReadout();
+    void showElapsed(std::chrono::steady_clock::duration elapsed);
     void startTake();
     void stopTake();
     void enterStoppedState();
@@ -82,6 +122,8 @@ private:
     // The take file outlives the engine that writes into it.
     std::unique_ptr<basSoundRec_2::TakeFile> takeFile_;
     std::unique_ptr<basSoundRec_1::CaptureEngine> engine_;
+    std::array<LED*, 5> LED1_{};
     QTimer timer2_;
+    std::chrono::steady_clock::time_point takeStartedAt_{};
     bool showingRequeueFailure_ = false;
 };

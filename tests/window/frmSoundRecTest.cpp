@@ -1,16 +1,19 @@
 // The recorder window driven as a user drives it, with a simulated device.
-#include "recorder/window/frmSoundRec.h"
-
-#include "ScriptedDialogs.h"
+#include "RecorderUnderTest.h"
 #include "TakeReader.h"
-#include "platform/wavein/SimulatedWaveIn.h"
 
+#include "recorder/level/LevelMeter.h"
+
+#include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -18,74 +21,12 @@
 
 #include <csignal>
 #include <cstring>
+#include <functional>
 
 using namespace platform::wavein;
 using testsupport::firstCounterMismatch;
 using testsupport::readTake;
-
-namespace {
-
-const QDateTime kMorning(QDate(2026, 3, 4), QTime(9, 5, 7));
-
-struct Recorder {
-    explicit Recorder(SimulatedFaults faults = {},
-                      std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize,
-                      Pacing pacing = Pacing::Manual)
-        : device(SimulatedSource::counter(), pacing, std::move(faults)),
-          window({.waveIn = device,
-                  .dialogs = &dialogs,
-                  .programFolder = folder.path(),
-                  .clock = [] { return kMorning; },
-                  .largestRiffSize = largestRiffSize}) {}
-
-    void click() { QTest::mouseClick(window.Check1(), Qt::LeftButton); }
-    void deliver() { QCoreApplication::sendPostedEvents(&window); }
-    void produceBuffers(int n) {
-        for (int i = 0; i < n; ++i) {
-            device.produce(static_cast<std::size_t>(window.captureEngine().bufferSize()));
-            deliver();
-        }
-    }
-    QStringList files() const { return QDir(folder.path()).entryList(QDir::Files, QDir::Name); }
-    bool stopped() const {
-        return !window.Check1()->isChecked() &&
-               window.Check1()->text() == QStringLiteral("Iniciar Gravação") &&
-               !window.captureEngine().isRecording() && !window.captureEngine().deviceOpen();
-    }
-
-    QTemporaryDir folder;
-    testsupport::ScriptedDialogs dialogs;
-    SimulatedWaveIn device;
-    frmSoundRec window;
-};
-
-}  // namespace
-
-TEST(RecorderWindow, OpensAtItsDesignedSizeWithTheRunTimeDefaults) {
-    Recorder r;
-    EXPECT_EQ(r.window.windowTitle(), QStringLiteral("Zazudoda Zedarizere V1.00"));
-    EXPECT_EQ(r.window.size(), QSize(462, 297));  // 6930 x 4455 twips
-    EXPECT_EQ(r.window.Check1()->geometry(), QRect(208, 128, 100, 33));
-    EXPECT_EQ(r.window.chkStereo()->geometry(), QRect(352, 216, 97, 13));
-    EXPECT_EQ(r.window.opt44()->geometry(), QRect(360, 88, 73, 13));
-    EXPECT_EQ(r.window.opt225()->geometry(), QRect(360, 128, 73, 13));
-    EXPECT_EQ(r.window.opt11()->geometry(), QRect(360, 168, 73, 13));
-    EXPECT_EQ(r.window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
-    EXPECT_TRUE(r.window.chkStereo()->isChecked());
-    EXPECT_TRUE(r.window.opt44()->isChecked());
-    EXPECT_FALSE(r.window.opt225()->isChecked() || r.window.opt11()->isChecked());
-    EXPECT_EQ(r.window.palette().color(QPalette::Window), QColor(228, 230, 240));
-    EXPECT_FALSE(r.window.windowFlags() & Qt::WindowMaximizeButtonHint);
-    r.window.opt11()->click();
-    EXPECT_FALSE(r.window.opt44()->isChecked() || r.window.opt225()->isChecked());
-}
-
-TEST(RecorderWindow, TabOrderStartsAtTheToggle) {
-    Recorder r;
-    r.window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&r.window));
-    EXPECT_EQ(r.window.Check1()->nextInFocusChain(), r.window.opt11());
-}
+using testsupport::Recorder;
 
 TEST(RecorderWindow, ToggleRecordsATakeInTheChosenFormat) {
     Recorder r;
@@ -209,13 +150,14 @@ TEST(RecorderWindow, TheSizeLimitStopsTheTakeCompleteAndSaysSo) {
     EXPECT_EQ(readTake(r.window.takeFileName).bytes, take.bytes);
 }
 
-TEST(RecorderWindow, ClosingTheWindowDuringATakeFinishesTheFile) {
+TEST(RecorderWindow, LeavingWithSaidaDuringATakeFinishesTheFile) {
     Recorder r;
     r.window.show();
     r.click();
     r.produceBuffers(2);
     r.device.produce(1000);
-    EXPECT_TRUE(r.window.close());
+    QTest::mouseClick(r.window.Command1(), Qt::LeftButton);
+    EXPECT_FALSE(r.window.isVisible());
     EXPECT_TRUE(r.stopped());
     const auto take = readTake(r.window.takeFileName);
     EXPECT_EQ(take.dataLength(), 12u * 35280 + 1000);
@@ -249,4 +191,142 @@ TEST(RecorderWindow, AWriteThatFailsMidTakeStopsItAndKeepsEverythingBefore) {
     EXPECT_EQ(take.u32(42), take.dataLength());
     EXPECT_EQ(firstCounterMismatch(take, 10 * 35280, 2), std::nullopt);
     EXPECT_EQ(testsupport::independentReadersComplaints(r.window.takeFileName, 2, 44100), QString());
+}
+
+TEST(RecorderWindow, TheReadoutShowsTheTakesElapsedTimeAndKeepsItsLength) {
+    using namespace std::chrono;
+    Recorder r;
+    const auto start = r.now;
+    r.click();
+    EXPECT_EQ(r.window.Timer2().interval(), 100);
+    EXPECT_TRUE(r.window.Timer2().isActive());
+    EXPECT_FALSE(r.window.cmdSave()->isEnabled());
+    EXPECT_EQ(r.readout(), QStringLiteral("0 00 00"));
+    const struct {
+        steady_clock::duration elapsed;
+        const char* shown;
+    } ticks[] = {
+        {milliseconds(900), "0 00 00"},
+        {seconds(1), "0 00 01"},
+        {seconds(59), "0 00 59"},
+        {seconds(61), "0 01 01"},
+        {minutes(10), "0 10 00"},
+        {hours(1) + minutes(2) + seconds(3), "1 02 03"},
+        {hours(9) + minutes(59) + seconds(59), "9 59 59"},
+        {hours(10) + seconds(1), "9 59 59"},  // five digits hold at their top
+        {hours(30), "9 59 59"},
+    };
+    for (const auto& tick : ticks) {
+        r.now = start + tick.elapsed;
+        r.window.Timer2_Timer();
+        EXPECT_EQ(r.readout(), QString::fromLatin1(tick.shown))
+            << duration_cast<milliseconds>(tick.elapsed).count() << " ms";
+    }
+
+    // The stop shows the length at that moment and keeps it.
+    r.now = start + minutes(3) + milliseconds(4500);
+    r.click();
+    EXPECT_EQ(r.readout(), QStringLiteral("0 03 04"));
+    EXPECT_FALSE(r.window.Timer2().isActive());
+    EXPECT_EQ(r.window.Timer2().interval(), 100);
+    EXPECT_TRUE(r.window.cmdSave()->isEnabled());
+    r.now += minutes(5);
+    QTest::qWait(250);
+    EXPECT_EQ(r.readout(), QStringLiteral("0 03 04"));
+
+    // The next take counts from zero.
+    r.click();
+    EXPECT_EQ(r.readout(), QStringLiteral("0 00 00"));
+    r.now += seconds(7);
+    r.click();
+    EXPECT_EQ(r.readout(), QStringLiteral("0 00 07"));
+}
+
+TEST(RecorderWindow, EveryWayOfPressingTheToggleStartsAndStopsOneTake) {
+    const struct {
+        const char* way;
+        std::function<void(QAbstractButton*)> press;
+    } ways[] = {
+        {"mouse", [](QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton); }},
+        {"space", [](QAbstractButton* b) { QTest::keyClick(b, Qt::Key_Space); }},
+        {"accessible toggle",
+         [](QAbstractButton* b) {
+             QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+             ASSERT_TRUE(
+                 a->actionInterface()->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+             a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+         }},
+        {"accessible press",
+         [](QAbstractButton* b) {
+             QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
+                 QAccessibleActionInterface::pressAction());
+             // The press is animated: the click lands a moment later.
+             QTest::qWait(250);
+         }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.way);
+        Recorder r;
+        r.window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&r.window));
+        ASSERT_EQ(QApplication::focusWidget(), r.window.Check1());
+        way.press(r.window.Check1());
+        EXPECT_TRUE(r.window.Check1()->isChecked());
+        EXPECT_TRUE(r.window.captureEngine().isRecording());
+        EXPECT_EQ(r.window.Check1()->text(), QStringLiteral("Parar Gravação"));
+        r.produceBuffers(1);
+        way.press(r.window.Check1());
+        EXPECT_TRUE(r.stopped());
+        EXPECT_EQ(r.device.stats().opens, 1);
+        EXPECT_EQ(r.files().size(), 1);
+    }
+}
+
+TEST(RecorderWindow, ATakeGoesOnWhileTheAboutWindowIsOpen) {
+    Recorder r;
+    r.window.show();
+    r.click();
+    const auto start = r.now;
+    QString shownBehind;
+    QTimer::singleShot(0, [&] {
+        // Buffers fill and the readout ticks while the About window holds the keyboard and mouse.
+        r.now = start + std::chrono::seconds(42);
+        r.produceBuffers(3);
+        QTRY_COMPARE(r.readout(), QStringLiteral("0 00 42"));
+        shownBehind = r.readout();
+        QApplication::activeModalWidget()->close();
+    });
+    QTest::mouseClick(r.window.Command3(), Qt::LeftButton);
+    EXPECT_EQ(shownBehind, QStringLiteral("0 00 42"));
+    EXPECT_TRUE(r.window.captureEngine().isRecording());
+    r.click();
+    EXPECT_EQ(testsupport::readTake(r.window.takeFileName).dataLength(), 13u * 35280);
+    EXPECT_TRUE(r.dialogs.shown.empty());
+}
+
+TEST(LevelMeterStrip, AnimatesOnlyWhileShownUntilItIsGivenALevel) {
+    QWidget window;
+    LevelMeter meter(&window);
+    meter.setGeometry(8, 8, 33, 41);
+    EXPECT_EQ(meter.cellCount(), 9);
+    EXPECT_FALSE(meter.animationRunning());
+    window.show();
+    EXPECT_TRUE(meter.animationRunning());
+    QSet<int> levelsSeen;
+    for (int i = 0; i < 12; ++i) {
+        QTest::qWait(LevelMeter::kFrameMilliseconds);
+        levelsSeen.insert(meter.litCells());
+    }
+    EXPECT_GE(levelsSeen.size(), 3);
+    window.hide();
+    EXPECT_FALSE(meter.animationRunning());
+    window.show();
+    meter.setLevel(0.5);
+    EXPECT_FALSE(meter.animationRunning());
+    EXPECT_FALSE(meter.playsDemonstration());
+    EXPECT_EQ(meter.litCells(), 5);  // half of nine cells, rounded up
+    meter.setLevel(2);
+    EXPECT_EQ(meter.litCells(), 9);
+    meter.playDemonstration();
+    EXPECT_TRUE(meter.animationRunning());
 }

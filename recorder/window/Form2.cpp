@@ -1,0 +1,54 @@
+#include "recorder/window/Form2.h"
+
+#include "recorder/window/DesignLook.h"
+#include "ui_Form2.h"
+
+namespace {
+
+constexpr QColor kCableUse(0, 0, 255);
+
+const Look kLooks[] = {
+    {.object = "Label19", .face = Face::Arial},
+    {.object = "Label18", .face = Face::Tahoma, .points = 6.75, .bold = true},
+    {.object = "Label17", .face = Face::Tahoma, .points = 9, .text = kCableUse},
+    {.object = "Label16", .face = Face::Tahoma, .points = 9, .text = kCableUse},
+    {.object = "Label15", .face = Face::Tahoma, .points = 9, .text = kCableUse},
+    {.object = "Label14", .face = Face::Tahoma, .points = 9, .text = kCableUse},
+    {.object = "Label5", .face = Face::Tahoma, .points = 11.25, .bold = true, .text = QColor(255, 128, 0)},
+    // The socket names sit on panels in the colour of title-bar text.
+    {.object = "Label11", .backgroundRole = QPalette::HighlightedText},
+    {.object = "Label12", .backgroundRole = QPalette::HighlightedText},
+    {.object = "Label13", .backgroundRole = QPalette::HighlightedText},
+    {.object = "Label10", .face = Face::Tahoma, .points = 9, .text = QColor(255, 0, 0)},
+    {.object = "Label9", .face = Face::Tahoma, .points = 6.75, .bold = true},
+    {.object = "Label8", .face = Face::Tahoma, .points = 6.75, .bold = true},
+    {.object = "Label7", .face = Face::Arial},
+    {.object = "Label6", .face = Face::Arial},
+    {.object = "Label4", .face = Face::Arial},
+    {.object = "Label3", .face = Face::Tahoma, .points = 6.75, .bold = true},
+    {.object = "Label2", .face = Face::Arial},
+    {.object = "Label1", .face = Face::Tahoma, .points = 6.75, .bold = true},
+};
+
+}  // namespace
+
+Form2::Form2(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      ui(std::make_unique<Ui::Form2>()) {
+    setFont(dialogFont());
+    ui->setupUi(this);
+    setFixedSize(size());
+    applyLooks(*this, kLooks);
+    ui->Shape2->setFillRole(QPalette::Base);
+    Form_Load();
+}
+
+Form2::~Form2() = default;
+
+void Form2::Form_Load() {
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(228, 230, 240));
+    setPalette(background);
+    setAutoFillBackground(true);
+}
