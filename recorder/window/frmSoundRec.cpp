@@ -20,6 +20,11 @@
 
 #include <algorithm>
 
+// The pictures are compiled into this static library; the linker keeps them only when asked for.
+static void loadPictures() {
+    Q_INIT_RESOURCE(pictures);
+}
+
 using platform::wavein::WAVE_FORMAT_PCM;
 using platform::wavein::WAVEFORMATEX;
 
@@ -106,6 +111,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
           std::make_unique<basSoundRec_2::TakeFile>(dialogs_, kProgramTitle, services_.largestRiffSize)),
       engine_(std::make_unique<basSoundRec_1::CaptureEngine>(services_.waveIn, *takeFile_, dialogs_,
                                                              kProgramTitle)) {
+    loadPictures();
     // The controls are sized for a small dialog font.
     setFont(dialogFont());
     ui->setupUi(this);

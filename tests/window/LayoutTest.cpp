@@ -3,6 +3,8 @@
 // About window's texts.
 #include "RecorderUnderTest.h"
 #include "recorder/level/LevelMeter.h"
+#include "recorder/window/Decorations.h"
+#include "recorder/window/SpinningGlobe.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -169,6 +171,10 @@ TEST(RecorderWindowLayout, EveryControlAsDesignedAndLoaded) {
     EXPECT_TRUE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(228, 230, 240));
+    EXPECT_EQ(w.windowIcon().availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {64, 64}}));
+    for (const char* picture : {"Image1", "Image2", "Image3"}) {
+        EXPECT_TRUE(w.findChild<PictureWidget*>(QString::fromLatin1(picture))->hasPicture()) << picture;
+    }
     EXPECT_EQ(w.scrLevel()->minimum(), 0);
     EXPECT_EQ(w.scrLevel()->maximum(), 32767);
     EXPECT_EQ(w.scrLevel()->value(), 32767);
