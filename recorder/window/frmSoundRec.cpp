@@ -121,7 +121,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     LED1_ = {ui->LED1_0, ui->LED1_1, ui->LED1_2, ui->LED1_3, ui->LED1_4};
     for (LED* digit : LED1_) {
         // Each digit is stored with its size only, so it takes the defaults of an empty property bag.
-        digit->UserControl_ReadProperties(MemoryPropertyBag());
+        digit->UserControl_ReadProperties(LEDMemoryPropertyBag());
         digit->setFocusPolicy(Qt::NoFocus);
     }
     timer2_.setObjectName(QStringLiteral("Timer2"));
@@ -258,8 +258,8 @@ void frmSoundRec::showElapsed(std::chrono::steady_clock::duration elapsed) {
     const std::array<long long, 5> digits{(shown / 600) % 6, (shown / 60) % 10, (shown % 60) / 10, shown % 10,
                                           shown / 3600};
     for (std::size_t i = 0; i < LED1_.size(); ++i) {
-        if (LED1_[i]->value() != digits[i]) {
-            LED1_[i]->setValue(static_cast<qint16>(digits[i]));
+        if (LED1_[i]->Value() != digits[i]) {
+            LED1_[i]->setValue(static_cast<int>(digits[i]));
         }
     }
 }

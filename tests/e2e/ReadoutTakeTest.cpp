@@ -32,7 +32,7 @@ struct Window {
 
     // Seconds shown by the five digits LED1(4) H, (0)(1) MM, (2)(3) SS.
     int readoutSeconds() const {
-        const auto d = [this](int i) { return static_cast<int>(window.LED1(i)->value()); };
+        const auto d = [this](int i) { return static_cast<int>(window.LED1(i)->Value()); };
         return d(4) * 3600 + (d(0) * 10 + d(1)) * 60 + d(2) * 10 + d(3);
     }
     // Seconds of sound after the silent lead-in of ten buffers (44100 Hz stereo: 35280 bytes each).

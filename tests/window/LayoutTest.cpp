@@ -199,11 +199,11 @@ TEST(RecorderWindowLayout, EveryControlAsDesignedAndLoaded) {
         EXPECT_GT(led->x(), left);
         left = led->x();
         EXPECT_TRUE(panel.contains(led->geometry()));
-        EXPECT_EQ(led->value(), 0);
-        EXPECT_FALSE(led->valueIsMask() || led->showDecimal() || led->showBorder());
-        EXPECT_EQ(led->ledColorOn(), 0x0000FF00u);
-        EXPECT_EQ(led->ledColorOff(), 0u);
-        EXPECT_EQ(led->backStyle(), LED::Transparent);
+        EXPECT_EQ(led->Value(), 0);
+        EXPECT_FALSE(led->ValueIsMask() || led->ShowDecimal() || led->ShowBorder());
+        EXPECT_EQ(led->LEDColorOn(), 0x0000FF00u);
+        EXPECT_EQ(led->LEDColorOff(), 0u);
+        EXPECT_EQ(led->BackStyle(), LED::Transparent);
     }
 
     // Keyboard order from the first focus: the toggle, the slider, Save when it is enabled,

@@ -50,7 +50,7 @@ struct Recorder {
 
     // The readout shows the digits LED1(4), (0), (1), (2), (3) as "H MM SS".
     QString readout() const {
-        const auto d = [this](int i) { return QString::number(window.LED1(i)->value()); };
+        const auto d = [this](int i) { return QString::number(window.LED1(i)->Value()); };
         return d(4) + ' ' + d(0) + d(1) + ' ' + d(2) + d(3);
     }
 
