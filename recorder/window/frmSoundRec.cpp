@@ -82,12 +82,27 @@ QIcon handsetIcon() {
     return icon;
 }
 
-// Assistive technologies announce the recorder as a window with its title, not as a bare panel.
+// Assistive technologies announce the recorder as a window with its title, not as a bare panel,
+// and read the digits' panel as one text, the elapsed time, in its reading order.
 QAccessibleInterface* recorderWindowAccessible(const QString& className, QObject* object) {
-    if (className == QLatin1String("frmSoundRec") && object->isWidgetType()) {
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+    if (!object->isWidgetType()) {
+        return nullptr;
+    }
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String("frmSoundRec")) {
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    }
+    if (className == QLatin1String("ShapeWidget") && widget->objectName() == QLatin1String("Shape6")) {
+        return new QAccessibleWidget(widget, QAccessible::StaticText);
     }
     return nullptr;
+}
+
+QString spokenElapsed(long long seconds) {
+    return QStringLiteral("Tempo de gravação %1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
 platform::Dialogs& chooseDialogs(platform::Dialogs* injected, std::unique_ptr<platform::Dialogs>& own,
@@ -148,6 +163,7 @@ void frmSoundRec::describeForAssistiveTechnologies() {
     for (std::size_t i = 0; i < LED1_.size(); ++i) {
         LED1_[i]->setAccessibleDescription(QString::fromUtf8(kDigitRoles[i]));
     }
+    ui->Shape6->setAccessibleName(spokenElapsed(0));
     ui->Label1->setBuddy(ui->scrLevel);
     ui->opt44->setAccessibleDescription(ui->Label5->text());
     ui->opt225->setAccessibleDescription(ui->Label6->text());
@@ -257,10 +273,15 @@ void frmSoundRec::showElapsed(std::chrono::steady_clock::duration elapsed) {
     const auto shown = std::clamp(duration_cast<seconds>(elapsed), seconds(0), kMost).count();
     const std::array<long long, 5> digits{(shown / 600) % 6, (shown / 60) % 10, (shown % 60) / 10, shown % 10,
                                           shown / 3600};
+    bool changed = false;
     for (std::size_t i = 0; i < LED1_.size(); ++i) {
         if (LED1_[i]->Value() != digits[i]) {
             LED1_[i]->setValue(static_cast<int>(digits[i]));
+            changed = true;
         }
+    }
+    if (changed) {
+        ui->Shape6->setAccessibleName(spokenElapsed(shown));
     }
 }
 

@@ -223,10 +223,13 @@ TEST(RecorderWindow, TheReadoutShowsTheTakesElapsedTimeAndKeepsItsLength) {
             << duration_cast<milliseconds>(tick.elapsed).count() << " ms";
     }
 
-    // The stop shows the length at that moment and keeps it.
+    // The stop shows the length at that moment and keeps it, on the digits and read aloud.
     r.now = start + minutes(3) + milliseconds(4500);
     r.click();
     EXPECT_EQ(r.readout(), QStringLiteral("0 03 04"));
+    const QWidget* panel = r.window.findChild<QWidget*>(QStringLiteral("Shape6"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(panel))->text(QAccessible::Name),
+              QStringLiteral("Tempo de gravação 0:03:04"));
     EXPECT_FALSE(r.window.Timer2().isActive());
     EXPECT_EQ(r.window.Timer2().interval(), 100);
     EXPECT_TRUE(r.window.cmdSave()->isEnabled());
