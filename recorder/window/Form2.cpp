@@ -3,6 +3,8 @@
 #include "recorder/window/DesignLook.h"
 #include "ui_Form2.h"
 
+#include <QLabel>
+
 namespace {
 
 constexpr QColor kCableUse(0, 0, 255);
@@ -41,6 +43,11 @@ Form2::Form2(QWidget* parent)
     setFixedSize(size());
     applyLooks(*this, kLooks);
     ui->Shape2->setFillRole(QPalette::Base);
+    // A contact the project does not have leaves its caption alone; an empty value would only make a
+    // screen reader say "blank".
+    for (QLabel* value : {ui->Label2, ui->Label4, ui->Label6, ui->Label7, ui->Label19}) {
+        value->setVisible(!value->text().isEmpty());
+    }
     Form_Load();
 }
 
