@@ -2,9 +2,11 @@
 #include "platform/dialogs/Dialogs.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QStandardPaths>
 
 #include <algorithm>
 
@@ -72,8 +74,14 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // The copy itself refuses to overwrite; asking here would only suggest that it might.
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+        // "*.WAV" lists takes whatever case their extension has.
+        dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
         if (!initialName.isEmpty()) {
             dialog.selectFile(initialName);
+        } else {
+            // Nothing chosen yet in this run: where music is kept, not wherever the program was started.
+            const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+            dialog.setDirectory(QDir(music).exists() ? music : QDir::homePath());
         }
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return std::nullopt;

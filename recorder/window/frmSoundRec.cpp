@@ -1,6 +1,7 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/MoveFile.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "ui_frmSoundRec.h"
@@ -32,6 +33,14 @@ namespace {
 
 const QString kStartCaption = QStringLiteral("Iniciar Gravação");
 const QString kStopCaption = QStringLiteral("Parar Gravação");
+const QString kQuestionTitle = QStringLiteral("VIZ Eridorov");
+const QString kDeleteUnsavedQuestion = QStringLiteral("Arquivo não foi salvo. Deseja Excluir?");
+const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o arquivo?");
+
+// A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
+QString savedTakeName(const QString& chosen) {
+    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".Wav");
+}
 
 constexpr QColor kFace(224, 224, 224);
 constexpr QColor kRateNote(0, 0, 192);
@@ -150,6 +159,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(ui->Check1, &QAbstractButton::toggled, this, &frmSoundRec::Check1_Click);
     connect(ui->Command1, &QAbstractButton::clicked, this, &frmSoundRec::Command1_Click);
     connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
+    connect(ui->cmdSave, &QAbstractButton::clicked, this, &frmSoundRec::cmdSave_Click);
     connect(&timer2_, &QTimer::timeout, this, &frmSoundRec::Timer2_Timer);
     Form_Load();
 }
@@ -312,7 +322,37 @@ WAVEFORMATEX frmSoundRec::chosenFormat() const {
     return format;
 }
 
+bool frmSoundRec::settleLastTake() {
+    if (takeFileName.trimmed().isEmpty() || takeSaved) {
+        return true;
+    }
+    switch (dialogs_.question(kDeleteUnsavedQuestion, kQuestionTitle)) {
+        case platform::Answer::Cancel:
+            return false;
+        case platform::Answer::No:
+            // Whatever comes of the save, the new take starts after it.
+            cmdSave_Click();
+            return true;
+        default:
+            // Already gone is as good as deleted.
+            QFile::remove(takeFileName);
+            zeroReadout();
+            return true;
+    }
+}
+
+void frmSoundRec::zeroReadout() {
+    for (LED* digit : LED1_) {
+        digit->setValue(0);
+    }
+}
+
 void frmSoundRec::startTake() {
+    if (!settleLastTake()) {
+        // Nothing started, so the toggle does not stay down as if something had.
+        setCheck1(false);
+        return;
+    }
     const QString previousTake = takeFileName;
     const bool previousSaved = takeSaved;
 
@@ -392,9 +432,69 @@ void frmSoundRec::Gandu() {
     }
 }
 
-void frmSoundRec::Form_Unload() {
+void frmSoundRec::cmdSave_Click() {
+    zeroReadout();
+    const auto chosen = dialogs_.saveFileName(cmdlg.DialogTitle, cmdlg.Filter, cmdlg.FileName);
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    cmdlg.FileName = *chosen;
+    const QString destination = savedTakeName(*chosen);
+    if (!QFile::exists(takeFileName)) {
+        dialogs_.message(QStringLiteral("The take \"%1\" is no longer there: it was saved or removed before.")
+                             .arg(QDir::toNativeSeparators(takeFileName)),
+                         kProgramTitle);
+        return;
+    }
+
+    saving_ = true;
+    std::unique_ptr<platform::Progress> progress;
+    const auto result = platform::files::moveFile(
+        takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
+            // Only a copy to another file system takes long enough to need a box.
+            if (!progress) {
+                progress = dialogs_.progress(
+                    QStringLiteral("Saving the take as \"%1\"...").arg(QDir::toNativeSeparators(destination)),
+                    kProgramTitle, total);
+            }
+            return progress->advance(done);
+        });
+    progress.reset();
+    saving_ = false;
+
+    if (result.moved()) {
+        // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
+        takeSaved = true;
+    } else if (result.outcome == platform::files::MoveResult::Outcome::Failed) {
+        dialogs_.message(result.describe(QDir::toNativeSeparators(destination)) +
+                             QStringLiteral(" The take stays where it was, \"%1\".")
+                                 .arg(QDir::toNativeSeparators(takeFileName)),
+                         kProgramTitle);
+    }
+}
+
+void frmSoundRec::Form_Unload(qint16& Cancel) {
+    // The take is finished before anything is asked about it.
     if (engine_->isRecording()) {
         stopTake();
+    }
+    if (takeFileName.trimmed().isEmpty() || takeSaved) {
+        return;
+    }
+    switch (dialogs_.question(kExitUnsavedQuestion, kQuestionTitle)) {
+        case platform::Answer::Cancel:
+            Cancel = 1;
+            // Staying means going on as after any stop, whatever the take was doing.
+            enterStoppedState();
+            return;
+        case platform::Answer::No:
+            // The window closes whatever came of the save.
+            cmdSave_Click();
+            return;
+        default:
+            // A take that cannot be deleted stays on disk; the window closes all the same.
+            QFile::remove(takeFileName);
+            return;
     }
 }
 
@@ -409,6 +509,11 @@ void frmSoundRec::changeEvent(QEvent* event) {
 }
 
 void frmSoundRec::closeEvent(QCloseEvent* event) {
-    Form_Unload();
-    event->accept();
+    if (saving_) {
+        event->ignore();
+        return;
+    }
+    qint16 Cancel = 0;
+    Form_Unload(Cancel);
+    event->setAccepted(Cancel == 0);
 }

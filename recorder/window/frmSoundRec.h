@@ -101,7 +101,12 @@ private:
     void Check1_Click();
     void Command1_Click();
     void Command3_Click();
-    void Form_Unload();
+    void cmdSave_Click();
+    // Cancel set to 1 keeps the window open.
+    void Form_Unload(qint16& Cancel);
+    // Asks about an unsaved last take before a new one; false when the user cancelled.
+    bool settleLastTake();
+    void zeroReadout();
     // Presses or releases the toggle without running its click handler.
     void setCheck1(bool pressed);
     void keepOptionsTabStop();
@@ -126,4 +131,6 @@ private:
     QTimer timer2_;
     std::chrono::steady_clock::time_point takeStartedAt_{};
     bool showingRequeueFailure_ = false;
+    // A take is being moved to its chosen name; the window does not close under it.
+    bool saving_ = false;
 };

@@ -60,6 +60,7 @@ TEST(RecorderWindow, ATakeStartedInTheSameSecondNeverOverwritesTheLastOne) {
     r.produceBuffers(2);
     r.click();
     const auto first = readTake(r.window.takeFileName).bytes;
+    r.dialogs.answers = {platform::Answer::No};  // saved under no name: it stays
     r.click();
     r.click();
     EXPECT_EQ(r.files(), (QStringList{QStringLiteral("03042026090507AM-2.WAV"),
@@ -156,6 +157,7 @@ TEST(RecorderWindow, LeavingWithSaidaDuringATakeFinishesTheFile) {
     r.click();
     r.produceBuffers(2);
     r.device.produce(1000);
+    r.dialogs.answers = {platform::Answer::No};  // saved under no name: it stays
     QTest::mouseClick(r.window.Command1(), Qt::LeftButton);
     EXPECT_FALSE(r.window.isVisible());
     EXPECT_TRUE(r.stopped());
