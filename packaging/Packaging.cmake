@@ -53,6 +53,7 @@ set(CPACK_DEBIAN_PROGRAM_PACKAGE_SUGGESTS "pavucontrol")
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/triggers)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/DropLdconfigScripts.cmake)
 set(CPACK_DEBIAN_PROGRAM_DESCRIPTION "sound recorder for the line-in, a microphone or a telephone line
 Tolvane records the default PulseAudio or PipeWire source into 16-bit PCM
 WAV files at 44100, 22050 or 11025 Hz, stereo or mono. Whatever happens, a
