@@ -3,12 +3,17 @@
 #include "platform/files/MoveFile.h"
 
 #include "OtherVolume.h"
+#include "platform/dialogs/Dialogs.h"
 
 #include <QDir>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +23,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 using platform::files::kCopyBlockSize;
 using platform::files::moveFile;
@@ -227,4 +233,50 @@ TEST(MoveTakeSizes, AGigabyteTakeIsRenamedOnItsOwnVolumeAndCopiedAcross) {
     std::printf("128 MiB copied to another volume at %.0f MiB/s (flushed); std::filesystem::copy_file %.0f MiB/s "
                 "(not flushed)\n",
                 128 / copyS, 128 / yardstickS);
+}
+
+TEST(MoveTakeProgressBox, CancelInTheRealBoxStopsTheCopyAndRemovesIt) {
+    QTemporaryDir here;
+    testsupport::OtherVolume other(64 * kCopyBlockSize);
+    if (!other.usable()) {
+        GTEST_SKIP() << "no second file system to copy to";
+    }
+    const QString source = here.filePath(QStringLiteral("take.WAV"));
+    const QByteArray take = noise(32 * static_cast<qsizetype>(kCopyBlockSize));
+    writeFile(source, take);
+    const QString destination = other.path() + QStringLiteral("/Entrevista.Wav");
+
+    // Someone presses Cancel once the box is up.
+    bool boxSeen = false;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QProgressDialog*>(w);
+            if (box != nullptr && box->isVisible() && !boxSeen) {
+                boxSeen = true;
+                box->findChild<QPushButton*>()->click();
+            }
+        }
+    });
+    user.start(20);
+
+    auto dialogs = platform::makeWidgetDialogs(nullptr);
+    std::unique_ptr<platform::Progress> box;
+    std::uint64_t lastStep = 0;
+    const MoveResult result = moveFile(source, destination, [&](std::uint64_t done, std::uint64_t total) {
+        if (!box) {
+            box = dialogs->progress(QStringLiteral("Saving the take"), QStringLiteral("Tolvane"), total);
+        }
+        // A slow disk: the box has time to come up, and only its own event handling sees the click.
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        lastStep = done;
+        return box->advance(done);
+    });
+    box.reset();
+
+    EXPECT_TRUE(boxSeen);
+    EXPECT_EQ(result.outcome, Outcome::Cancelled);
+    EXPECT_LT(lastStep, static_cast<std::uint64_t>(take.size()));
+    EXPECT_EQ(readFile(source), take);
+    EXPECT_TRUE(filesIn(other.path()).isEmpty());
 }
