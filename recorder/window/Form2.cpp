@@ -1,6 +1,7 @@
 #include "recorder/window/Form2.h"
 
 #include "recorder/window/DesignLook.h"
+#include "recorder/window/ReadingOrder.h"
 #include "ui_Form2.h"
 
 #include <QLabel>
@@ -48,6 +49,15 @@ Form2::Form2(QWidget* parent)
     for (QLabel* value : {ui->Label2, ui->Label4, ui->Label6, ui->Label7, ui->Label19}) {
         value->setVisible(!value->text().isEmpty());
     }
+    // The contacts, the note, each socket beside its use, then the cable heading and its list.
+    setAccessibleReadingOrder(
+        *this, {QStringLiteral("AniGIF1"), QStringLiteral("Label1"),  QStringLiteral("Label2"),
+                QStringLiteral("Label3"),  QStringLiteral("Label4"),  QStringLiteral("Label8"),
+                QStringLiteral("Label6"),  QStringLiteral("Label9"),  QStringLiteral("Label7"),
+                QStringLiteral("Label18"), QStringLiteral("Label19"), QStringLiteral("Label10"),
+                QStringLiteral("Label11"), QStringLiteral("Label12"), QStringLiteral("Label13"),
+                QStringLiteral("Label5"),  QStringLiteral("Label14"), QStringLiteral("Label15"),
+                QStringLiteral("Label16"), QStringLiteral("Label17")});
     Form_Load();
 }
 

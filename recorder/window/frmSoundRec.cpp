@@ -4,6 +4,7 @@
 #include "platform/files/MoveFile.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
+#include "recorder/window/ReadingOrder.h"
 #include "ui_frmSoundRec.h"
 
 #include <LED/LED.h>
@@ -91,16 +92,12 @@ QIcon handsetIcon() {
     return icon;
 }
 
-// Assistive technologies announce the recorder as a window with its title, not as a bare panel,
-// and read the digits' panel as one text, the elapsed time, in its reading order.
-QAccessibleInterface* recorderWindowAccessible(const QString& className, QObject* object) {
+// Assistive technologies read the digits' panel as one text, the elapsed time.
+QAccessibleInterface* readoutPanelAccessible(const QString& className, QObject* object) {
     if (!object->isWidgetType()) {
         return nullptr;
     }
     auto* widget = static_cast<QWidget*>(object);
-    if (className == QLatin1String("frmSoundRec")) {
-        return new QAccessibleWidget(widget, QAccessible::Window);
-    }
     if (className == QLatin1String("ShapeWidget") && widget->objectName() == QLatin1String("Shape6")) {
         return new QAccessibleWidget(widget, QAccessible::StaticText);
     }
@@ -165,8 +162,17 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
 }
 
 void frmSoundRec::describeForAssistiveTechnologies() {
-    static const bool windowRole = (QAccessible::installFactory(recorderWindowAccessible), true);
-    Q_UNUSED(windowRole);
+    static const bool panelRole = (QAccessible::installFactory(readoutPanelAccessible), true);
+    Q_UNUSED(panelRole);
+    // Heading, readout, toggle, Save, level, the rates with their notes, stereo, then the buttons.
+    setAccessibleReadingOrder(
+        *this, {QStringLiteral("Label4"),    QStringLiteral("Shape6"),   QStringLiteral("LED1_4"),
+                QStringLiteral("LED1_0"),    QStringLiteral("LED1_1"),   QStringLiteral("LED1_2"),
+                QStringLiteral("LED1_3"),    QStringLiteral("Check1"),   QStringLiteral("cmdSave"),
+                QStringLiteral("Label1"),    QStringLiteral("scrLevel"), QStringLiteral("Label3"),
+                QStringLiteral("opt44"),     QStringLiteral("Label5"),   QStringLiteral("opt225"),
+                QStringLiteral("Label6"),    QStringLiteral("opt11"),    QStringLiteral("Label7"),
+                QStringLiteral("chkStereo"), QStringLiteral("Command3"), QStringLiteral("Command1")});
     // The controls speak their captions; what the design says only by position is said here.
     static const char* const kDigitRoles[] = {"dezenas de minutos", "minutos", "dezenas de segundos",
                                               "segundos", "horas"};
