@@ -128,4 +128,88 @@ void HeaderQueue::complete(WAVEHDR& header) {
     }
 }
 
+Backlog::Backlog(std::uint32_t blockAlign, std::size_t capacityBytes)
+    : blockAlign_(blockAlign), capacity_(capacityBytes - capacityBytes % blockAlign) {}
+
+void Backlog::take(HeaderQueue& queue, const std::byte* data, std::size_t bytes, bool deliver) {
+    bytes -= bytes % blockAlign_;
+    std::size_t done = 0;
+    if (deliver) {
+        feed(queue);
+        if (empty()) {
+            done = queue.fill(data, bytes);
+            framesKept_ += done / blockAlign_;
+        }
+    }
+    const std::size_t room = capacity_ - size_;
+    const std::size_t kept = std::min(room, bytes - done);
+    keep(data + done, kept);
+    if (done + kept < bytes) {
+        lose(bytes - done - kept);
+    }
+}
+
+void Backlog::lose(std::size_t bytes) {
+    const std::uint64_t frames = bytes / blockAlign_;
+    if (frames == 0) {
+        return;
+    }
+    // One stretch of loss, however many pieces it arrived in, is one overrun.
+    if (!overruns_.empty() && overruns_.back().atFrame == framesKept_) {
+        overruns_.back().frames += frames;
+    } else {
+        overruns_.push_back({framesKept_, frames});
+    }
+}
+
+void Backlog::keep(const std::byte* data, std::size_t bytes) {
+    if (bytes == 0) {
+        return;
+    }
+    if (ring_.size() < size_ + bytes) {
+        // Grown in steps (doubling), laid out straight again from the oldest byte.
+        std::vector<std::byte> grown(std::min(capacity_, std::max(ring_.size() * 2, size_ + bytes)));
+        for (std::size_t i = 0; i < size_; ++i) {
+            grown[i] = ring_[(head_ + i) % ring_.size()];
+        }
+        ring_ = std::move(grown);
+        head_ = 0;
+    }
+    for (std::size_t i = 0; i < bytes;) {
+        const std::size_t at = (head_ + size_ + i) % ring_.size();
+        const std::size_t n = std::min(bytes - i, ring_.size() - at);
+        std::memcpy(ring_.data() + at, data + i, n);
+        i += n;
+    }
+    size_ += bytes;
+    framesKept_ += bytes / blockAlign_;
+}
+
+void Backlog::feed(HeaderQueue& queue) {
+    while (size_ > 0 && !queue.empty()) {
+        const std::size_t run = std::min(size_, ring_.size() - head_);
+        const std::size_t n = queue.fill(ring_.data() + head_, run);
+        if (n == 0) {
+            break;
+        }
+        head_ = (head_ + n) % ring_.size();
+        size_ -= n;
+    }
+    if (size_ == 0) {
+        head_ = 0;
+    }
+}
+
+MMRESULT addAfterSourceLost(HeaderQueue& queue, Backlog& backlog, WAVEHDR& header) {
+    if (backlog.empty()) {
+        return MMSYSERR_NODRIVER;
+    }
+    const MMRESULT result = queue.add(header);
+    if (result == MMSYSERR_NOERROR) {
+        backlog.feed(queue);
+        queue.returnAll();
+    }
+    return result;
+}
+
 }  // namespace platform::wavein::detail

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace platform::wavein::detail {
 
@@ -70,5 +71,42 @@ private:
     std::uint32_t blockAlign_;
     std::deque<WAVEHDR*> queue_;
 };
+
+// Audio that arrived while no capture buffer had room, kept in arrival order up to a capacity, and
+// the record of what did not fit. Not locked itself, like the queue it feeds.
+class Backlog {
+public:
+    Backlog(std::uint32_t blockAlign, std::size_t capacityBytes);
+
+    // Whole frames of `data` from the source: into the queued buffers when `deliver` (after what is
+    // kept, which goes first), otherwise or beyond their room kept; what does not fit is lost.
+    void take(HeaderQueue& queue, const std::byte* data, std::size_t bytes, bool deliver);
+    // Frames the source skipped or that could not be kept at all.
+    void lose(std::size_t bytes);
+    // Frames that went into the queued buffers by another way than take().
+    void delivered(std::size_t bytes) { framesKept_ += bytes / blockAlign_; }
+    // Moves what is kept into the queued buffers, oldest first.
+    void feed(HeaderQueue& queue);
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+    std::size_t capacity() const { return capacity_; }
+    void clear() { head_ = size_ = 0; }
+    const std::vector<Overrun>& overruns() const { return overruns_; }
+
+private:
+    void keep(const std::byte* data, std::size_t bytes);
+
+    std::uint32_t blockAlign_;
+    std::size_t capacity_;
+    std::vector<std::byte> ring_;  // grows on demand up to the capacity
+    std::size_t head_ = 0;
+    std::size_t size_ = 0;
+    std::uint64_t framesKept_ = 0;  // handed over or kept since the start
+    std::vector<Overrun> overruns_;
+};
+
+// What a device whose source is gone does with a buffer queued to it: fills it from the backlog and
+// hands it back at once, or refuses it with MMSYSERR_NODRIVER once the backlog is empty.
+MMRESULT addAfterSourceLost(HeaderQueue& queue, Backlog& backlog, WAVEHDR& header);
 
 }  // namespace platform::wavein::detail

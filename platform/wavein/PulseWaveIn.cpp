@@ -10,6 +10,7 @@
 #include <pulse/timeval.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,9 +21,6 @@ namespace {
 
 // How long a call waits for a server that accepted the connection but does not answer.
 constexpr pa_usec_t kServerTimeout = 5 * PA_USEC_PER_SEC;
-// Audio the stream keeps while no capture buffer is queued, so a stalled window loses nothing.
-// The server may grant less (it caps every stream queue at a few megabytes).
-constexpr std::uint32_t kBacklogSeconds = 20;
 
 struct MainloopFree {
     void operator()(pa_threaded_mainloop* m) const { pa_threaded_mainloop_free(m); }
@@ -61,9 +59,12 @@ std::string reasonOf(pa_context* context) {
 
 class PulseDevice final : public WaveInDevice {
 public:
-    PulseDevice(std::shared_ptr<detail::ErrorReasons> reasons, const WAVEFORMATEX& format, QObject* notify)
+    PulseDevice(std::shared_ptr<detail::ErrorReasons> reasons, const WAVEFORMATEX& format, QObject* notify,
+                std::chrono::milliseconds backlog)
         : reasons_(std::move(reasons)),
           queue_(this, notify, format.nBlockAlign),
+          backlog_(format.nBlockAlign,
+                   static_cast<std::size_t>(format.nAvgBytesPerSec * static_cast<std::uint64_t>(backlog.count()) / 1000)),
           spec_{PA_SAMPLE_S16LE, format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)},
           blockAlign_(format.nBlockAlign),
           // Until buffers are prepared, a tenth of a second, which is what the recorder uses in mono.
@@ -158,13 +159,16 @@ public:
             return MMSYSERR_INVALHANDLE;
         }
         if (lost_) {
-            reasons_->set(MMSYSERR_NODRIVER, lostReason_);
-            return MMSYSERR_NODRIVER;
+            const MMRESULT result = detail::addAfterSourceLost(queue_, backlog_, header);
+            if (result == MMSYSERR_NODRIVER) {
+                reasons_->set(MMSYSERR_NODRIVER, lostReason_);
+            }
+            return result;
         }
         const MMRESULT result = queue_.add(header);
         if (result == MMSYSERR_NOERROR) {
-            // Audio that waited in the stream while no buffer was queued goes in first.
-            drain();
+            // Audio that waited while no buffer was queued goes in first.
+            backlog_.feed(queue_);
         }
         return result;
     }
@@ -193,7 +197,7 @@ public:
             return lostStatus();
         }
         started_ = true;
-        drain();
+        backlog_.feed(queue_);
         return MMSYSERR_NOERROR;
     }
 
@@ -202,18 +206,15 @@ public:
         if (!open_) {
             return MMSYSERR_INVALHANDLE;
         }
-        drain();
-        queue_.returnAll();
+        // Once the cork is answered, everything the server sent before it has arrived and is read;
+        // it goes into the queued buffers, and what does not fit waits in the backlog.
+        if (!lost_) {
+            await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this)));
+        }
         started_ = false;
-        if (lost_) {
-            return MMSYSERR_NOERROR;
-        }
-        releasePeek();
-        // What the server captured before the cork took effect is stale once the buffers are back.
-        if (await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this))) &&
-            await(Operation(pa_stream_flush(stream_.get(), &PulseDevice::onDone, this)))) {
-            discardReadable();
-        }
+        drain();
+        backlog_.feed(queue_);
+        queue_.returnAll();
         return MMSYSERR_NOERROR;
     }
 
@@ -224,7 +225,7 @@ public:
         }
         drain();
         // Like a stopped sound card: the buffer being filled comes back, empty ones stay queued.
-        // Audio still on its way stays in the stream and continues the take at the next start.
+        // Audio still on its way waits in the backlog and continues the take at the next start.
         queue_.completePartial();
         started_ = false;
         if (!lost_) {
@@ -251,13 +252,21 @@ public:
             if (!open_) {
                 return MMSYSERR_INVALHANDLE;
             }
-            drain();
             queue_.returnAll();
+            backlog_.clear();
             open_ = false;
             started_ = false;
         }
         teardown();
         return MMSYSERR_NOERROR;
+    }
+
+    std::vector<Overrun> overruns() const override {
+        if (!mainloop_) {
+            return overruns_;
+        }
+        MainloopLock lock(mainloop_.get());
+        return backlog_.overruns();
     }
 
 private:
@@ -309,7 +318,8 @@ private:
 
     pa_buffer_attr attributes(std::uint32_t fragment) const {
         pa_buffer_attr attr;
-        attr.maxlength = kBacklogSeconds * spec_.rate * blockAlign_;
+        // The stream is read as soon as audio arrives; the backlog is ours, not the server's.
+        attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = static_cast<std::uint32_t>(-1);
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
@@ -334,45 +344,22 @@ private:
         return pa_operation_get_state(operation.get()) == PA_OPERATION_DONE && !lost_;
     }
 
-    // Copies what the stream holds into the queued buffers, front first; runs with the lock held,
-    // on the server thread when audio arrives and on the window's thread when a buffer is queued.
-    // With no buffer queued the audio stays in the stream.
+    // Reads everything the stream holds, as soon as it arrives: into the queued buffers while the
+    // device runs, otherwise and beyond their room into the backlog. Runs with the lock held, on the
+    // server thread when audio arrives and on the window's thread at a reset or stop.
     void drain() {
-        if (!started_ || lost_ || !stream_ || pa_stream_get_state(stream_.get()) != PA_STREAM_READY) {
+        if (lost_ || !stream_ || pa_stream_get_state(stream_.get()) != PA_STREAM_READY) {
             return;
         }
-        while (!queue_.empty()) {
-            if (!peeked_) {
-                const void* data = nullptr;
-                std::size_t bytes = 0;
-                if (pa_stream_peek(stream_.get(), &data, &bytes) < 0 || bytes == 0) {
-                    return;
-                }
-                // A hole (no data, a length) becomes silence, so the take keeps its timing.
-                peekData_ = static_cast<const std::byte*>(data);
-                peekLength_ = bytes;
-                peekOffset_ = 0;
-                peeked_ = true;
-            }
-            const std::size_t left = peekLength_ - peekOffset_;
-            peekOffset_ += queue_.fill(peekData_ != nullptr ? peekData_ + peekOffset_ : nullptr, left);
-            if (peekLength_ - peekOffset_ < blockAlign_) {
-                releasePeek();
-            }
-        }
-    }
-
-    void releasePeek() {
-        if (peeked_) {
-            pa_stream_drop(stream_.get());
-            peeked_ = false;
-        }
-    }
-
-    void discardReadable() {
         const void* data = nullptr;
         std::size_t bytes = 0;
         while (pa_stream_peek(stream_.get(), &data, &bytes) == 0 && bytes > 0) {
+            if (data != nullptr) {
+                backlog_.take(queue_, static_cast<const std::byte*>(data), bytes, started_);
+            } else {
+                // A hole: the server skipped this much of the source.
+                backlog_.lose(bytes);
+            }
             pa_stream_drop(stream_.get());
         }
     }
@@ -384,10 +371,10 @@ private:
             return;
         }
         drain();
-        peeked_ = false;  // the stream's data went with it
         lost_ = true;
         lostReason_ = std::move(reason);
         reasons_->set(MMSYSERR_NODRIVER, lostReason_);
+        backlog_.feed(queue_);
         queue_.returnAll();
     }
 
@@ -407,6 +394,7 @@ private:
         }
         // With the server thread stopped nothing else touches the stream, the context or the headers.
         pa_threaded_mainloop_stop(mainloop_.get());
+        overruns_ = backlog_.overruns();
         stream_.reset();
         context_.reset();
         mainloop_.reset();
@@ -448,6 +436,8 @@ private:
 
     // Everything below is guarded by the main loop's lock.
     detail::HeaderQueue queue_;
+    detail::Backlog backlog_;
+    std::vector<Overrun> overruns_;  // kept once the main loop is gone
     const pa_sample_spec spec_;
     const std::uint32_t blockAlign_;
     std::uint32_t fragment_;        // the fragment size asked of the server
@@ -457,16 +447,12 @@ private:
     bool lost_ = false;
     bool timedOut_ = false;
     std::string lostReason_;
-    // The fragment being copied out; it stays in the stream until fully used.
-    bool peeked_ = false;
-    const std::byte* peekData_ = nullptr;
-    std::size_t peekLength_ = 0;
-    std::size_t peekOffset_ = 0;
 };
 
 class PulseWaveIn final : public WaveIn {
 public:
-    explicit PulseWaveIn(const QString& applicationName) : applicationName_(applicationName.toStdString()) {}
+    PulseWaveIn(const QString& applicationName, std::chrono::milliseconds backlog)
+        : applicationName_(applicationName.toStdString()), backlog_(backlog) {}
 
     MMRESULT open(std::unique_ptr<WaveInDevice>& device, const WAVEFORMATEX& format,
                   QObject* notify) override {
@@ -474,7 +460,7 @@ public:
         if (const MMRESULT result = detail::validateFormat(format); result != MMSYSERR_NOERROR) {
             return result;
         }
-        auto opened = std::make_unique<PulseDevice>(reasons_, format, notify);
+        auto opened = std::make_unique<PulseDevice>(reasons_, format, notify, backlog_);
         if (const MMRESULT result = opened->connect(applicationName_); result != MMSYSERR_NOERROR) {
             return result;
         }
@@ -486,13 +472,14 @@ public:
 
 private:
     std::string applicationName_;
+    std::chrono::milliseconds backlog_;
     std::shared_ptr<detail::ErrorReasons> reasons_ = std::make_shared<detail::ErrorReasons>();
 };
 
 }  // namespace
 
-std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName) {
-    return std::make_unique<PulseWaveIn>(applicationName);
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName, std::chrono::milliseconds backlog) {
+    return std::make_unique<PulseWaveIn>(applicationName, backlog);
 }
 
 }  // namespace platform::wavein

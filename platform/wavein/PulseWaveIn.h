@@ -6,12 +6,16 @@
 
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 namespace platform::wavein {
 
 // `applicationName` is how the server lists the recorder. Opening fails with MMSYSERR_NODRIVER
-// when no server answers; errorText then carries the server's reason.
-std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName);
+// when no server answers; errorText then carries the server's reason. Each device keeps up to
+// `backlog` of audio while no capture buffer is queued, so a window stalled that long loses nothing;
+// beyond it the audio is lost and counted (WaveInDevice::overruns).
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName,
+                                             std::chrono::milliseconds backlog = std::chrono::seconds(20));
 
 }  // namespace platform::wavein

@@ -168,6 +168,7 @@ struct SimulatedWaveIn::State {
     mutable std::mutex mutex;
     std::condition_variable_any wake;
     Stats stats;
+    std::chrono::milliseconds backlog{0};
     SimulatedDevice* current = nullptr;  // the open device
 };
 
@@ -179,6 +180,9 @@ public:
                     QObject* notify, Generator generator)
         : state_(std::move(state)),
           queue_(this, notify, format.nBlockAlign),
+          backlog_(format.nBlockAlign, static_cast<std::size_t>(format.nAvgBytesPerSec *
+                                                                static_cast<std::uint64_t>(state_->backlog.count()) /
+                                                                1000)),
           generator_(std::move(generator)),
           rate_(format.nSamplesPerSec),
           blockAlign_(format.nBlockAlign) {}
@@ -217,7 +221,7 @@ public:
         ++state_->stats.adds;
         const int addCall = ++addCalls_;
         if (dead_) {
-            return MMSYSERR_NODRIVER;
+            return detail::addAfterSourceLost(queue_, backlog_, header);
         }
         if (state_->faults.addBuffer) {
             // Asked without the lock, so the rule may look at the service (stats, produce).
@@ -231,11 +235,12 @@ public:
                 return MMSYSERR_INVALHANDLE;
             }
             if (dead_) {
-                return MMSYSERR_NODRIVER;
+                return detail::addAfterSourceLost(queue_, backlog_, header);
             }
         }
         const MMRESULT result = queue_.add(header);
         if (result == MMSYSERR_NOERROR) {
+            backlog_.feed(queue_);
             state_->wake.notify_all();
         }
         return result;
@@ -255,6 +260,7 @@ public:
             startedAt_ = Clock::now();
             framesTaken_ = 0;
             ++run_;
+            backlog_.feed(queue_);
             state_->wake.notify_all();
         }
         return MMSYSERR_NOERROR;
@@ -269,6 +275,7 @@ public:
         catchUp();
         started_ = false;
         ++run_;
+        backlog_.feed(queue_);
         queue_.returnAll();
         return MMSYSERR_NOERROR;
     }
@@ -304,6 +311,7 @@ public:
             }
             ++state_->stats.closes;
             queue_.returnAll();
+            backlog_.clear();
             open_ = false;
             started_ = false;
             if (state_->current == this) {
@@ -327,6 +335,11 @@ public:
 
     bool startedLocked() const { return started_; }
 
+    std::vector<Overrun> overruns() const override {
+        std::lock_guard lock(state_->mutex);
+        return backlog_.overruns();
+    }
+
 private:
     // Bytes the source may still put out before it dies, in whole frames.
     std::uint64_t lifeLeft() const {
@@ -341,6 +354,7 @@ private:
     void dieIfSpent() {
         if (!dead_ && lifeLeft() == 0) {
             dead_ = true;
+            backlog_.feed(queue_);
             queue_.returnAll();
         }
     }
@@ -350,7 +364,8 @@ private:
         bytes -= bytes % blockAlign_;
         std::size_t delivered = 0;
         dieIfSpent();
-        while (delivered < bytes && !dead_ && !queue_.empty()) {
+        backlog_.feed(queue_);
+        while (delivered < bytes && !dead_ && !queue_.empty() && backlog_.empty()) {
             const std::span<std::byte> room = queue_.space();
             std::size_t n = std::min(room.size(), bytes - delivered);
             n = static_cast<std::size_t>(std::min<std::uint64_t>(n, lifeLeft()));
@@ -358,11 +373,29 @@ private:
             sourceBytes_ += n;
             state_->stats.bytesProduced += n;
             delivered += n;
+            backlog_.delivered(n);
             queue_.commit(n);
+            dieIfSpent();
+        }
+        // No buffer has room: the rest waits in the backlog as far as it has room.
+        while (delivered < bytes && !dead_) {
+            std::size_t n = std::min({bytes - delivered, backlogRoom(), scratch_.size()});
+            n = static_cast<std::size_t>(std::min<std::uint64_t>(n, lifeLeft()));
+            n -= n % blockAlign_;
+            if (n == 0) {
+                break;
+            }
+            generator_.render(scratch_.data(), n / blockAlign_);
+            sourceBytes_ += n;
+            state_->stats.bytesProduced += n;
+            delivered += n;
+            backlog_.take(queue_, scratch_.data(), n, false);
             dieIfSpent();
         }
         return delivered;
     }
+
+    std::size_t backlogRoom() const { return backlog_.capacity() - backlog_.size(); }
 
     // Audio of time that passed with no buffer queued is lost, as on a real overrun.
     void drop(std::uint64_t bytes) {
@@ -370,6 +403,7 @@ private:
         generator_.skip(bytes / blockAlign_);
         sourceBytes_ += bytes;
         state_->stats.bytesDropped += bytes;
+        backlog_.lose(static_cast<std::size_t>(bytes));
         dieIfSpent();
     }
 
@@ -423,6 +457,8 @@ private:
 
     std::shared_ptr<SimulatedWaveIn::State> state_;
     detail::HeaderQueue queue_;
+    detail::Backlog backlog_;
+    std::vector<std::byte> scratch_ = std::vector<std::byte>(64 * 1024);
     Generator generator_;
     const std::uint32_t rate_;
     const std::uint32_t blockAlign_;
@@ -469,6 +505,11 @@ MMRESULT SimulatedWaveIn::open(std::unique_ptr<WaveInDevice>& device, const WAVE
     opened->launch();
     device = std::move(opened);
     return MMSYSERR_NOERROR;
+}
+
+void SimulatedWaveIn::setBacklog(std::chrono::milliseconds length) {
+    std::lock_guard lock(state_->mutex);
+    state_->backlog = length;
 }
 
 std::string SimulatedWaveIn::errorText(MMRESULT status) const {

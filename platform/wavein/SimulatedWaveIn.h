@@ -6,6 +6,7 @@
 
 #include "platform/wavein/WaveIn.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -88,13 +89,19 @@ public:
                   QObject* notify) override;
     std::string errorText(MMRESULT status) const override;
 
+    // Like a sound server's stream, devices opened from now on keep up to `length` of audio that
+    // arrives while no buffer is queued (real-time and manual pacing) and hand it over in order when
+    // buffers come; only what does not fit is dropped and counted as an overrun. None by default.
+    void setBacklog(std::chrono::milliseconds length);
+
     // Manual pacing: fills up to `bytes` (whole frames) of the source into the queued buffers now, on
-    // the calling thread, in queue order, posting one notification per completed buffer. Returns the
-    // bytes consumed (it stops early when no buffer is queued). 0 when no device is open/started.
+    // the calling thread, in queue order, posting one notification per completed buffer, and then
+    // into the backlog. Returns the bytes consumed (it stops early when neither has room).
+    // 0 when no device is open/started.
     std::size_t produce(std::size_t bytes);
 
-    // Counts are of calls made, whether they succeeded or not; bytesProduced went into buffers,
-    // bytesDropped was lost because no buffer was queued (real-time pacing only). `open` and
+    // Counts are of calls made, whether they succeeded or not; bytesProduced went into buffers or
+    // the backlog, bytesDropped was lost because neither had room (real-time pacing only). `open` and
     // `started` describe the device now open, if any.
     struct Stats {
         int opens = 0, adds = 0, resets = 0, stops = 0, closes = 0;

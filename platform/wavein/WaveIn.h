@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QObject;
 
@@ -66,6 +67,14 @@ struct WAVEHDR {
 
 class WaveInDevice;
 
+// Audio the device had to throw away because no capture buffer was queued and its backlog was full
+// (the window fell that far behind), or because the sound server skipped it. `atFrame` counts the
+// frames the device kept before the loss, so it is where the gap lies in what was handed over.
+struct Overrun {
+    std::uint64_t atFrame = 0;
+    std::uint64_t frames = 0;
+};
+
 // Posted to the notification object once for every buffer the device marks done
 // (including buffers returned by reset). Delivered on the object's thread.
 class WimDataEvent : public QEvent {
@@ -88,15 +97,21 @@ public:
 
     virtual MMRESULT prepareHeader(WAVEHDR& header) = 0;
     // Queues a prepared buffer at the end of the device's queue; clears WHDR_DONE, sets WHDR_INQUEUE.
+    // Audio the device keeps in its backlog goes into it first. A device that lost its source takes
+    // buffers only while its backlog holds audio, and hands them back at once; then MMSYSERR_NODRIVER.
     virtual MMRESULT addBuffer(WAVEHDR& header) = 0;
     virtual MMRESULT start() = 0;
     // Stops input and returns every queued buffer as done, in queue order, the partly filled one
-    // with the bytes recorded so far. When it returns, no queued buffer remains.
+    // with the bytes recorded so far. When it returns, no queued buffer remains. Audio received
+    // before the reset that did not fit stays in the backlog and fills buffers queued afterwards,
+    // so a caller that queues buffers until one comes back empty has everything.
     virtual MMRESULT reset() = 0;
     virtual MMRESULT stop() = 0;
     virtual MMRESULT unprepareHeader(WAVEHDR& header) = 0;
     // After close the device posts nothing more and touches no header.
     virtual MMRESULT close() = 0;
+    // Every loss since the open, in order.
+    virtual std::vector<Overrun> overruns() const = 0;
 };
 
 // A wave-input service: opens devices and describes statuses.

@@ -3,6 +3,7 @@
 #include "platform/dialogs/Dialogs.h"
 
 #include <QEvent>
+#include <QStringList>
 
 #include <cfenv>
 #include <cmath>
@@ -81,6 +82,8 @@ bool CaptureEngine::StartCapture() {
         return true;
     }
     writeFailure_.reset();
+    sourceLost_ = false;
+    overruns_.clear();
     deviceOrder_.clear();
     writtenAwaitingQueue_.fill(false);
 
@@ -146,6 +149,7 @@ MMRESULT CaptureEngine::HandleDoneBuffers() {
         }
         const MMRESULT result = hWaveIn_->addBuffer(header);
         if (result != MMSYSERR_NOERROR) {
+            sourceLost_ = sourceLost_ || result == MMSYSERR_NODRIVER;
             return result;
         }
         writtenAwaitingQueue_[static_cast<std::size_t>(i)] = false;
@@ -160,6 +164,8 @@ void CaptureEngine::StopCapture() {
     if (hWaveIn_) {
         hWaveIn_->reset();
         writeFilledBuffersAfterReset();
+        writeBacklogAfterReset();
+        overruns_ = hWaveIn_->overruns();
         hWaveIn_->stop();
         for (auto& header : waveHeaders_) {
             hWaveIn_->unprepareHeader(header);
@@ -181,6 +187,71 @@ void CaptureEngine::writeFilledBuffersAfterReset() {
     }
     deviceOrder_.clear();
     writtenAwaitingQueue_.fill(false);
+}
+
+void CaptureEngine::writeBacklogAfterReset() {
+    // The device may hold more than the buffers could: after a stall of the window, seconds of
+    // audio it received before the reset. The buffers go back in and come back filled with it, in
+    // order, until a round brings nothing. The backlog is finite and nothing new arrives.
+    for (;;) {
+        std::vector<int> queued;
+        for (int i = 0; i < kBufferCount; ++i) {
+            if (hWaveIn_->addBuffer(waveHeaders_[static_cast<std::size_t>(i)]) == MMSYSERR_NOERROR) {
+                queued.push_back(i);
+            }
+        }
+        if (queued.empty()) {
+            return;
+        }
+        hWaveIn_->reset();
+        std::size_t brought = 0;
+        for (const int i : queued) {
+            const auto& header = waveHeaders_[static_cast<std::size_t>(i)];
+            if (header.isDone()) {
+                appendToTake(header, header.dwBytesRecorded);
+                brought += header.dwBytesRecorded;
+            }
+        }
+        if (brought == 0) {
+            return;
+        }
+    }
+}
+
+QString CaptureEngine::sourceLostReason() const {
+    return QString::fromStdString(waveIn_.errorText(MMSYSERR_NODRIVER));
+}
+
+QString CaptureEngine::overrunReport() const {
+    if (overruns_.empty() || waveFormat.nSamplesPerSec == 0 || waveFormat.nBlockAlign == 0) {
+        return QString();
+    }
+    const double rate = waveFormat.nSamplesPerSec;
+    // Take time counts the silent lead-in the take starts with.
+    const double leadIn = static_cast<double>(kBufferCount) * bufferSize_ / waveFormat.nBlockAlign;
+    constexpr std::size_t kListed = 10;
+    QStringList gaps;
+    double total = 0;
+    for (std::size_t n = 0; n < overruns_.size(); ++n) {
+        const double seconds = static_cast<double>(overruns_[n].frames) / rate;
+        total += seconds;
+        if (n < kListed) {
+            const auto at = static_cast<long long>((leadIn + static_cast<double>(overruns_[n].atFrame)) / rate);
+            gaps << QStringLiteral("%1 s lost at %2:%3:%4")
+                        .arg(seconds, 0, 'f', 1)
+                        .arg(at / 3600)
+                        .arg(at / 60 % 60, 2, 10, QLatin1Char('0'))
+                        .arg(at % 60, 2, 10, QLatin1Char('0'));
+        }
+    }
+    QString text = QStringLiteral("The recorder fell behind and part of the take was lost: %1")
+                       .arg(gaps.join(QStringLiteral(", ")));
+    if (overruns_.size() > kListed) {
+        text += QStringLiteral(", and %1 more gaps; %2 s in all")
+                    .arg(overruns_.size() - kListed)
+                    .arg(total, 0, 'f', 1);
+    }
+    return text + QLatin1Char('.');
 }
 
 void CaptureEngine::releaseBuffers() {

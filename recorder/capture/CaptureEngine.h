@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace platform {
 class Dialogs;
@@ -61,8 +62,9 @@ public:
     // Needs `waveFormat` filled and the take file open with its data chunk created. True when
     // capture runs (also when it already did), false when the device could not be opened.
     bool StartCapture();
-    // Halts the device, writes every buffer it had filled (the partly filled one too), releases
-    // what the take holds and finalises the file. Releases only what is held; a second call does nothing.
+    // Halts the device, writes everything it had received (the buffers it filled, the partly filled
+    // one and its backlog beyond them), releases what the take holds and finalises the file.
+    // Releases only what is held; a second call does nothing.
     void StopCapture();
     // The device's text for `lastResult` in a message box.
     void ReportWaveError();
@@ -71,8 +73,19 @@ public:
 
     // Writes and re-queues the buffers the device has filled, in the order it filled them, up to
     // the first one not done. Returns 0, or the status of a re-queue that failed (the buffer's
-    // bytes are written all the same, once; it is offered again next time).
+    // bytes are written all the same, once; it is offered again next time). MMSYSERR_NODRIVER
+    // means the device lost its source for good: sourceLost() tells, and the take must stop.
     MMRESULT HandleDoneBuffers();
+
+    // The device lost its source (the sound server went away) during this take. Cleared by the next start.
+    bool sourceLost() const { return sourceLost_; }
+    // The device's reason for the loss, for the user.
+    QString sourceLostReason() const;
+    // Audio the device dropped during the last take because the window fell too far behind, told in
+    // English with the length and the take time of each gap ("0.8 s lost at 1:02:13"); empty when
+    // nothing was lost. Complete once the take stopped.
+    QString overrunReport() const;
+    const std::vector<platform::wavein::Overrun>& overruns() const { return overruns_; }
 
     // Set once an append failed or the take reached the largest WAV size: the take must stop.
     // Cleared by the next start.
@@ -91,6 +104,7 @@ public:
 private:
     void appendToTake(const WAVEHDR& header, std::size_t length);
     void writeFilledBuffersAfterReset();
+    void writeBacklogAfterReset();
     void releaseBuffers();
 
     platform::wavein::WaveIn& waveIn_;
@@ -113,6 +127,8 @@ private:
     // A buffer whose bytes are in the file but whose re-queue failed: never written twice.
     std::array<bool, kBufferCount> writtenAwaitingQueue_{};
     std::optional<basSoundRec_2::AppendResult> writeFailure_;
+    bool sourceLost_ = false;
+    std::vector<platform::wavein::Overrun> overruns_;
 };
 
 }  // namespace basSoundRec_1

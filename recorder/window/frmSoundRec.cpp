@@ -400,9 +400,32 @@ void frmSoundRec::stopTake() {
     finishReadout();
     engine_->StopCapture();
     enterStoppedState();
-    if (!failedBefore && engine_->takeWriteFailure()) {
-        dialogs_.message(engine_->takeWriteFailure()->describe(), kProgramTitle);
+    tellHowTheTakeEnded(!failedBefore && engine_->takeWriteFailure() ? engine_->takeWriteFailure()->describe()
+                                                                     : QString());
+}
+
+void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
+    QStringList parts;
+    if (!reason.isEmpty()) {
+        parts << reason;
     }
+    if (const QString lost = engine_->overrunReport(); !lost.isEmpty()) {
+        parts << lost;
+    }
+    if (!parts.isEmpty()) {
+        dialogs_.message(parts.join(QStringLiteral("\n\n")), kProgramTitle);
+    }
+}
+
+void frmSoundRec::stopAfterSourceLoss() {
+    // Stopped before the box, like a failed write: the take is finished and the window stopped
+    // while the user reads why.
+    const QString reason = engine_->sourceLostReason();
+    engine_->StopCapture();
+    enterStoppedState();
+    tellHowTheTakeEnded(QStringLiteral("The recording stopped because the sound server went away (%1). "
+                                       "Everything recorded until then is in the take.")
+                            .arg(reason));
 }
 
 void frmSoundRec::enterStoppedState() {
@@ -418,7 +441,7 @@ void frmSoundRec::stopAfterWriteFailure() {
     finishReadout();
     engine_->StopCapture();
     enterStoppedState();
-    dialogs_.message(engine_->takeWriteFailure()->describe(), kProgramTitle);
+    tellHowTheTakeEnded(engine_->takeWriteFailure()->describe());
 }
 
 void frmSoundRec::Gandu() {
@@ -428,6 +451,10 @@ void frmSoundRec::Gandu() {
     mmResult = engine_->HandleDoneBuffers();
     if (engine_->takeWriteFailure()) {
         stopAfterWriteFailure();
+        return;
+    }
+    if (engine_->sourceLost()) {
+        stopAfterSourceLoss();
         return;
     }
     if (mmResult != platform::wavein::MMSYSERR_NOERROR && !showingRequeueFailure_) {

@@ -118,6 +118,9 @@ private:
     void enterStoppedState();
     void abandonFailedStart();
     void stopAfterWriteFailure();
+    void stopAfterSourceLoss();
+    // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
+    void tellHowTheTakeEnded(const QString& reason);
     platform::wavein::WAVEFORMATEX chosenFormat() const;
 
     std::unique_ptr<Ui::frmSoundRec> ui;

@@ -22,21 +22,6 @@ constexpr std::uint32_t kBlockAlign = 4;  // the program's default: stereo
 constexpr std::uint32_t kBufferSize = 35280;
 constexpr std::uint32_t kSecond = kRate * kBlockAlign;
 
-// Lengths in samples of the channel-0 periods of the sine between `from` and `to` (data bytes).
-std::vector<std::size_t> sinePeriods(const TakeBytes& take, std::size_t from, std::size_t to) {
-    std::vector<std::size_t> periods;
-    std::size_t last = 0;
-    for (std::size_t i = from / 2 + 2; i < to / 2; i += 2) {
-        if (take.sample(i - 2) < 0 && take.sample(i) >= 0) {
-            if (last != 0) {
-                periods.push_back((i - last) / 2);
-            }
-            last = i;
-        }
-    }
-    return periods;
-}
-
 // What a take left by a killed program must be; empty when it is.
 std::string complaintsAbout(const QString& path) {
     std::string out;
@@ -72,11 +57,10 @@ std::string complaintsAbout(const QString& path) {
     // Judged from a quarter second in, once the server's resampler settled.
     const std::size_t from = leadIn + kSecond / 4;
     if (stated > from + kBufferSize) {
-        for (const std::size_t period : sinePeriods(take, from, stated)) {
-            if (period < 95 || period > 106) {
-                complain("the sine has a period of " + std::to_string(period) + " samples");
-                break;
-            }
+        const SinePeriods periods = sinePeriods(take, from, stated, 2);
+        if (periods.shortest < 95 || periods.longest > 106) {
+            complain("the sine has periods from " + std::to_string(periods.shortest) + " to " +
+                     std::to_string(periods.longest) + " samples");
         }
     }
     const QString readers = independentReadersComplaints(path, 2, static_cast<int>(kRate));

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include <algorithm>
+
 namespace testsupport {
 
 std::uint32_t TakeBytes::u32(std::size_t o) const {
@@ -44,6 +46,25 @@ std::optional<std::size_t> firstCounterMismatch(const TakeBytes& take, std::size
         }
     }
     return std::nullopt;
+}
+
+SinePeriods sinePeriods(const TakeBytes& take, std::size_t from, std::size_t to, int channels) {
+    SinePeriods result;
+    const auto step = static_cast<std::size_t>(channels);
+    to = std::min(to, take.dataLength());
+    std::size_t last = 0;
+    for (std::size_t i = from / 2 + step; i < to / 2; i += step) {
+        if (take.sample(i - step) < 0 && take.sample(i) >= 0) {
+            if (last != 0) {
+                const std::size_t period = (i - last) / step;
+                result.shortest = result.count == 0 ? period : std::min(result.shortest, period);
+                result.longest = std::max(result.longest, period);
+                ++result.count;
+            }
+            last = i;
+        }
+    }
+    return result;
 }
 
 ProcessResult runProgram(const QString& program, const QStringList& arguments) {

@@ -29,6 +29,13 @@ TakeBytes readTake(const QString& path);
 // (frame n holds n & 0xFFFF in every channel), starting at data byte `from`; nullopt when all match.
 std::optional<std::size_t> firstCounterMismatch(const TakeBytes& take, std::size_t from, int channels);
 
+// The longest and shortest period (in frames) of channel 0 of a sine between data bytes `from` and
+// `to`, from its rising zero crossings: a lost, doubled or reordered piece of audio breaks a period.
+struct SinePeriods {
+    std::size_t shortest = 0, longest = 0, count = 0;
+};
+SinePeriods sinePeriods(const TakeBytes& take, std::size_t from, std::size_t to, int channels);
+
 // Runs a program, returns its exit status and everything it printed.
 struct ProcessResult {
     int exitCode = -1;

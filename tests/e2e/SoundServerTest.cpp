@@ -1,0 +1,150 @@
+// Takes through the real window on a real PulseAudio server that goes away mid-take, and with a
+// window thread that stalls: the take ends or goes on as the user expects, and nothing the server
+// delivered is lost without the user hearing of it.
+#include "recorder/window/frmSoundRec.h"
+
+#include "PrivateServer.h"
+#include "ScriptedDialogs.h"
+#include "TakeReader.h"
+#include "platform/wavein/PulseWaveIn.h"
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+using testsupport::readTake;
+
+namespace {
+
+constexpr std::size_t kLeadIn = 10u * 35280;  // 44100 Hz stereo, the window's default
+constexpr double kSecond = 176400;
+
+double secondsOfSound(const testsupport::TakeBytes& take) {
+    return static_cast<double>(take.dataLength() - kLeadIn) / kSecond;
+}
+
+// Checks what every finished take must be; the sine judged from half a second in.
+void expectFinishedTake(const QString& path, std::size_t upTo = SIZE_MAX) {
+    const auto take = readTake(path);
+    ASSERT_GT(take.dataLength(), kLeadIn + kSecond);
+    EXPECT_EQ(take.u32(42), take.dataLength());
+    EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
+    const auto periods = testsupport::sinePeriods(take, kLeadIn + 88200, upTo, 2);
+    EXPECT_GE(periods.shortest, 95u);
+    EXPECT_LE(periods.longest, 106u);
+    EXPECT_EQ(testsupport::independentReadersComplaints(path, 2, 44100), QString());
+}
+
+struct Window {
+    explicit Window(std::chrono::milliseconds backlog = std::chrono::seconds(20))
+        : waveIn(platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"), backlog)),
+          window({.waveIn = *waveIn, .dialogs = &dialogs, .programFolder = folder.path()}) {
+        window.show();
+    }
+    bool running() const { return window.Check1()->isChecked() && window.captureEngine().isRecording(); }
+
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    std::unique_ptr<platform::wavein::WaveIn> waveIn;
+    frmSoundRec window;
+};
+
+}  // namespace
+
+TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
+    testsupport::PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const QByteArray previous = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", server.address());
+    Window w;
+
+    w.window.Check1()->click();
+    ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
+    QTest::qWait(2000);
+    server.kill();
+    QElapsedTimer sinceLoss;
+    sinceLoss.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.window.Check1()->isChecked(); }, 10000));
+    std::printf("take stopped %lld ms after the server died\n", static_cast<long long>(sinceLoss.elapsed()));
+
+    EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+    EXPECT_FALSE(w.window.captureEngine().isRecording());
+    EXPECT_FALSE(w.window.Timer2().isActive());
+    const QStringList boxes = w.dialogs.messages();
+    ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
+        << boxes[0].toStdString();
+    const QString first = w.window.takeFileName;
+    expectFinishedTake(first);
+
+    // The same window and service, the server back: a new take records.
+    ASSERT_TRUE(server.start());
+    w.window.Check1()->click();
+    ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
+    QTest::qWait(2000);
+    w.window.Check1()->click();
+    EXPECT_EQ(w.dialogs.messages().size(), 1);
+    EXPECT_NE(w.window.takeFileName, first);
+    expectFinishedTake(w.window.takeFileName);
+    qputenv("PULSE_SERVER", previous);
+}
+
+// The window thread blocked while the server goes on sending. Ten buffers hold two seconds.
+TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
+    const struct {
+        std::chrono::milliseconds backlog;
+        std::chrono::milliseconds stall;
+        bool lost;
+    } rows[] = {
+        // The stop is handled while the window is 3.5 s behind: everything delivered is written.
+        {std::chrono::seconds(20), std::chrono::milliseconds(3500), false},
+        // Two seconds of buffers and one of backlog against a stall of five: about two are lost.
+        {std::chrono::seconds(1), std::chrono::seconds(5), true},
+    };
+    for (const auto& row : rows) {
+        Window w(row.backlog);
+        w.window.Check1()->click();
+        ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
+        QElapsedTimer down;
+        down.start();
+        QTest::qWait(1000);
+        std::this_thread::sleep_for(row.stall);
+        if (row.lost) {
+            QTest::qWait(1000);  // the take goes on after the gap
+        }
+        w.window.Check1()->click();
+        const double secondsDown = static_cast<double>(down.elapsed()) / 1000.0;
+
+        const auto take = readTake(w.window.takeFileName);
+        const double recorded = secondsOfSound(take);
+        std::printf("stall %lld ms, backlog %lld ms: %.3f s recorded while the toggle was down %.3f s\n",
+                    static_cast<long long>(row.stall.count()), static_cast<long long>(row.backlog.count()),
+                    recorded, secondsDown);
+        const QStringList boxes = w.dialogs.messages();
+        if (!row.lost) {
+            EXPECT_TRUE(boxes.isEmpty()) << boxes.join(' ').toStdString();
+            // What was down and what was recorded differ by the stream's start-up and latency only.
+            EXPECT_NEAR(recorded, secondsDown, 0.4);
+            expectFinishedTake(w.window.takeFileName);
+        } else {
+            ASSERT_EQ(boxes.size(), 1);
+            const auto match =
+                QRegularExpression(QStringLiteral("^The recorder fell behind and part of the take was lost: "
+                                                  "(\\d+\\.\\d) s lost at 0:00:0\\d\\.$"))
+                    .match(boxes[0]);
+            ASSERT_TRUE(match.hasMatch()) << boxes[0].toStdString();
+            EXPECT_NEAR(match.captured(1).toDouble(), secondsDown - recorded, 0.4);
+            // Valid and complete, with one break in the sine where the gap is.
+            EXPECT_EQ(take.u32(42), take.dataLength());
+            EXPECT_EQ(testsupport::independentReadersComplaints(w.window.takeFileName, 2, 44100), QString());
+        }
+    }
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A PulseAudio server of a test's own (the same set-up as the shared one: a 440 Hz sine as the
+// default source), so it can be killed and started again without disturbing other tests.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+namespace testsupport {
+
+class PrivateServer {
+public:
+    PrivateServer() : dir_(QDir::tempPath() + QStringLiteral("/tolvane-server-XXXXXX")) { start(); }
+    ~PrivateServer() { run(QStringLiteral("stop")); }
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    bool start() { return started_ = run(QStringLiteral("start")); }
+    bool started() const { return started_; }
+    QByteArray address() const { return ("unix:" + dir_.path() + "/native").toUtf8(); }
+    // The server dies at once, as in a crash.
+    void kill() {
+        QFile pidFile(dir_.path() + QStringLiteral("/pid"));
+        if (pidFile.open(QIODevice::ReadOnly)) {
+            const auto pid = static_cast<pid_t>(pidFile.readAll().trimmed().toLongLong());
+            if (pid > 0) {
+                ::kill(pid, SIGKILL);
+            }
+        }
+        started_ = false;
+    }
+
+private:
+    bool run(const QString& command) {
+        return QProcess::execute(qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") +
+                                     QStringLiteral("/tests/support/pulse-server"),
+                                 {command, dir_.path()}) == 0;
+    }
+
+    QTemporaryDir dir_;
+    bool started_ = false;
+};
+
+}  // namespace testsupport
