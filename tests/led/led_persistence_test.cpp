@@ -162,10 +162,10 @@ TEST(LedPersistence, StoredTextAndNumbersConvertToTheKeysTypes) {
     LEDMemoryPropertyBag bag;
     bag.set("ValueIsMask", QStringLiteral("True"));
     bag.set("Value", QStringLiteral("64"));
-    bag.set("ShowDecimal", -1);
+    bag.set("ShowDecimal", 0.4);  // any number but zero is True, before rounding
     bag.set("LEDColorOn", QStringLiteral("255"));
     bag.set("LEDColorOff", 0xFFFFFFFFu);
-    bag.set("ShowBorder", QStringLiteral("0"));
+    bag.set("ShowBorder", QStringLiteral("1e-400"));  // a number too small for a double is 0
     bag.set("BackStyle", 1.0);
     led.UserControl_ReadProperties(bag);
     EXPECT_TRUE(led.ValueIsMask());
