@@ -351,6 +351,8 @@ void frmSoundRec::zeroReadout() {
     for (LED* digit : LED1_) {
         digit->setValue(0);
     }
+    // The time a screen reader reads goes back to zero with the digits.
+    ui->Shape6->setAccessibleName(spokenElapsed(0));
 }
 
 void frmSoundRec::startTake() {

@@ -246,6 +246,13 @@ TEST(RecorderWindow, TheReadoutShowsTheTakesElapsedTimeAndKeepsItsLength) {
     r.now += seconds(7);
     r.click();
     EXPECT_EQ(r.readout(), QStringLiteral("0 00 07"));
+
+    // Save zeroes the digits, for a screen reader too, whatever comes of its dialog.
+    r.dialogs.savePaths = {std::nullopt};
+    QTest::mouseClick(r.window.cmdSave(), Qt::LeftButton);
+    EXPECT_EQ(r.readout(), QStringLiteral("0 00 00"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(const_cast<QWidget*>(panel))->text(QAccessible::Name),
+              QStringLiteral("Tempo de gravação 0:00:00"));
 }
 
 TEST(RecorderWindow, EveryWayOfPressingTheToggleStartsAndStopsOneTake) {
