@@ -1,8 +1,13 @@
 #include "SoundServer.h"
 
 #include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace testsound {
 
@@ -15,7 +20,8 @@ QString serverFolderTemplate() {
 
 }  // namespace
 
-SoundServer::SoundServer() : dir_(serverFolderTemplate()) {
+SoundServer::SoundServer()
+    : pipewire_(qgetenv("TOLVANE_TEST_SOUND_SERVER") == "pipewire"), dir_(serverFolderTemplate()) {
     QDir(dir_.path()).mkpath(QStringLiteral("runtime"));
     QDir(dir_.path()).mkpath(QStringLiteral("state"));
 }
@@ -32,7 +38,54 @@ QProcessEnvironment SoundServer::environment() const {
     env.insert(QStringLiteral("PULSE_STATE_PATH"), dir_.filePath(QStringLiteral("state")));
     env.insert(QStringLiteral("HOME"), dir_.filePath(QStringLiteral("state")));
     env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + dir_.filePath(QStringLiteral("native")));
+    if (pipewire_) {
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("pw/runtime")));
+        env.insert(QStringLiteral("PULSE_SERVER"),
+                   QStringLiteral("unix:") + dir_.filePath(QStringLiteral("pw/runtime/pulse/native")));
+    }
     return env;
+}
+
+bool SoundServer::runPipeWireServer(const QString& command) const {
+    QProcess script;
+    script.setProcessEnvironment(environment());
+    script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    script.start(qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") + QStringLiteral("/tests/support/pipewire-server"),
+                 {command, dir_.filePath(QStringLiteral("pw"))});
+    return script.waitForFinished(60000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
+bool SoundServer::startPipeWire(const QStringList& sinks) {
+    if (!runPipeWireServer(QStringLiteral("start"))) {
+        return false;
+    }
+    QFile unavailable(dir_.filePath(QStringLiteral("pw/unavailable")));
+    if (unavailable.open(QIODevice::ReadOnly)) {
+        std::printf("skipped: PipeWire unavailable: %s\n", unavailable.readAll().trimmed().constData());
+        std::fflush(stdout);
+        std::_Exit(77);
+    }
+    // Until the session manager has met the new server, loading a sink is "not supported".
+    for (const QString& sink : sinks) {
+        if (!QTest::qWaitFor(
+                [&] {
+                    return pactl({QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
+                                  QStringLiteral("sink_name=") + sink})
+                        .has_value();
+                },
+                20000)) {
+            return false;
+        }
+    }
+    // Sinks appear a moment after their module loads.
+    return QTest::qWaitFor(
+        [&] {
+            const auto listed = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
+            return listed && std::all_of(sinks.begin(), sinks.end(), [&](const QString& sink) {
+                       return listed->contains(sink + QStringLiteral(".monitor"));
+                   });
+        },
+        10000);
 }
 
 bool SoundServer::start(const QStringList& sinks) {
@@ -40,6 +93,11 @@ bool SoundServer::start(const QStringList& sinks) {
         return false;
     }
     qputenv("PULSE_SERVER", environment().value(QStringLiteral("PULSE_SERVER")).toUtf8());
+    if (pipewire_) {
+        return startPipeWire(sinks) &&
+               pactl({QStringLiteral("set-default-source"), sinks.front() + QStringLiteral(".monitor")}) &&
+               pactl({QStringLiteral("set-default-sink"), sinks.front()});
+    }
     QStringList arguments{QStringLiteral("-n"),
                           QStringLiteral("--daemonize=no"),
                           QStringLiteral("--exit-idle-time=-1"),
@@ -66,6 +124,10 @@ bool SoundServer::start(const QStringList& sinks) {
 }
 
 void SoundServer::stop() {
+    if (pipewire_) {
+        runPipeWireServer(QStringLiteral("stop"));
+        return;
+    }
     if (server_.state() == QProcess::NotRunning) {
         return;
     }
@@ -83,7 +145,16 @@ std::optional<QString> SoundServer::pactl(const QStringList& arguments) const {
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         return std::nullopt;
     }
-    return QString::fromUtf8(process.readAllStandardOutput());
+    const QString output = QString::fromUtf8(process.readAllStandardOutput());
+    // PipeWire's session manager takes a new default over a moment later: wait until it has, as a
+    // user who picked another source would have.
+    if (pipewire_ && arguments.size() == 2 && arguments[0].startsWith(QStringLiteral("set-default-"))) {
+        const QString get = QStringLiteral("get-default-") + arguments[0].mid(12);
+        if (!QTest::qWaitFor([&] { return pactl({get}).value_or(QString()).trimmed() == arguments[1]; }, 10000)) {
+            return std::nullopt;
+        }
+    }
+    return output;
 }
 
 std::vector<int> SoundServer::sourceVolumePercent(const QString& source) const {
