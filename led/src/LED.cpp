@@ -461,13 +461,12 @@ void LEDPrivate::announceShownDigit() {
     if (!QAccessible::isActive()) {
         return;
     }
-    // A screen reader reads the digit as the widget's name unless the host named it.
+    // A screen reader reads the digit as the widget's name unless the host named it. No value
+    // event: static text has no value interface, and the desktop bridge only warns about one.
     if (q->accessibleName().isEmpty()) {
         QAccessibleEvent nameChanged(q, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&nameChanged);
     }
-    QAccessibleValueChangeEvent valueChanged(q, text);
-    QAccessible::updateAccessibility(&valueChanged);
 }
 
 // ---- geometry --------------------------------------------------------------------------------
