@@ -375,6 +375,12 @@ QString TakeFile::Create(const QString& wanted) {
             fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         } while (fd < 0 && errno == EINTR);
         if (fd >= 0) {
+            // One take, one writer: a second copy of the program in this folder sees the lock and
+            // leaves the file alone. Only a scan that checks the file at this instant can hold it,
+            // and it lets go at once; the lock is advisory, so a take goes on without it.
+            for (int attempt = 0; attempt < 100 && ::flock(fd, LOCK_EX | LOCK_NB) != 0; ++attempt) {
+                ::usleep(1000);
+            }
             d->file = FileDescriptor(fd);
             d->path = candidate;
             return candidate;

@@ -59,6 +59,7 @@ public:
     TakeFile& operator=(const TakeFile&) = delete;
 
     // Creates `wanted` exclusively; when that name is taken, "-2", "-3"... goes before the extension.
+    // The file holds an exclusive advisory lock (flock) until it is closed.
     // Returns the path created, or an empty string after "Failed to create WAV file".
     // A take still open from before is finalised first, without messages.
     QString Create(const QString& wanted);

@@ -1,6 +1,7 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "recorder/recovery/Recovery.h"
 #include "platform/files/MoveFile.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
@@ -253,6 +254,23 @@ void frmSoundRec::Form_Load() {
     // The first control of the tab order has the focus when the window opens, so the space bar
     // starts a take at once.
     ui->Check1->setFocus(Qt::OtherFocusReason);
+    adoptInterruptedTakes();
+}
+
+void frmSoundRec::adoptInterruptedTakes() {
+    const auto recovered = recovery::recoverInterruptedTakes(services_.programFolder);
+    if (recovered.empty()) {
+        return;
+    }
+    // The newest is the current, unsaved take: Save offers it, and the next take and the exit ask
+    // about it as about any take not saved.
+    takeFileName = recovered.back().path;
+    takeSaved = false;
+    ui->cmdSave->setEnabled(true);
+    // Told once the window is up, over it.
+    QTimer::singleShot(0, this, [this, text = recovery::describeRecovered(recovered)] {
+        dialogs_.message(text, kProgramTitle);
+    });
 }
 
 void frmSoundRec::Command1_Click() {

@@ -98,6 +98,8 @@ protected:
 
 private:
     void Form_Load();
+    // Repairs takes a crash or a kill left in the program's folder and makes the newest current.
+    void adoptInterruptedTakes();
     void Check1_Click();
     void Command1_Click();
     void Command3_Click();

@@ -4,6 +4,8 @@
 #include "TakeReader.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -11,6 +13,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <map>
 #include <random>
 
 using namespace testsupport;
@@ -83,6 +86,9 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
     std::printf("seed %u\n", seed);
 
     QTemporaryDir root;
+    const QString gathered = root.filePath(QStringLiteral("gathered"));
+    ASSERT_TRUE(QDir().mkpath(gathered));
+    std::map<QString, std::size_t> audioOnDisk;
     for (int round = 0; round < kills; ++round) {
         const QString folder = root.filePath(QString::number(round));
         ASSERT_TRUE(QDir().mkpath(folder));
@@ -103,5 +109,26 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
         std::printf("kill %2d after %4d ms: %zu bytes of audio on disk, %u stated\n", round, moment,
                     bytes.dataLength(), bytes.u32(42));
         EXPECT_EQ(complaints, "") << "kill " << round << " after " << moment << " ms, seed " << seed;
+        const QString kept = QDir(gathered).filePath(files[0]);
+        ASSERT_TRUE(QFile::rename(take, kept));
+        audioOnDisk[kept] = bytes.dataLength();
+    }
+
+    // The program started again where all those takes lie repairs each to every whole frame on
+    // disk and says so in a box over its window.
+    RecorderProcess program(display, gathered);
+    ASSERT_TRUE(program.waitForWindow());
+    QElapsedTimer waited;
+    waited.start();
+    while (program.visibleWindows() < 2 && waited.elapsed() < 20000) {
+        QThread::msleep(100);
+    }
+    EXPECT_EQ(program.visibleWindows(), 2) << "no recovery box";
+    for (const auto& [path, onDisk] : audioOnDisk) {
+        const TakeBytes take = readTake(path);
+        const std::size_t whole = onDisk - onDisk % kBlockAlign;
+        EXPECT_EQ(take.dataLength(), whole) << path.toStdString();
+        EXPECT_EQ(take.u32(42), whole) << path.toStdString();
+        EXPECT_EQ(take.u32(4), whole + 38) << path.toStdString();
     }
 }

@@ -104,6 +104,16 @@ bool RecorderProcess::waitForWindow() {
     return true;
 }
 
+int RecorderProcess::visibleWindows() const {
+    QString found;
+    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                  QString::number(process_.processId())},
+                 &found)) {
+        return 0;
+    }
+    return static_cast<int>(found.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
+}
+
 bool RecorderProcess::pressToggle() {
     return !window_.isEmpty() &&
            xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_, QStringLiteral("key"),

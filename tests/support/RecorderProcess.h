@@ -38,6 +38,8 @@ public:
 
     // Waits for the main window to be shown; false when it never was.
     bool waitForWindow();
+    // How many windows of the program are shown (the main window, a message box over it...).
+    int visibleWindows() const;
     // Presses the record toggle with the keyboard, as the window's first control.
     bool pressToggle();
     // Waits until a take file in the folder holds audio beyond its header; its path, or empty.

@@ -1,0 +1,174 @@
+#include "recorder/recovery/Recovery.h"
+
+#include "recorder/recovery/TakeHeader.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+
+namespace recovery {
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool readAt(int fd, std::uint8_t* out, std::size_t length, off_t offset) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, out + done, length - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAt(int fd, const std::uint8_t* data, std::size_t length, off_t offset) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pwrite(fd, data + done, length - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void putLE32(std::uint8_t* out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        out[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+// Repairs one file when it is an interrupted take; the take, or nothing.
+std::optional<RecoveredTake> recoverOne(const QString& path) {
+    // No links followed: only a regular file of the folder's own is ever written to.
+    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (file.get() < 0) {
+        return std::nullopt;
+    }
+    struct stat info{};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return std::nullopt;
+    }
+    // A take another copy of the program is writing stays locked until that take is finished.
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, kTakeHeaderSize> bytes{};
+    if (!readAt(file.get(), bytes.data(), bytes.size(), 0)) {
+        return std::nullopt;
+    }
+    const auto header = parseTakeHeader(bytes.data(), bytes.size());
+    if (!header) {
+        return std::nullopt;
+    }
+    const TakeRepair repair = repairFor(*header, static_cast<std::uint64_t>(info.st_size));
+    if (!repair.needed) {
+        return std::nullopt;
+    }
+    if (repair.fileLength != static_cast<std::uint64_t>(info.st_size) &&
+        ::ftruncate(file.get(), static_cast<off_t>(repair.fileLength)) != 0) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, 4> size{};
+    putLE32(size.data(), repair.dataSize);
+    if (!writeAt(file.get(), size.data(), size.size(), 42)) {
+        return std::nullopt;
+    }
+    putLE32(size.data(), repair.riffSize);
+    if (!writeAt(file.get(), size.data(), size.size(), 4) || ::fdatasync(file.get()) != 0) {
+        return std::nullopt;
+    }
+    RecoveredTake take;
+    take.path = path;
+    take.dataBytes = repair.dataSize;
+    take.seconds = static_cast<double>(repair.dataSize) / (static_cast<double>(header->rate) * header->blockAlign);
+    take.modified = QFileInfo(path).lastModified();
+    return take;
+}
+
+QString clock(double seconds) {
+    const auto s = static_cast<long long>(seconds);
+    return QStringLiteral("%1:%2:%3")
+        .arg(s / 3600)
+        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(s % 60, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+bool isTakeFileName(const QString& fileName) {
+    static const QRegularExpression pattern(QStringLiteral(
+        "^(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])[0-9]{4}(0[1-9]|1[0-2])[0-5][0-9][0-5][0-9](AM|PM)(-[0-9]+)?\\.WAV$"));
+    return pattern.match(fileName).hasMatch();
+}
+
+std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder) {
+    std::vector<RecoveredTake> recovered;
+    if (folder.isEmpty()) {
+        return recovered;
+    }
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({QStringLiteral("*.WAV")}, QDir::Files | QDir::System | QDir::Hidden)) {
+        if (!isTakeFileName(name)) {
+            continue;
+        }
+        if (auto take = recoverOne(dir.filePath(name))) {
+            recovered.push_back(std::move(*take));
+        }
+    }
+    std::stable_sort(recovered.begin(), recovered.end(),
+                     [](const RecoveredTake& a, const RecoveredTake& b) { return a.modified < b.modified; });
+    return recovered;
+}
+
+QString describeRecovered(const std::vector<RecoveredTake>& takes) {
+    QStringList lines;
+    for (const auto& take : takes) {
+        lines << QStringLiteral("%1 (%2)").arg(QFileInfo(take.path).fileName(), clock(take.seconds));
+    }
+    const QString intro = takes.size() == 1
+                              ? QStringLiteral("A take that was interrupted (the program or the computer stopped "
+                                               "while it was recording) has been recovered:")
+                              : QStringLiteral("Takes that were interrupted (the program or the computer stopped "
+                                               "while they were recording) have been recovered:");
+    return intro + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')) +
+           QStringLiteral("\n\nThe newest is now the current take: save it, or it will be offered for "
+                          "deletion before the next take.");
+}
+
+}  // namespace recovery

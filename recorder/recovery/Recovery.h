@@ -1,0 +1,32 @@
+#pragma once
+// Takes interrupted by a crash, a kill or a power cut, found in the program's folder at start-up and
+// made complete again.
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace recovery {
+
+struct RecoveredTake {
+    QString path;
+    std::uint64_t dataBytes = 0;  // audio now stated in the header
+    double seconds = 0;
+    QDateTime modified;
+};
+
+// True for the names the recorder gives takes: "MMDDYYYYhhmmssAM.WAV", maybe with "-N" before ".WAV".
+bool isTakeFileName(const QString& fileName);
+
+// Repairs every take in `folder` whose name is a take's, whose first 46 bytes are exactly the
+// recorder's header and whose sizes disagree with its length, and which no running recorder holds
+// locked: the sizes then cover every whole frame on disk. Anything else is not touched.
+// The recovered takes, oldest first.
+std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder);
+
+// The one message that tells the user which takes were recovered and how long each is.
+QString describeRecovered(const std::vector<RecoveredTake>& takes);
+
+}  // namespace recovery

@@ -1,0 +1,68 @@
+#include "recorder/recovery/TakeHeader.h"
+
+#include <cstring>
+
+namespace recovery {
+
+namespace {
+
+std::uint32_t le32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+bool tagAt(const std::uint8_t* bytes, std::size_t at, const char* tag) {
+    return std::memcmp(bytes + at, tag, 4) == 0;
+}
+
+constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFull;
+
+}  // namespace
+
+std::optional<TakeHeader> parseTakeHeader(const std::uint8_t* bytes, std::size_t length) {
+    if (bytes == nullptr || length < kTakeHeaderSize) {
+        return std::nullopt;
+    }
+    if (!tagAt(bytes, 0, "RIFF") || !tagAt(bytes, 8, "WAVE") || !tagAt(bytes, 12, "fmt ") ||
+        le32(bytes + 16) != 18 || !tagAt(bytes, 38, "data")) {
+        return std::nullopt;
+    }
+    TakeHeader header;
+    header.channels = le16(bytes + 22);
+    header.rate = le32(bytes + 24);
+    header.blockAlign = le16(bytes + 32);
+    const bool ourFormat = le16(bytes + 20) == 1 && (header.channels == 1 || header.channels == 2) &&
+                           (header.rate == 44100 || header.rate == 22050 || header.rate == 11025) &&
+                           header.blockAlign == 2 * header.channels &&
+                           le32(bytes + 28) == header.rate * header.blockAlign && le16(bytes + 34) == 16 &&
+                           le16(bytes + 36) == 18;
+    if (!ourFormat) {
+        return std::nullopt;
+    }
+    header.riffSize = le32(bytes + 4);
+    header.dataSize = le32(bytes + 42);
+    return header;
+}
+
+TakeRepair repairFor(const TakeHeader& header, std::uint64_t fileLength) {
+    TakeRepair repair;
+    std::uint64_t data = fileLength > kTakeHeaderSize ? fileLength - kTakeHeaderSize : 0;
+    const std::uint64_t largestData = kLargestRiffSize - (kTakeHeaderSize - 8);
+    if (data > largestData) {
+        data = largestData;
+    }
+    if (header.blockAlign != 0) {
+        data -= data % header.blockAlign;
+    }
+    repair.fileLength = kTakeHeaderSize + data;
+    repair.dataSize = static_cast<std::uint32_t>(data);
+    repair.riffSize = static_cast<std::uint32_t>(data + (kTakeHeaderSize - 8));
+    repair.needed = repair.fileLength != fileLength || header.dataSize != repair.dataSize ||
+                    header.riffSize != repair.riffSize;
+    return repair;
+}
+
+}  // namespace recovery

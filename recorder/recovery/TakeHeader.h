@@ -1,0 +1,37 @@
+#pragma once
+// The 46-byte header of a take file, read from bytes that may come from anywhere: a take cut off by
+// a crash, another program's WAV file, or garbage. Plain C++, so the parser can be fuzzed alone.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace recovery {
+
+inline constexpr std::size_t kTakeHeaderSize = 46;
+
+struct TakeHeader {
+    std::uint16_t channels = 0;
+    std::uint32_t rate = 0;
+    std::uint16_t blockAlign = 0;
+    std::uint32_t riffSize = 0;  // as stated at offset 4
+    std::uint32_t dataSize = 0;  // as stated at offset 42
+};
+
+// The header when `bytes` begin with exactly the layout the recorder writes (RIFF, WAVE, an 18-byte
+// fmt chunk of 16-bit PCM in one of the recorder's formats with extra-size 18, then the data chunk
+// header); the two sizes may hold anything. Nothing for any other bytes or fewer than 46.
+std::optional<TakeHeader> parseTakeHeader(const std::uint8_t* bytes, std::size_t length);
+
+// The sizes that make a take of `fileLength` bytes complete: every whole frame on disk (a torn last
+// frame is cut off), no more than a RIFF size can state.
+struct TakeRepair {
+    std::uint64_t fileLength = 0;
+    std::uint32_t dataSize = 0;
+    std::uint32_t riffSize = 0;
+    // The header and the length disagree with these: the take was interrupted.
+    bool needed = false;
+};
+TakeRepair repairFor(const TakeHeader& header, std::uint64_t fileLength);
+
+}  // namespace recovery

@@ -1,0 +1,176 @@
+// Interrupted takes in the program's folder: what is repaired and how, what is never touched, and
+// what the window makes of it at start-up.
+#include "recorder/recovery/Recovery.h"
+#include "recorder/window/frmSoundRec.h"
+
+#include "ScriptedDialogs.h"
+#include "TakeReader.h"
+#include "platform/wavein/SimulatedWaveIn.h"
+#include "recorder/wavfile/TakeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+QByteArray header(std::uint16_t channels, std::uint32_t rate, std::uint32_t riff, std::uint32_t data,
+                  std::uint32_t fmtSize = 18) {
+    QByteArray b;
+    const auto put32 = [&](std::uint32_t v) { b.append(reinterpret_cast<const char*>(&v), 4); };
+    const auto put16 = [&](std::uint16_t v) { b.append(reinterpret_cast<const char*>(&v), 2); };
+    const auto align = static_cast<std::uint16_t>(2 * channels);
+    b.append("RIFF");
+    put32(riff);
+    b.append("WAVEfmt ");
+    put32(fmtSize);
+    put16(1), put16(channels), put32(rate), put32(rate * align), put16(align), put16(16), put16(18);
+    b.append("data");
+    put32(data);
+    return b;
+}
+
+QByteArray audio(int bytes) {
+    QByteArray a(bytes, '\0');
+    for (int i = 0; i < bytes; ++i) {
+        a[i] = static_cast<char>(i * 7);
+    }
+    return a;
+}
+
+struct Row {
+    const char* name;
+    QByteArray bytes;
+    std::optional<std::uint32_t> repairedData;  // nothing: the file must stay as it is
+};
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone) {
+    const Row rows[] = {
+        // Interrupted takes of ours.
+        {"01022026030405PM.WAV", header(2, 44100, 0, 18) + audio(35280), 35280},         // provisional sizes
+        {"01022026030406PM.WAV", header(2, 44100, 1038, 1000) + audio(8000 + 3), 8000},  // stale, torn frame
+        {"01022026030407AM-2.WAV", header(1, 11025, 99999, 99961) + audio(501), 500},    // claims too much
+        {"12312025115959PM.WAV", header(1, 22050, 38, 0) + audio(1), 0},                 // half a frame only
+        // Not to be touched.
+        {"01022026030408PM.WAV", header(2, 44100, 38 + 400, 400) + audio(400), std::nullopt},  // complete
+        {"mysong.WAV", header(2, 44100, 0, 18) + audio(4000), std::nullopt},                  // not our name
+        {"13022026030405PM.WAV", header(2, 44100, 0, 18) + audio(4000), std::nullopt},        // no month 13
+        {"01022026030409PM.wav", header(2, 44100, 0, 18) + audio(4000), std::nullopt},        // not our extension
+        {"01022026030410PM.WAV", header(2, 44100, 0, 18, 16) + audio(4000), std::nullopt},    // 16-byte fmt
+        {"01022026030411PM.WAV", header(2, 48000, 0, 18) + audio(4000), std::nullopt},        // not our rate
+        {"01022026030412PM.WAV", header(2, 44100, 0, 18).left(30), std::nullopt},             // cut in the header
+        {"01022026030413PM.WAV", QByteArray("RIFX") + header(2, 44100, 0, 18).mid(4) + audio(40), std::nullopt},
+        {"01022026030414PM.WAV", QByteArray(), std::nullopt},                                 // empty
+    };
+    QTemporaryDir folder;
+    for (const Row& row : rows) {
+        write(folder.filePath(QLatin1String(row.name)), row.bytes);
+    }
+    // A link under a take's name to a take elsewhere is not followed.
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("01022026030415PM.WAV"));
+    write(target, header(2, 44100, 0, 18) + audio(400));
+    ASSERT_TRUE(QFile::link(target, folder.filePath(QStringLiteral("01022026030415PM.WAV"))));
+    // A take another copy of the program is writing holds its lock; its header is behind its audio.
+    testsupport::ScriptedDialogs dialogs;
+    basSoundRec_2::TakeFile running(dialogs, QStringLiteral("Tolvane"));
+    const QString runningPath = running.Create(folder.filePath(QStringLiteral("01022026030416PM.WAV")));
+    platform::wavein::WAVEFORMATEX format;
+    format.wFormatTag = 1, format.nChannels = 2, format.nSamplesPerSec = 44100, format.nAvgBytesPerSec = 176400,
+    format.nBlockAlign = 4, format.wBitsPerSample = 16, format.cbSize = 18;
+    ASSERT_TRUE(running.WriteHeader(format));
+    const QByteArray some = audio(4000);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(running.Append(reinterpret_cast<const std::byte*>(some.constData()), some.size()).ok());
+    }
+    const QByteArray runningBefore = read(runningPath);
+
+    const auto recovered = recovery::recoverInterruptedTakes(folder.path());
+
+    QStringList recoveredNames;
+    for (const auto& take : recovered) {
+        recoveredNames << QFileInfo(take.path).fileName();
+    }
+    for (const Row& row : rows) {
+        const QString path = folder.filePath(QLatin1String(row.name));
+        const QByteArray after = read(path);
+        if (!row.repairedData) {
+            EXPECT_EQ(after, row.bytes) << row.name;
+            EXPECT_FALSE(recoveredNames.contains(QLatin1String(row.name))) << row.name;
+            continue;
+        }
+        EXPECT_TRUE(recoveredNames.contains(QLatin1String(row.name))) << row.name;
+        const auto take = testsupport::readTake(path);
+        ASSERT_EQ(take.bytes.size(), 46u + *row.repairedData) << row.name;
+        EXPECT_EQ(take.u32(42), *row.repairedData) << row.name;
+        EXPECT_EQ(take.u32(4), *row.repairedData + 38) << row.name;
+        EXPECT_EQ(after.left(46).mid(8, 34), row.bytes.left(46).mid(8, 34)) << row.name;
+        EXPECT_EQ(after.mid(46), row.bytes.mid(46, static_cast<int>(*row.repairedData))) << row.name;
+    }
+    EXPECT_EQ(recovered.size(), 4u);
+    EXPECT_EQ(read(target), header(2, 44100, 0, 18) + audio(400));
+    EXPECT_EQ(read(runningPath), runningBefore);
+    running.Finalise();
+
+    // Each readable by the independent readers now (the one of no audio at all aside).
+    EXPECT_EQ(testsupport::independentReadersComplaints(folder.filePath(QStringLiteral("01022026030405PM.WAV")), 2,
+                                                        44100),
+              QString());
+    EXPECT_EQ(testsupport::independentReadersComplaints(folder.filePath(QStringLiteral("01022026030407AM-2.WAV")),
+                                                        1, 11025),
+              QString());
+    // A second scan finds nothing left to do.
+    EXPECT_TRUE(recovery::recoverInterruptedTakes(folder.path()).empty());
+}
+
+TEST(Recovery, TheWindowTellsOnceAndTheNewestBecomesTheUnsavedTake) {
+    QTemporaryDir folder;
+    const QString older = folder.filePath(QStringLiteral("01022026030405PM.WAV"));
+    const QString newer = folder.filePath(QStringLiteral("01022026040000PM.WAV"));
+    write(older, header(2, 44100, 0, 18) + audio(176400 * 3 + 2));
+    write(newer, header(1, 11025, 0, 18) + audio(22050 * 75));
+    QFile(older).setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime);
+
+    testsupport::ScriptedDialogs dialogs;
+    platform::wavein::SimulatedWaveIn device(platform::wavein::SimulatedSource::counter(),
+                                             platform::wavein::Pacing::Manual);
+    frmSoundRec window({.waveIn = device, .dialogs = &dialogs, .programFolder = folder.path()});
+    window.show();
+    QTest::qWait(50);
+
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    const QString text = dialogs.messages()[0];
+    EXPECT_TRUE(text.contains(QStringLiteral("01022026030405PM.WAV (0:00:03)"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("01022026040000PM.WAV (0:01:15)"))) << text.toStdString();
+    EXPECT_EQ(window.takeFileName, newer);
+    EXPECT_FALSE(window.takeSaved);
+    EXPECT_TRUE(window.cmdSave()->isEnabled());
+    EXPECT_EQ(testsupport::readTake(older).u32(42), 176400u * 3);
+
+    // The next take asks about it as about any unsaved take; Yes deletes it.
+    dialogs.answers.push_back(platform::Answer::Yes);
+    window.Check1()->click();
+    ASSERT_GE(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.shown[1].kind, testsupport::ShownDialog::Kind::Question);
+    EXPECT_FALSE(QFile::exists(newer));
+    window.Check1()->click();
+}
