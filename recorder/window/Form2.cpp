@@ -4,6 +4,7 @@
 #include "recorder/window/ReadingOrder.h"
 #include "ui_Form2.h"
 
+#include <QEvent>
 #include <QLabel>
 
 namespace {
@@ -62,6 +63,22 @@ Form2::Form2(QWidget* parent)
 }
 
 Form2::~Form2() = default;
+
+void Form2::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    // The window asks for no minimise button, but some window managers minimise any window. Hidden,
+    // it would leave the recorder blocked behind it with nothing to close, so it comes back at once.
+    if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                setWindowState(windowState() & ~Qt::WindowMinimized);
+                raise();
+                activateWindow();
+            },
+            Qt::QueuedConnection);
+    }
+}
 
 void Form2::Form_Load() {
     QPalette background = palette();

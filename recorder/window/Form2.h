@@ -17,6 +17,9 @@ public:
     explicit Form2(QWidget* parent = nullptr);
     ~Form2() override;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     void Form_Load();
 

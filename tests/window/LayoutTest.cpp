@@ -309,6 +309,11 @@ TEST(AboutWindowLayout, EveryLabelAsDesigned) {
             }
             EXPECT_EQ(about->findChild<QWidget*>(QStringLiteral("AniGIF1"))->geometry(),
                       twips(1080, 240, 735, 615));
+            // A window manager that minimises it anyway must not leave the recorder blocked behind
+            // a window nobody can see.
+            about->setWindowState(Qt::WindowMinimized);
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(about->windowState() & Qt::WindowMinimized);
             about->close();
         });
         QTest::mouseClick(r.window.Command3(), Qt::LeftButton);
