@@ -1,13 +1,33 @@
 // Tolvane: records the default PulseAudio source into WAV takes.
 #include "platform/wavein/PulseWaveIn.h"
 #include "recorder/CommandLine.h"
+#include "recorder/recovery/SessionEnd.h"
 #include "recorder/window/TakeFolder.h"
 #include "recorder/window/frmSoundRec.h"
 
 #include <QApplication>
 #include <QScreen>
+#include <QSessionManager>
 
 #include <csignal>
+
+namespace {
+
+// SIGTERM, SIGHUP, SIGINT and the end of the desktop session finish a running take, keep it and
+// leave at once with success, asking nothing.
+void endSessionsWith(QApplication& app, frmSoundRec& window) {
+    auto* ending = new recovery::SessionEnd(&app);
+    QObject::connect(ending, &recovery::SessionEnd::requested, &window, [&window](int) {
+        window.endSession();
+        QCoreApplication::exit(0);
+    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
+        window.endSession();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endSession(); });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // A take that meets a file-size limit must fail its write and be finished, not kill the program.
@@ -27,5 +47,6 @@ int main(int argc, char** argv) {
         window.move(screen->availableGeometry().center() - window.rect().center());
     }
     window.show();
+    endSessionsWith(app, window);
     return QApplication::exec();
 }

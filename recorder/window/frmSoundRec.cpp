@@ -257,6 +257,15 @@ void frmSoundRec::Form_Load() {
     adoptInterruptedTakes();
 }
 
+void frmSoundRec::endSession() {
+    // Nobody is there to answer: the take is finished and kept under its generated name, and no
+    // box or question is shown.
+    if (engine_->isRecording()) {
+        engine_->StopCapture();
+        enterStoppedState();
+    }
+}
+
 void frmSoundRec::adoptInterruptedTakes() {
     const auto recovered = recovery::recoverInterruptedTakes(services_.programFolder);
     if (recovered.empty()) {

@@ -65,6 +65,10 @@ public:
     explicit frmSoundRec(Services services, QWidget* parent = nullptr);
     ~frmSoundRec() override;
 
+    // The system or the desktop session ends the program: a running take is finished and kept,
+    // without a box or a question.
+    void endSession();
+
     // Writes and re-queues every buffer the device has filled while a take runs.
     void Gandu();
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -130,5 +131,35 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
         EXPECT_EQ(take.dataLength(), whole) << path.toStdString();
         EXPECT_EQ(take.u32(42), whole) << path.toStdString();
         EXPECT_EQ(take.u32(4), whole + 38) << path.toStdString();
+    }
+}
+
+// The system or the session ends the program mid-take: the take is finished and kept, and the
+// program leaves with success at once, asking nothing.
+TEST(EndedTakes, TermHangUpAndInterruptFinishTheTakeAndExitZero) {
+    VirtualDisplay display;
+    ASSERT_TRUE(display.running());
+    QTemporaryDir root;
+    for (const int number : {SIGTERM, SIGHUP, SIGINT}) {
+        const QString folder = root.filePath(QString::number(number));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        RecorderProcess program(display, folder);
+        ASSERT_TRUE(program.waitForWindow());
+        ASSERT_TRUE(program.pressToggle());
+        const QString take = program.waitForTake();
+        ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
+        QThread::msleep(1500);
+        QElapsedTimer ending;
+        ending.start();
+        program.signal(number);
+        EXPECT_EQ(program.waitForExit(30000), 0) << "signal " << number << ": " << program.output().toStdString();
+        std::printf("signal %d: exited %lld ms after it\n", number, static_cast<long long>(ending.elapsed()));
+
+        EXPECT_EQ(takeFilesIn(folder), QStringList{QFileInfo(take).fileName()});
+        const TakeBytes bytes = readTake(take);
+        EXPECT_EQ(bytes.u32(42), bytes.dataLength()) << "finished, not left for recovery";
+        EXPECT_EQ(bytes.u32(4), bytes.bytes.size() - 8);
+        EXPECT_GT(bytes.dataLength(), 10u * kBufferSize + kSecond);
+        EXPECT_EQ(complaintsAbout(take), "") << "signal " << number;
     }
 }
