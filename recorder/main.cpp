@@ -1,4 +1,6 @@
 // Tolvane: records the default PulseAudio source into WAV takes.
+#include "platform/mixer/PeakSource.h"
+#include "platform/mixer/PulseMixer.h"
 #include "platform/wavein/PulseWaveIn.h"
 #include "recorder/CommandLine.h"
 #include "recorder/recovery/SessionEnd.h"
@@ -42,7 +44,10 @@ int main(int argc, char** argv) {
     }
 
     auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane"));
-    frmSoundRec window({.waveIn = *waveIn, .programFolder = takeFolder()});
+    auto mixer = platform::mixer::makePulseAudioMixer(QStringLiteral("Tolvane"));
+    auto peaks = platform::mixer::makePulseAudioPeakSource(QStringLiteral("Tolvane"));
+    frmSoundRec window(
+        {.waveIn = *waveIn, .programFolder = takeFolder(), .mixer = mixer.get(), .peakSource = peaks.get()});
     if (const QScreen* screen = window.screen()) {
         window.move(screen->availableGeometry().center() - window.rect().center());
     }

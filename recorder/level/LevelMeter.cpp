@@ -1,119 +1,151 @@
 #include "recorder/level/LevelMeter.h"
 
+#include "recorder/level/LevelMonitor.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
-#include <QTimerEvent>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace {
 
+using level::MeterBallistics;
+
 constexpr int kMargin = 2;
-constexpr int kCellPitch = 4;  // three lit pixels and a gap
+constexpr int kCellPitch = 3;  // two lit pixels and a gap
+constexpr double kRange = -MeterBallistics::kFloorDb;
 const QColor kBack(20, 20, 20);
+const QColor kRed(230, 30, 30);
+const QColor kYellow(240, 210, 0);
+const QColor kGreen(30, 200, 40);
 
-// Lit cells of the demonstration, in eighths of the strip, frame by frame: the rise and fall of a voice.
-constexpr std::array<int, 24> kDemonstration{2, 4, 6, 7, 8, 6, 5, 3, 5, 7, 6, 4,
-                                             3, 2, 4, 5, 7, 8, 7, 5, 3, 4, 3, 1};
-
-// Each new strip starts elsewhere in the loop, so strips side by side do not move together.
-int nextPhase() {
-    static int phase = 0;
-    phase += 7;
-    return phase;
+// The colour of the cell whose top lies at `topDb`.
+QColor cellColour(double topDb, bool lit) {
+    const QColor colour = topDb > -10.0 ? kRed : topDb > -20.0 ? kYellow : kGreen;
+    return lit ? colour : colour.darker(400);
 }
 
-// Green for the lower two thirds, yellow up to the top sixth, red above it.
-QColor cellColour(int cell, int cells, bool lit) {
-    const double height = static_cast<double>(cell + 1) / cells;
-    QColor colour = height > 5.0 / 6   ? QColor(230, 30, 30)
-                    : height > 4.0 / 6 ? QColor(240, 210, 0)
-                                       : QColor(30, 200, 40);
-    return lit ? colour : colour.darker(400);
+// How many cells of `cells` a level lights, counted from the bottom.
+int cellsFor(double db, int cells) {
+    if (db <= MeterBallistics::kFloorDb) {
+        return 0;
+    }
+    return std::clamp(static_cast<int>(std::lround((db + kRange) / kRange * cells)), 0, cells);
+}
+
+// Screen readers read a meter as a value between -60 and 0 dBFS.
+class LevelMeterAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit LevelMeterAccessible(LevelMeter* meter) : QAccessibleWidget(meter, QAccessible::ProgressBar) {}
+
+    void* interface_cast(QAccessible::InterfaceType type) override {
+        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
+                                                   : QAccessibleWidget::interface_cast(type);
+    }
+    QVariant currentValue() const override { return meter()->peakDbfs(); }
+    void setCurrentValue(const QVariant&) override {}
+    QVariant maximumValue() const override { return 0.0; }
+    QVariant minimumValue() const override { return MeterBallistics::kFloorDb; }
+    QVariant minimumStepSize() const override { return 0.1; }
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Value) {
+            return QStringLiteral("%1 dBFS").arg(meter()->peakDbfs(), 0, 'f', 1);
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+private:
+    LevelMeter* meter() const { return static_cast<LevelMeter*>(widget()); }
+};
+
+QAccessibleInterface* levelMeterAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("LevelMeter") && object->isWidgetType()) {
+        return new LevelMeterAccessible(static_cast<LevelMeter*>(object));
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-LevelMeter::LevelMeter(QWidget* parent) : QWidget(parent), frame_(nextPhase()) {
+LevelMeter::LevelMeter(QWidget* parent) : QWidget(parent) {
+    static const bool accessible = (QAccessible::installFactory(levelMeterAccessible), true);
+    Q_UNUSED(accessible);
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    level_ = kDemonstration[static_cast<std::size_t>(frame_) % kDemonstration.size()] / 8.0;
 }
 
-void LevelMeter::setLevel(double fraction) {
-    const double clamped = std::clamp(fraction, 0.0, 1.0);
-    const bool wasDemonstrating = demonstrating_;
-    demonstrating_ = false;
-    updateTimer();
-    if (wasDemonstrating || clamped != level_) {
-        const int before = litCells();
-        level_ = clamped;
-        if (wasDemonstrating || litCells() != before) {
-            update();
-        }
+void LevelMeter::watch(const level::LevelMonitor* monitor, int channel) {
+    if (monitor_) {
+        disconnect(monitor_.data(), nullptr, this, nullptr);
     }
+    monitor_ = monitor;
+    channel_ = channel;
+    if (monitor_) {
+        connect(monitor_.data(), &level::LevelMonitor::changed, this, &LevelMeter::refresh);
+    }
+    refresh();
 }
 
-void LevelMeter::playDemonstration() {
-    demonstrating_ = true;
-    updateTimer();
+double LevelMeter::peakDbfs() const {
+    return shown_.db;
 }
 
 int LevelMeter::cellCount() const {
-    return std::max(0, (height() - 2 * kMargin + 1) / kCellPitch);
+    // The top cell is the clip cell.
+    return std::max(0, (height() - 2 * kMargin + 1) / kCellPitch - 1);
 }
 
-int LevelMeter::litCells() const {
-    return static_cast<int>(std::lround(level_ * cellCount()));
+LevelMeter::Shown LevelMeter::measure() const {
+    Shown shown;
+    if (!monitor_) {
+        return shown;
+    }
+    const MeterBallistics& channel = monitor_->channel(channel_);
+    const int cells = cellCount();
+    shown.lit = cellsFor(channel.level(), cells);
+    const int held = cellsFor(channel.hold(), cells);
+    shown.hold = held > 0 ? held - 1 : -1;
+    shown.clip = channel.clipped();
+    // A tenth of a decibel is as fine as a reader needs.
+    shown.db = std::round(std::clamp(channel.level(), MeterBallistics::kFloorDb, 0.0) * 10.0) / 10.0;
+    return shown;
+}
+
+void LevelMeter::refresh() {
+    const Shown now = measure();
+    if (now == shown_) {
+        return;
+    }
+    const bool valueChanged = now.db != shown_.db;
+    const bool cellsChanged = now.lit != shown_.lit || now.hold != shown_.hold || now.clip != shown_.clip;
+    shown_ = now;
+    if (cellsChanged) {
+        update();
+    }
+    if (valueChanged && QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, shown_.db);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void LevelMeter::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    shown_ = measure();
 }
 
 void LevelMeter::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kBack);
     const int cells = cellCount();
-    const int lit = litCells();
     const int bottom = height() - kMargin;
+    const auto cellRect = [&](int i) {
+        return QRect(kMargin + 1, bottom - (i + 1) * kCellPitch + 1, width() - 2 * (kMargin + 1), kCellPitch - 1);
+    };
     for (int i = 0; i < cells; ++i) {
-        const QRect cell(kMargin + 1, bottom - (i + 1) * kCellPitch + 1, width() - 2 * (kMargin + 1),
-                         kCellPitch - 1);
-        painter.fillRect(cell, cellColour(i, cells, i < lit));
+        const double topDb = MeterBallistics::kFloorDb + kRange * (i + 1) / cells;
+        painter.fillRect(cellRect(i), cellColour(topDb, i < shown_.lit || i == shown_.hold));
     }
-}
-
-void LevelMeter::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    updateTimer();
-}
-
-void LevelMeter::hideEvent(QHideEvent* event) {
-    QWidget::hideEvent(event);
-    updateTimer();
-}
-
-void LevelMeter::updateTimer() {
-    if (demonstrating_ && isVisible()) {
-        if (!timer_.isActive()) {
-            timer_.start(kFrameMilliseconds, Qt::CoarseTimer, this);
-        }
-    } else {
-        timer_.stop();
-    }
-}
-
-void LevelMeter::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timer_.timerId()) {
-        QWidget::timerEvent(event);
-        return;
-    }
-    // A minimised window draws nothing; the loop simply waits.
-    if (window()->isMinimized()) {
-        return;
-    }
-    ++frame_;
-    const int before = litCells();
-    level_ = kDemonstration[static_cast<std::size_t>(frame_) % kDemonstration.size()] / 8.0;
-    if (litCells() != before) {
-        update();
-    }
+    painter.fillRect(cellRect(cells), shown_.clip ? kRed : kRed.darker(400));
 }

@@ -1,10 +1,15 @@
 #pragma once
-// A level-meter strip: a column of cells lit from the bottom up, green, then yellow, then red at the
-// top. Until it is given a level it plays a looping demonstration of a moving level; its timer runs
-// only while the strip is on screen.
+// A level meter strip for one channel of the default source: a column of cells on a dBFS scale
+// from -60 at the bottom to 0 at the top, green, then yellow from -20, then red from -10; the cell
+// of the held peak stays lit; a clip cell above the scale latches red. It shows what a
+// LevelMonitor measures, and nothing (dark) while there is nothing to measure.
 
-#include <QBasicTimer>
+#include <QPointer>
 #include <QWidget>
+
+namespace level {
+class LevelMonitor;
+}
 
 class LevelMeter : public QWidget {
     Q_OBJECT
@@ -12,31 +17,34 @@ class LevelMeter : public QWidget {
 public:
     explicit LevelMeter(QWidget* parent = nullptr);
 
-    // Stops the demonstration and lights `fraction` (0 to 1) of the strip.
-    void setLevel(double fraction);
-    double level() const { return level_; }
-    // Goes back to the looping demonstration (what a new strip does).
-    void playDemonstration();
-    bool playsDemonstration() const { return demonstrating_; }
-    bool animationRunning() const { return timer_.isActive(); }
+    // Shows `channel` of `monitor` from now on; null, or a monitor that is gone, leaves the strip dark.
+    void watch(const level::LevelMonitor* monitor, int channel);
 
-    // Cells shown at the current height, and how many of them the level lights.
+    // The bar's level in dBFS, -60 (the floor) when nothing is lit; the strip's accessible value.
+    double peakDbfs() const;
+    // Cells of the scale (the clip cell apart), how many the bar lights, the held peak's cell
+    // (-1: none) and the clip cell.
     int cellCount() const;
-    int litCells() const;
-
-    static constexpr int kFrameMilliseconds = 120;
+    int litCells() const { return shown_.lit; }
+    int holdCell() const { return shown_.hold; }
+    bool clipLit() const { return shown_.clip; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void updateTimer();
+    struct Shown {
+        int lit = 0;
+        int hold = -1;
+        bool clip = false;
+        double db = -60.0;
+        bool operator==(const Shown&) const = default;
+    };
+    void refresh();
+    Shown measure() const;
 
-    QBasicTimer timer_;
-    double level_ = 0;
-    bool demonstrating_ = true;
-    int frame_ = 0;
+    QPointer<const level::LevelMonitor> monitor_;
+    int channel_ = 0;
+    Shown shown_;
 };

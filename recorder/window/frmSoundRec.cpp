@@ -3,6 +3,8 @@
 #include "platform/dialogs/Dialogs.h"
 #include "recorder/recovery/Recovery.h"
 #include "platform/files/MoveFile.h"
+#include "recorder/level/LevelMeter.h"
+#include "recorder/level/LevelMonitor.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/ReadingOrder.h"
@@ -159,6 +161,16 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
     connect(ui->cmdSave, &QAbstractButton::clicked, this, &frmSoundRec::cmdSave_Click);
     connect(&timer2_, &QTimer::timeout, this, &frmSoundRec::Timer2_Timer);
+    // The level changes when a drag of the thumb ends and at each arrow, track or key step.
+    ui->scrLevel->setTracking(false);
+    connect(ui->scrLevel, &QAbstractSlider::valueChanged, this, &frmSoundRec::scrLevel_Change);
+    ui->AniGIF2->setAccessibleName(QStringLiteral("Nivel esquerdo"));
+    ui->AniGIF3->setAccessibleName(QStringLiteral("Nivel direito"));
+    if (services_.peakSource != nullptr) {
+        levelMonitor_ = std::make_unique<level::LevelMonitor>(*services_.peakSource);
+        ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
+        ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
+    }
     Form_Load();
 }
 
@@ -250,7 +262,9 @@ void frmSoundRec::Form_Load() {
     ui->chkStereo->setChecked(true);
     ui->opt44->setChecked(true);
     ui->cmdSave->setEnabled(false);
+    // Nothing is sent yet: the volume control is not found until the mixer is open.
     ui->scrLevel->setValue(32767);
+    openMixer();
     // The first control of the tab order has the focus when the window opens, so the space bar
     // starts a take at once.
     ui->Check1->setFocus(Qt::OtherFocusReason);
@@ -280,6 +294,29 @@ void frmSoundRec::adoptInterruptedTakes() {
     QTimer::singleShot(0, this, [this, text = recovery::describeRecovered(recovered)] {
         dialogs_.message(text, kProgramTitle);
     });
+}
+
+void frmSoundRec::openMixer() {
+    if (services_.mixer == nullptr) {
+        return;
+    }
+    level_ = std::make_unique<basSoundRec_3::Module>(*services_.mixer);
+    mmResult = level_->OpenMixer();
+    if (mmResult != platform::mixer::MMSYSERR_NOERROR) {
+        dialogs_.message(QStringLiteral("Couldn't open the mixer."), kProgramTitle);
+        return;
+    }
+    levelControlFound = basSoundRec_3::FindVolumeControl(
+        level_->mixer, level_->mixerHandle, platform::mixer::MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+        platform::mixer::MIXERCONTROL_CONTROLTYPE_VOLUME, levelControl);
+}
+
+void frmSoundRec::scrLevel_Change() {
+    const std::uint32_t value = basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
+    // A refused level changes nothing else and is not reported.
+    if (levelControlFound) {
+        basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
+    }
 }
 
 void frmSoundRec::Command1_Click() {
@@ -394,6 +431,9 @@ void frmSoundRec::startTake() {
     takeSaved = false;
     ui->cmdSave->setEnabled(false);
     ui->Check1->setText(kStopCaption);
+    if (levelMonitor_) {
+        levelMonitor_->clearClips();
+    }
     takeStartedAt_ = services_.monotonicClock();
     timer2_.start();
     Timer2_Timer();

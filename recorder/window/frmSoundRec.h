@@ -4,6 +4,7 @@
 
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
+#include "recorder/level/RecordingLevel.h"
 #include "recorder/wavfile/TakeFile.h"
 
 #include <QDateTime>
@@ -17,6 +18,13 @@
 
 namespace platform {
 class Dialogs;
+}
+namespace platform::mixer {
+class Mixer;
+class PeakSource;
+}
+namespace level {
+class LevelMonitor;
 }
 namespace Ui {
 class frmSoundRec;
@@ -51,6 +59,10 @@ public:
         std::function<std::chrono::steady_clock::time_point()> monotonicClock = [] {
             return std::chrono::steady_clock::now();
         };
+        // The mixer the level slider drives; null leaves out the mixer steps of start-up.
+        platform::mixer::Mixer* mixer = nullptr;
+        // Peak readings for the level meters; null leaves them dark.
+        platform::mixer::PeakSource* peakSource = nullptr;
     };
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
@@ -95,6 +107,9 @@ public:
     QString takeFileName;
     bool takeSaved = false;
     platform::wavein::MMRESULT mmResult = 0;
+    // The recording level's volume control, found once at start-up.
+    basSoundRec_3::MIXERCONTROL levelControl;
+    bool levelControlFound = false;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -113,6 +128,8 @@ private:
     // Asks about an unsaved last take before a new one; false when the user cancelled.
     bool settleLastTake();
     void zeroReadout();
+    void scrLevel_Change();
+    void openMixer();
     // Presses or releases the toggle without running its click handler.
     void setCheck1(bool pressed);
     void keepOptionsTabStop();
@@ -136,6 +153,8 @@ private:
     // The take file outlives the engine that writes into it.
     std::unique_ptr<basSoundRec_2::TakeFile> takeFile_;
     std::unique_ptr<basSoundRec_1::CaptureEngine> engine_;
+    std::unique_ptr<basSoundRec_3::Module> level_;
+    std::unique_ptr<level::LevelMonitor> levelMonitor_;
     std::array<LED*, 5> LED1_{};
     QTimer timer2_;
     std::chrono::steady_clock::time_point takeStartedAt_{};

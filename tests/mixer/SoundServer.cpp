@@ -37,13 +37,16 @@ QProcessEnvironment SoundServer::environment() const {
     env.insert(QStringLiteral("PULSE_RUNTIME_PATH"), dir_.filePath(QStringLiteral("runtime")));
     env.insert(QStringLiteral("PULSE_STATE_PATH"), dir_.filePath(QStringLiteral("state")));
     env.insert(QStringLiteral("HOME"), dir_.filePath(QStringLiteral("state")));
-    env.insert(QStringLiteral("PULSE_SERVER"), QStringLiteral("unix:") + dir_.filePath(QStringLiteral("native")));
     if (pipewire_) {
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.filePath(QStringLiteral("pw/runtime")));
-        env.insert(QStringLiteral("PULSE_SERVER"),
-                   QStringLiteral("unix:") + dir_.filePath(QStringLiteral("pw/runtime/pulse/native")));
     }
+    env.insert(QStringLiteral("PULSE_SERVER"), QString::fromUtf8(address()));
     return env;
+}
+
+QByteArray SoundServer::address() const {
+    return "unix:" + dir_.filePath(pipewire_ ? QStringLiteral("pw/runtime/pulse/native") : QStringLiteral("native"))
+                         .toUtf8();
 }
 
 bool SoundServer::runPipeWireServer(const QString& command) const {
@@ -82,7 +85,7 @@ bool SoundServer::startPipeWire(const QStringList& sinks) {
         [&] {
             const auto listed = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
             return listed && std::all_of(sinks.begin(), sinks.end(), [&](const QString& sink) {
-                       return listed->contains(sink + QStringLiteral(".monitor"));
+                       return listed->contains(sink.section(QLatin1Char(' '), 0, 0) + QStringLiteral(".monitor"));
                    });
         },
         10000);
@@ -92,7 +95,10 @@ bool SoundServer::start(const QStringList& sinks) {
     if (!dir_.isValid() || sinks.isEmpty()) {
         return false;
     }
-    qputenv("PULSE_SERVER", environment().value(QStringLiteral("PULSE_SERVER")).toUtf8());
+    // Set once: a sound thread of this process may be reading it.
+    if (qgetenv("PULSE_SERVER") != address()) {
+        qputenv("PULSE_SERVER", address());
+    }
     if (pipewire_) {
         return startPipeWire(sinks) &&
                pactl({QStringLiteral("set-default-source"), sinks.front() + QStringLiteral(".monitor")}) &&

@@ -41,6 +41,9 @@ public:
     // PipeWire's PulseAudio service always keeps a fallback sink, so its monitor is always a source.
     bool isPipeWire() const { return pipewire_; }
 
+    // Where the server listens (PULSE_SERVER's form), also before it started.
+    QByteArray address() const;
+
     // A folder for the test's files, removed with the server.
     QString folder() const { return dir_.path(); }
 

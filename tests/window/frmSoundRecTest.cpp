@@ -316,30 +316,3 @@ TEST(RecorderWindow, ATakeGoesOnWhileTheAboutWindowIsOpen) {
     EXPECT_EQ(testsupport::readTake(r.window.takeFileName).dataLength(), 13u * 35280);
     EXPECT_TRUE(r.dialogs.shown.empty());
 }
-
-TEST(LevelMeterStrip, AnimatesOnlyWhileShownUntilItIsGivenALevel) {
-    QWidget window;
-    LevelMeter meter(&window);
-    meter.setGeometry(8, 8, 33, 41);
-    EXPECT_EQ(meter.cellCount(), 9);
-    EXPECT_FALSE(meter.animationRunning());
-    window.show();
-    EXPECT_TRUE(meter.animationRunning());
-    QSet<int> levelsSeen;
-    for (int i = 0; i < 12; ++i) {
-        QTest::qWait(LevelMeter::kFrameMilliseconds);
-        levelsSeen.insert(meter.litCells());
-    }
-    EXPECT_GE(levelsSeen.size(), 3);
-    window.hide();
-    EXPECT_FALSE(meter.animationRunning());
-    window.show();
-    meter.setLevel(0.5);
-    EXPECT_FALSE(meter.animationRunning());
-    EXPECT_FALSE(meter.playsDemonstration());
-    EXPECT_EQ(meter.litCells(), 5);  // half of nine cells, rounded up
-    meter.setLevel(2);
-    EXPECT_EQ(meter.litCells(), 9);
-    meter.playDemonstration();
-    EXPECT_TRUE(meter.animationRunning());
-}
