@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace platform::mixer {
@@ -25,6 +26,9 @@ public:
     virtual ~PeakSource() = default;
     // Called on one thread (the GUI thread); never blocks on the server.
     virtual Peaks takePeaks() = 0;
+    // `wake` is called on the sound thread when a reading above silence arrives or the source comes
+    // or goes, so a reader at rest needs no clock of its own. It must be cheap and thread-safe.
+    virtual void setWake(std::function<void()> wake) = 0;
 };
 
 // Measures the default source of the PulseAudio server while it exists; follows the default source

@@ -24,6 +24,9 @@ using detail::Stream;
 // One reading per 40 ms: the server hands the stream the largest magnitude of every 1/25 s.
 constexpr std::uint32_t kReadingsPerSecond = 25;
 constexpr std::uint8_t kChannels = 2;
+// Readings come two at a time, every 80 ms: half the wake-ups of the server and of the recorder
+// at rest, and still a smooth meter.
+constexpr std::uint32_t kReadingsPerPacket = 2;
 // After a lost server, a failed connection or a stopped stream, the next try comes this much later.
 constexpr pa_usec_t kRetryDelay = PA_USEC_PER_SEC;
 
@@ -63,6 +66,11 @@ public:
     PulsePeakSource(const PulsePeakSource&) = delete;
     PulsePeakSource& operator=(const PulsePeakSource&) = delete;
 
+    void setWake(std::function<void()> wake) override {
+        const std::lock_guard guard(peaksMutex_);
+        wake_ = std::move(wake);
+    }
+
     Peaks takePeaks() override {
         const std::lock_guard guard(peaksMutex_);
         Peaks taken = pending_;
@@ -86,9 +94,13 @@ private:
 
     void setLive(bool live) {
         const std::lock_guard guard(peaksMutex_);
+        const bool changed = pending_.live != live;
         pending_.live = live;
         if (!live) {
             pending_.left = pending_.right = 0.0F;
+        }
+        if (changed && wake_) {
+            wake_();
         }
     }
 
@@ -121,13 +133,13 @@ private:
         }
         pa_stream_set_state_callback(stream_.get(), &PulsePeakSource::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulsePeakSource::onReadable, this);
-        // One reading per fragment, and the source asked to deliver at that pace.
+        // The source is asked to deliver at the pace of the fragments.
         pa_buffer_attr attr;
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = static_cast<std::uint32_t>(-1);
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
-        attr.fragsize = static_cast<std::uint32_t>(pa_frame_size(&spec));
+        attr.fragsize = static_cast<std::uint32_t>(pa_frame_size(&spec)) * kReadingsPerPacket;
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_record(stream_.get(), nullptr, &attr, flags) < 0) {
             scheduleRetry(kRetryDelay);
@@ -162,6 +174,9 @@ private:
         pending_.left = std::max(pending_.left, left);
         pending_.right = std::max(pending_.right, right);
         pending_.readings += readings;
+        if ((left > 0.0F || right > 0.0F) && wake_) {
+            wake_();
+        }
     }
 
     static void onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
@@ -203,6 +218,7 @@ private:
 
     std::mutex peaksMutex_;
     Peaks pending_;
+    std::function<void()> wake_;
 };
 
 }  // namespace

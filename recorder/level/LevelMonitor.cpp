@@ -7,9 +7,19 @@ namespace level {
 LevelMonitor::LevelMonitor(platform::mixer::PeakSource& source, QObject* parent)
     : QObject(parent), source_(source) {
     clock_.start();
-    timer_.setInterval(kIntervalMilliseconds);
+    timer_.setInterval(kFallIntervalMilliseconds);
     connect(&timer_, &QTimer::timeout, this, &LevelMonitor::poll);
-    timer_.start();
+    source_.setWake([this] {
+        if (!wakePending_.exchange(true)) {
+            QMetaObject::invokeMethod(this, &LevelMonitor::wake, Qt::QueuedConnection);
+        }
+    });
+    poll();
+}
+
+LevelMonitor::~LevelMonitor() {
+    // Once this returns the sound thread no longer calls into the monitor.
+    source_.setWake({});
 }
 
 void LevelMonitor::clearClips() {
@@ -19,19 +29,33 @@ void LevelMonitor::clearClips() {
     emit changed();
 }
 
+void LevelMonitor::wake() {
+    wakePending_ = false;
+    poll();
+}
+
 void LevelMonitor::poll() {
     const platform::mixer::Peaks peaks = source_.takePeaks();
     const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
     live_ = peaks.live;
     const float values[] = {peaks.left, peaks.right};
+    bool lit = false;
     for (std::size_t i = 0; i < channels_.size(); ++i) {
+        MeterBallistics& channel = channels_[i];
         if (!live_) {
-            channels_[i].darken();
+            channel.darken();
         } else if (peaks.readings > 0) {
-            channels_[i].feed(values[i], now);
+            channel.feed(values[i], now);
         } else {
-            channels_[i].advance(now);
+            channel.advance(now);
         }
+        lit = lit || channel.level() > MeterBallistics::kFloorDb || channel.hold() > MeterBallistics::kFloorDb;
+    }
+    // Readings above silence wake the monitor; falling back needs a clock until all is dark.
+    if (lit) {
+        timer_.start();
+    } else {
+        timer_.stop();
     }
     emit changed();
 }

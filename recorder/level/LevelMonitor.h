@@ -1,6 +1,7 @@
 #pragma once
 // Turns the peak readings of the default source into the movement of the left and right meters,
-// 25 times a second, on the GUI thread.
+// on the GUI thread: at each reading above silence, and every 50 ms while a lit meter falls back.
+// With the meters dark and the source silent it does nothing at all.
 
 #include "recorder/level/MeterBallistics.h"
 
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 #include <array>
+#include <atomic>
 
 namespace platform::mixer {
 class PeakSource;
@@ -22,10 +24,11 @@ class LevelMonitor : public QObject {
 public:
     static constexpr int kLeft = 0;
     static constexpr int kRight = 1;
-    static constexpr int kIntervalMilliseconds = 40;
+    static constexpr int kFallIntervalMilliseconds = 50;
 
     // `source` is borrowed and must outlive the monitor.
     explicit LevelMonitor(platform::mixer::PeakSource& source, QObject* parent = nullptr);
+    ~LevelMonitor() override;
 
     const MeterBallistics& channel(int index) const { return channels_.at(static_cast<std::size_t>(index)); }
     // True while readings come from a server.
@@ -38,6 +41,7 @@ signals:
     void changed();
 
 private:
+    void wake();
     void poll();
 
     platform::mixer::PeakSource& source_;
@@ -45,6 +49,8 @@ private:
     QElapsedTimer clock_;
     std::array<MeterBallistics, 2> channels_;
     bool live_ = false;
+    // Set from the sound thread: a wake-up is on its way to the GUI thread.
+    std::atomic<bool> wakePending_{false};
 };
 
 }  // namespace level
