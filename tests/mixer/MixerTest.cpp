@@ -157,16 +157,18 @@ Loudest loudestSecond(PeakSource& source) {
     return {dbfs(left), dbfs(right)};
 }
 
-TEST(PeakSource, FollowsTheDefaultSourceAndComesBackWithTheServer) {
+TEST(PeakSource, FollowsTheDefaultSourceShowsMonoOnBothAndComesBackWithTheServer) {
     testsound::SoundServer server;
-    ASSERT_TRUE(server.start({kFirst, kSecond}));
+    ASSERT_TRUE(server.start({kFirst, kSecond + QStringLiteral(" channels=1")}));
     auto source = makePulseAudioPeakSource(QStringLiteral("Tolvane tests"));
     const auto sine = testsound::makeSound(server.folder(), "sine.wav", 30, {"sine", "1000", "vol", "0.5"});
     ASSERT_TRUE(sine);
     ASSERT_TRUE(server.play(*sine, kSecond));
     EXPECT_LT(loudestSecond(*source).right, -100);
     ASSERT_TRUE(server.pactl({QStringLiteral("set-default-source"), kSecondSource}));
-    EXPECT_NEAR(loudestSecond(*source).right, -6.02, 1.0);
+    const Loudest mono = loudestSecond(*source);
+    EXPECT_NEAR(mono.left, -6.02, 1.0);
+    EXPECT_NEAR(mono.right, -6.02, 1.0);
     server.stopPlaying();
 
     server.stop();

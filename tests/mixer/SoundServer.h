@@ -24,7 +24,8 @@ public:
     SoundServer(const SoundServer&) = delete;
     SoundServer& operator=(const SoundServer&) = delete;
 
-    // Starts the server with one null sink per name (its monitor is "<name>.monitor"); the first
+    // Starts the server with one null sink per name, which may be followed by more of the sink's
+    // arguments ("b channels=1"; its monitor is "b.monitor"); the first
     // sink's monitor becomes the default source. Also restarts a stopped server on the same socket.
     bool start(const QStringList& sinks);
     void stop();
