@@ -167,8 +167,13 @@ TEST(PeakSource, FollowsTheDefaultSourceShowsMonoOnBothAndComesBackWithTheServer
     EXPECT_LT(loudestSecond(*source).right, -100);
     ASSERT_TRUE(server.pactl({QStringLiteral("set-default-source"), kSecondSource}));
     const Loudest mono = loudestSecond(*source);
-    EXPECT_NEAR(mono.left, -6.02, 1.0);
-    EXPECT_NEAR(mono.right, -6.02, 1.0);
+    // The sine file has two channels and the second sink one. PulseAudio mixes them down by their
+    // mean; PipeWire weights each by -3 dB and adds them, so the same file peaks 3 dB higher there.
+    // Either way the meter must show that one channel on both sides alike.
+    const double expected = server.isPipeWire() ? -3.01 : -6.02;
+    EXPECT_NEAR(mono.left, expected, 1.0);
+    EXPECT_NEAR(mono.right, expected, 1.0);
+    EXPECT_NEAR(mono.left, mono.right, 0.1);
     server.stopPlaying();
 
     server.stop();
