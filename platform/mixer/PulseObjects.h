@@ -2,53 +2,18 @@
 // Owners of libpulse objects, shared by the mixer and the peak meter source. Only their .cpp
 // files include this header.
 
-#include <pulse/context.h>
-#include <pulse/operation.h>
-#include <pulse/stream.h>
-#include <pulse/thread-mainloop.h>
+#include "platform/pulse/PulseOwners.h"
 
 #include <memory>
 #include <string>
 
 namespace platform::mixer::detail {
 
-struct MainloopFree {
-    void operator()(pa_threaded_mainloop* m) const { pa_threaded_mainloop_free(m); }
-};
-struct ContextFree {
-    void operator()(pa_context* c) const {
-        pa_context_set_state_callback(c, nullptr, nullptr);
-        pa_context_disconnect(c);
-        pa_context_unref(c);
-    }
-};
-struct StreamFree {
-    void operator()(pa_stream* s) const {
-        pa_stream_set_state_callback(s, nullptr, nullptr);
-        pa_stream_set_read_callback(s, nullptr, nullptr);
-        pa_stream_disconnect(s);
-        pa_stream_unref(s);
-    }
-};
-struct OperationFree {
-    void operator()(pa_operation* o) const { pa_operation_unref(o); }
-};
-
-using Mainloop = std::unique_ptr<pa_threaded_mainloop, MainloopFree>;
-using Context = std::unique_ptr<pa_context, ContextFree>;
-using Stream = std::unique_ptr<pa_stream, StreamFree>;
-using Operation = std::unique_ptr<pa_operation, OperationFree>;
-
-class MainloopLock {
-public:
-    explicit MainloopLock(pa_threaded_mainloop* m) : m_(m) { pa_threaded_mainloop_lock(m_); }
-    ~MainloopLock() { pa_threaded_mainloop_unlock(m_); }
-    MainloopLock(const MainloopLock&) = delete;
-    MainloopLock& operator=(const MainloopLock&) = delete;
-
-private:
-    pa_threaded_mainloop* m_;
-};
+using pulse::Context;
+using pulse::Mainloop;
+using pulse::MainloopLock;
+using pulse::Operation;
+using pulse::Stream;
 
 // A connection to the sound server whose callers wait for each answer: a context on a main loop
 // thread of its own. Never starts a server.

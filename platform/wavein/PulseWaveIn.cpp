@@ -1,5 +1,6 @@
 #include "platform/wavein/PulseWaveIn.h"
 
+#include "platform/pulse/PulseOwners.h"
 #include "platform/wavein/HeaderQueue.h"
 
 #include <pulse/context.h>
@@ -22,36 +23,8 @@ namespace {
 // How long a call waits for a server that accepted the connection but does not answer.
 constexpr pa_usec_t kServerTimeout = 5 * PA_USEC_PER_SEC;
 
-struct MainloopFree {
-    void operator()(pa_threaded_mainloop* m) const { pa_threaded_mainloop_free(m); }
-};
-struct ContextFree {
-    void operator()(pa_context* c) const {
-        pa_context_disconnect(c);
-        pa_context_unref(c);
-    }
-};
-struct StreamFree {
-    void operator()(pa_stream* s) const {
-        pa_stream_disconnect(s);
-        pa_stream_unref(s);
-    }
-};
-struct OperationFree {
-    void operator()(pa_operation* o) const { pa_operation_unref(o); }
-};
-using Operation = std::unique_ptr<pa_operation, OperationFree>;
-
-class MainloopLock {
-public:
-    explicit MainloopLock(pa_threaded_mainloop* m) : m_(m) { pa_threaded_mainloop_lock(m_); }
-    ~MainloopLock() { pa_threaded_mainloop_unlock(m_); }
-    MainloopLock(const MainloopLock&) = delete;
-    MainloopLock& operator=(const MainloopLock&) = delete;
-
-private:
-    pa_threaded_mainloop* m_;
-};
+using pulse::MainloopLock;
+using pulse::Operation;
 
 std::string reasonOf(pa_context* context) {
     return pa_strerror(pa_context_errno(context));
@@ -430,9 +403,9 @@ private:
 
     std::shared_ptr<detail::ErrorReasons> reasons_;
     // Declared first, destroyed last: the stream and the context belong to its thread.
-    std::unique_ptr<pa_threaded_mainloop, MainloopFree> mainloop_;
-    std::unique_ptr<pa_context, ContextFree> context_;
-    std::unique_ptr<pa_stream, StreamFree> stream_;
+    pulse::Mainloop mainloop_;
+    pulse::Context context_;
+    pulse::Stream stream_;
 
     // Everything below is guarded by the main loop's lock.
     detail::HeaderQueue queue_;
