@@ -118,7 +118,7 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
     // The program started again where all those takes lie repairs each to every whole frame on
     // disk and says so in a box over its window.
     RecorderProcess program(display, gathered);
-    ASSERT_TRUE(program.waitForWindow());
+    ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
     QElapsedTimer waited;
     waited.start();
     while (program.visibleWindows() < 2 && waited.elapsed() < 20000) {
@@ -144,7 +144,7 @@ TEST(EndedTakes, TermHangUpAndInterruptFinishTheTakeAndExitZero) {
         const QString folder = root.filePath(QString::number(number));
         ASSERT_TRUE(QDir().mkpath(folder));
         RecorderProcess program(display, folder);
-        ASSERT_TRUE(program.waitForWindow());
+        ASSERT_TRUE(program.waitForWindow()) << "signal " << number << ": " << program.output().toStdString();
         ASSERT_TRUE(program.pressToggle());
         const QString take = program.waitForTake();
         ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
