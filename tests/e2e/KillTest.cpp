@@ -3,6 +3,7 @@
 #include "RecorderProcess.h"
 #include "TakeReader.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <map>
@@ -161,5 +165,73 @@ TEST(EndedTakes, TermHangUpAndInterruptFinishTheTakeAndExitZero) {
         EXPECT_EQ(bytes.u32(4), bytes.bytes.size() - 8);
         EXPECT_GT(bytes.dataLength(), 10u * kBufferSize + kSecond);
         EXPECT_EQ(complaintsAbout(take), "") << "signal " << number;
+    }
+}
+
+// Two copies of the program in one folder, both recording. The second starts while the first's take
+// runs, so its start-up search for interrupted takes meets that take open, locked and with sizes
+// behind its length; it must neither repair, adopt nor delete it. Its clock runs late by as long as
+// it takes to start, so its own take gets the name the first one's already has.
+TEST(TwoCopies, BothRecordTakesOfTheirOwnAndNeitherTouchesTheOther) {
+    VirtualDisplay display;
+    ASSERT_TRUE(display.running());
+    QTemporaryDir folder;
+    RecorderProcess first(display, folder.path(), {QStringLiteral("TZ=UTC0")});
+    ASSERT_TRUE(first.waitForWindow()) << first.output().toStdString();
+    ASSERT_TRUE(first.pressToggle());
+    const QString firstTake = first.waitForTake();
+    ASSERT_FALSE(firstTake.isEmpty()) << first.output().toStdString();
+
+    // The second the first take's name was made in: "MMDDYYYYhhmmssAM".
+    const QString name = QFileInfo(firstTake).completeBaseName();
+    const int hour = name.mid(8, 2).toInt() % 12 + (name.mid(14, 2) == QStringLiteral("PM") ? 12 : 0);
+    const QDateTime named(QDate(name.mid(4, 4).toInt(), name.mid(0, 2).toInt(), name.mid(2, 2).toInt()),
+                          QTime(hour, name.mid(10, 2).toInt(), name.mid(12, 2).toInt()), Qt::UTC);
+    ASSERT_TRUE(named.isValid()) << name.toStdString();
+    const qint64 late = named.secsTo(QDateTime::currentDateTimeUtc()) + 10;
+
+    QThread::msleep(300);  // audio beyond the header's last refresh
+    struct stat before{};
+    ASSERT_EQ(::stat(QFile::encodeName(firstTake).constData(), &before), 0);
+    const TakeBytes written = readTake(firstTake);
+    RecorderProcess second(display, folder.path(),
+                           {QStringLiteral("TZ=LAG+0:%1:%2").arg(late / 60).arg(late % 60, 2, 10, QLatin1Char('0'))});
+    ASSERT_TRUE(second.waitForWindow()) << second.output().toStdString();
+    // Pressed early in the second that reads, on the second's clock, as the first take's.
+    const qint64 due = (named.toSecsSinceEpoch() + late) * 1000 + 100;
+    const qint64 wait = due - QDateTime::currentMSecsSinceEpoch();
+    std::printf("the second copy was up %lld ms before its take was due\n", static_cast<long long>(wait));
+    if (wait > 0) {
+        QThread::msleep(static_cast<unsigned long>(wait));
+    }
+    // A window that adopted the first take would ask about it instead of starting one.
+    ASSERT_TRUE(second.pressToggle());
+    const QString secondTake = second.waitForTake(20000, {firstTake});
+    ASSERT_FALSE(secondTake.isEmpty()) << second.visibleWindows() << " windows; " << second.output().toStdString();
+    std::printf("takes %s and %s\n", qPrintable(QFileInfo(firstTake).fileName()),
+                qPrintable(QFileInfo(secondTake).fileName()));
+    QThread::msleep(1500);
+    EXPECT_EQ(second.visibleWindows(), 1) << "the second copy showed a box";
+    EXPECT_EQ(first.visibleWindows(), 1);
+    ASSERT_TRUE(first.pressToggle());
+    ASSERT_TRUE(second.pressToggle());
+    first.signal(SIGTERM);
+    second.signal(SIGTERM);
+    EXPECT_EQ(first.waitForExit(30000), 0) << first.output().toStdString();
+    EXPECT_EQ(second.waitForExit(30000), 0) << second.output().toStdString();
+
+    EXPECT_EQ(takeFilesIn(folder.path()).size(), 2) << takeFilesIn(folder.path()).join(' ').toStdString();
+    // The first take is still the file its copy created, with every byte of audio it had written.
+    struct stat after{};
+    ASSERT_EQ(::stat(QFile::encodeName(firstTake).constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    const TakeBytes firstBytes = readTake(firstTake);
+    ASSERT_GT(firstBytes.bytes.size(), written.bytes.size());
+    EXPECT_TRUE(std::equal(written.bytes.begin() + 46, written.bytes.end(), firstBytes.bytes.begin() + 46));
+    for (const QString& take : {firstTake, secondTake}) {
+        const TakeBytes bytes = readTake(take);
+        EXPECT_EQ(bytes.u32(42), bytes.dataLength()) << take.toStdString();
+        EXPECT_GT(bytes.dataLength(), 10u * kBufferSize + kSecond) << take.toStdString();
+        EXPECT_EQ(complaintsAbout(take), "") << take.toStdString();
     }
 }

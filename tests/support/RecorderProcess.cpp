@@ -46,7 +46,8 @@ VirtualDisplay::~VirtualDisplay() {
     }
 }
 
-RecorderProcess::RecorderProcess(const VirtualDisplay& display, const QString& folder)
+RecorderProcess::RecorderProcess(const VirtualDisplay& display, const QString& folder,
+                                 const QStringList& environment)
     : display_(display.name()), folder_(folder) {
     const QString built = qEnvironmentVariable("TOLVANE_TEST_BINARY_DIR") + QStringLiteral("/recorder/tolvane");
     const QString placed = QDir(folder).filePath(QStringLiteral("tolvane"));
@@ -55,13 +56,17 @@ RecorderProcess::RecorderProcess(const VirtualDisplay& display, const QString& f
         QFile::copy(built, placed);
         QFile::setPermissions(placed, QFile::permissions(built));
     }
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("DISPLAY"), display_);
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcessEnvironment own = QProcessEnvironment::systemEnvironment();
+    own.insert(QStringLiteral("DISPLAY"), display_);
+    own.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     // No accessibility bus on the private display; without this Qt waits for one.
-    environment.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("0"));
-    environment.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
-    process_.setProcessEnvironment(environment);
+    own.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("0"));
+    own.insert(QStringLiteral("NO_AT_BRIDGE"), QStringLiteral("1"));
+    for (const QString& entry : environment) {
+        const qsizetype equals = entry.indexOf(QLatin1Char('='));
+        own.insert(entry.left(equals), entry.mid(equals + 1));
+    }
+    process_.setProcessEnvironment(own);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.setWorkingDirectory(folder);
     process_.start(placed, {});
@@ -120,13 +125,13 @@ bool RecorderProcess::pressToggle() {
                     QStringLiteral("space")});
 }
 
-QString RecorderProcess::waitForTake(int timeoutMs) const {
+QString RecorderProcess::waitForTake(int timeoutMs, const QStringList& others) const {
     QElapsedTimer waited;
     waited.start();
     do {
         for (const QString& name : takeFilesIn(folder_)) {
             const QString path = QDir(folder_).filePath(name);
-            if (QFileInfo(path).size() > 46) {
+            if (!others.contains(path) && QFileInfo(path).size() > 46) {
                 return path;
             }
         }

@@ -30,8 +30,8 @@ private:
 class RecorderProcess {
 public:
     // Puts the test build's `tolvane` into `folder` (a hard link, or a copy across file systems)
-    // and starts it there on `display`.
-    RecorderProcess(const VirtualDisplay& display, const QString& folder);
+    // and starts it there on `display`, with `environment` ("NAME=value") added to the test's.
+    RecorderProcess(const VirtualDisplay& display, const QString& folder, const QStringList& environment = {});
     ~RecorderProcess();  // kills the program if it still runs
     RecorderProcess(const RecorderProcess&) = delete;
     RecorderProcess& operator=(const RecorderProcess&) = delete;
@@ -42,8 +42,9 @@ public:
     int visibleWindows() const;
     // Presses the record toggle with the keyboard, as the window's first control.
     bool pressToggle();
-    // Waits until a take file in the folder holds audio beyond its header; its path, or empty.
-    QString waitForTake(int timeoutMs = 20000) const;
+    // Waits until a take file in the folder, other than those in `others`, holds audio beyond its
+    // header; its path, or empty.
+    QString waitForTake(int timeoutMs = 20000, const QStringList& others = {}) const;
 
     void signal(int number);
     // Waits for the program to end; its exit code, or -1 when it was killed or did not end in time.
