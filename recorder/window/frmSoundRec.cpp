@@ -274,6 +274,7 @@ void frmSoundRec::Form_Load() {
 void frmSoundRec::endSession() {
     // Nobody is there to answer: the take is finished and kept under its generated name, and no
     // box or question is shown.
+    sessionEnding_ = true;
     if (engine_->isRecording()) {
         engine_->StopCapture();
         enterStoppedState();
@@ -420,6 +421,7 @@ void frmSoundRec::zeroReadout() {
 }
 
 void frmSoundRec::startTake() {
+    sessionEnding_ = false;
     if (!settleLastTake()) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
@@ -613,6 +615,13 @@ void frmSoundRec::changeEvent(QEvent* event) {
 void frmSoundRec::closeEvent(QCloseEvent* event) {
     if (saving_) {
         event->ignore();
+        return;
+    }
+    // The session manager closes the windows after the take was kept: asking would hold up the
+    // logout with nobody to answer.
+    if (sessionEnding_) {
+        endSession();
+        event->accept();
         return;
     }
     qint16 Cancel = 0;

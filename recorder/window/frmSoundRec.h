@@ -78,7 +78,7 @@ public:
     ~frmSoundRec() override;
 
     // The system or the desktop session ends the program: a running take is finished and kept,
-    // without a box or a question.
+    // without a box or a question, and the window then closes without asking about it.
     void endSession();
 
     // Writes and re-queues every buffer the device has filled while a take runs.
@@ -161,4 +161,7 @@ private:
     bool showingRequeueFailure_ = false;
     // A take is being moved to its chosen name; the window does not close under it.
     bool saving_ = false;
+    // Set when the session ends: nobody is there to answer, so closing asks nothing. A new take
+    // shows someone is back (a logout that was cancelled).
+    bool sessionEnding_ = false;
 };

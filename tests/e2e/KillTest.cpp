@@ -1,6 +1,7 @@
 // The real program killed with SIGKILL at random moments of a take: every file it leaves is a valid
 // take of the right format that the independent readers open, missing at most the last second.
 #include "RecorderProcess.h"
+#include "SessionManager.h"
 #include "TakeReader.h"
 
 #include <QDateTime>
@@ -166,6 +167,40 @@ TEST(EndedTakes, TermHangUpAndInterruptFinishTheTakeAndExitZero) {
         EXPECT_GT(bytes.dataLength(), 10u * kBufferSize + kSecond);
         EXPECT_EQ(complaintsAbout(take), "") << "signal " << number;
     }
+}
+
+// The desktop session ends (a logout): the session manager asks the program to save for shutdown,
+// then tells it to leave. The take is finished before the program answers, and it leaves with
+// success without a question.
+TEST(EndedTakes, TheSessionEndingFinishesTheTakeAndTheProgramLeaves) {
+    VirtualDisplay display;
+    ASSERT_TRUE(display.running());
+    SessionManager manager;
+    ASSERT_TRUE(manager.listening());
+    QTemporaryDir folder;
+    RecorderProcess program(display, folder.path(), {QStringLiteral("SESSION_MANAGER=") + manager.address()});
+    ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
+    ASSERT_TRUE(manager.waitForMember(30000)) << "the program did not join the session";
+    ASSERT_TRUE(program.pressToggle());
+    const QString take = program.waitForTake();
+    ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
+    QThread::msleep(1500);
+
+    ASSERT_TRUE(manager.endSession(30000)) << program.output().toStdString();
+    const TakeBytes saved = readTake(take);
+    EXPECT_EQ(saved.u32(42), saved.dataLength()) << "not finished when the program said it was done";
+    EXPECT_EQ(program.visibleWindows(), 1) << "a box or a question at the logout";
+    QElapsedTimer leaving;
+    leaving.start();
+    manager.die();
+    EXPECT_EQ(program.waitForExit(30000), 0) << program.output().toStdString();
+    std::printf("left %lld ms after the session told it to\n", static_cast<long long>(leaving.elapsed()));
+
+    EXPECT_EQ(takeFilesIn(folder.path()), QStringList{QFileInfo(take).fileName()});
+    const TakeBytes kept = readTake(take);
+    EXPECT_EQ(kept.bytes, saved.bytes);
+    EXPECT_GT(kept.dataLength(), 10u * kBufferSize + kSecond);
+    EXPECT_EQ(complaintsAbout(take), "");
 }
 
 // Two copies of the program in one folder, both recording. The second starts while the first's take
