@@ -12,8 +12,27 @@
 #include <QSessionManager>
 
 #include <csignal>
+#include <functional>
+#include <utility>
 
 namespace {
+
+// Sees the application asked to quit by the system (the session manager's "die").
+class QuitFilter : public QObject {
+public:
+    QuitFilter(QObject* parent, std::function<void()> onQuit) : QObject(parent), onQuit_(std::move(onQuit)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::Quit) {
+            onQuit_();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> onQuit_;
+};
 
 // SIGTERM, SIGHUP, SIGINT and the end of the desktop session finish a running take, keep it and
 // leave at once with success, asking nothing.
@@ -23,9 +42,13 @@ void endSessionsWith(QApplication& app, frmSoundRec& window) {
         window.endSession();
         QCoreApplication::exit(0);
     });
+    // A session save is not yet its end (it may be a checkpoint, or a logout that is cancelled):
+    // the take is made safe on disk and goes on. The session manager's order to leave arrives as
+    // the application's Quit event, before the windows are closed.
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        window.endSession();
+        window.commitSession();
     });
+    app.installEventFilter(new QuitFilter(&app, [&window] { window.endSession(); }));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endSession(); });
 }
 

@@ -459,6 +459,16 @@ AppendResult TakeFile::Append(const std::byte* data, std::size_t length) {
     return {};
 }
 
+bool TakeFile::Commit() {
+    if (!d->file.isOpen() || !d->headerWritten) {
+        return false;
+    }
+    const bool refreshed = d->refreshHeader();
+    const bool flushed = detail::fileCalls().fdatasync(d->file.get()) == 0;
+    d->lastRefresh = d->lastFlush = std::chrono::steady_clock::now();
+    return refreshed && flushed;
+}
+
 void TakeFile::Finalise() {
     d->finalise(false);
 }

@@ -74,6 +74,10 @@ public:
     // A failed append leaves the file as it was before it, so the data holds whole appends only.
     // NotOpen also before the header is written.
     AppendResult Append(const std::byte* data, std::size_t length);
+    // Brings the header's sizes up to everything appended and flushes the file to the disk now,
+    // without closing it: the take on disk is then complete up to this moment. False when either
+    // failed or no take is open; the take goes on all the same.
+    bool Commit();
     // Fills in the chunk sizes and closes the file, showing the step's message on failure.
     // Does nothing when no file is open.
     void Finalise();

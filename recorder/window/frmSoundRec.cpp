@@ -281,6 +281,12 @@ void frmSoundRec::endSession() {
     }
 }
 
+void frmSoundRec::commitSession() {
+    if (engine_->isRecording()) {
+        takeFile_->Commit();
+    }
+}
+
 void frmSoundRec::adoptInterruptedTakes() {
     const auto recovered = recovery::recoverInterruptedTakes(services_.programFolder);
     if (recovered.empty()) {

@@ -80,6 +80,9 @@ public:
     // The system or the desktop session ends the program: a running take is finished and kept,
     // without a box or a question, and the window then closes without asking about it.
     void endSession();
+    // The desktop session is being saved, perhaps before it ends, perhaps not (a checkpoint): the
+    // running take goes on, and everything it holds so far is made safe on the disk.
+    void commitSession();
 
     // Writes and re-queues every buffer the device has filled while a take runs.
     void Gandu();

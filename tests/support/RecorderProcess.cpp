@@ -31,6 +31,17 @@ VirtualDisplay::VirtualDisplay() {
             windowManager_.setProcessEnvironment(environment);
             windowManager_.start(QStringLiteral("openbox"), {});
             windowManager_.waitForStarted();
+            // Until the window manager has taken over the screen, a window it takes over later may
+            // lose the focus (and the keys sent to it) when it is reparented.
+            while (waited.elapsed() < 20000 && windowManager_.state() == QProcess::Running) {
+                QProcess probe;
+                probe.setProcessEnvironment(environment);
+                probe.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+                if (probe.waitForFinished(5000) && probe.readAllStandardOutput().contains("window id")) {
+                    break;
+                }
+                QThread::msleep(50);
+            }
             return;
         }
     }

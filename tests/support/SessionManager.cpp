@@ -130,9 +130,9 @@ bool SessionManager::waitForMember(int timeoutMs) const {
     return joined_.load();
 }
 
-bool SessionManager::endSession(int timeoutMs) {
+bool SessionManager::save(Request request, int timeoutMs) {
     saved_.store(0);
-    request_.store(SaveForShutdown);
+    request_.store(request);
     QElapsedTimer waited;
     waited.start();
     while (saved_.load() == 0 && waited.elapsed() < timeoutMs) {
@@ -166,6 +166,11 @@ void SessionManager::run() {
 
     while (request_.load() != Stop) {
         switch (request_.exchange(None)) {
+            case SaveForCheckpoint:
+                if (session.member != nullptr) {
+                    SmsSaveYourself(session.member, SmSaveBoth, False, SmInteractStyleNone, False);
+                }
+                break;
             case SaveForShutdown:
                 if (session.member != nullptr) {
                     SmsSaveYourself(session.member, SmSaveBoth, True, SmInteractStyleAny, False);

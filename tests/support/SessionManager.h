@@ -23,14 +23,17 @@ public:
 
     // Waits until a program has joined the session; false when none did in time.
     bool waitForMember(int timeoutMs) const;
-    // The session ends: the member is asked to save with the shutdown flag, as at a logout. True
-    // when it answered that it is done, and successfully, in time.
-    bool endSession(int timeoutMs);
+    // The session is saved while it goes on (a checkpoint): the member is asked to save without
+    // the shutdown flag. True when it answered that it is done, and successfully, in time.
+    bool checkpoint(int timeoutMs) { return save(SaveForCheckpoint, timeoutMs); }
+    // The session ends: the member is asked to save with the shutdown flag, as at a logout.
+    bool endSession(int timeoutMs) { return save(SaveForShutdown, timeoutMs); }
     // After a shutdown save: the member is told to leave.
     void die();
 
 private:
-    enum Request { None, SaveForShutdown, Die, Stop };
+    enum Request { None, SaveForCheckpoint, SaveForShutdown, Die, Stop };
+    bool save(Request request, int timeoutMs);
     void run();
 
     QString address_;
