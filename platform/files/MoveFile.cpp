@@ -8,6 +8,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,6 +132,10 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
     Fd out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!out.valid()) {
         return failed(Step::CreateDestination, errno);
+    }
+    // Held until the copy is checked: a recorder started in the destination folder takes a
+    // half-copied take there for an interrupted one unless it sees the file is being written.
+    while (::flock(out.get(), LOCK_EX) != 0 && errno == EINTR) {
     }
     PartialCopy partial(to);
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);

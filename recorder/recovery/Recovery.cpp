@@ -73,6 +73,8 @@ void putLE32(std::uint8_t* out, std::uint32_t value) {
     }
 }
 
+constexpr qint64 kSettledSeconds = 60;
+
 // Repairs one file when it is an interrupted take; the take, or nothing.
 std::optional<RecoveredTake> recoverOne(const QString& path) {
     // No links followed: only a regular file of the folder's own is ever written to.
@@ -97,7 +99,15 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
         return std::nullopt;
     }
     const TakeRepair repair = repairFor(*header, static_cast<std::uint64_t>(info.st_size));
-    if (!repair.needed) {
+    if (!repair.needed || repair.foreign) {
+        return std::nullopt;
+    }
+    // Changed moments ago and stating more than it holds: most likely a take still being copied
+    // in, which a repair under the copier would leave stating too little. After a power cut the
+    // file is older than that by the time anyone starts the program again.
+    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(info.st_mtim.tv_sec) * 1000 +
+                                                              info.st_mtim.tv_nsec / 1000000);
+    if (repair.statesMore && modified.secsTo(QDateTime::currentDateTime()) < kSettledSeconds) {
         return std::nullopt;
     }
     if (repair.fileLength != static_cast<std::uint64_t>(info.st_size) &&
@@ -113,11 +123,15 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     if (!writeAt(file.get(), size.data(), size.size(), 4) || ::fdatasync(file.get()) != 0) {
         return std::nullopt;
     }
+    // The take keeps the time it was last recorded to: that is how the user, and the choice of the
+    // newest take below, tell takes apart (their names do not sort by time: 03 PM comes before 11 AM).
+    const struct timespec times[2] = {{.tv_sec = 0, .tv_nsec = UTIME_OMIT}, info.st_mtim};
+    ::futimens(file.get(), times);
     RecoveredTake take;
     take.path = path;
     take.dataBytes = repair.dataSize;
     take.seconds = static_cast<double>(repair.dataSize) / (static_cast<double>(header->rate) * header->blockAlign);
-    take.modified = QFileInfo(path).lastModified();
+    take.modified = modified;
     return take;
 }
 

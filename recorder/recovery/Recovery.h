@@ -21,8 +21,10 @@ struct RecoveredTake {
 bool isTakeFileName(const QString& fileName);
 
 // Repairs every take in `folder` whose name is a take's, whose first 46 bytes are exactly the
-// recorder's header and whose sizes disagree with its length, and which no running recorder holds
-// locked: the sizes then cover every whole frame on disk. Anything else is not touched.
+// recorder's header and whose sizes disagree with its length as only the recorder's own writing
+// leaves them, and which no running recorder or copy holds locked: the sizes then cover every whole
+// frame on disk, and the file keeps its modification time. Anything else is not touched, nor is a
+// file changed in the last minute whose header states more audio than it holds (being copied in).
 // The recovered takes, oldest first.
 std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder);
 

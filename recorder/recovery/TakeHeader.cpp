@@ -62,6 +62,9 @@ TakeRepair repairFor(const TakeHeader& header, std::uint64_t fileLength) {
     repair.riffSize = static_cast<std::uint32_t>(data + (kTakeHeaderSize - 8));
     repair.needed = repair.fileLength != fileLength || header.dataSize != repair.dataSize ||
                     header.riffSize != repair.riffSize;
+    const bool provisional = header.riffSize == 0 && header.dataSize == 18;
+    repair.foreign = std::uint64_t{header.riffSize} > std::uint64_t{header.dataSize} + (kTakeHeaderSize - 8);
+    repair.statesMore = !provisional && std::uint64_t{header.dataSize} + kTakeHeaderSize > fileLength;
     return repair;
 }
 

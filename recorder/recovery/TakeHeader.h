@@ -31,6 +31,13 @@ struct TakeRepair {
     std::uint32_t riffSize = 0;
     // The header and the length disagree with these: the take was interrupted.
     bool needed = false;
+    // The recorder never leaves a RIFF size beyond the data size + 38 (it writes the data size
+    // first, starting from the provisional 0 and 18): a larger one was written by something else,
+    // such as a tag editor that added a chunk after the audio. Such a file is not ours to cut.
+    bool foreign = false;
+    // The header, past its provisional sizes, states more audio than the file holds: a take whose
+    // last audio did not reach the disk before a power cut, or a file still being copied in.
+    bool statesMore = false;
 };
 TakeRepair repairFor(const TakeHeader& header, std::uint64_t fileLength);
 

@@ -377,9 +377,9 @@ QString TakeFile::Create(const QString& wanted) {
         if (fd >= 0) {
             // One take, one writer: a second copy of the program in this folder sees the lock and
             // leaves the file alone. Only a scan that checks the file at this instant can hold it,
-            // and it lets go at once; the lock is advisory, so a take goes on without it.
-            for (int attempt = 0; attempt < 100 && ::flock(fd, LOCK_EX | LOCK_NB) != 0; ++attempt) {
-                ::usleep(1000);
+            // and it lets go at once, so waiting for it is short; a take must never run unlocked,
+            // or a copy started later would cut it under the writer.
+            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
             }
             d->file = FileDescriptor(fd);
             d->path = candidate;

@@ -48,7 +48,13 @@ struct Row {
     const char* name;
     QByteArray bytes;
     std::optional<std::uint32_t> repairedData;  // nothing: the file must stay as it is
+    qint64 minutesOld = 60;                     // when the file was last written
 };
+
+QByteArray listChunk() {
+    const char bytes[] = "LIST\x0e\0\0\0INFOINAM\x02\0\0\0A";
+    return QByteArray(bytes, 22);
+}
 
 void write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -65,11 +71,12 @@ QByteArray read(const QString& path) {
 
 TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone) {
     const Row rows[] = {
-        // Interrupted takes of ours.
-        {"01022026030405PM.WAV", header(2, 44100, 0, 18) + audio(35280), 35280},         // provisional sizes
-        {"01022026030406PM.WAV", header(2, 44100, 1038, 1000) + audio(8000 + 3), 8000},  // stale, torn frame
-        {"01022026030407AM-2.WAV", header(1, 11025, 99999, 99961) + audio(501), 500},    // claims too much
-        {"12312025115959PM.WAV", header(1, 22050, 38, 0) + audio(1), 0},                 // half a frame only
+        // Interrupted takes of ours; their names sort otherwise than their times.
+        {"01022026030405PM.WAV", header(2, 44100, 0, 18) + audio(35280), 35280, 50},         // provisional sizes
+        {"01022026030406PM.WAV", header(2, 44100, 1038, 1000) + audio(8000 + 3), 8000, 70},  // stale, torn frame
+        {"01022026030407AM-2.WAV", header(1, 11025, 99999, 99961) + audio(501), 500, 30},    // power cut: claims more
+        {"12312025115959PM.WAV", header(1, 22050, 38, 0) + audio(1), 0, 90},                 // half a frame only
+        {"01022026110000AM.WAV", header(2, 44100, 1038, 2000) + audio(4000), 4000, 10},      // killed between sizes
         // Not to be touched.
         {"01022026030408PM.WAV", header(2, 44100, 38 + 400, 400) + audio(400), std::nullopt},  // complete
         {"mysong.WAV", header(2, 44100, 0, 18) + audio(4000), std::nullopt},                  // not our name
@@ -80,10 +87,18 @@ TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone)
         {"01022026030412PM.WAV", header(2, 44100, 0, 18).left(30), std::nullopt},             // cut in the header
         {"01022026030413PM.WAV", QByteArray("RIFX") + header(2, 44100, 0, 18).mid(4) + audio(40), std::nullopt},
         {"01022026030414PM.WAV", QByteArray(), std::nullopt},                                 // empty
+        // Finished, then given a tag after its audio by another program.
+        {"01022026030417PM.WAV", header(2, 44100, 38 + 400 + 22, 400) + audio(400) + listChunk(), std::nullopt},
+        // Being copied in right now: it states the whole take, and only part has arrived.
+        {"01022026030418PM.WAV", header(2, 44100, 38 + 8000, 8000) + audio(3000), std::nullopt, 0},
     };
     QTemporaryDir folder;
+    const QDateTime now = QDateTime::currentDateTime();
     for (const Row& row : rows) {
         write(folder.filePath(QLatin1String(row.name)), row.bytes);
+        QFile file(folder.filePath(QLatin1String(row.name)));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(now.addSecs(-60 * row.minutesOld), QFileDevice::FileModificationTime));
     }
     // A link under a take's name to a take elsewhere is not followed.
     QTemporaryDir elsewhere;
@@ -119,6 +134,7 @@ TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone)
             continue;
         }
         EXPECT_TRUE(recoveredNames.contains(QLatin1String(row.name))) << row.name;
+        EXPECT_EQ(QFileInfo(path).lastModified().secsTo(now), 60 * row.minutesOld) << row.name;
         const auto take = testsupport::readTake(path);
         ASSERT_EQ(take.bytes.size(), 46u + *row.repairedData) << row.name;
         EXPECT_EQ(take.u32(42), *row.repairedData) << row.name;
@@ -126,7 +142,9 @@ TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone)
         EXPECT_EQ(after.left(46).mid(8, 34), row.bytes.left(46).mid(8, 34)) << row.name;
         EXPECT_EQ(after.mid(46), row.bytes.mid(46, static_cast<int>(*row.repairedData))) << row.name;
     }
-    EXPECT_EQ(recovered.size(), 4u);
+    // Oldest first, by when each was last written, whatever its name.
+    EXPECT_EQ(recoveredNames, (QStringList{"12312025115959PM.WAV", "01022026030406PM.WAV", "01022026030405PM.WAV",
+                                           "01022026030407AM-2.WAV", "01022026110000AM.WAV"}));
     EXPECT_EQ(read(target), header(2, 44100, 0, 18) + audio(400));
     EXPECT_EQ(read(runningPath), runningBefore);
     running.Finalise();
