@@ -3,6 +3,7 @@
 // delivered is lost without the user hearing of it.
 #include "recorder/window/frmSoundRec.h"
 
+#include "CountingSource.h"
 #include "PrivateServer.h"
 #include "ScriptedDialogs.h"
 #include "TakeReader.h"
@@ -10,8 +11,6 @@
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,7 +20,6 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
-#include <vector>
 
 using testsupport::readTake;
 
@@ -103,97 +101,6 @@ TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
     expectFinishedTake(w.window.takeFileName);
 }
 
-namespace {
-
-// Frame n of the counting source holds n's low 16 bits on the left and its high 16 on the right.
-std::uint32_t counterAt(const testsupport::TakeBytes& take, std::size_t frame) {
-    return take.u16(46 + 4 * frame) | static_cast<std::uint32_t>(take.u16(48 + 4 * frame)) << 16;
-}
-
-// Where the counting source's numbers in a take jump (a frame of the take's audio after the lead-in)
-// and by how many frames they skip; empty when the count runs on without a break to the end.
-struct Jump {
-    std::size_t atFrame;
-    std::int64_t skipped;
-};
-std::vector<Jump> counterJumps(const testsupport::TakeBytes& take) {
-    std::vector<Jump> jumps;
-    const std::size_t first = kLeadIn / 4;
-    const std::size_t frames = take.dataLength() / 4;
-    for (std::size_t f = first + 1; f < frames; ++f) {
-        const std::int64_t step = static_cast<std::int64_t>(counterAt(take, f)) - counterAt(take, f - 1);
-        if (step != 1) {
-            jumps.push_back({f - first, step - 1});
-        }
-    }
-    return jumps;
-}
-
-// The server plays the count into a sink of its own, in real time, and the window records the
-// sink's monitor: every frame the server delivered is numbered, so whatever a take lacks is known
-// to the frame.
-struct CountingSource {
-    CountingSource() {
-        QFile raw(dir.filePath(QStringLiteral("count.raw")));
-        if (!raw.open(QIODevice::WriteOnly)) {
-            return;
-        }
-        // Numbers from 65536 on: a silent frame is never part of the count.
-        std::vector<std::uint16_t> samples(2 * 44100 * 60);
-        for (std::size_t n = 0; n < samples.size() / 2; ++n) {
-            samples[2 * n] = static_cast<std::uint16_t>(n);
-            samples[2 * n + 1] = static_cast<std::uint16_t>((n + 65536) >> 16);
-        }
-        raw.write(reinterpret_cast<const char*>(samples.data()), static_cast<qint64>(samples.size() * 2));
-        raw.close();
-        if (testsupport::runProgram(QStringLiteral("pactl"),
-                                    {QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                                     QStringLiteral("sink_name=tolvane_count"), QStringLiteral("rate=44100"),
-                                     QStringLiteral("channels=2"), QStringLiteral("format=s16le")})
-                .exitCode != 0) {
-            return;
-        }
-        player.setStandardInputFile(raw.fileName());
-        player.start(QStringLiteral("pacat"),
-                     {QStringLiteral("--playback"), QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                      QStringLiteral("--rate=44100"), QStringLiteral("--channels=2"),
-                      QStringLiteral("--device=tolvane_count"), QStringLiteral("--latency-msec=1000")});
-        // A reader that stays connected keeps the sink rendering small blocks in real time, as the
-        // server's own default source does; what it hears shows when the count is playing.
-        reader.setStandardOutputFile(dir.filePath(QStringLiteral("heard.raw")));
-        reader.start(QStringLiteral("parec"), {QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"),
-                                               QStringLiteral("--device=tolvane_count.monitor")});
-        if (!player.waitForStarted() || !reader.waitForStarted()) {
-            return;
-        }
-        qputenv("PULSE_SOURCE", "tolvane_count.monitor");
-        playing = QTest::qWaitFor(
-            [&] {
-                QFile heard(dir.filePath(QStringLiteral("heard.raw")));
-                if (!heard.open(QIODevice::ReadOnly) || heard.size() < 4096) {
-                    return false;
-                }
-                heard.seek(heard.size() - 4096);
-                return heard.read(4096).count('\0') < 4096;
-            },
-            30000);
-    }
-    ~CountingSource() {
-        qunsetenv("PULSE_SOURCE");
-        for (QProcess* process : {&player, &reader}) {
-            process->kill();
-            process->waitForFinished();
-        }
-    }
-
-    QTemporaryDir dir;
-    QProcess player;
-    QProcess reader;
-    bool playing = false;
-};
-
-}  // namespace
-
 // The window thread blocked while the server goes on sending. Ten buffers hold two seconds.
 TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
     testsupport::PrivateServer server;
@@ -203,8 +110,8 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         ~Address() { qputenv("PULSE_SERVER", previous); }
     } restore;
     qputenv("PULSE_SERVER", server.address());
-    CountingSource source;
-    ASSERT_TRUE(source.playing);
+    testsupport::CountingSource source;
+    ASSERT_TRUE(source.playing());
 
     const struct {
         std::chrono::milliseconds backlog;
@@ -241,8 +148,8 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         EXPECT_EQ(take.u32(42), take.dataLength());
         EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
         EXPECT_EQ(testsupport::independentReadersComplaints(w.window.takeFileName, 2, 44100), QString());
-        EXPECT_GE(counterAt(take, kLeadIn / 4), 65536u) << "the take does not start with the count";
-        const auto jumps = counterJumps(take);
+        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u) << "the take does not start with the count";
+        const auto jumps = testsupport::counterJumps(take, kLeadIn / 4);
         const QStringList boxes = w.dialogs.messages();
         if (!row.lost) {
             EXPECT_TRUE(boxes.isEmpty()) << boxes.join(' ').toStdString();

@@ -1,0 +1,48 @@
+#pragma once
+// A numbered sound source on the PulseAudio server the test points PULSE_SERVER at: every frame the
+// server delivers carries its own number, so whatever a take lost, doubled or reordered is known
+// to the frame.
+
+#include "TakeReader.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <vector>
+
+namespace testsupport {
+
+// The count goes on for as long as the source lives, in real time, and whatever records the
+// default source (in this process or a program it starts) records it.
+class CountingSource {
+public:
+    CountingSource();
+    ~CountingSource();
+    CountingSource(const CountingSource&) = delete;
+    CountingSource& operator=(const CountingSource&) = delete;
+
+    bool playing() const { return playing_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess counter_;
+    QProcess player_;
+    QProcess reader_;
+    bool playing_ = false;
+};
+
+// Frame n of a stereo take recorded from the count holds the number's low 16 bits on the left and
+// its high 16 on the right. Numbers start from 65536, so a silent frame is never part of the count.
+std::uint32_t counterAt(const TakeBytes& take, std::size_t frame);
+
+// Where the count in a stereo take jumps, from frame `first` to the last whole frame in the file:
+// the frame (counted from `first`) and how many frames it skips (negative: back). Empty when the
+// count runs on by one a frame to the end.
+struct CounterJump {
+    std::size_t atFrame;
+    std::int64_t skipped;
+};
+std::vector<CounterJump> counterJumps(const TakeBytes& take, std::size_t first);
+
+}  // namespace testsupport
