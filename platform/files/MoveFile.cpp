@@ -135,7 +135,11 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
     }
     // Held until the copy is checked: a recorder started in the destination folder takes a
     // half-copied take there for an interrupted one unless it sees the file is being written.
-    while (::flock(out.get(), LOCK_EX) != 0 && errno == EINTR) {
+    // Only such a recorder's brief check can hold it meanwhile; a file system without locks gets
+    // the copy all the same.
+    for (int attempt = 0; attempt < 2000 && ::flock(out.get(), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK;
+         ++attempt) {
+        ::usleep(1000);
     }
     PartialCopy partial(to);
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);

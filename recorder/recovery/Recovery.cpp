@@ -114,17 +114,24 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
         ::ftruncate(file.get(), static_cast<off_t>(repair.fileLength)) != 0) {
         return std::nullopt;
     }
-    std::array<std::uint8_t, 4> size{};
-    putLE32(size.data(), repair.dataSize);
-    if (!writeAt(file.get(), size.data(), size.size(), 42)) {
+    // In the order that never leaves the RIFF size beyond the data size + 38, so that a repair cut
+    // short between the two writes still looks like ours and is finished at the next start.
+    std::array<std::uint8_t, 4> data{};
+    std::array<std::uint8_t, 4> riff{};
+    putLE32(data.data(), repair.dataSize);
+    putLE32(riff.data(), repair.riffSize);
+    const bool shrinking = repair.dataSize < header->dataSize;
+    const bool written = shrinking ? writeAt(file.get(), riff.data(), riff.size(), 4) &&
+                                         writeAt(file.get(), data.data(), data.size(), 42)
+                                   : writeAt(file.get(), data.data(), data.size(), 42) &&
+                                         writeAt(file.get(), riff.data(), riff.size(), 4);
+    if (!written || ::fdatasync(file.get()) != 0) {
         return std::nullopt;
     }
-    putLE32(size.data(), repair.riffSize);
-    if (!writeAt(file.get(), size.data(), size.size(), 4) || ::fdatasync(file.get()) != 0) {
-        return std::nullopt;
-    }
-    // The take keeps the time it was last recorded to: that is how the user, and the choice of the
-    // newest take below, tell takes apart (their names do not sort by time: 03 PM comes before 11 AM).
+    // The take keeps the time it was last recorded to: that is how the user tells takes apart (their
+    // names do not sort by time: 03 PM comes before 11 AM). Only the file's owner may set it; in a
+    // shared folder it may show the repair's time instead, and the choice of the newest take below
+    // uses the time read before the repair all the same.
     const struct timespec times[2] = {{.tv_sec = 0, .tv_nsec = UTIME_OMIT}, info.st_mtim};
     ::futimens(file.get(), times);
     RecoveredTake take;

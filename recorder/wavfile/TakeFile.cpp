@@ -377,9 +377,12 @@ QString TakeFile::Create(const QString& wanted) {
         if (fd >= 0) {
             // One take, one writer: a second copy of the program in this folder sees the lock and
             // leaves the file alone. Only a scan that checks the file at this instant can hold it,
-            // and it lets go at once, so waiting for it is short; a take must never run unlocked,
-            // or a copy started later would cut it under the writer.
-            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            // and it lets go at once; two seconds is ample even on a loaded machine. A file system
+            // without locks (or one whose lock server does not answer) gets a take all the same,
+            // unlocked, rather than a window that hangs.
+            for (int attempt = 0; attempt < 2000 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK;
+                 ++attempt) {
+                ::usleep(1000);
             }
             d->file = FileDescriptor(fd);
             d->path = candidate;

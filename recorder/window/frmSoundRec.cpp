@@ -571,6 +571,11 @@ void frmSoundRec::cmdSave_Click() {
         });
     progress.reset();
     saving_ = false;
+    // The session ended while the take was being moved, and the window would not close under the
+    // move: it closes now, as the session manager asked, and nothing is asked about the take.
+    if (sessionEnding_) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
 
     if (result.moved()) {
         // Where the original could not be deleted after the copy, both stay; the take is saved all the same.

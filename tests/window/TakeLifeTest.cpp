@@ -302,3 +302,35 @@ TEST(TakeLifeDetails, DigitsGoToZeroInOrderAndTheDialogOffersTheLastName) {
     EXPECT_EQ(last.initialName, chosen);
     EXPECT_TRUE(r.dialogs.answers.empty());
 }
+
+// The session ends while a take is being copied to another disk: the window does not close under
+// the copy, and once the take is saved it closes as it was told, asking nothing.
+TEST(TakeLifeDetails, TheSessionEndingDuringASaveClosesTheWindowOnceTheTakeIsSaved) {
+    Recorder r;
+    r.window.show();
+    testsupport::OtherVolume other(16u << 20);
+    if (!other.usable()) {
+        GTEST_SKIP() << "no second file system to save to";
+    }
+    r.click();
+    r.click();
+    bool ended = false;
+    r.dialogs.onProgress = [&](std::uint64_t) {
+        if (!ended) {
+            ended = true;
+            r.window.endSession();
+            EXPECT_FALSE(r.window.close()) << "closed under the copy";
+        }
+        return true;
+    };
+    r.dialogs.savePaths = {QDir(other.path()).filePath(QStringLiteral("Entrevista"))};
+    QTest::mouseClick(r.window.cmdSave(), Qt::LeftButton);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(r.window.takeSaved);
+    EXPECT_TRUE(QFile::exists(QDir(other.path()).filePath(QStringLiteral("Entrevista.Wav"))));
+    for (int i = 0; i < 50 && r.window.isVisible(); ++i) {
+        QTest::qWait(100);
+    }
+    EXPECT_FALSE(r.window.isVisible()) << "the window stayed after the session ended";
+    EXPECT_TRUE(shownOf(r, ShownDialog::Kind::Question).empty());
+}
