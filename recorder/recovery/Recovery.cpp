@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -73,6 +74,26 @@ void putLE32(std::uint8_t* out, std::uint32_t value) {
     }
 }
 
+// Cuts a torn last frame and writes both sizes, flushed; false when any step failed.
+bool repairSizes(int fd, const TakeHeader& header, const TakeRepair& repair, std::uint64_t fileLength) {
+    if (repair.fileLength != fileLength && ::ftruncate(fd, static_cast<off_t>(repair.fileLength)) != 0) {
+        return false;
+    }
+    // In the order that never leaves the RIFF size beyond the data size + 38, so that a repair cut
+    // short between the two writes still looks like ours and is finished at the next start.
+    std::array<std::uint8_t, 4> data{};
+    std::array<std::uint8_t, 4> riff{};
+    putLE32(data.data(), repair.dataSize);
+    putLE32(riff.data(), repair.riffSize);
+    const bool shrinking = repair.dataSize < header.dataSize;
+    const bool written = shrinking ? writeAt(fd, riff.data(), riff.size(), 4) &&
+                                         writeAt(fd, data.data(), data.size(), 42)
+                                   : writeAt(fd, data.data(), data.size(), 42) &&
+                                         writeAt(fd, riff.data(), riff.size(), 4);
+    return written && ::fdatasync(fd) == 0;
+}
+
+
 constexpr qint64 kSettledSeconds = 60;
 
 // Repairs one file when it is an interrupted take; the take, or nothing.
@@ -98,8 +119,10 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     if (!header) {
         return std::nullopt;
     }
+    // Marked: its recorder stopped before finishing it, even when its header happened to be up to date.
+    const bool marked = ::fgetxattr(file.get(), kRecordingAttribute, nullptr, 0) >= 0;
     const TakeRepair repair = repairFor(*header, static_cast<std::uint64_t>(info.st_size));
-    if (!repair.needed || repair.foreign) {
+    if ((!repair.needed && !marked) || repair.foreign) {
         return std::nullopt;
     }
     // Changed moments ago and stating more than it holds: most likely a take still being copied
@@ -110,24 +133,10 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     if (repair.statesMore && modified.secsTo(QDateTime::currentDateTime()) < kSettledSeconds) {
         return std::nullopt;
     }
-    if (repair.fileLength != static_cast<std::uint64_t>(info.st_size) &&
-        ::ftruncate(file.get(), static_cast<off_t>(repair.fileLength)) != 0) {
+    if (repair.needed && !repairSizes(file.get(), *header, repair, static_cast<std::uint64_t>(info.st_size))) {
         return std::nullopt;
     }
-    // In the order that never leaves the RIFF size beyond the data size + 38, so that a repair cut
-    // short between the two writes still looks like ours and is finished at the next start.
-    std::array<std::uint8_t, 4> data{};
-    std::array<std::uint8_t, 4> riff{};
-    putLE32(data.data(), repair.dataSize);
-    putLE32(riff.data(), repair.riffSize);
-    const bool shrinking = repair.dataSize < header->dataSize;
-    const bool written = shrinking ? writeAt(file.get(), riff.data(), riff.size(), 4) &&
-                                         writeAt(file.get(), data.data(), data.size(), 42)
-                                   : writeAt(file.get(), data.data(), data.size(), 42) &&
-                                         writeAt(file.get(), riff.data(), riff.size(), 4);
-    if (!written || ::fdatasync(file.get()) != 0) {
-        return std::nullopt;
-    }
+    ::fremovexattr(file.get(), kRecordingAttribute);
     // The take keeps the time it was last recorded to: that is how the user tells takes apart (their
     // names do not sort by time: 03 PM comes before 11 AM). Only the file's owner may set it; in a
     // shared folder it may show the repair's time instead, and the choice of the newest take below

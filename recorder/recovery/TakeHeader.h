@@ -10,6 +10,11 @@ namespace recovery {
 
 inline constexpr std::size_t kTakeHeaderSize = 46;
 
+// An extended attribute the recorder sets on a take while it records and removes once the take is
+// finished, so that a take interrupted at the moment its header was up to date is still known for
+// one. Where the file system keeps no such attributes, only the sizes tell.
+inline constexpr const char* kRecordingAttribute = "user.tolvane.recording";
+
 struct TakeHeader {
     std::uint16_t channels = 0;
     std::uint32_t rate = 0;

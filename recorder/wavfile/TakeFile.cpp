@@ -1,10 +1,13 @@
 #include "recorder/wavfile/TakeFile.h"
 
+#include "recorder/recovery/TakeHeader.h"
+
 #include "platform/dialogs/Dialogs.h"
 #include "recorder/wavfile/FileCalls.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -326,6 +329,7 @@ struct TakeFile::Impl {
             return;
         }
         if (!headerWritten) {
+            ::fremovexattr(file.get(), recovery::kRecordingAttribute);
             close();  // nothing of a take in it to complete
             return;
         }
@@ -346,6 +350,8 @@ struct TakeFile::Impl {
         if (!ascend(riffChunk) || detail::fileCalls().fdatasync(file.get()) != 0) {
             return fail("Cannot ascend out of RIFF CHUNK");
         }
+        // Complete on disk: no longer a take the next start should recover.
+        ::fremovexattr(file.get(), recovery::kRecordingAttribute);
         close();
     }
 };
@@ -384,6 +390,7 @@ QString TakeFile::Create(const QString& wanted) {
                  ++attempt) {
                 ::usleep(1000);
             }
+            ::fsetxattr(fd, recovery::kRecordingAttribute, "1", 1, 0);
             d->file = FileDescriptor(fd);
             d->path = candidate;
             return candidate;
