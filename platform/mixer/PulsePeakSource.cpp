@@ -123,10 +123,10 @@ private:
     }
 
     void openStream() {
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kReadingsPerSecond, kChannels};
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kReadingsPerSecond, kChannels};
         pa_channel_map map;
         pa_channel_map_init_stereo(&map);
-        stream_.reset(pa_stream_new(context_.get(), "Level meter", &spec, &map));
+        stream_.reset(pa_stream_new(context_.get(), "Level meter", &format, &map));
         if (!stream_) {
             scheduleRetry(kRetryDelay);
             return;
@@ -139,7 +139,7 @@ private:
         attr.tlength = static_cast<std::uint32_t>(-1);
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
-        attr.fragsize = static_cast<std::uint32_t>(pa_frame_size(&spec)) * kReadingsPerPacket;
+        attr.fragsize = static_cast<std::uint32_t>(pa_frame_size(&format)) * kReadingsPerPacket;
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_record(stream_.get(), nullptr, &attr, flags) < 0) {
             scheduleRetry(kRetryDelay);

@@ -124,11 +124,7 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
     runTime.start();
     PrivateServer server;
     ASSERT_TRUE(server.started());
-    struct Address {
-        QByteArray previous = qgetenv("PULSE_SERVER");
-        ~Address() { qputenv("PULSE_SERVER", previous); }
-    } restore;
-    qputenv("PULSE_SERVER", server.address());
+    const ServerInUse inUse(server);
     CountingSource source;
     ASSERT_TRUE(source.playing());
     VirtualDisplay display;

@@ -63,11 +63,7 @@ struct Window {
 TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
     testsupport::PrivateServer server;
     ASSERT_TRUE(server.started());
-    struct Address {
-        QByteArray previous = qgetenv("PULSE_SERVER");
-        ~Address() { qputenv("PULSE_SERVER", previous); }
-    } restore;
-    qputenv("PULSE_SERVER", server.address());
+    const testsupport::ServerInUse inUse(server);
     Window w;
 
     w.window.Check1()->click();
@@ -105,11 +101,7 @@ TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
 TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
     testsupport::PrivateServer server;
     ASSERT_TRUE(server.started());
-    struct Address {
-        QByteArray previous = qgetenv("PULSE_SERVER");
-        ~Address() { qputenv("PULSE_SERVER", previous); }
-    } restore;
-    qputenv("PULSE_SERVER", server.address());
+    const testsupport::ServerInUse inUse(server);
     testsupport::CountingSource source;
     ASSERT_TRUE(source.playing());
 

@@ -45,4 +45,19 @@ private:
     bool started_ = false;
 };
 
+// Makes `server` the one this process's sound clients (and programs it starts) reach, for as long
+// as it lives.
+class ServerInUse {
+public:
+    explicit ServerInUse(const PrivateServer& server) : previous_(qgetenv("PULSE_SERVER")) {
+        qputenv("PULSE_SERVER", server.address());
+    }
+    ~ServerInUse() { qputenv("PULSE_SERVER", previous_); }
+    ServerInUse(const ServerInUse&) = delete;
+    ServerInUse& operator=(const ServerInUse&) = delete;
+
+private:
+    QByteArray previous_;
+};
+
 }  // namespace testsupport
