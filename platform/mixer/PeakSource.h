@@ -1,5 +1,5 @@
 #pragma once
-// Live peak levels of the sound server's default source, for level meters. The server measures
+// Live peak levels of the source the recorder uses, for level meters. The server measures
 // the peaks itself, about 25 times a second, on a record stream of their own, apart from any take.
 
 #include <QString>
@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+
+namespace platform::pulse {
+class Connection;
+}
 
 namespace platform::mixer {
 
@@ -31,9 +35,11 @@ public:
     virtual void setWake(std::function<void()> wake) = 0;
 };
 
-// Measures the default source of the PulseAudio server while it exists; follows the default source
-// when it changes; reconnects by itself, within a few seconds, after the server comes back. Never
-// starts a server.
+// Measures the connection's chosen source while it exists, or the server's default source (following
+// it when it changes) when none is chosen; measures anew at once when another is chosen; comes
+// back by itself, within a few seconds, after the server or the source does. Never starts a server.
+std::unique_ptr<PeakSource> makePulseAudioPeakSource(std::shared_ptr<pulse::Connection> connection);
+// On a connection of its own; `applicationName` is how the server lists it.
 std::unique_ptr<PeakSource> makePulseAudioPeakSource(const QString& applicationName);
 
 }  // namespace platform::mixer

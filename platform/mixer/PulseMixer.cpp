@@ -1,6 +1,6 @@
 #include "platform/mixer/PulseMixer.h"
 
-#include "platform/mixer/PulseObjects.h"
+#include "platform/pulse/Connection.h"
 
 #include <pulse/introspect.h>
 #include <pulse/volume.h>
@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -16,14 +17,15 @@ namespace platform::mixer {
 
 namespace {
 
-using detail::MainloopLock;
-using detail::PulseLink;
+using pulse::Connection;
+using pulse::MainloopLock;
+using pulse::Operation;
 
 constexpr std::uint32_t kQueryMask = 0x0000000F;
 constexpr std::uint32_t kObjectMask = 0xF0000000;
 constexpr std::uint32_t kLargestValue = 65535;
 
-// The default source as the server knows it at the moment of asking.
+// A source as the server knows it at the moment of asking.
 struct Source {
     std::uint32_t index = PA_INVALID_INDEX;
     std::uint8_t channels = 0;
@@ -44,12 +46,29 @@ void copyName(char (&field)[N], std::string_view text) {
     std::memcpy(field, text.data(), length);
 }
 
-class PulseMixer final : public Mixer {
+// The line lookups wait for the server's answer (they run once, at start-up); a level change never
+// waits: it is sent in the background, and while one is on its way only the newest value waits
+// to follow it.
+class PulseMixer final : public Mixer, private Connection::Listener {
 public:
-    explicit PulseMixer(std::string applicationName) : applicationName_(std::move(applicationName)) {}
+    explicit PulseMixer(std::shared_ptr<Connection> connection) : connection_(std::move(connection)) {
+        MainloopLock lock(connection_->mainloop());
+        connection_->addListener(this);
+    }
 
-    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback, std::uintptr_t dwInstance,
-                       std::uint32_t fdwOpen) override {
+    ~PulseMixer() override {
+        MainloopLock lock(connection_->mainloop());
+        connection_->removeListener(this);
+        if (inFlight_) {
+            pa_operation_cancel(inFlight_.get());
+        }
+    }
+
+    PulseMixer(const PulseMixer&) = delete;
+    PulseMixer& operator=(const PulseMixer&) = delete;
+
+    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback,
+                       std::uintptr_t dwInstance, std::uint32_t fdwOpen) override {
         if (phmx == nullptr) {
             return MMSYSERR_INVALPARAM;
         }
@@ -59,12 +78,11 @@ public:
         if (uMxId != 0) {
             return MMSYSERR_BADDEVICEID;
         }
-        auto link = PulseLink::connect(applicationName_);
-        if (!link) {
+        MainloopLock lock(connection_->mainloop());
+        if (!connection_->waitReady()) {
             return MMSYSERR_NODRIVER;
         }
-        links_.push_back(std::move(link));
-        *phmx = static_cast<HMIXER>(links_.size());
+        *phmx = ++opened_;
         return MMSYSERR_NOERROR;
     }
 
@@ -94,7 +112,7 @@ public:
             default:
                 return MMSYSERR_INVALFLAG;
         }
-        const auto source = defaultSource(hmxobj);
+        const auto source = defaultSource();
         if (const auto* status = std::get_if<MMRESULT>(&source)) {
             return *status;
         }
@@ -114,7 +132,8 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc, std::uint32_t fdwControls) override {
+    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
+                                  std::uint32_t fdwControls) override {
         if (const MMRESULT status = checkHandle(hmxobj, fdwControls); status != MMSYSERR_NOERROR) {
             return status;
         }
@@ -136,7 +155,7 @@ public:
             return MMSYSERR_INVALPARAM;
         }
         // The line exists only while the server has a default source.
-        const auto source = defaultSource(hmxobj);
+        const auto source = defaultSource();
         if (const auto* status = std::get_if<MMRESULT>(&source)) {
             return *status;
         }
@@ -180,38 +199,20 @@ public:
             }
         }
 
-        // Asked anew at every change: the default source may have changed since the last one.
-        const auto source = defaultSource(hmxobj);
-        if (const auto* status = std::get_if<MMRESULT>(&source)) {
-            return *status;
+        MainloopLock lock(connection_->mainloop());
+        if (!connection_->ready()) {
+            return MMSYSERR_NODRIVER;
         }
-        const Source& found = std::get<Source>(source);
-        if (values.size() != 1 && values.size() != found.channels) {
-            return MMSYSERR_INVALPARAM;
+        pending_ = std::move(values);
+        if (!inFlight_) {
+            sendPending();
         }
-        pa_cvolume volume;
-        volume.channels = found.channels;
-        for (std::size_t i = 0; i < found.channels; ++i) {
-            const std::uint32_t v = values[values.size() == 1 ? 0 : i].dwValue;
-            volume.values[i] = static_cast<pa_volume_t>(
-                std::lround(static_cast<double>(v) * PA_VOLUME_NORM / static_cast<double>(kLargestValue)));
-        }
-
-        PulseLink& link = *links_[hmxobj - 1];
-        MainloopLock lock(link.mainloop());
-        Reply reply(&link);
-        if (!link.await(pa_context_set_source_volume_by_index(link.context(), found.index, &volume,
-                                                              &PulseMixer::onSuccess, &reply))) {
-            return link.alive() ? MMSYSERR_ERROR : MMSYSERR_NODRIVER;
-        }
-        return reply.success ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+        return MMSYSERR_NOERROR;
     }
 
 private:
     struct Reply {
-        explicit Reply(PulseLink* l) : link(l) {}
-        PulseLink* link;
-        bool success = false;
+        const Connection* connection;
         bool found = false;
         Source source;
     };
@@ -221,35 +222,22 @@ private:
         if (object != MIXER_OBJECTF_MIXER && object != MIXER_OBJECTF_HMIXER) {
             return MMSYSERR_INVALFLAG;
         }
-        if (hmxobj == 0 || hmxobj > links_.size()) {
+        if (hmxobj == 0 || hmxobj > opened_) {
             return MMSYSERR_INVALHANDLE;
         }
         return MMSYSERR_NOERROR;
     }
 
-    // The open mixer's connection, made anew when the server went away since the last call.
-    PulseLink* liveLink(HMIXER hmxobj) {
-        auto& link = links_[hmxobj - 1];
-        if (link) {
-            MainloopLock lock(link->mainloop());
-            if (link->alive()) {
-                return link.get();
-            }
-        }
-        link = PulseLink::connect(applicationName_);
-        return link.get();
-    }
-
-    std::variant<MMRESULT, Source> defaultSource(HMIXER hmxobj) {
-        PulseLink* link = liveLink(hmxobj);
-        if (link == nullptr) {
+    // The line stands for the server's default source: it exists while the server has one.
+    std::variant<MMRESULT, Source> defaultSource() {
+        MainloopLock lock(connection_->mainloop());
+        if (!connection_->waitReady()) {
             return MMSYSERR_NODRIVER;
         }
-        MainloopLock lock(link->mainloop());
-        Reply reply(link);
-        if (!link->await(pa_context_get_source_info_by_name(link->context(), "@DEFAULT_SOURCE@",
-                                                            &PulseMixer::onSourceInfo, &reply))) {
-            return link->alive() ? MMSYSERR_ERROR : MMSYSERR_NODRIVER;
+        Reply reply{.connection = connection_.get(), .found = false, .source = {}};
+        if (!connection_->await(pa_context_get_source_info_by_name(connection_->context(), "@DEFAULT_SOURCE@",
+                                                                   &PulseMixer::onLookedUp, &reply))) {
+            return connection_->ready() ? MMSYSERR_ERROR : MMSYSERR_NODRIVER;
         }
         if (!reply.found) {
             return MIXERR_INVALLINE;
@@ -257,33 +245,99 @@ private:
         return reply.source;
     }
 
-    static void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata) {
+    static void readSource(const pa_source_info* info, Source& source) {
+        source.index = info->index;
+        source.channels = info->channel_map.channels;
+        source.name = info->name != nullptr ? info->name : "";
+        source.description = info->description != nullptr ? info->description : source.name;
+    }
+
+    static void onLookedUp(pa_context*, const pa_source_info* info, int eol, void* userdata) {
         auto* reply = static_cast<Reply*>(userdata);
         if (eol == 0 && info != nullptr) {
             reply->found = true;
-            reply->source.index = info->index;
-            reply->source.channels = info->channel_map.channels;
-            reply->source.name = info->name != nullptr ? info->name : "";
-            reply->source.description = info->description != nullptr ? info->description : reply->source.name;
+            readSource(info, reply->source);
         }
-        PulseLink::signal(reply->link);
+        reply->connection->signal();
     }
 
-    static void onSuccess(pa_context*, int success, void* userdata) {
-        auto* reply = static_cast<Reply*>(userdata);
-        reply->success = success != 0;
-        PulseLink::signal(reply->link);
+    // Everything below runs with the main loop's lock held.
+
+    // Looks the chosen source up anew for every value sent ("@DEFAULT_SOURCE@" when the default is
+    // chosen, so a change of the default is followed), then sets its volume.
+    void sendPending() {
+        const std::string& chosen = connection_->chosenSource();
+        inFlight_.reset(pa_context_get_source_info_by_name(
+            connection_->context(), chosen.empty() ? "@DEFAULT_SOURCE@" : chosen.c_str(),
+            &PulseMixer::onTarget, this));
+        if (!inFlight_) {
+            pending_.clear();
+        }
     }
 
-    std::string applicationName_;
-    // Open mixers by handle - 1; an entry is empty while its server is away.
-    std::vector<std::unique_ptr<PulseLink>> links_;
+    static void onTarget(pa_context* context, const pa_source_info* info, int eol, void* self) {
+        auto* mixer = static_cast<PulseMixer*>(self);
+        if (eol == 0 && info != nullptr) {
+            readSource(info, mixer->target_);
+            mixer->targetFound_ = true;
+            return;
+        }
+        const bool found = std::exchange(mixer->targetFound_, false);
+        std::vector<MIXERCONTROLDETAILS_UNSIGNED> values = std::move(mixer->pending_);
+        mixer->pending_.clear();
+        const Source& target = mixer->target_;
+        // A missing source, or one whose channels the values do not fit, takes nothing.
+        if (!found || (values.size() != 1 && values.size() != target.channels)) {
+            mixer->finished();
+            return;
+        }
+        pa_cvolume volume;
+        volume.channels = target.channels;
+        for (std::size_t i = 0; i < target.channels; ++i) {
+            const std::uint32_t v = values[values.size() == 1 ? 0 : i].dwValue;
+            volume.values[i] = static_cast<pa_volume_t>(
+                std::lround(static_cast<double>(v) * PA_VOLUME_NORM / static_cast<double>(kLargestValue)));
+        }
+        mixer->inFlight_.reset(
+            pa_context_set_source_volume_by_index(context, target.index, &volume, &PulseMixer::onSet, mixer));
+        if (!mixer->inFlight_) {
+            mixer->finished();
+        }
+    }
+
+    static void onSet(pa_context*, int, void* self) { static_cast<PulseMixer*>(self)->finished(); }
+
+    void finished() {
+        inFlight_.reset();
+        if (!pending_.empty()) {
+            sendPending();
+        }
+    }
+
+    void contextLost() override {
+        // Requests die with the context; a value not yet sent is dropped, like one sent to no server.
+        inFlight_.reset();
+        pending_.clear();
+        targetFound_ = false;
+    }
+
+    std::shared_ptr<Connection> connection_;
+    HMIXER opened_ = 0;
+    // The request on its way (a lookup or a volume) and the newest value waiting behind it.
+    Operation inFlight_;
+    std::vector<MIXERCONTROLDETAILS_UNSIGNED> pending_;
+    Source target_;
+    bool targetFound_ = false;
 };
 
 }  // namespace
 
+std::unique_ptr<Mixer> makePulseAudioMixer(std::shared_ptr<pulse::Connection> connection) {
+    return std::make_unique<PulseMixer>(std::move(connection));
+}
+
 std::unique_ptr<Mixer> makePulseAudioMixer(const QString& applicationName) {
-    return std::make_unique<PulseMixer>(applicationName.toStdString());
+    return makePulseAudioMixer(pulse::connectToSoundServer(applicationName));
 }
 
 }  // namespace platform::mixer

@@ -1,9 +1,8 @@
 #include "platform/mixer/PeakSource.h"
 
-#include "platform/mixer/PulseObjects.h"
+#include "platform/pulse/Connection.h"
 
 #include <pulse/channelmap.h>
-#include <pulse/proplist.h>
 #include <pulse/timeval.h>
 
 #include <algorithm>
@@ -16,10 +15,9 @@ namespace platform::mixer {
 
 namespace {
 
-using detail::Context;
-using detail::Mainloop;
-using detail::MainloopLock;
-using detail::Stream;
+using pulse::Connection;
+using pulse::MainloopLock;
+using pulse::Stream;
 
 // One reading per 40 ms: the server hands the stream the largest magnitude of every 1/25 s.
 constexpr std::uint32_t kReadingsPerSecond = 25;
@@ -27,40 +25,32 @@ constexpr std::uint8_t kChannels = 2;
 // Readings come two at a time, every 80 ms: half the wake-ups of the server and of the recorder
 // at rest, and still a smooth meter.
 constexpr std::uint32_t kReadingsPerPacket = 2;
-// After a lost server, a failed connection or a stopped stream, the next try comes this much later.
+// After a stream that failed (its source went away), the next try comes this much later.
 constexpr pa_usec_t kRetryDelay = PA_USEC_PER_SEC;
 
-class PulsePeakSource final : public PeakSource {
+class PulsePeakSource final : public PeakSource, private Connection::Listener {
 public:
-    explicit PulsePeakSource(std::string applicationName) : applicationName_(std::move(applicationName)) {
-        mainloop_.reset(pa_threaded_mainloop_new());
-        if (!mainloop_) {
+    explicit PulsePeakSource(std::shared_ptr<Connection> connection) : connection_(std::move(connection)) {
+        if (connection_->mainloop() == nullptr) {
             return;
         }
-        api_ = pa_threaded_mainloop_get_api(mainloop_.get());
-        MainloopLock lock(mainloop_.get());
+        api_ = pa_threaded_mainloop_get_api(connection_->mainloop());
+        MainloopLock lock(connection_->mainloop());
         retry_ = api_->time_new(api_, nullptr, &PulsePeakSource::onRetry, this);
-        scheduleRetry(0);
-        if (pa_threaded_mainloop_start(mainloop_.get()) < 0) {
-            api_->time_free(retry_);
-            retry_ = nullptr;
+        connection_->addListener(this);
+        if (connection_->ready()) {
+            openStream();
         }
     }
 
     ~PulsePeakSource() override {
-        if (!mainloop_) {
+        if (connection_->mainloop() == nullptr) {
             return;
         }
-        {
-            MainloopLock lock(mainloop_.get());
-            if (retry_ != nullptr) {
-                api_->time_free(retry_);
-                retry_ = nullptr;
-            }
-            stream_.reset();
-            context_.reset();
-        }
-        pa_threaded_mainloop_stop(mainloop_.get());
+        MainloopLock lock(connection_->mainloop());
+        connection_->removeListener(this);
+        api_->time_free(retry_);
+        stream_.reset();
     }
 
     PulsePeakSource(const PulsePeakSource&) = delete;
@@ -104,29 +94,25 @@ private:
         }
     }
 
-    // Starts over: a fresh connection, then a fresh stream once it is ready.
-    void connect() {
+    void contextReady() override { openStream(); }
+    void contextLost() override {
         stream_.reset();
-        context_.reset();
-        pa_proplist* properties = pa_proplist_new();
-        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, applicationName_.c_str());
-        context_.reset(pa_context_new_with_proplist(api_, applicationName_.c_str(), properties));
-        pa_proplist_free(properties);
-        if (!context_) {
-            scheduleRetry(kRetryDelay);
-            return;
-        }
-        pa_context_set_state_callback(context_.get(), &PulsePeakSource::onContextState, this);
-        if (pa_context_connect(context_.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            scheduleRetry(kRetryDelay);
+        setLive(false);
+    }
+    void sourceChosen() override {
+        if (connection_->ready()) {
+            openStream();
         }
     }
 
+    // A fresh stream on the chosen source, or on the default one. A chosen source is never left for
+    // another: when it goes, the stream fails and the meters go dark until it is back.
     void openStream() {
+        stream_.reset();
         const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kReadingsPerSecond, kChannels};
         pa_channel_map map;
         pa_channel_map_init_stereo(&map);
-        stream_.reset(pa_stream_new(context_.get(), "Level meter", &format, &map));
+        stream_.reset(pa_stream_new(connection_->context(), "Level meter", &format, &map));
         if (!stream_) {
             scheduleRetry(kRetryDelay);
             return;
@@ -140,8 +126,13 @@ private:
         attr.prebuf = static_cast<std::uint32_t>(-1);
         attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(pa_frame_size(&format)) * kReadingsPerPacket;
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
-        if (pa_stream_connect_record(stream_.get(), nullptr, &attr, flags) < 0) {
+        const std::string& chosen = connection_->chosenSource();
+        auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
+        if (!chosen.empty()) {
+            flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
+        }
+        if (pa_stream_connect_record(stream_.get(), chosen.empty() ? nullptr : chosen.c_str(), &attr, flags) <
+            0) {
             scheduleRetry(kRetryDelay);
         }
     }
@@ -180,18 +171,9 @@ private:
     }
 
     static void onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-        static_cast<PulsePeakSource*>(self)->connect();
-    }
-
-    static void onContextState(pa_context* context, void* userdata) {
-        auto* self = static_cast<PulsePeakSource*>(userdata);
-        const pa_context_state_t state = pa_context_get_state(context);
-        if (state == PA_CONTEXT_READY) {
-            self->openStream();
-        } else if (!PA_CONTEXT_IS_GOOD(state)) {
-            // Torn down by the retry, outside this callback.
-            self->setLive(false);
-            self->scheduleRetry(kRetryDelay);
+        auto* source = static_cast<PulsePeakSource*>(self);
+        if (source->connection_->ready()) {
+            source->openStream();
         }
     }
 
@@ -206,14 +188,14 @@ private:
         }
     }
 
-    static void onReadable(pa_stream*, std::size_t, void* self) { static_cast<PulsePeakSource*>(self)->read(); }
+    static void onReadable(pa_stream*, std::size_t, void* self) {
+        static_cast<PulsePeakSource*>(self)->read();
+    }
 
-    std::string applicationName_;
-    // Declared first, destroyed last: the stream and the context belong to its thread.
-    Mainloop mainloop_;
+    // Declared first, destroyed last: the stream belongs to its main loop.
+    std::shared_ptr<Connection> connection_;
     pa_mainloop_api* api_ = nullptr;
     pa_time_event* retry_ = nullptr;
-    Context context_;
     Stream stream_;
 
     std::mutex peaksMutex_;
@@ -223,8 +205,12 @@ private:
 
 }  // namespace
 
+std::unique_ptr<PeakSource> makePulseAudioPeakSource(std::shared_ptr<pulse::Connection> connection) {
+    return std::make_unique<PulsePeakSource>(std::move(connection));
+}
+
 std::unique_ptr<PeakSource> makePulseAudioPeakSource(const QString& applicationName) {
-    return std::make_unique<PulsePeakSource>(applicationName.toStdString());
+    return makePulseAudioPeakSource(pulse::connectToSoundServer(applicationName));
 }
 
 }  // namespace platform::mixer
