@@ -16,10 +16,17 @@ struct Parser {
     QCommandLineParser parser;
     QCommandLineOption help = parser.addHelpOption();
     QCommandLineOption version = parser.addVersionOption();
+    QCommandLineOption source{QStringLiteral("source"),
+                              QCoreApplication::translate("CommandLine",
+                                                          "Grava desta vez da fonte NOME (um nome de "
+                                                          "\"pactl list short sources\"), sem mudar a "
+                                                          "entrada escolhida na janela."),
+                              QStringLiteral("NOME")};
 };
 
 std::unique_ptr<Parser> makeParser() {
     auto p = std::make_unique<Parser>();
+    p->parser.addOption(p->source);
     p->parser.setApplicationDescription(
         QStringLiteral("Records the default sound source into 16-bit PCM WAV takes."));
     return p;
@@ -35,15 +42,23 @@ QString whereTakesGo() {
     const QString rule =
         choice.besideProgram
             ? QStringLiteral("this copy runs from a writable folder of its own, so takes go next to it:")
-            : QStringLiteral("this copy is installed (or its folder is read-only), so takes go to the "
-                             "user's music folder:");
+            : QStringLiteral(
+                  "this copy is installed (or its folder is read-only), so takes go to the "
+                  "user's music folder:");
     return QStringLiteral("Where takes go:\n  %1\n  %2\n").arg(rule, choice.path);
 }
 
-const QString kSoundServer = QStringLiteral(
-    "Sound:\n"
-    "  Takes record the default source of PulseAudio or of PipeWire's PulseAudio service.\n"
-    "  PULSE_SOURCE=<name> records another source; PULSE_SERVER=<address> uses another server.\n");
+QString soundServer() {
+    return QStringLiteral("Sound:\n") +
+           QCoreApplication::translate(
+               "CommandLine",
+               "  As gravações vêm da entrada escolhida no menu de contexto do nível de gravação\n"
+               "  (\"Entrada de áudio\"): a fonte padrão do PulseAudio ou do serviço PulseAudio do\n"
+               "  PipeWire, ou outra fonte, guardada para as próximas vezes.\n"
+               "  --source NOME ou PULSE_SOURCE=NOME gravam desta vez da fonte NOME, à frente da\n"
+               "  escolha guardada; --source vence PULSE_SOURCE. PULSE_SERVER=<endereço> usa outro "
+               "servidor.\n");
+}
 
 }  // namespace
 
@@ -51,8 +66,8 @@ std::optional<int> answerHelpOrVersion(int argc, char** argv) {
     bool asked = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        asked = asked || arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
-                arg == "--version";
+        asked = asked || arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" ||
+                arg == "-v" || arg == "--version";
     }
     if (!asked) {
         return std::nullopt;
@@ -66,8 +81,17 @@ std::optional<int> answerHelpOrVersion(int argc, char** argv) {
         print(stdout, QStringLiteral("Tolvane %1\n").arg(QStringLiteral(TOLVANE_VERSION)));
         return 0;
     }
-    print(stdout, p->parser.helpText() + QLatin1Char('\n') + whereTakesGo() + QLatin1Char('\n') + kSoundServer);
+    print(stdout,
+          p->parser.helpText() + QLatin1Char('\n') + whereTakesGo() + QLatin1Char('\n') + soundServer());
     return 0;
+}
+
+QString sourceForThisRun(const QStringList& arguments) {
+    auto p = makeParser();
+    if (p->parser.parse(arguments) && p->parser.isSet(p->source)) {
+        return p->parser.value(p->source);
+    }
+    return qEnvironmentVariable("PULSE_SOURCE");
 }
 
 std::optional<int> refuseUnknownArguments(const QStringList& arguments) {
@@ -76,7 +100,8 @@ std::optional<int> refuseUnknownArguments(const QStringList& arguments) {
     if (!p->parser.parse(arguments)) {
         error = p->parser.errorText();
     } else if (!p->parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("Tolvane takes no arguments: '%1'.").arg(p->parser.positionalArguments().join(' '));
+        error = QStringLiteral("Tolvane takes no arguments: '%1'.")
+                    .arg(p->parser.positionalArguments().join(' '));
     } else {
         return std::nullopt;
     }

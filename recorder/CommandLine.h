@@ -1,6 +1,6 @@
 #pragma once
-// The recorder's command line: --help and --version, and nothing else; the recorder takes no
-// arguments. Sound server and source are PulseAudio's own business (PULSE_SERVER, PULSE_SOURCE).
+// The recorder's command line: --help, --version and --source NAME; the recorder takes no other
+// arguments. The sound server is PulseAudio's own business (PULSE_SERVER).
 
 #include <QStringList>
 
@@ -15,5 +15,9 @@ std::optional<int> answerHelpOrVersion(int argc, char** argv);
 // Refuses what is left once QApplication has taken its own options (-platform, -style ...).
 // Returns the exit status when the program should stop here.
 std::optional<int> refuseUnknownArguments(const QStringList& arguments);
+
+// The input asked for this run: --source NAME, else PULSE_SOURCE, else empty (the saved choice).
+// Expects arguments refuseUnknownArguments accepted.
+QString sourceForThisRun(const QStringList& arguments);
 
 }  // namespace tolvane

@@ -1,6 +1,8 @@
-// Tolvane: records the default PulseAudio source into WAV takes.
+// Tolvane: records a PulseAudio source into WAV takes.
 #include "platform/mixer/PeakSource.h"
 #include "platform/mixer/PulseMixer.h"
+#include "platform/mixer/SourceList.h"
+#include "platform/pulse/SoundServer.h"
 #include "platform/wavein/PulseWaveIn.h"
 #include "recorder/CommandLine.h"
 #include "recorder/recovery/SessionEnd.h"
@@ -10,6 +12,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QSessionManager>
+#include <QSettings>
 
 #include <csignal>
 #include <functional>
@@ -45,9 +48,8 @@ void endSessionsWith(QApplication& app, frmSoundRec& window) {
     // A session save is not yet its end (it may be a checkpoint, or a logout that is cancelled):
     // the take is made safe on disk and goes on. The session manager's order to leave arrives as
     // the application's Quit event, before the windows are closed.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        window.commitSession();
-    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.commitSession(); });
     app.installEventFilter(new QuitFilter(&app, [&window] { window.endSession(); }));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endSession(); });
 }
@@ -66,11 +68,24 @@ int main(int argc, char** argv) {
         return *status;
     }
 
-    auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane"));
-    auto mixer = platform::mixer::makePulseAudioMixer(QStringLiteral("Tolvane"));
-    auto peaks = platform::mixer::makePulseAudioPeakSource(QStringLiteral("Tolvane"));
-    frmSoundRec window(
-        {.waveIn = *waveIn, .programFolder = takeFolder(), .mixer = mixer.get(), .peakSource = peaks.get()});
+    // PULSE_SOURCE is taken as this run's choice; libpulse must not also read it, or the default
+    // source chosen in the window would not be the server's default.
+    const QString sourceForThisRun = tolvane::sourceForThisRun(QApplication::arguments());
+    qunsetenv("PULSE_SOURCE");
+    // Capture, level, meters and the source list share one connection to the server.
+    const auto server = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane"));
+    auto waveIn = platform::wavein::makePulseAudioWaveIn(server);
+    auto mixer = platform::mixer::makePulseAudioMixer(server);
+    auto peaks = platform::mixer::makePulseAudioPeakSource(server);
+    auto sources = platform::mixer::makePulseAudioSourceList(server);
+    QSettings settings(QStringLiteral("Tolvane"), QStringLiteral("Tolvane"));
+    frmSoundRec window({.waveIn = *waveIn,
+                        .programFolder = takeFolder(),
+                        .mixer = mixer.get(),
+                        .peakSource = peaks.get(),
+                        .sources = sources.get(),
+                        .settings = &settings,
+                        .sourceForThisRun = sourceForThisRun});
     if (const QScreen* screen = window.screen()) {
         window.move(screen->availableGeometry().center() - window.rect().center());
     }

@@ -13,6 +13,12 @@
 
 namespace platform::pulse {
 
+// A reference on a context someone else connects and disconnects.
+struct ContextUnref {
+    void operator()(pa_context* c) const { pa_context_unref(c); }
+};
+using ContextRef = std::unique_ptr<pa_context, ContextUnref>;
+
 // One context on one threaded main loop. Every member that touches libpulse expects the main
 // loop's lock held (MainloopLock); listeners are called on the main loop's thread with it held.
 class Connection {

@@ -1,7 +1,9 @@
 #include "platform/wavein/PulseWaveIn.h"
 
-#include "platform/pulse/PulseOwners.h"
+#include "platform/pulse/Connection.h"
 #include "platform/wavein/HeaderQueue.h"
+
+#include <QCoreApplication>
 
 #include <pulse/context.h>
 #include <pulse/error.h>
@@ -30,7 +32,7 @@ std::string reasonOf(pa_context* context) {
     return pa_strerror(pa_context_errno(context));
 }
 
-class PulseDevice final : public WaveInDevice {
+class PulseDevice final : public WaveInDevice, private pulse::Connection::Listener {
 public:
     PulseDevice(std::shared_ptr<detail::ErrorReasons> reasons, const WAVEFORMATEX& format, QObject* notify,
                 std::chrono::milliseconds backlog)
@@ -51,39 +53,23 @@ public:
     PulseDevice(const PulseDevice&) = delete;
     PulseDevice& operator=(const PulseDevice&) = delete;
 
-    // Connects to the server and creates the record stream, corked. On failure the reason is stored
-    // for the returned status.
-    MMRESULT connect(const std::string& applicationName) {
-        mainloop_.reset(pa_threaded_mainloop_new());
+    // Creates the record stream on the shared connection, corked, on the connection's chosen source
+    // (the default source when none is chosen). On failure the reason is stored for the returned status.
+    MMRESULT connect(const std::shared_ptr<pulse::Connection>& connection) {
+        // The main loop is the connection's, and keeps it alive as long as the device needs it.
+        mainloop_ = std::shared_ptr<pa_threaded_mainloop>(connection, connection->mainloop());
         if (!mainloop_) {
             return MMSYSERR_NOMEM;
         }
-        context_.reset(
-            pa_context_new(pa_threaded_mainloop_get_api(mainloop_.get()), applicationName.c_str()));
-        if (!context_) {
-            return MMSYSERR_NOMEM;
-        }
-        pa_context_set_state_callback(context_.get(), &PulseDevice::onContextState, this);
-        if (pa_context_connect(context_.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            return fail(MMSYSERR_NODRIVER, "Cannot connect to the sound server: " + reasonOf(context_.get()));
-        }
-        if (pa_threaded_mainloop_start(mainloop_.get()) < 0) {
-            return fail(MMSYSERR_ERROR, "Cannot start the sound server connection's thread.");
-        }
         MainloopLock lock(mainloop_.get());
-        Deadline deadline(*this);
-        pa_context_state_t state;
-        while ((state = pa_context_get_state(context_.get())) != PA_CONTEXT_READY) {
-            if (!PA_CONTEXT_IS_GOOD(state)) {
-                return fail(MMSYSERR_NODRIVER,
-                            "Cannot connect to the sound server: " + reasonOf(context_.get()));
-            }
-            if (deadline.passed()) {
-                return fail(MMSYSERR_NODRIVER, std::string("Cannot connect to the sound server: ") +
-                                                   pa_strerror(PA_ERR_TIMEOUT));
-            }
-            pa_threaded_mainloop_wait(mainloop_.get());
+        if (!connection->waitReady()) {
+            return fail(MMSYSERR_NODRIVER, "Cannot connect to the sound server: " + connection->lastError());
         }
+        connection_ = connection.get();
+        connection_->addListener(this);
+        context_.reset(pa_context_ref(connection->context()));
+        source_ = connection->chosenSource();
+        Deadline deadline(*this);
 
         stream_.reset(pa_stream_new(context_.get(), "Recording", &spec_, nullptr));
         if (!stream_) {
@@ -93,22 +79,29 @@ public:
         pa_stream_set_state_callback(stream_.get(), &PulseDevice::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulseDevice::onReadable, this);
         const pa_buffer_attr attr = attributes(fragment_);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
-        if (pa_stream_connect_record(stream_.get(), nullptr, &attr, flags) < 0) {
-            return fail(statusFor(pa_context_errno(context_.get())),
-                        "Cannot record from the sound server: " + reasonOf(context_.get()));
+        auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+        // A chosen source is never swapped for another, neither now nor when it goes away.
+        if (!source_.empty()) {
+            flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
+        }
+        if (pa_stream_connect_record(stream_.get(), source_.empty() ? nullptr : source_.c_str(), &attr,
+                                     flags) < 0) {
+            return failToRecord();
         }
         pa_stream_state_t streamState;
         while ((streamState = pa_stream_get_state(stream_.get())) != PA_STREAM_READY) {
             if (!PA_STREAM_IS_GOOD(streamState)) {
-                return fail(statusFor(pa_context_errno(context_.get())),
-                            "Cannot record from the sound server: " + reasonOf(context_.get()));
+                return failToRecord();
             }
             if (deadline.passed()) {
                 return fail(MMSYSERR_NODRIVER, std::string("Cannot record from the sound server: ") +
                                                    pa_strerror(PA_ERR_TIMEOUT));
             }
             pa_threaded_mainloop_wait(mainloop_.get());
+        }
+        const char* device = pa_stream_get_device_name(stream_.get());
+        if (!source_.empty() && (device == nullptr || source_ != device)) {
+            return fail(MMSYSERR_BADDEVICEID, missingSource());
         }
         open_ = true;
         return MMSYSERR_NOERROR;
@@ -279,6 +272,21 @@ private:
         }
     }
 
+    std::string missingSource() const {
+        return QCoreApplication::translate("PulseWaveIn",
+                                           "A entrada \"%1\" não está disponível. Nada foi gravado.")
+            .arg(QString::fromStdString(source_))
+            .toStdString();
+    }
+
+    MMRESULT failToRecord() {
+        const int error = pa_context_errno(context_.get());
+        if (error == PA_ERR_NOENTITY && !source_.empty()) {
+            return fail(MMSYSERR_BADDEVICEID, missingSource());
+        }
+        return fail(statusFor(error), "Cannot record from the sound server: " + reasonOf(context_.get()));
+    }
+
     MMRESULT fail(MMRESULT status, std::string reason) {
         reasons_->set(status, std::move(reason));
         return status;
@@ -356,29 +364,25 @@ private:
             return;
         }
         {
+            // With the lock held the main loop's thread is not in the device; once the callbacks are
+            // cleared it never enters it again.
             MainloopLock lock(mainloop_.get());
-            if (stream_) {
-                pa_stream_set_state_callback(stream_.get(), nullptr, nullptr);
-                pa_stream_set_read_callback(stream_.get(), nullptr, nullptr);
+            if (connection_ != nullptr) {
+                connection_->removeListener(this);
+                connection_ = nullptr;
             }
-            if (context_) {
-                pa_context_set_state_callback(context_.get(), nullptr, nullptr);
-            }
+            overruns_ = backlog_.overruns();
+            stream_.reset();
+            context_.reset();
         }
-        // With the server thread stopped nothing else touches the stream, the context or the headers.
-        pa_threaded_mainloop_stop(mainloop_.get());
-        overruns_ = backlog_.overruns();
-        stream_.reset();
-        context_.reset();
         mainloop_.reset();
     }
 
-    static void onContextState(pa_context* context, void* self) {
-        auto* device = static_cast<PulseDevice*>(self);
-        if (device->open_ && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
-            device->lose("The connection to the sound server was lost: " + reasonOf(context));
+    void contextLost() override {
+        if (open_) {
+            lose("The connection to the sound server was lost: " + reasonOf(context_.get()));
         }
-        pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
+        pa_threaded_mainloop_signal(mainloop_.get(), 0);
     }
 
     static void onStreamState(pa_stream* stream, void* self) {
@@ -403,9 +407,11 @@ private:
 
     std::shared_ptr<detail::ErrorReasons> reasons_;
     // Declared first, destroyed last: the stream and the context belong to its thread.
-    pulse::Mainloop mainloop_;
-    pulse::Context context_;
+    std::shared_ptr<pa_threaded_mainloop> mainloop_;
+    pulse::Connection* connection_ = nullptr;
+    pulse::ContextRef context_;
     pulse::Stream stream_;
+    std::string source_;  // the chosen source at the open; empty for the default
 
     // Everything below is guarded by the main loop's lock.
     detail::HeaderQueue queue_;
@@ -424,8 +430,8 @@ private:
 
 class PulseWaveIn final : public WaveIn {
 public:
-    PulseWaveIn(const QString& applicationName, std::chrono::milliseconds backlog)
-        : applicationName_(applicationName.toStdString()), backlog_(backlog) {}
+    PulseWaveIn(std::shared_ptr<pulse::Connection> connection, std::chrono::milliseconds backlog)
+        : connection_(std::move(connection)), backlog_(backlog) {}
 
     MMRESULT open(std::unique_ptr<WaveInDevice>& device, const WAVEFORMATEX& format,
                   QObject* notify) override {
@@ -434,7 +440,7 @@ public:
             return result;
         }
         auto opened = std::make_unique<PulseDevice>(reasons_, format, notify, backlog_);
-        if (const MMRESULT result = opened->connect(applicationName_); result != MMSYSERR_NOERROR) {
+        if (const MMRESULT result = opened->connect(connection_); result != MMSYSERR_NOERROR) {
             return result;
         }
         device = std::move(opened);
@@ -444,15 +450,21 @@ public:
     std::string errorText(MMRESULT status) const override { return reasons_->text(status); }
 
 private:
-    std::string applicationName_;
+    std::shared_ptr<pulse::Connection> connection_;
     std::chrono::milliseconds backlog_;
     std::shared_ptr<detail::ErrorReasons> reasons_ = std::make_shared<detail::ErrorReasons>();
 };
 
 }  // namespace
 
-std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName, std::chrono::milliseconds backlog) {
-    return std::make_unique<PulseWaveIn>(applicationName, backlog);
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(std::shared_ptr<pulse::Connection> connection,
+                                             std::chrono::milliseconds backlog) {
+    return std::make_unique<PulseWaveIn>(std::move(connection), backlog);
+}
+
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName,
+                                             std::chrono::milliseconds backlog) {
+    return makePulseAudioWaveIn(pulse::connectToSoundServer(applicationName), backlog);
 }
 
 }  // namespace platform::wavein

@@ -1,12 +1,14 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "recorder/recovery/Recovery.h"
 #include "platform/files/MoveFile.h"
+#include "platform/mixer/SourceList.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
+#include "recorder/recovery/Recovery.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
+#include "recorder/window/InputMenu.h"
 #include "recorder/window/ReadingOrder.h"
 #include "ui_frmSoundRec.h"
 
@@ -18,8 +20,10 @@
 #include <QDir>
 #include <QFile>
 #include <QIcon>
+#include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSvgRenderer>
 
@@ -40,10 +44,13 @@ const QString kStopCaption = QStringLiteral("Parar Gravação");
 const QString kQuestionTitle = QStringLiteral("VIZ Eridorov");
 const QString kDeleteUnsavedQuestion = QStringLiteral("Arquivo não foi salvo. Deseja Excluir?");
 const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o arquivo?");
+// Where the chosen input is kept: the source's name, empty for the server's default.
+const QString kInputSetting = QStringLiteral("input/source");
 
 // A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
 QString savedTakeName(const QString& chosen) {
-    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".Wav");
+    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen
+                                                                       : chosen + QStringLiteral(".Wav");
 }
 
 constexpr QColor kFace(224, 224, 224);
@@ -171,6 +178,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
+    offerInputChoice();
     Form_Load();
 }
 
@@ -238,6 +246,105 @@ LevelMeter* frmSoundRec::AniGIF2() const {
 }
 LevelMeter* frmSoundRec::AniGIF3() const {
     return ui->AniGIF3;
+}
+QMenu* frmSoundRec::inputMenu() const {
+    return inputMenu_;
+}
+
+void frmSoundRec::offerInputChoice() {
+    if (services_.sources == nullptr) {
+        return;
+    }
+    // A right click, the context-menu key or Shift+F10 on what is about the input.
+    for (QWidget* about :
+         std::initializer_list<QWidget*>{ui->AniGIF2, ui->AniGIF3, ui->scrLevel, ui->Label1}) {
+        about->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(about, &QWidget::customContextMenuRequested, this,
+                [this, about](QPoint at) { showInputMenu(about, at); });
+    }
+    input::openOnShiftF10(*ui->scrLevel,
+                          [this] { showInputMenu(ui->scrLevel, ui->scrLevel->rect().center()); });
+    ui->scrLevel->setAccessibleDescription(tr("Menu de contexto: entrada de áudio"));
+
+    QString initial = services_.sourceForThisRun;
+    if (initial.isEmpty() && services_.settings != nullptr) {
+        initial = services_.settings->value(kInputSetting).toString();
+    }
+    services_.sources->choose(initial);
+    connect(services_.sources, &platform::mixer::SourceList::changed, this, &frmSoundRec::sourcesChanged);
+    sourcesChanged();
+}
+
+QString frmSoundRec::chosenInput() const {
+    return services_.sources != nullptr ? services_.sources->chosen() : QString();
+}
+
+QString frmSoundRec::describedInput() const {
+    const QString chosen = chosenInput();
+    const auto sources = services_.sources->sources();
+    // A source that went away is still named as the user knew it.
+    if (!chosen.isEmpty() && knownInputs_.contains(chosen) &&
+        std::none_of(sources.begin(), sources.end(),
+                     [&](const auto& source) { return source.name == chosen; })) {
+        return knownInputs_.value(chosen);
+    }
+    return input::describeInput(sources, services_.sources->defaultSource(), chosen);
+}
+
+void frmSoundRec::sourcesChanged() {
+    for (const auto& source : services_.sources->sources()) {
+        knownInputs_.insert(source.name, input::describeInput({source}, {}, source.name));
+    }
+    const QString named = tr("Entrada: %1").arg(describedInput());
+    for (LevelMeter* meter : {ui->AniGIF2, ui->AniGIF3}) {
+        meter->setToolTip(named);
+        meter->setAccessibleDescription(named);
+    }
+    // An open menu follows the sources as they come and go.
+    if (inputMenu_) {
+        input::fillInputMenu(*inputMenu_, services_.sources->sources(), chosenInput(),
+                             engine_->isRecording());
+    }
+}
+
+void frmSoundRec::showInputMenu(QWidget* over, QPoint at) {
+    QMenu menu(this);
+    inputMenu_ = &menu;
+    input::fillInputMenu(menu, services_.sources->sources(), chosenInput(), engine_->isRecording());
+    QAction* picked = menu.exec(over->mapToGlobal(at));
+    inputMenu_ = nullptr;
+    // A take that started while the menu was open keeps its input.
+    if (picked != nullptr && picked->isCheckable() && !engine_->isRecording()) {
+        chooseInput(picked->data().toString());
+    }
+}
+
+void frmSoundRec::chooseInput(const QString& name) {
+    services_.sources->choose(name);
+    if (services_.settings != nullptr) {
+        services_.settings->setValue(kInputSetting, name);
+        services_.settings->sync();
+    }
+    sourcesChanged();
+}
+
+bool frmSoundRec::chosenInputPresent() {
+    const QString chosen = chosenInput();
+    if (chosen.isEmpty() || !services_.sources->answering()) {
+        // The default, or no server: the capture device says what is wrong, as ever.
+        return true;
+    }
+    const auto sources = services_.sources->sources();
+    // Not yet heard from the server: the device decides.
+    if (sources.empty() || std::any_of(sources.begin(), sources.end(),
+                                       [&](const auto& source) { return source.name == chosen; })) {
+        return true;
+    }
+    dialogs_.message(tr("A entrada escolhida, \"%1\", não está disponível. Nada foi gravado.\n\n"
+                        "Escolha outra entrada no menu de contexto do nível de gravação.")
+                         .arg(describedInput()),
+                     kProgramTitle);
+    return false;
 }
 
 void frmSoundRec::keepOptionsTabStop() {
@@ -319,7 +426,8 @@ void frmSoundRec::openMixer() {
 }
 
 void frmSoundRec::scrLevel_Change() {
-    const std::uint32_t value = basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
+    const std::uint32_t value =
+        basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
     // A refused level changes nothing else and is not reported.
     if (levelControlFound) {
         basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
@@ -428,7 +536,8 @@ void frmSoundRec::zeroReadout() {
 
 void frmSoundRec::startTake() {
     sessionEnding_ = false;
-    if (!settleLastTake()) {
+    // Never another input in its place: nothing is recorded, and nothing else changes.
+    if (!chosenInputPresent() || !settleLastTake()) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
         return;
@@ -500,6 +609,13 @@ void frmSoundRec::stopAfterSourceLoss() {
     const QString reason = engine_->sourceLostReason();
     engine_->StopCapture();
     enterStoppedState();
+    // The server still answers: it was the chosen input that went (a device unplugged).
+    if (!chosenInput().isEmpty() && services_.sources->answering()) {
+        tellHowTheTakeEnded(tr("A gravação parou porque a entrada \"%1\" foi desconectada. "
+                               "Tudo o que foi gravado até então está na gravação.")
+                                .arg(describedInput()));
+        return;
+    }
     tellHowTheTakeEnded(QStringLiteral("The recording stopped because the sound server went away (%1). "
                                        "Everything recorded until then is in the take.")
                             .arg(reason));
@@ -559,8 +675,8 @@ void frmSoundRec::cmdSave_Click() {
 
     saving_ = true;
     std::unique_ptr<platform::Progress> progress;
-    const auto result = platform::files::moveFile(
-        takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
+    const auto result =
+        platform::files::moveFile(takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
             // Only a copy to another file system takes long enough to need a box.
             if (!progress) {
                 progress = dialogs_.progress(

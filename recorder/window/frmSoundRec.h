@@ -8,6 +8,8 @@
 #include "recorder/wavfile/TakeFile.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -22,7 +24,8 @@ class Dialogs;
 namespace platform::mixer {
 class Mixer;
 class PeakSource;
-}
+class SourceList;
+}  // namespace platform::mixer
 namespace level {
 class LevelMonitor;
 }
@@ -34,6 +37,8 @@ class LED;
 class LevelMeter;
 class QAbstractButton;
 class QCheckBox;
+class QMenu;
+class QSettings;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -63,6 +68,13 @@ public:
         platform::mixer::Mixer* mixer = nullptr;
         // Peak readings for the level meters; null leaves them dark.
         platform::mixer::PeakSource* peakSource = nullptr;
+        // The server's sources and the choice of the input; null: no input menu, the default source.
+        platform::mixer::SourceList* sources = nullptr;
+        // Where the chosen input is kept between runs; null: it is not kept.
+        QSettings* settings = nullptr;
+        // The input asked for on the command line or in PULSE_SOURCE; it wins for this run and is
+        // not kept.
+        QString sourceForThisRun = {};
     };
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
@@ -103,6 +115,8 @@ public:
     LED* LED1(int index) const { return LED1_.at(static_cast<std::size_t>(index)); }
     LevelMeter* AniGIF2() const;
     LevelMeter* AniGIF3() const;
+    // The input menu while it is open, else null.
+    QMenu* inputMenu() const;
     QTimer& Timer2() { return timer2_; }
     SaveDialogSettings cmdlg;
 
@@ -133,6 +147,15 @@ private:
     void zeroReadout();
     void scrLevel_Change();
     void openMixer();
+    // The input menu on the meters, the slider and its scale; the choice made at start-up.
+    void offerInputChoice();
+    void showInputMenu(QWidget* over, QPoint at);
+    void chooseInput(const QString& name);
+    void sourcesChanged();
+    QString chosenInput() const;
+    QString describedInput() const;
+    // False, after telling the user, when the chosen input is known to be missing.
+    bool chosenInputPresent();
     // Presses or releases the toggle without running its click handler.
     void setCheck1(bool pressed);
     void keepOptionsTabStop();
@@ -159,6 +182,9 @@ private:
     std::unique_ptr<basSoundRec_3::Module> level_;
     std::unique_ptr<level::LevelMonitor> levelMonitor_;
     std::array<LED*, 5> LED1_{};
+    QPointer<QMenu> inputMenu_;
+    // Every input seen this run, by name: a source that went away is named as the user knew it.
+    QHash<QString, QString> knownInputs_;
     QTimer timer2_;
     std::chrono::steady_clock::time_point takeStartedAt_{};
     bool showingRequeueFailure_ = false;

@@ -28,6 +28,10 @@ SoundServer::SoundServer()
 
 SoundServer::~SoundServer() {
     stopPlaying();
+    for (auto& player : otherPlayers_) {
+        player->kill();
+        player->waitForFinished();
+    }
     stop();
 }
 
@@ -45,17 +49,20 @@ QProcessEnvironment SoundServer::environment() const {
 }
 
 QByteArray SoundServer::address() const {
-    return "unix:" + dir_.filePath(pipewire_ ? QStringLiteral("pw/runtime/pulse/native") : QStringLiteral("native"))
-                         .toUtf8();
+    return "unix:" +
+           dir_.filePath(pipewire_ ? QStringLiteral("pw/runtime/pulse/native") : QStringLiteral("native"))
+               .toUtf8();
 }
 
 bool SoundServer::runPipeWireServer(const QString& command) const {
     QProcess script;
     script.setProcessEnvironment(environment());
     script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    script.start(qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") + QStringLiteral("/tests/support/pipewire-server"),
-                 {command, dir_.filePath(QStringLiteral("pw"))});
-    return script.waitForFinished(60000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+    script.start(
+        qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") + QStringLiteral("/tests/support/pipewire-server"),
+        {command, dir_.filePath(QStringLiteral("pw"))});
+    return script.waitForFinished(60000) && script.exitStatus() == QProcess::NormalExit &&
+           script.exitCode() == 0;
 }
 
 bool SoundServer::startPipeWire(const QStringList& sinks) {
@@ -83,9 +90,11 @@ bool SoundServer::startPipeWire(const QStringList& sinks) {
     // Sinks appear a moment after their module loads.
     return QTest::qWaitFor(
         [&] {
-            const auto listed = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
+            const auto listed =
+                pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
             return listed && std::all_of(sinks.begin(), sinks.end(), [&](const QString& sink) {
-                       return listed->contains(sink.section(QLatin1Char(' '), 0, 0) + QStringLiteral(".monitor"));
+                       return listed->contains(sink.section(QLatin1Char(' '), 0, 0) +
+                                               QStringLiteral(".monitor"));
                    });
         },
         10000);
@@ -148,7 +157,8 @@ std::optional<QString> SoundServer::pactl(const QStringList& arguments) const {
     QProcess process;
     process.setProcessEnvironment(environment());
     process.start(QStringLiteral("pactl"), arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
         return std::nullopt;
     }
     const QString output = QString::fromUtf8(process.readAllStandardOutput());
@@ -156,11 +166,20 @@ std::optional<QString> SoundServer::pactl(const QStringList& arguments) const {
     // user who picked another source would have.
     if (pipewire_ && arguments.size() == 2 && arguments[0].startsWith(QStringLiteral("set-default-"))) {
         const QString get = QStringLiteral("get-default-") + arguments[0].mid(12);
-        if (!QTest::qWaitFor([&] { return pactl({get}).value_or(QString()).trimmed() == arguments[1]; }, 10000)) {
+        if (!QTest::qWaitFor([&] { return pactl({get}).value_or(QString()).trimmed() == arguments[1]; },
+                             10000)) {
             return std::nullopt;
         }
     }
     return output;
+}
+
+qint64 SoundServer::pulsePid() const {
+    if (!pipewire_) {
+        return server_.state() == QProcess::Running ? server_.processId() : 0;
+    }
+    QFile pid(dir_.filePath(QStringLiteral("pw/pulse.pid")));
+    return pid.open(QIODevice::ReadOnly) ? pid.readAll().trimmed().toLongLong() : 0;
 }
 
 std::vector<int> SoundServer::sourceVolumePercent(const QString& source) const {
@@ -185,6 +204,13 @@ bool SoundServer::play(const QString& file, const QString& sink) {
     return player_.waitForStarted();
 }
 
+bool SoundServer::playAlso(const QString& file, const QString& sink) {
+    auto& player = otherPlayers_.emplace_back(std::make_unique<QProcess>());
+    player->setProcessEnvironment(environment());
+    player->start(QStringLiteral("paplay"), {QStringLiteral("--device=") + sink, file});
+    return player->waitForStarted();
+}
+
 void SoundServer::stopPlaying() {
     if (player_.state() == QProcess::NotRunning) {
         return;
@@ -197,9 +223,12 @@ std::optional<QString> makeSound(const QString& folder, const QString& name, dou
                                  const QStringList& effects) {
     const QString path = QDir(folder).filePath(name);
     // The rate and channels describe the generated input; no dither, so silence stays exact.
-    QStringList arguments{QStringLiteral("-q"), QStringLiteral("-D"), QStringLiteral("-r"), QStringLiteral("44100"),
-                          QStringLiteral("-c"), QStringLiteral("2"),  QStringLiteral("-n"), QStringLiteral("-b"),
-                          QStringLiteral("16"), path,                 QStringLiteral("synth"), QString::number(seconds)};
+    QStringList arguments{QStringLiteral("-q"),    QStringLiteral("-D"),
+                          QStringLiteral("-r"),    QStringLiteral("44100"),
+                          QStringLiteral("-c"),    QStringLiteral("2"),
+                          QStringLiteral("-n"),    QStringLiteral("-b"),
+                          QStringLiteral("16"),    path,
+                          QStringLiteral("synth"), QString::number(seconds)};
     arguments << effects;
     QProcess sox;
     sox.start(QStringLiteral("sox"), arguments);

@@ -37,10 +37,16 @@ public:
 
     // Plays `file` into `sink` until stopPlaying() or the file ends.
     bool play(const QString& file, const QString& sink);
+    // Plays `file` into `sink` beside what play() plays, until the server is stopped.
+    bool playAlso(const QString& file, const QString& sink);
     void stopPlaying();
 
     // PipeWire's PulseAudio service always keeps a fallback sink, so its monitor is always a source.
     bool isPipeWire() const { return pipewire_; }
+
+    // The process that answers PulseAudio clients (PipeWire's PulseAudio service under PipeWire),
+    // to stop and continue it; 0 when none runs.
+    qint64 pulsePid() const;
 
     // Where the server listens (PULSE_SERVER's form), also before it started.
     QByteArray address() const;
@@ -58,6 +64,7 @@ private:
     QTemporaryDir dir_;
     QProcess server_;
     QProcess player_;
+    std::vector<std::unique_ptr<QProcess>> otherPlayers_;
 };
 
 // Writes a two-channel 16-bit 44100 Hz WAV file of `seconds` with sox's synth effect chain

@@ -30,8 +30,10 @@ private:
 class RecorderProcess {
 public:
     // Puts the test build's `tolvane` into `folder` (a hard link, or a copy across file systems)
-    // and starts it there on `display`, with `environment` ("NAME=value") added to the test's.
-    RecorderProcess(const VirtualDisplay& display, const QString& folder, const QStringList& environment = {});
+    // and starts it there on `display` with `arguments`, with `environment` ("NAME=value") added to
+    // the test's. Its settings live in the folder.
+    RecorderProcess(const VirtualDisplay& display, const QString& folder, const QStringList& environment = {},
+                    const QStringList& arguments = {});
     ~RecorderProcess();  // kills the program if it still runs
     RecorderProcess(const RecorderProcess&) = delete;
     RecorderProcess& operator=(const RecorderProcess&) = delete;
