@@ -23,6 +23,8 @@ struct Peaks {
     std::uint32_t readings = 0;
     // False while no server answers or the stream is not running.
     bool live = false;
+    // The readings are of another input than the last call's: what was shown is not this one's.
+    bool sourceChanged = false;
 };
 
 class PeakSource {

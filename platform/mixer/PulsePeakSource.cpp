@@ -66,6 +66,7 @@ public:
         Peaks taken = pending_;
         pending_.left = pending_.right = 0.0F;
         pending_.readings = 0;
+        pending_.sourceChanged = false;
         return taken;
     }
 
@@ -100,6 +101,14 @@ private:
         setLive(false);
     }
     void sourceChosen() override {
+        {
+            // What the meters showed was another input's.
+            const std::lock_guard guard(peaksMutex_);
+            pending_.sourceChanged = true;
+            pending_.left = pending_.right = 0.0F;
+            pending_.readings = 0;
+        }
+        setLive(false);
         if (connection_->ready()) {
             openStream();
         }

@@ -42,14 +42,15 @@ void LevelMonitor::poll() {
     bool lit = false;
     for (std::size_t i = 0; i < channels_.size(); ++i) {
         MeterBallistics& channel = channels_[i];
-        if (!live_) {
+        if (!live_ || peaks.sourceChanged) {
             channel.darken();
         } else if (peaks.readings > 0) {
             channel.feed(values[i], now);
         } else {
             channel.advance(now);
         }
-        lit = lit || channel.level() > MeterBallistics::kFloorDb || channel.hold() > MeterBallistics::kFloorDb;
+        lit =
+            lit || channel.level() > MeterBallistics::kFloorDb || channel.hold() > MeterBallistics::kFloorDb;
     }
     // Readings above silence wake the monitor; falling back needs a clock until all is dark.
     if (lit) {

@@ -16,6 +16,7 @@
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -157,17 +158,20 @@ struct Program {
         });
     }
 
-    // A take of about `ms` through the record toggle; its file.
-    QString take(int ms) {
+    // A take through the record toggle, stopped once it holds `seconds` of audio after its lead-in
+    // (a server may take a while to start delivering); its file.
+    QString take(double seconds = 1.5) {
         window.Check1()->click();
         if (!window.captureEngine().isRecording()) {
             return {};
         }
-        QTest::qWait(ms);
+        const QString file = window.takeFileName;
+        const auto wanted = static_cast<qint64>(46 + kLeadIn + seconds * 176400);
+        const bool full = QTest::qWaitFor([&] { return QFileInfo(file).size() >= wanted; }, 30000);
         if (window.Check1()->isChecked()) {
             window.Check1()->click();
         }
-        return window.takeFileName;
+        return full ? file : QString();
     }
 
     QTemporaryDir folder;
@@ -260,11 +264,13 @@ TEST_F(InputChoice, TakeLevelAndMetersFollowTheChoiceWhichLasts) {
         EXPECT_EQ(entries[0], QStringLiteral("---Entrada de áudio"));
         EXPECT_EQ(entries[1], QStringLiteral("[x] Padrão do sistema"));
         const qsizetype separator = entries.indexOf(QStringLiteral("---"));
-        for (const Input* input : {&low, &high}) {
-            EXPECT_GT(entries.indexOf(input->menuText), 1) << entries.join('|').toStdString();
-            EXPECT_LT(entries.indexOf(input->menuText), separator) << "sources before the monitors";
+        // Sources first, then what the computer plays.
+        for (const Input* input : {&low, &high, &monitor}) {
+            const qsizetype at = entries.indexOf(input->menuText);
+            EXPECT_GT(at, 1) << entries.join('|').toStdString();
+            EXPECT_EQ(at > separator, input->menuText.startsWith(QStringLiteral("Som do computador: ")))
+                << entries.join('|').toStdString();
         }
-        EXPECT_GT(entries.indexOf(monitor.menuText), separator) << entries.join('|').toStdString();
 
         for (const Input* input : {&high, &monitor, &low}) {
             SCOPED_TRACE(input->name.toStdString());
@@ -300,9 +306,9 @@ TEST_F(InputChoice, TakeLevelAndMetersFollowTheChoiceWhichLasts) {
                 EXPECT_EQ(p.window.AniGIF2()->litCells(), 0);
             }
 
-            const QString file = p.take(2600);
+            const QString file = p.take();
             ASSERT_FALSE(file.isEmpty()) << p.dialogs.messages().join(' ').toStdString();
-            EXPECT_NEAR(heardPeriod(file), input->periodFrames, 1);
+            EXPECT_NEAR(heardPeriod(file), input->periodFrames, 1) << readTake(file).dataLength() << " bytes";
             EXPECT_EQ(testsupport::independentReadersComplaints(file, 2, 44100), QString());
             p.window.takeSaved = true;
         }
@@ -322,7 +328,7 @@ TEST_F(InputChoice, TakeLevelAndMetersFollowTheChoiceWhichLasts) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return p.lists(run.records->name); }, 20000));
         EXPECT_EQ(p.sources->chosen(), run.records->name);
         EXPECT_TRUE(p.menuEntries().contains(QStringLiteral("[x] ") + run.records->menuText));
-        const QString file = p.take(2600);
+        const QString file = p.take();
         ASSERT_FALSE(file.isEmpty()) << p.dialogs.messages().join(' ').toStdString();
         EXPECT_NEAR(heardPeriod(file), run.records->periodFrames, 1);
         p.window.takeSaved = true;
@@ -366,7 +372,9 @@ TEST_F(InputChoice, AChosenInputThatGoesAwayIsNeverReplaced) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.lists(high.name); }, 20000));
     p.window.Check1()->click();
     ASSERT_TRUE(p.window.captureEngine().isRecording()) << p.dialogs.messages().join(' ').toStdString();
-    QTest::qWait(2600);
+    const QString file = p.window.takeFileName;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return QFileInfo(file).size() >= qint64{46 + kLeadIn + 2 * 176400}; }, 30000));
     ASSERT_TRUE(server.pactl({QStringLiteral("unload-module"), high.module}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !p.window.Check1()->isChecked(); }, 20000));
     EXPECT_FALSE(p.window.captureEngine().isRecording());
