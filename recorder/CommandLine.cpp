@@ -42,9 +42,8 @@ QString whereTakesGo() {
     const QString rule =
         choice.besideProgram
             ? QStringLiteral("this copy runs from a writable folder of its own, so takes go next to it:")
-            : QStringLiteral(
-                  "this copy is installed (or its folder is read-only), so takes go to the "
-                  "user's music folder:");
+            : QStringLiteral("this copy is installed (or its folder is read-only), so takes go to the "
+                             "user's music folder:");
     return QStringLiteral("Where takes go:\n  %1\n  %2\n").arg(rule, choice.path);
 }
 
@@ -66,8 +65,8 @@ std::optional<int> answerHelpOrVersion(int argc, char** argv) {
     bool asked = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        asked = asked || arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" ||
-                arg == "-v" || arg == "--version";
+        asked = asked || arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+                arg == "--version";
     }
     if (!asked) {
         return std::nullopt;
@@ -100,8 +99,7 @@ std::optional<int> refuseUnknownArguments(const QStringList& arguments) {
     if (!p->parser.parse(arguments)) {
         error = p->parser.errorText();
     } else if (!p->parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("Tolvane takes no arguments: '%1'.")
-                    .arg(p->parser.positionalArguments().join(' '));
+        error = QStringLiteral("Tolvane takes no arguments: '%1'.").arg(p->parser.positionalArguments().join(' '));
     } else {
         return std::nullopt;
     }

@@ -67,8 +67,8 @@ public:
     PulseMixer(const PulseMixer&) = delete;
     PulseMixer& operator=(const PulseMixer&) = delete;
 
-    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback,
-                       std::uintptr_t dwInstance, std::uint32_t fdwOpen) override {
+    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback, std::uintptr_t dwInstance,
+                       std::uint32_t fdwOpen) override {
         if (phmx == nullptr) {
             return MMSYSERR_INVALPARAM;
         }
@@ -132,8 +132,7 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
-                                  std::uint32_t fdwControls) override {
+    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc, std::uint32_t fdwControls) override {
         if (const MMRESULT status = checkHandle(hmxobj, fdwControls); status != MMSYSERR_NOERROR) {
             return status;
         }

@@ -197,9 +197,7 @@ private:
         }
     }
 
-    static void onReadable(pa_stream*, std::size_t, void* self) {
-        static_cast<PulsePeakSource*>(self)->read();
-    }
+    static void onReadable(pa_stream*, std::size_t, void* self) { static_cast<PulsePeakSource*>(self)->read(); }
 
     // Declared first, destroyed last: the stream belongs to its main loop.
     std::shared_ptr<Connection> connection_;

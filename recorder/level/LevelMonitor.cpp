@@ -49,8 +49,7 @@ void LevelMonitor::poll() {
         } else {
             channel.advance(now);
         }
-        lit =
-            lit || channel.level() > MeterBallistics::kFloorDb || channel.hold() > MeterBallistics::kFloorDb;
+        lit = lit || channel.level() > MeterBallistics::kFloorDb || channel.hold() > MeterBallistics::kFloorDb;
     }
     // Readings above silence wake the monitor; falling back needs a clock until all is dark.
     if (lit) {

@@ -2,13 +2,13 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QResizeEvent>
+#include <QShowEvent>
 #include <QHideEvent>
+#include <QTimerEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
-#include <QResizeEvent>
-#include <QShowEvent>
-#include <QTimerEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -23,48 +23,56 @@ constexpr double kTiltRadians = 22.0 * kPi / 180.0;
 
 // Coastlines in degrees, longitude then latitude, coarse enough for a forty-pixel globe.
 constexpr double kNorthAmerica[] = {
-    -168, 65, -160, 71, -140, 70, -125, 70, -110, 73, -95,  72, -82,  73, -72,  68, -62,  60, -56,  52,
-    -65,  45, -70,  42, -76,  35, -81,  31, -80,  25, -82,  28, -85,  30, -90,  29, -97,  27, -97,  21,
-    -92,  18, -88,  16, -83,  10, -78,  8,  -85,  12, -92,  15, -105, 20, -110, 24, -113, 31, -117, 33,
-    -124, 40, -124, 48, -130, 55, -140, 60, -152, 59, -158, 57, -165, 60};
-constexpr double kGreenland[] = {-55, 60, -44, 60, -22, 70, -18, 80, -40, 83, -60, 81, -72, 77, -56, 68};
-constexpr double kSouthAmerica[] = {-78, 8,   -72, 12,  -62, 10,  -50, 0,   -35, -5,  -38, -13, -40, -22,
-                                    -48, -26, -53, -34, -58, -38, -65, -42, -68, -50, -70, -55, -74, -52,
-                                    -73, -40, -71, -30, -70, -18, -76, -14, -81, -6,  -80, 0,   -77, 5};
-constexpr double kAfrica[] = {-17, 21,  -16, 14,  -12, 8,   -5, 5,   5,  4,   9,  4,   10,  -2,  13,  -12,
-                              12,  -17, 15,  -27, 18,  -34, 22, -34, 28, -33, 33, -26, 36,  -18, 40,  -15,
-                              40,  -10, 39,  -5,  42,  0,   51, 11,  44, 11,  38, 18,  33,  28,  32,  31,
-                              25,  32,  20,  31,  11,  33,  10, 37,  0,  36,  -6, 36,  -10, 30,  -14, 27};
+    -168, 65, -160, 71, -140, 70, -125, 70, -110, 73, -95, 72, -82, 73, -72, 68, -62, 60, -56, 52,
+    -65, 45, -70, 42, -76, 35, -81, 31, -80, 25, -82, 28, -85, 30, -90, 29, -97, 27, -97, 21, -92, 18,
+    -88, 16, -83, 10, -78, 8, -85, 12, -92, 15, -105, 20, -110, 24, -113, 31, -117, 33, -124, 40,
+    -124, 48, -130, 55, -140, 60, -152, 59, -158, 57, -165, 60};
+constexpr double kGreenland[] = {
+    -55, 60, -44, 60, -22, 70, -18, 80, -40, 83, -60, 81, -72, 77, -56, 68};
+constexpr double kSouthAmerica[] = {
+    -78, 8, -72, 12, -62, 10, -50, 0, -35, -5, -38, -13, -40, -22, -48, -26, -53, -34, -58, -38,
+    -65, -42, -68, -50, -70, -55, -74, -52, -73, -40, -71, -30, -70, -18, -76, -14, -81, -6, -80, 0,
+    -77, 5};
+constexpr double kAfrica[] = {
+    -17, 21, -16, 14, -12, 8, -5, 5, 5, 4, 9, 4, 10, -2, 13, -12, 12, -17, 15, -27, 18, -34, 22, -34,
+    28, -33, 33, -26, 36, -18, 40, -15, 40, -10, 39, -5, 42, 0, 51, 11, 44, 11, 38, 18, 33, 28, 32, 31,
+    25, 32, 20, 31, 11, 33, 10, 37, 0, 36, -6, 36, -10, 30, -14, 27};
 constexpr double kEurasia[] = {
-    -10, 36, -9,  43, -2,  44, -4,  48, 2,   51, 8,   54, 8,   57, 5,   62, 12,  66, 20,  70,
-    30,  71, 40,  67, 45,  68, 60,  70, 70,  73, 80,  73, 100, 77, 112, 74, 130, 71, 150, 71,
-    170, 70, 180, 68, 180, 65, 170, 60, 160, 58, 157, 51, 150, 58, 140, 55, 138, 46, 130, 42,
-    127, 36, 122, 40, 121, 31, 117, 24, 109, 21, 106, 16, 109, 12, 105, 9,  100, 13, 100, 6,
-    104, 1,  98,  8,  98,  16, 94,  17, 91,  22, 87,  21, 80,  15, 78,  8,  73,  17, 72,  22,
-    66,  25, 57,  25, 56,  27, 52,  27, 48,  30, 50,  25, 56,  24, 59,  22, 53,  16, 45,  13,
-    43,  13, 39,  21, 35,  28, 34,  31, 36,  36, 28,  37, 26,  40, 23,  38, 22,  40, 19,  42,
-    16,  43, 13,  45, 12,  44, 15,  41, 18,  40, 15,  38, 8,   44, 3,   43, 0,   39, -5,  36};
-constexpr double kBritain[] = {-6, 50, 2, 51, 0, 53, -3, 58, -6, 58, -5, 55, -3, 54};
-constexpr double kJapan[] = {130, 32, 140, 35, 142, 40, 145, 44, 141, 45, 139, 38, 132, 34};
-constexpr double kMadagascar[] = {44, -25, 47, -25, 50, -15, 49, -12, 44, -17};
-constexpr double kBorneo[] = {109, 1, 117, 7, 119, 1, 116, -4, 110, -3};
-constexpr double kSumatra[] = {95, 5, 98, 4, 106, -6, 101, -3};
-constexpr double kNewGuinea[] = {131, -1, 141, -3, 150, -10, 141, -9, 137, -5};
-constexpr double kAustralia[] = {114, -22, 114, -34, 118, -35, 124, -33, 131, -31, 138, -35,
-                                 141, -38, 146, -39, 150, -37, 153, -30, 153, -25, 146, -19,
-                                 143, -11, 141, -14, 136, -12, 131, -11, 126, -14, 122, -18};
-constexpr double kNewZealand[] = {172, -35, 178, -38, 174, -41, 167, -46, 171, -44};
-const std::span<const double> kLand[] = {kNorthAmerica, kGreenland, kSouthAmerica, kAfrica, kEurasia,
-                                         kBritain,      kJapan,     kMadagascar,   kBorneo, kSumatra,
-                                         kNewGuinea,    kAustralia, kNewZealand};
+    -10, 36, -9, 43, -2, 44, -4, 48, 2, 51, 8, 54, 8, 57, 5, 62, 12, 66, 20, 70, 30, 71, 40, 67,
+    45, 68, 60, 70, 70, 73, 80, 73, 100, 77, 112, 74, 130, 71, 150, 71, 170, 70, 180, 68, 180, 65,
+    170, 60, 160, 58, 157, 51, 150, 58, 140, 55, 138, 46, 130, 42, 127, 36, 122, 40, 121, 31, 117, 24,
+    109, 21, 106, 16, 109, 12, 105, 9, 100, 13, 100, 6, 104, 1, 98, 8, 98, 16, 94, 17, 91, 22, 87, 21,
+    80, 15, 78, 8, 73, 17, 72, 22, 66, 25, 57, 25, 56, 27, 52, 27, 48, 30, 50, 25, 56, 24, 59, 22,
+    53, 16, 45, 13, 43, 13, 39, 21, 35, 28, 34, 31, 36, 36, 28, 37, 26, 40, 23, 38, 22, 40, 19, 42,
+    16, 43, 13, 45, 12, 44, 15, 41, 18, 40, 15, 38, 8, 44, 3, 43, 0, 39, -5, 36};
+constexpr double kBritain[] = {
+    -6, 50, 2, 51, 0, 53, -3, 58, -6, 58, -5, 55, -3, 54};
+constexpr double kJapan[] = {
+    130, 32, 140, 35, 142, 40, 145, 44, 141, 45, 139, 38, 132, 34};
+constexpr double kMadagascar[] = {
+    44, -25, 47, -25, 50, -15, 49, -12, 44, -17};
+constexpr double kBorneo[] = {
+    109, 1, 117, 7, 119, 1, 116, -4, 110, -3};
+constexpr double kSumatra[] = {
+    95, 5, 98, 4, 106, -6, 101, -3};
+constexpr double kNewGuinea[] = {
+    131, -1, 141, -3, 150, -10, 141, -9, 137, -5};
+constexpr double kAustralia[] = {
+    114, -22, 114, -34, 118, -35, 124, -33, 131, -31, 138, -35, 141, -38, 146, -39, 150, -37, 153, -30,
+    153, -25, 146, -19, 143, -11, 141, -14, 136, -12, 131, -11, 126, -14, 122, -18};
+constexpr double kNewZealand[] = {
+    172, -35, 178, -38, 174, -41, 167, -46, 171, -44};
+const std::span<const double> kLand[] = {kNorthAmerica, kGreenland, kSouthAmerica, kAfrica, kEurasia, kBritain, kJapan, kMadagascar, kBorneo, kSumatra, kNewGuinea, kAustralia, kNewZealand};
 
 // Maps a point in degrees onto the map, whose columns run from 180 W to 180 E.
-QPointF onMap(double lon, double lat, QSizeF size) {
+QPointF onMap(double lon, double lat, QSizeF size)
+{
     return {(lon + 180.0) / 360.0 * size.width(), (90.0 - lat) / 180.0 * size.height()};
 }
 
 // The flat map the disc samples: ocean, land, ice, and a graticule every 30 degrees.
-QImage drawMap(int width) {
+QImage drawMap(int width)
+{
     const int height = width / 2;
     QImage map(width, height, QImage::Format_ARGB32);
     map.fill(QColor(28, 92, 178));
@@ -80,7 +88,8 @@ QImage drawMap(int width) {
     p.setBrush(QColor(86, 170, 72));
     for (std::span<const double> coast : kLand) {
         QPolygonF polygon;
-        for (size_t i = 0; i + 1 < coast.size(); i += 2) polygon << onMap(coast[i], coast[i + 1], size);
+        for (size_t i = 0; i + 1 < coast.size(); i += 2)
+            polygon << onMap(coast[i], coast[i + 1], size);
         p.drawPolygon(polygon);
     }
     // Greenland under its ice.
@@ -90,12 +99,15 @@ QImage drawMap(int width) {
 
     QPen grid(QColor(200, 225, 255, 110), std::max(0.7, width / 260.0));
     p.setPen(grid);
-    for (int lon = -180; lon < 180; lon += 30) p.drawLine(onMap(lon, 90, size), onMap(lon, -90, size));
-    for (int lat = -60; lat <= 60; lat += 30) p.drawLine(onMap(-180, lat, size), onMap(180, lat, size));
+    for (int lon = -180; lon < 180; lon += 30)
+        p.drawLine(onMap(lon, 90, size), onMap(lon, -90, size));
+    for (int lat = -60; lat <= 60; lat += 30)
+        p.drawLine(onMap(-180, lat, size), onMap(180, lat, size));
     return map;
 }
 
-QRgb sample(const QImage& map, double u, double v) {
+QRgb sample(const QImage& map, double u, double v)
+{
     // Bilinear, wrapping around in longitude and clamped at the poles.
     const int w = map.width();
     const int h = map.height();
@@ -122,10 +134,14 @@ QRgb sample(const QImage& map, double u, double v) {
 
 class AccessibleGlobe : public QAccessibleWidget {
 public:
-    explicit AccessibleGlobe(QWidget* widget) : QAccessibleWidget(widget, QAccessible::Animation) {}
+    explicit AccessibleGlobe(QWidget* widget)
+        : QAccessibleWidget(widget, QAccessible::Animation)
+    {
+    }
 };
 
-QAccessibleInterface* globeAccessibility(const QString&, QObject* object) {
+QAccessibleInterface* globeAccessibility(const QString&, QObject* object)
+{
     if (auto* globe = qobject_cast<SpinningGlobe*>(object))
         return new AccessibleGlobe(globe);
     return nullptr;
@@ -133,7 +149,9 @@ QAccessibleInterface* globeAccessibility(const QString&, QObject* object) {
 
 }  // namespace
 
-SpinningGlobe::SpinningGlobe(QWidget* parent) : QWidget(parent) {
+SpinningGlobe::SpinningGlobe(QWidget* parent)
+    : QWidget(parent)
+{
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(globeAccessibility);
         return true;
@@ -143,17 +161,20 @@ SpinningGlobe::SpinningGlobe(QWidget* parent) : QWidget(parent) {
     setAccessibleName(tr("Globo girando"));
 }
 
-QSize SpinningGlobe::sizeHint() const {
+QSize SpinningGlobe::sizeHint() const
+{
     return {40, 40};
 }
 
-void SpinningGlobe::showEvent(QShowEvent* event) {
+void SpinningGlobe::showEvent(QShowEvent* event)
+{
     QWidget::showEvent(event);
     clock_.start();
     ticker_.start(1000 / kFramesPerSecond, Qt::CoarseTimer, this);
 }
 
-void SpinningGlobe::hideEvent(QHideEvent* event) {
+void SpinningGlobe::hideEvent(QHideEvent* event)
+{
     QWidget::hideEvent(event);
     ticker_.stop();
     if (clock_.isValid())
@@ -161,7 +182,8 @@ void SpinningGlobe::hideEvent(QHideEvent* event) {
     clock_.invalidate();
 }
 
-void SpinningGlobe::timerEvent(QTimerEvent* event) {
+void SpinningGlobe::timerEvent(QTimerEvent* event)
+{
     if (event->timerId() != ticker_.timerId()) {
         QWidget::timerEvent(event);
         return;
@@ -173,19 +195,22 @@ void SpinningGlobe::timerEvent(QTimerEvent* event) {
     update();
 }
 
-void SpinningGlobe::resizeEvent(QResizeEvent* event) {
+void SpinningGlobe::resizeEvent(QResizeEvent* event)
+{
     QWidget::resizeEvent(event);
     preparedSide_ = 0;
 }
 
-double SpinningGlobe::currentTurn() const {
+double SpinningGlobe::currentTurn() const
+{
     const qint64 ms = elapsedBeforeHide_ + (clock_.isValid() ? clock_.elapsed() : 0);
     // Whole frames only, so the motion steps evenly whatever the timer's jitter.
     const qint64 frameMs = 1000 / kFramesPerSecond;
     return double((ms / frameMs * frameMs) % kTurnMilliseconds) / kTurnMilliseconds;
 }
 
-void SpinningGlobe::prepare(int side) {
+void SpinningGlobe::prepare(int side)
+{
     preparedSide_ = side;
     frame_ = QImage(side, side, QImage::Format_ARGB32_Premultiplied);
     frame_.fill(Qt::transparent);
@@ -228,20 +253,24 @@ void SpinningGlobe::prepare(int side) {
     }
 }
 
-void SpinningGlobe::renderFrame(double turn) {
+void SpinningGlobe::renderFrame(double turn)
+{
     auto* pixels = reinterpret_cast<QRgb*>(frame_.bits());
     // The globe turns eastwards: the map slides under a fixed view.
     const double shift = (1.0 - turn) * map_.width();
     for (const DiscPixel& dp : disc_) {
         const QRgb c = sample(map_, dp.u + shift, dp.v);
-        auto channel = [&](int value) { return std::clamp(int(value * dp.light + dp.shine), 0, 255); };
+        auto channel = [&](int value) {
+            return std::clamp(int(value * dp.light + dp.shine), 0, 255);
+        };
         const float a = dp.coverage;
         pixels[dp.offset] = qRgba(int(channel(qRed(c)) * a), int(channel(qGreen(c)) * a),
                                   int(channel(qBlue(c)) * a), int(255 * a));
     }
 }
 
-void SpinningGlobe::paintEvent(QPaintEvent*) {
+void SpinningGlobe::paintEvent(QPaintEvent*)
+{
     const qreal dpr = devicePixelRatioF();
     const int logicalSide = std::max(1, std::min(width(), height()) - 1);
     const int side = std::max(1, int(std::lround(logicalSide * dpr)));

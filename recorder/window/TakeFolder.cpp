@@ -28,8 +28,7 @@ QString comparable(const QString& folder) {
 }  // namespace
 
 TakeFolderChoice chooseTakeFolder(const QString& programFolder, const QString& installedBinFolder) {
-    const bool installed =
-        !installedBinFolder.isEmpty() && comparable(programFolder) == comparable(installedBinFolder);
+    const bool installed = !installedBinFolder.isEmpty() && comparable(programFolder) == comparable(installedBinFolder);
     // QFileInfo::isWritable looks at permission bits only; access() also sees read-only mounts.
     if (!installed && ::access(QFile::encodeName(programFolder).constData(), W_OK | X_OK) == 0) {
         return {programFolder, true};

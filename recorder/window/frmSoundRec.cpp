@@ -1,11 +1,11 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "recorder/recovery/Recovery.h"
 #include "platform/files/MoveFile.h"
 #include "platform/mixer/SourceList.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
-#include "recorder/recovery/Recovery.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/InputMenu.h"
@@ -49,8 +49,7 @@ const QString kInputSetting = QStringLiteral("input/source");
 
 // A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
 QString savedTakeName(const QString& chosen) {
-    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen
-                                                                       : chosen + QStringLiteral(".Wav");
+    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".Wav");
 }
 
 constexpr QColor kFace(224, 224, 224);
@@ -311,12 +310,19 @@ void frmSoundRec::showInputMenu(QWidget* over, QPoint at) {
     QMenu menu(this);
     inputMenu_ = &menu;
     input::fillInputMenu(menu, services_.sources->sources(), chosenInput(), engine_->isRecording());
-    QAction* picked = menu.exec(over->mapToGlobal(at));
+    // Chosen with the mouse, the keyboard or an assistive technology's action alike.
+    connect(&menu, &QMenu::triggered, this, [this, &menu](QAction* picked) {
+        const QString name = picked->data().toString();
+        const bool choice = picked->isCheckable();
+        inputMenu_ = nullptr;
+        menu.close();
+        // A take that started while the menu was open keeps its input.
+        if (choice && !engine_->isRecording()) {
+            chooseInput(name);
+        }
+    });
+    menu.exec(over->mapToGlobal(at));
     inputMenu_ = nullptr;
-    // A take that started while the menu was open keeps its input.
-    if (picked != nullptr && picked->isCheckable() && !engine_->isRecording()) {
-        chooseInput(picked->data().toString());
-    }
 }
 
 void frmSoundRec::chooseInput(const QString& name) {
@@ -426,8 +432,7 @@ void frmSoundRec::openMixer() {
 }
 
 void frmSoundRec::scrLevel_Change() {
-    const std::uint32_t value =
-        basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
+    const std::uint32_t value = basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
     // A refused level changes nothing else and is not reported.
     if (levelControlFound) {
         basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
@@ -675,8 +680,8 @@ void frmSoundRec::cmdSave_Click() {
 
     saving_ = true;
     std::unique_ptr<platform::Progress> progress;
-    const auto result =
-        platform::files::moveFile(takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
+    const auto result = platform::files::moveFile(
+        takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
             // Only a copy to another file system takes long enough to need a box.
             if (!progress) {
                 progress = dialogs_.progress(

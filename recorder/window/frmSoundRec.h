@@ -25,7 +25,7 @@ namespace platform::mixer {
 class Mixer;
 class PeakSource;
 class SourceList;
-}  // namespace platform::mixer
+}
 namespace level {
 class LevelMonitor;
 }

@@ -54,8 +54,7 @@ public:
     MMRESULT mixerGetLineControls(HMIXER h, MIXERLINECONTROLS* controls, std::uint32_t flags) override {
         return real_.mixerGetLineControls(h, controls, flags);
     }
-    MMRESULT mixerSetControlDetails(HMIXER h, const MIXERCONTROLDETAILS* details,
-                                    std::uint32_t flags) override {
+    MMRESULT mixerSetControlDetails(HMIXER h, const MIXERCONTROLDETAILS* details, std::uint32_t flags) override {
         ++sets;
         return real_.mixerSetControlDetails(h, details, flags);
     }
@@ -103,8 +102,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.start({kFirst, kSecond}));
         ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kFirstSource, QStringLiteral("50%")}));
-        ASSERT_TRUE(
-            server.pactl({QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("50%")}));
+        ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("50%")}));
     }
 
     testsound::SoundServer server;
@@ -131,15 +129,11 @@ TEST_F(LevelSlider, MovesTheDefaultSourcesVolumeAtEachStepAndAtTheEndOfADrag) {
     const Step steps[] = {
         {"Home key", [&] { QTest::keyClick(&r.slider(), Qt::Key_Home); }, 0, 0},
         {"click on the right arrow",
-         [&] {
-             QTest::mouseClick(&r.slider(), Qt::LeftButton, {}, r.part(QStyle::SC_ScrollBarAddLine).center());
-         },
+         [&] { QTest::mouseClick(&r.slider(), Qt::LeftButton, {}, r.part(QStyle::SC_ScrollBarAddLine).center()); },
          300, 1},
-        {"click on the track",
-         [&] {
+        {"click on the track", [&] {
              QTest::mouseClick(&r.slider(), Qt::LeftButton, {}, r.part(QStyle::SC_ScrollBarAddPage).center());
-         },
-         600, 2},
+         }, 600, 2},
         {"End key", [&] { QTest::keyClick(&r.slider(), Qt::Key_End); }, 32767, 90},
         {"set by a program", [&] { r.slider().setValue(16384); }, 16384, 45},
     };
@@ -157,9 +151,8 @@ TEST_F(LevelSlider, MovesTheDefaultSourcesVolumeAtEachStepAndAtTheEndOfADrag) {
     const QPoint grab = r.part(QStyle::SC_ScrollBarSlider).center();
     QTest::mousePress(&r.slider(), Qt::LeftButton, {}, grab);
     for (int dx = 5; dx <= 40; dx += 5) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(dx, 0)),
-                         r.slider().mapToGlobal(QPointF(grab + QPoint(dx, 0))), Qt::NoButton, Qt::LeftButton,
-                         Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(dx, 0)), r.slider().mapToGlobal(QPointF(grab + QPoint(dx, 0))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&r.slider(), &move);
     }
     EXPECT_GT(r.slider().sliderPosition(), 16384);
@@ -254,8 +247,8 @@ TEST(LevelMeters, ShowTheDefaultSourcesPeaksPerChannelFromTheServersReturnOn) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         if (!row.effects.isEmpty()) {
-            const auto file = testsound::makeSound(server.folder(), QString::fromLatin1(row.name) + ".wav",
-                                                   60, row.effects);
+            const auto file =
+                testsound::makeSound(server.folder(), QString::fromLatin1(row.name) + ".wav", 60, row.effects);
             ASSERT_TRUE(file);
             ASSERT_TRUE(server.play(*file, kFirst));
         }
@@ -268,8 +261,8 @@ TEST(LevelMeters, ShowTheDefaultSourcesPeaksPerChannelFromTheServersReturnOn) {
                        right->clipLit() == row.clip;
             },
             30000);
-        EXPECT_TRUE(shown) << "left " << valueOf(left) << " right " << valueOf(right) << " clip "
-                           << left->clipLit() << right->clipLit();
+        EXPECT_TRUE(shown) << "left " << valueOf(left) << " right " << valueOf(right) << " clip " << left->clipLit()
+                           << right->clipLit();
         server.stopPlaying();
     }
 

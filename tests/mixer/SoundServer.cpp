@@ -49,20 +49,17 @@ QProcessEnvironment SoundServer::environment() const {
 }
 
 QByteArray SoundServer::address() const {
-    return "unix:" +
-           dir_.filePath(pipewire_ ? QStringLiteral("pw/runtime/pulse/native") : QStringLiteral("native"))
-               .toUtf8();
+    return "unix:" + dir_.filePath(pipewire_ ? QStringLiteral("pw/runtime/pulse/native") : QStringLiteral("native"))
+                         .toUtf8();
 }
 
 bool SoundServer::runPipeWireServer(const QString& command) const {
     QProcess script;
     script.setProcessEnvironment(environment());
     script.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    script.start(
-        qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") + QStringLiteral("/tests/support/pipewire-server"),
-        {command, dir_.filePath(QStringLiteral("pw"))});
-    return script.waitForFinished(60000) && script.exitStatus() == QProcess::NormalExit &&
-           script.exitCode() == 0;
+    script.start(qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") + QStringLiteral("/tests/support/pipewire-server"),
+                 {command, dir_.filePath(QStringLiteral("pw"))});
+    return script.waitForFinished(60000) && script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
 }
 
 bool SoundServer::startPipeWire(const QStringList& sinks) {
@@ -90,11 +87,9 @@ bool SoundServer::startPipeWire(const QStringList& sinks) {
     // Sinks appear a moment after their module loads.
     return QTest::qWaitFor(
         [&] {
-            const auto listed =
-                pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
+            const auto listed = pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")});
             return listed && std::all_of(sinks.begin(), sinks.end(), [&](const QString& sink) {
-                       return listed->contains(sink.section(QLatin1Char(' '), 0, 0) +
-                                               QStringLiteral(".monitor"));
+                       return listed->contains(sink.section(QLatin1Char(' '), 0, 0) + QStringLiteral(".monitor"));
                    });
         },
         10000);
@@ -157,8 +152,7 @@ std::optional<QString> SoundServer::pactl(const QStringList& arguments) const {
     QProcess process;
     process.setProcessEnvironment(environment());
     process.start(QStringLiteral("pactl"), arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         return std::nullopt;
     }
     const QString output = QString::fromUtf8(process.readAllStandardOutput());
@@ -166,8 +160,7 @@ std::optional<QString> SoundServer::pactl(const QStringList& arguments) const {
     // user who picked another source would have.
     if (pipewire_ && arguments.size() == 2 && arguments[0].startsWith(QStringLiteral("set-default-"))) {
         const QString get = QStringLiteral("get-default-") + arguments[0].mid(12);
-        if (!QTest::qWaitFor([&] { return pactl({get}).value_or(QString()).trimmed() == arguments[1]; },
-                             10000)) {
+        if (!QTest::qWaitFor([&] { return pactl({get}).value_or(QString()).trimmed() == arguments[1]; }, 10000)) {
             return std::nullopt;
         }
     }
@@ -223,12 +216,9 @@ std::optional<QString> makeSound(const QString& folder, const QString& name, dou
                                  const QStringList& effects) {
     const QString path = QDir(folder).filePath(name);
     // The rate and channels describe the generated input; no dither, so silence stays exact.
-    QStringList arguments{QStringLiteral("-q"),    QStringLiteral("-D"),
-                          QStringLiteral("-r"),    QStringLiteral("44100"),
-                          QStringLiteral("-c"),    QStringLiteral("2"),
-                          QStringLiteral("-n"),    QStringLiteral("-b"),
-                          QStringLiteral("16"),    path,
-                          QStringLiteral("synth"), QString::number(seconds)};
+    QStringList arguments{QStringLiteral("-q"), QStringLiteral("-D"), QStringLiteral("-r"), QStringLiteral("44100"),
+                          QStringLiteral("-c"), QStringLiteral("2"),  QStringLiteral("-n"), QStringLiteral("-b"),
+                          QStringLiteral("16"), path,                 QStringLiteral("synth"), QString::number(seconds)};
     arguments << effects;
     QProcess sox;
     sox.start(QStringLiteral("sox"), arguments);

@@ -7,17 +7,17 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
-#include <unistd.h>
 #include <csignal>
+#include <unistd.h>
 
 namespace testsupport {
 
 VirtualDisplay::VirtualDisplay() {
     // -displayfd: the server picks a free display and prints its number once it accepts clients.
-    server_.start(
-        QStringLiteral("Xvfb"),
-        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-         QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                           QStringLiteral("-screen"), QStringLiteral("0"),
+                                           QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                                           QStringLiteral("tcp")});
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < 20000 && server_.state() != QProcess::NotRunning) {
@@ -36,8 +36,7 @@ VirtualDisplay::VirtualDisplay() {
             while (waited.elapsed() < 20000 && windowManager_.state() == QProcess::Running) {
                 QProcess probe;
                 probe.setProcessEnvironment(environment);
-                probe.start(QStringLiteral("xprop"),
-                            {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+                probe.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
                 if (probe.waitForFinished(5000) && probe.readAllStandardOutput().contains("window id")) {
                     break;
                 }
@@ -61,8 +60,7 @@ VirtualDisplay::~VirtualDisplay() {
 RecorderProcess::RecorderProcess(const VirtualDisplay& display, const QString& folder,
                                  const QStringList& environment, const QStringList& arguments)
     : display_(display.name()), folder_(folder) {
-    const QString built =
-        qEnvironmentVariable("TOLVANE_TEST_BINARY_DIR") + QStringLiteral("/recorder/tolvane");
+    const QString built = qEnvironmentVariable("TOLVANE_TEST_BINARY_DIR") + QStringLiteral("/recorder/tolvane");
     const QString placed = QDir(folder).filePath(QStringLiteral("tolvane"));
     if (!QFile::exists(placed) &&
         ::link(QFile::encodeName(built).constData(), QFile::encodeName(placed).constData()) != 0) {
@@ -135,8 +133,9 @@ int RecorderProcess::visibleWindows() const {
 }
 
 bool RecorderProcess::pressToggle() {
-    return !window_.isEmpty() && xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_,
-                                          QStringLiteral("key"), QStringLiteral("space")});
+    return !window_.isEmpty() &&
+           xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_, QStringLiteral("key"),
+                    QStringLiteral("space")});
 }
 
 QString RecorderProcess::waitForTake(int timeoutMs, const QStringList& others) const {
