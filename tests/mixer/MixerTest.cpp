@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstring>
 
 using namespace platform::mixer;
@@ -127,6 +128,23 @@ TEST_F(MixerTest, AFailedLookupSendsNothing) {
     EXPECT_FALSE(FindVolumeControl(*mixer, module.mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
                                    MIXERCONTROL_CONTROLTYPE_VOLUME, untouched));
     EXPECT_EQ(untouched.dwControlID, 77u);
+}
+
+TEST_F(MixerTest, ALookupTheServerLeavesUnansweredIsGivenUpAndItsLateAnswerReachesNobody) {
+    ASSERT_EQ(module.OpenMixer(), MMSYSERR_NOERROR);
+    const auto pid = static_cast<pid_t>(server.pulsePid());
+    ASSERT_GT(pid, 0);
+    ::kill(pid, SIGSTOP);
+    basSoundRec_3::MIXERCONTROL control;
+    const bool found = FindVolumeControl(*mixer, module.mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+                                         MIXERCONTROL_CONTROLTYPE_VOLUME, control);
+    ::kill(pid, SIGCONT);
+    EXPECT_FALSE(found);
+    // The server now answers the question given up on; the answer must find no caller's frame
+    // (the sanitizer watches the stack), and the next lookup works.
+    QTest::qWait(500);
+    EXPECT_TRUE(FindVolumeControl(*mixer, module.mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+                                  MIXERCONTROL_CONTROLTYPE_VOLUME, control));
 }
 
 TEST(MixerWithoutServer, OpenFails) {
