@@ -1,5 +1,7 @@
 #include "platform/files/MoveFile.h"
 
+#include "platform/files/FileTools.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -8,7 +10,6 @@
 #include <memory>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,32 +34,6 @@ MoveResult movedResult(bool copied, bool sourceRemoved) {
     result.sourceRemoved = sourceRemoved;
     return result;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and says how that went: some file systems report a failed write only here.
-    int close() {
-        const int rc = fd_ >= 0 ? ::close(fd_) : 0;
-        fd_ = -1;
-        return rc == 0 ? 0 : errno;
-    }
-    void reset() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
 
 // Deletes the destination this call created unless the copy was completed.
 class PartialCopy {
@@ -87,38 +62,20 @@ ssize_t readSome(int fd, std::byte* into, std::size_t length) {
     }
 }
 
-int writeAll(int fd, const std::byte* data, std::size_t length) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, data + done, length - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (n == 0) {
-            return EIO;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 // The new name survives a crash before the original is deleted.
 void syncFolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
+    FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.isOpen()) {
         ::fsync(dir.get());
     }
 }
 
 MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const CopyProgress& progress,
                           std::size_t blockSize) {
-    Fd in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid()) {
+    FileDescriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.isOpen()) {
         return failed(Step::OpenSource, errno);
     }
     struct stat source {};
@@ -129,18 +86,15 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
         return failed(Step::OpenSource, EINVAL);
     }
     // Exclusive: whatever appears under the name meanwhile is never written over.
-    Fd out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.valid()) {
+    FileDescriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!out.isOpen()) {
         return failed(Step::CreateDestination, errno);
     }
     // Held until the copy is checked: a recorder started in the destination folder takes a
     // half-copied take there for an interrupted one unless it sees the file is being written.
     // Only such a recorder's brief check can hold it meanwhile; a file system without locks gets
     // the copy all the same.
-    for (int attempt = 0; attempt < 2000 && ::flock(out.get(), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK;
-         ++attempt) {
-        ::usleep(1000);
-    }
+    lockForWriting(out.get());
     PartialCopy partial(to);
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
@@ -193,7 +147,8 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
 
 }  // namespace
 
-MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress, std::size_t blockSize) {
+MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress,
+                    std::size_t blockSize) {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray destination = QFile::encodeName(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE) == 0) {
@@ -217,14 +172,6 @@ MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& 
     return copyThenDelete(source, destination, progress, blockSize == 0 ? kCopyBlockSize : blockSize);
 }
 
-QString systemReason(int error) {
-    if (error == 0) {
-        return QStringLiteral("Unknown error");
-    }
-    const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
-}
-
 QString MoveResult::describe(const QString& destination) const {
     if (outcome != Outcome::Failed) {
         return QString();
@@ -233,7 +180,8 @@ QString MoveResult::describe(const QString& destination) const {
     switch (step) {
         case Step::OpenSource:
         case Step::Read:
-            return QStringLiteral("Could not read the take to save it as \"%1\": %2.").arg(destination, reason);
+            return QStringLiteral("Could not read the take to save it as \"%1\": %2.")
+                .arg(destination, reason);
         case Step::Check:
             return QStringLiteral("The copy saved as \"%1\" did not match the take, so it was removed: %2.")
                 .arg(destination, reason);

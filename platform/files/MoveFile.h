@@ -3,6 +3,8 @@
 // any size; to another one the file is copied in blocks, flushed and checked before the original
 // is deleted, and a copy that fails or is cancelled is removed again.
 
+#include "platform/files/FileTools.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -39,8 +41,5 @@ struct MoveResult {
 // `from` is as it was and `to` holds nothing of this call.
 MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress = {},
                     std::size_t blockSize = kCopyBlockSize);
-
-// The system's text for an errno value, in English whatever the locale.
-QString systemReason(int error);
 
 }  // namespace platform::files

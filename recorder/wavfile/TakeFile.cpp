@@ -3,10 +3,10 @@
 #include "recorder/recovery/TakeHeader.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/FileTools.h"
 #include "recorder/wavfile/FileCalls.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -15,13 +15,17 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <utility>
 
 namespace basSoundRec_2 {
+
+using platform::files::FileDescriptor;
+using platform::files::systemReason;
+using platform::files::writeAll;
 
 namespace detail {
 
@@ -56,83 +60,11 @@ constexpr std::uint32_t fourCC(std::string_view text) {
     return value;
 }
 
-void putLE32(std::byte* out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
-    }
-}
-
-// Owns one open descriptor and closes it exactly once.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-
-    int get() const { return fd_; }
-    bool isOpen() const { return fd_ >= 0; }
-    // The result of close is not acted upon: the descriptor is gone either way, and the data was
-    // already flushed by the finalisation.
-    void reset() {
-        if (fd_ >= 0) {
-            ::close(std::exchange(fd_, -1));
-        }
-    }
-
-private:
-    int fd_ = -1;
-};
-
-// Writes all of `length`, going on after a partial write: a regular file only takes part of a write
-// when it meets a limit, and the next write then names the limit in errno. Returns 0 or that errno.
-// `writeSome(data, length, done)` writes part of what is left after `done` bytes, as write(2) does.
-template <typename WriteSome>
-int writeFully(const std::byte* data, std::size_t length, WriteSome writeSome) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t written = writeSome(data + done, length - done, done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (written == 0) {
-            return EIO;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
-int writeAll(int fd, const std::byte* data, std::size_t length) {
-    return writeFully(data, length, [fd](const std::byte* from, std::size_t n, std::size_t) {
-        return ::write(fd, from, n);
-    });
-}
-
 int pwriteAll(int fd, const std::byte* data, std::size_t length, std::uint64_t offset) {
-    return writeFully(data, length, [fd, offset](const std::byte* from, std::size_t n, std::size_t done) {
-        return detail::fileCalls().pwrite(fd, from, n, static_cast<off_t>(offset + done));
-    });
-}
-
-QString systemReason(int error) {
-    if (error == 0) {
-        return QStringLiteral("Unknown error");
-    }
-    // strerrordesc_np is thread-safe and, unlike strerror, never formats into a shared buffer.
-    const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
+    return platform::files::writeFully(
+        data, length, [fd, offset](const std::byte* from, std::size_t n, std::size_t done) {
+            return detail::fileCalls().pwrite(fd, from, n, static_cast<off_t>(offset + done));
+        });
 }
 
 // "<stem>-<n>.<ext>" for the n-th try of `wanted`; the extension is what follows the last dot of
@@ -281,7 +213,7 @@ struct TakeFile::Impl {
     // and writes the same two fields, so the finished file is the same either way.
     bool refreshHeader() {
         // The data is always whole frames of 16-bit samples, so even and without a pad byte.
-        const std::uint64_t riff = (kDataOffset - 8) + dataLength;
+        const std::uint64_t riff = riffSizeFor(dataLength);
         if (riff > 0xFFFFFFFFull) {
             return false;
         }
@@ -382,14 +314,8 @@ QString TakeFile::Create(const QString& wanted) {
         } while (fd < 0 && errno == EINTR);
         if (fd >= 0) {
             // One take, one writer: a second copy of the program in this folder sees the lock and
-            // leaves the file alone. Only a scan that checks the file at this instant can hold it,
-            // and it lets go at once; two seconds is ample even on a loaded machine. A file system
-            // without locks (or one whose lock server does not answer) gets a take all the same,
-            // unlocked, rather than a window that hangs.
-            for (int attempt = 0; attempt < 2000 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK;
-                 ++attempt) {
-                ::usleep(1000);
-            }
+            // leaves the file alone. A file system without locks gets a take all the same, unlocked.
+            platform::files::lockForWriting(fd);
             ::fsetxattr(fd, recovery::kRecordingAttribute, "1", 1, 0);
             d->file = FileDescriptor(fd);
             d->path = candidate;
@@ -445,7 +371,7 @@ AppendResult TakeFile::Append(const std::byte* data, std::size_t length) {
     }
     // The RIFF size the finalised file would have, counting the pad byte of an odd data length.
     const std::uint64_t newData = d->dataLength + length;
-    const std::uint64_t riffSize = (kDataOffset - 8) + newData + (newData & 1);
+    const std::uint64_t riffSize = riffSizeFor(newData + (newData & 1));
     if (riffSize > d->largestRiffSize || riffSize > kLargestRiffSize) {
         return {AppendResult::Status::SizeLimitReached, 0};
     }

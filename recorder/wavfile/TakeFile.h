@@ -3,6 +3,7 @@
 // start of a take, appended to buffer by buffer, and finalised with the true chunk sizes at the stop.
 
 #include "platform/wavein/WaveIn.h"
+#include "recorder/wavfile/TakeLayout.h"
 
 #include <QDateTime>
 #include <QString>
@@ -27,13 +28,6 @@ struct MMCKINFO {
     std::uint32_t dwDataOffset = 0;
     std::uint32_t dwFlags = 0;
 };
-
-// Offsets of the header fields the finalisation fills in.
-inline constexpr std::uint64_t kRiffSizeOffset = 4;
-inline constexpr std::uint64_t kDataSizeOffset = 42;
-inline constexpr std::uint64_t kDataOffset = 46;
-// No RIFF size may pass this; the take stops just before it would.
-inline constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFull;
 
 // "MMDDYYYYhhmmssAP.WAV": month, day, year, hour on the 12-hour clock, minutes, seconds and the
 // morning/afternoon designator.
@@ -69,10 +63,10 @@ public:
     bool WriteHeader(const WAVEFORMATEX& format);
     // Appends at the end of the data chunk. While the take runs the header's sizes are brought up to
     // date at least once a second (or per second of audio) and the data flushed to the disk at
-    // least every five seconds, so the file on disk is a valid take at every moment. Refuses (writing nothing) when the RIFF size would pass
-    // the largest size; a short write counts as failed.
-    // A failed append leaves the file as it was before it, so the data holds whole appends only.
-    // NotOpen also before the header is written.
+    // least every five seconds, so the file on disk is a valid take at every moment. Refuses (writing
+    // nothing) when the RIFF size would pass the largest size; a short write counts as failed. A failed
+    // append leaves the file as it was before it, so the data holds whole appends only. NotOpen also before
+    // the header is written.
     AppendResult Append(const std::byte* data, std::size_t length);
     // Brings the header's sizes up to everything appended and flushes the file to the disk now,
     // without closing it: the take on disk is then complete up to this moment. False when either
