@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -72,8 +73,10 @@ void syncFolderOf(const QByteArray& path) {
     }
 }
 
-MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const CopyProgress& progress,
-                          std::size_t blockSize) {
+// Copies `from` to the new file `to`, flushed and checked; `from` stays. Moved, or what went wrong
+// with nothing left at `to`.
+MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyProgress& progress,
+                       std::size_t blockSize) {
     FileDescriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
     if (!in.isOpen()) {
         return failed(Step::OpenSource, errno);
@@ -141,24 +144,23 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
     }
     syncFolderOf(to);
     partial.keep();
-    in.reset();
-    return movedResult(true, ::unlink(from.constData()) == 0);
+    return movedResult(true, false);
 }
 
-}  // namespace
-
-MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress,
-                    std::size_t blockSize) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray destination = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE) == 0) {
-        return movedResult(false, true);
+// A rename that never replaces anything at `to`. 0, EXDEV when only a copy can move the file, or
+// the errno. `sourceLeft` tells when the file system could only add the second name and the first
+// one could not be dropped.
+int renameNoReplace(const QByteArray& from, const QByteArray& to, bool& sourceLeft) {
+    sourceLeft = false;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return 0;
     }
     int error = errno;
     if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
         // The file system cannot refuse a replacing rename: a second name, then drop the first.
-        if (::link(source.constData(), destination.constData()) == 0) {
-            return movedResult(false, ::unlink(source.constData()) == 0);
+        if (::link(from.constData(), to.constData()) == 0) {
+            sourceLeft = ::unlink(from.constData()) != 0;
+            return 0;
         }
         error = errno;
         if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
@@ -166,10 +168,90 @@ MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& 
             error = EXDEV;
         }
     }
-    if (error != EXDEV) {
+    return error;
+}
+
+}  // namespace
+
+MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress,
+                    std::size_t blockSize) {
+    return moveFiles({from}, {to}, progress, blockSize);
+}
+
+MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyProgress& progress,
+                     std::size_t blockSize) {
+    if (from.isEmpty() || from.size() != to.size()) {
+        return failed(Step::None, EINVAL);
+    }
+    std::vector<QByteArray> sources;
+    std::vector<QByteArray> destinations;
+    for (qsizetype i = 0; i < from.size(); ++i) {
+        sources.push_back(QFile::encodeName(from[i]));
+        destinations.push_back(QFile::encodeName(to[i]));
+    }
+
+    // Renamed one by one; a refusal puts back the ones renamed, so nothing moved at all.
+    std::size_t renamed = 0;
+    bool allSourcesGone = true;
+    std::vector<bool> sourceLeft(sources.size(), false);
+    for (; renamed < sources.size(); ++renamed) {
+        bool left = false;
+        const int error = renameNoReplace(sources[renamed], destinations[renamed], left);
+        if (error == 0) {
+            sourceLeft[renamed] = left;
+            allSourcesGone = allSourcesGone && !left;
+            continue;
+        }
+        if (error == EXDEV && renamed == 0) {
+            break;  // another file system: copies below
+        }
+        while (renamed-- > 0) {
+            if (sourceLeft[renamed]) {
+                ::unlink(destinations[renamed].constData());
+            } else {
+                ::renameat2(AT_FDCWD, destinations[renamed].constData(), AT_FDCWD,
+                            sources[renamed].constData(), RENAME_NOREPLACE);
+            }
+        }
         return failed(Step::Rename, error);
     }
-    return copyThenDelete(source, destination, progress, blockSize == 0 ? kCopyBlockSize : blockSize);
+    if (renamed == sources.size()) {
+        return movedResult(false, allSourcesGone);
+    }
+
+    // Every file is copied and checked before any original is deleted; a failure or a cancel removes
+    // the copies made.
+    std::vector<std::uint64_t> sizes;
+    std::uint64_t total = 0;
+    for (const QByteArray& source : sources) {
+        struct stat info {};
+        if (::stat(source.constData(), &info) != 0) {
+            return failed(Step::OpenSource, errno);
+        }
+        sizes.push_back(static_cast<std::uint64_t>(info.st_size));
+        total += sizes.back();
+    }
+    std::uint64_t before = 0;
+    const std::size_t block = blockSize == 0 ? kCopyBlockSize : blockSize;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        CopyProgress told;
+        if (progress) {
+            told = [&](std::uint64_t done, std::uint64_t) { return progress(before + done, total); };
+        }
+        const MoveResult copied = copyChecked(sources[i], destinations[i], told, block);
+        if (!copied.moved()) {
+            for (std::size_t j = 0; j < i; ++j) {
+                ::unlink(destinations[j].constData());
+            }
+            return copied;
+        }
+        before += sizes[i];
+    }
+    bool removed = true;
+    for (const QByteArray& source : sources) {
+        removed = ::unlink(source.constData()) == 0 && removed;
+    }
+    return movedResult(true, removed);
 }
 
 QString MoveResult::describe(const QString& destination) const {

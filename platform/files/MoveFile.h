@@ -6,6 +6,7 @@
 #include "platform/files/FileTools.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -41,5 +42,12 @@ struct MoveResult {
 // `from` is as it was and `to` holds nothing of this call.
 MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress = {},
                     std::size_t blockSize = kCopyBlockSize);
+
+// Moves every file of `from` to the name at the same place in `to`, all or nothing: renamed one by
+// one (a refusal renames back those done), or across file systems all copied and checked before any
+// original is deleted. Progress counts the bytes of all of them. Whatever the outcome other than
+// Moved, every `from` is as it was and no `to` holds anything of this call.
+MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyProgress& progress = {},
+                     std::size_t blockSize = kCopyBlockSize);
 
 }  // namespace platform::files

@@ -3,6 +3,7 @@
 #include "recorder/recovery/TakeHeader.h"
 
 #include "platform/files/FileTools.h"
+#include "recorder/wavfile/TakeParts.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -19,14 +20,16 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <map>
+#include <optional>
 
 namespace recovery {
 
 namespace {
 
 using basSoundRec_2::kDataSizeOffset;
-using basSoundRec_2::putLE32;
 using basSoundRec_2::kRiffSizeOffset;
+using basSoundRec_2::putLE32;
 using platform::files::FileDescriptor;
 using platform::files::readAllAt;
 using platform::files::writeAllAt;
@@ -111,6 +114,54 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     return take;
 }
 
+// The audio a finished part of a take states, in bytes and seconds; nothing when it is not one.
+std::optional<std::pair<std::uint64_t, double>> statedAudio(const QString& path) {
+    FileDescriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    std::array<std::byte, kTakeHeaderSize> bytes{};
+    if (!file.isOpen() || readAllAt(file.get(), bytes.data(), bytes.size(), 0) != 0) {
+        return std::nullopt;
+    }
+    const auto header = parseTakeHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if (!header) {
+        return std::nullopt;
+    }
+    return std::pair{
+        std::uint64_t{header->dataSize},
+        static_cast<double>(header->dataSize) / (static_cast<double>(header->rate) * header->blockAlign)};
+}
+
+// The parts of one take recovered (usually its last, the one being written) become that take: its
+// first file, its length over every part, the time it was last recorded to.
+std::vector<RecoveredTake> wholeTakes(const std::vector<RecoveredTake>& parts) {
+    std::map<QString, RecoveredTake> takes;
+    for (const auto& part : parts) {
+        QString first = basSoundRec_2::firstTakePart(part.path);
+        if (!QFileInfo::exists(first)) {
+            first = part.path;  // the user removed the start of it; what is left is offered alone
+        }
+        auto [at, added] = takes.try_emplace(first);
+        RecoveredTake& take = at->second;
+        take.path = first;
+        take.modified = added ? part.modified : std::max(take.modified, part.modified);
+    }
+    std::vector<RecoveredTake> whole;
+    for (auto& [first, take] : takes) {
+        const QStringList files = first == take.path && basSoundRec_2::firstTakePart(first) == first
+                                      ? basSoundRec_2::takeParts(first)
+                                      : QStringList{first};
+        for (const QString& file : files) {
+            if (const auto audio = statedAudio(file)) {
+                take.dataBytes += audio->first;
+                take.seconds += audio->second;
+            }
+        }
+        take.parts = static_cast<int>(files.size());
+        whole.push_back(std::move(take));
+    }
+    return whole;
+}
+
 QString clock(double seconds) {
     const auto s = static_cast<long long>(seconds);
     return QStringLiteral("%1:%2:%3")
@@ -124,7 +175,7 @@ QString clock(double seconds) {
 bool isTakeFileName(const QString& fileName) {
     static const QRegularExpression pattern(
         QStringLiteral("^(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])[0-9]{4}(0[1-9]|1[0-2])[0-5][0-9][0-5][0-9]("
-                       "AM|PM)(-[0-9]+)?\\.WAV$"));
+                       "AM|PM)(-[0-9]+)?(\\.([2-9]|[1-9][0-9]+))?\\.WAV$"));
     return pattern.match(fileName).hasMatch();
 }
 
@@ -143,6 +194,7 @@ std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder) {
             recovered.push_back(std::move(*take));
         }
     }
+    recovered = wholeTakes(recovered);
     std::stable_sort(recovered.begin(), recovered.end(),
                      [](const RecoveredTake& a, const RecoveredTake& b) { return a.modified < b.modified; });
     return recovered;

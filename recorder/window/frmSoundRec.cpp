@@ -1,10 +1,10 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "recorder/recovery/Recovery.h"
 #include "platform/files/MoveFile.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
+#include "recorder/recovery/Recovery.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/ReadingOrder.h"
@@ -43,7 +43,8 @@ const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o ar
 
 // A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
 QString savedTakeName(const QString& chosen) {
-    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".Wav");
+    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen
+                                                                       : chosen + QStringLiteral(".Wav");
 }
 
 constexpr QColor kFace(224, 224, 224);
@@ -112,6 +113,13 @@ QString spokenElapsed(long long seconds) {
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Deletes every part of a take; one already gone is as good as deleted.
+void removeTake(const QString& firstPart) {
+    for (const QString& part : basSoundRec_2::takeParts(firstPart)) {
+        QFile::remove(part);
+    }
 }
 
 platform::Dialogs& chooseDialogs(platform::Dialogs* injected, std::unique_ptr<platform::Dialogs>& own,
@@ -319,7 +327,8 @@ void frmSoundRec::openMixer() {
 }
 
 void frmSoundRec::scrLevel_Change() {
-    const std::uint32_t value = basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
+    const std::uint32_t value =
+        basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
     // A refused level changes nothing else and is not reported.
     if (levelControlFound) {
         basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
@@ -412,7 +421,7 @@ bool frmSoundRec::settleLastTake() {
             return true;
         default:
             // Already gone is as good as deleted.
-            QFile::remove(takeFileName);
+            removeTake(takeFileName);
             zeroReadout();
             return true;
     }
@@ -557,10 +566,16 @@ void frmSoundRec::cmdSave_Click() {
         return;
     }
 
+    // Every part of the take goes under the chosen name, numbered as the take's own are.
+    const QStringList parts = basSoundRec_2::takeParts(takeFileName);
+    QStringList destinations;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        destinations << basSoundRec_2::takePartPath(destination, static_cast<int>(i) + 1);
+    }
     saving_ = true;
     std::unique_ptr<platform::Progress> progress;
-    const auto result = platform::files::moveFile(
-        takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
+    const auto result =
+        platform::files::moveFiles(parts, destinations, [&](std::uint64_t done, std::uint64_t total) {
             // Only a copy to another file system takes long enough to need a box.
             if (!progress) {
                 progress = dialogs_.progress(
@@ -608,7 +623,7 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
             return;
         default:
             // A take that cannot be deleted stays on disk; the window closes all the same.
-            QFile::remove(takeFileName);
+            removeTake(takeFileName);
             return;
     }
 }
