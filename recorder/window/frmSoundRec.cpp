@@ -2,6 +2,7 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/files/MoveFile.h"
+#include "platform/power/SleepInhibitor.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
 #include "recorder/recovery/Recovery.h"
@@ -211,6 +212,9 @@ frmSoundRec::~frmSoundRec() {
     // A window torn down mid-take still leaves a finished file behind.
     if (engine_->isRecording()) {
         engine_->StopCapture();
+    }
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->release();
     }
 }
 
@@ -476,6 +480,10 @@ void frmSoundRec::startTake() {
         enterStoppedState();
         return;
     }
+    // The computer stays awake for the take, however long nobody touches it.
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->hold();
+    }
     if (engine_->takeWriteFailure()) {
         stopAfterWriteFailure();
     }
@@ -515,6 +523,10 @@ void frmSoundRec::stopAfterSourceLoss() {
 }
 
 void frmSoundRec::enterStoppedState() {
+    // Every end of a take comes here: the computer may sleep again.
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->release();
+    }
     finishReadout();
     setCheck1(false);
     ui->Check1->setText(kStartCaption);

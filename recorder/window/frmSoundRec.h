@@ -22,6 +22,9 @@ class Dialogs;
 namespace platform::mixer {
 class Mixer;
 class PeakSource;
+}  // namespace platform::mixer
+namespace platform::power {
+class SleepInhibitor;
 }
 namespace level {
 class LevelMonitor;
@@ -63,6 +66,8 @@ public:
         platform::mixer::Mixer* mixer = nullptr;
         // Peak readings for the level meters; null leaves them dark.
         platform::mixer::PeakSource* peakSource = nullptr;
+        // Held for exactly each take's life; null lets the computer sleep as it will.
+        platform::power::SleepInhibitor* sleepInhibitor = nullptr;
     };
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
