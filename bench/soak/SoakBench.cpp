@@ -50,6 +50,7 @@ public:
         ++shown;
         return platform::Answer::Cancel;
     }
+    platform::Answer confirm(const QString& text, const QString& title) override { return question(text, title); }
     std::optional<QString> saveFileName(const QString&, const QString&, const QString&) override {
         return {};
     }

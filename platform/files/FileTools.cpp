@@ -1,7 +1,10 @@
 #include "platform/files/FileTools.h"
 
 #include <sys/file.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <QFile>
 
 #include <cstring>
 
@@ -61,6 +64,14 @@ bool lockForWriting(int fd) {
         ::usleep(1000);
     }
     return false;
+}
+
+std::optional<std::uint64_t> freeBytesAt(const QString& folder) {
+    struct statvfs info {};
+    if (folder.isEmpty() || ::statvfs(QFile::encodeName(folder).constData(), &info) != 0) {
+        return std::nullopt;
+    }
+    return std::uint64_t{info.f_bavail} * info.f_frsize;
 }
 
 QString systemReason(int error) {

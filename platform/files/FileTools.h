@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 namespace platform::files {
@@ -75,6 +76,10 @@ int readAllAt(int fd, std::byte* out, std::size_t length, std::uint64_t offset);
 // system without locks (or whose lock server does not answer) leaves the file unlocked rather than
 // the caller hanging. True when the lock is held.
 bool lockForWriting(int fd);
+
+// The bytes a program may still write on the file system that holds `folder`; nothing when the
+// folder cannot be asked.
+std::optional<std::uint64_t> freeBytesAt(const QString& folder);
 
 // The system's text for an errno value, in English whatever the locale.
 QString systemReason(int error);

@@ -1,6 +1,7 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/FileTools.h"
 #include "platform/files/MoveFile.h"
 #include "platform/power/SleepInhibitor.h"
 #include "recorder/level/LevelMeter.h"
@@ -108,6 +109,17 @@ QAccessibleInterface* readoutPanelAccessible(const QString& className, QObject* 
     }
     return nullptr;
 }
+
+// "H:MM:SS".
+QString clockText(long long seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Below this much room for the chosen format, a press asks before it records.
+constexpr long long kFewSecondsOfRoom = 10 * 60;
 
 QString spokenElapsed(long long seconds) {
     return QStringLiteral("Tempo de gravação %1:%2:%3")
@@ -356,6 +368,30 @@ void frmSoundRec::setCheck1(bool pressed) {
 
 void frmSoundRec::Timer2_Timer() {
     showElapsed(services_.monotonicClock() - takeStartedAt_);
+    if (engine_->isRecording()) {
+        showRoomLeft();
+    }
+}
+
+std::optional<long long> frmSoundRec::secondsOfRoom(const WAVEFORMATEX& format) const {
+    const auto free = platform::files::freeBytesAt(services_.programFolder);
+    if (!free || format.nAvgBytesPerSec == 0) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*free / format.nAvgBytesPerSec);
+}
+
+void frmSoundRec::showRoomLeft() {
+    const auto room = secondsOfRoom(engine_->waveFormat);
+    const QString text = room ? tr("Espaço livre para %1").arg(clockText(*room)) : QString();
+    if (ui->Shape6->toolTip() == text) {
+        return;
+    }
+    ui->Shape6->setToolTip(text);
+    ui->Shape6->setAccessibleDescription(text);
+    for (LED* digit : LED1_) {
+        digit->setToolTip(text);
+    }
 }
 
 void frmSoundRec::finishReadout() {
@@ -446,6 +482,14 @@ void frmSoundRec::startTake() {
         setCheck1(false);
         return;
     }
+    // Asked after the last take was settled: deleting it may have made the room.
+    if (const auto room = secondsOfRoom(chosenFormat()); room && *room < kFewSecondsOfRoom) {
+        const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
+        if (dialogs_.confirm(question.arg(clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
+            setCheck1(false);
+            return;
+        }
+    }
     const QString previousTake = takeFileName;
     const bool previousSaved = takeSaved;
 
@@ -480,6 +524,7 @@ void frmSoundRec::startTake() {
         enterStoppedState();
         return;
     }
+    showRoomLeft();
     // The computer stays awake for the take, however long nobody touches it.
     if (services_.sleepInhibitor != nullptr) {
         services_.sleepInhibitor->hold();
@@ -528,6 +573,12 @@ void frmSoundRec::enterStoppedState() {
         services_.sleepInhibitor->release();
     }
     finishReadout();
+    // The room left is told only while a take fills it.
+    ui->Shape6->setToolTip(QString());
+    ui->Shape6->setAccessibleDescription(QString());
+    for (LED* digit : LED1_) {
+        digit->setToolTip(QString());
+    }
     setCheck1(false);
     ui->Check1->setText(kStartCaption);
     // Save is offered once there is a take to save.

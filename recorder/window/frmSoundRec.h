@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 class Dialogs;
@@ -153,6 +154,10 @@ private:
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
     platform::wavein::WAVEFORMATEX chosenFormat() const;
+    // Whole seconds of `format` the take folder's file system still has room for.
+    std::optional<long long> secondsOfRoom(const platform::wavein::WAVEFORMATEX& format) const;
+    // The readout's tooltip and description say how long the take can still go on.
+    void showRoomLeft();
 
     std::unique_ptr<Ui::frmSoundRec> ui;
     Services services_;
