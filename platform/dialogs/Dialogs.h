@@ -31,6 +31,8 @@ public:
     virtual void message(const QString& text, const QString& title) = 0;
     // Yes, No and Cancel, Yes the default; Escape or closing the box answers Cancel.
     virtual Answer question(const QString& text, const QString& title) = 0;
+    // Yes and No, No the default; Escape or closing the box answers No.
+    virtual Answer confirm(const QString& text, const QString& title) = 0;
     // A save-file dialog; the chosen full path, or nothing when the user cancels.
     virtual std::optional<QString> saveFileName(const QString& title, const QString& filter,
                                                 const QString& initialName) = 0;

@@ -68,6 +68,13 @@ public:
         }
     }
 
+    Answer confirm(const QString& text, const QString& title) override {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent_);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+
     std::optional<QString> saveFileName(const QString& title, const QString& filter,
                                         const QString& initialName) override {
         QFileDialog dialog(parent_, title, QString(), filter);

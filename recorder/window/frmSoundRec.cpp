@@ -1,10 +1,12 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "recorder/recovery/Recovery.h"
+#include "platform/files/FileTools.h"
 #include "platform/files/MoveFile.h"
+#include "platform/power/SleepInhibitor.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
+#include "recorder/recovery/Recovery.h"
 #include "recorder/window/AccessibleActions.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
@@ -44,7 +46,8 @@ const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o ar
 
 // A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
 QString savedTakeName(const QString& chosen) {
-    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".Wav");
+    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen
+                                                                       : chosen + QStringLiteral(".Wav");
 }
 
 constexpr QColor kFace(224, 224, 224);
@@ -108,11 +111,29 @@ QAccessibleInterface* readoutPanelAccessible(const QString& className, QObject* 
     return nullptr;
 }
 
+// "H:MM:SS".
+QString clockText(long long seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Below this much room for the chosen format, a press asks before it records.
+constexpr long long kFewSecondsOfRoom = 10 * 60;
+
 QString spokenElapsed(long long seconds) {
     return QStringLiteral("Tempo de gravação %1:%2:%3")
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Deletes every part of a take; one already gone is as good as deleted.
+void removeTake(const QString& firstPart) {
+    for (const QString& part : basSoundRec_2::takeParts(firstPart)) {
+        QFile::remove(part);
+    }
 }
 
 platform::Dialogs& chooseDialogs(platform::Dialogs* injected, std::unique_ptr<platform::Dialogs>& own,
@@ -210,6 +231,9 @@ frmSoundRec::~frmSoundRec() {
     // A window torn down mid-take still leaves a finished file behind.
     if (engine_->isRecording()) {
         engine_->StopCapture();
+    }
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->release();
     }
 }
 
@@ -326,7 +350,8 @@ void frmSoundRec::openMixer() {
 }
 
 void frmSoundRec::scrLevel_Change() {
-    const std::uint32_t value = basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
+    const std::uint32_t value =
+        basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
     // A refused level changes nothing else and is not reported.
     if (levelControlFound) {
         basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
@@ -350,6 +375,30 @@ void frmSoundRec::setCheck1(bool pressed) {
 
 void frmSoundRec::Timer2_Timer() {
     showElapsed(services_.monotonicClock() - takeStartedAt_);
+    if (engine_->isRecording()) {
+        showRoomLeft();
+    }
+}
+
+std::optional<long long> frmSoundRec::secondsOfRoom(const WAVEFORMATEX& format) const {
+    const auto free = platform::files::freeBytesAt(services_.programFolder);
+    if (!free || format.nAvgBytesPerSec == 0) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*free / format.nAvgBytesPerSec);
+}
+
+void frmSoundRec::showRoomLeft() {
+    const auto room = secondsOfRoom(engine_->waveFormat);
+    const QString text = room ? tr("Espaço livre para %1").arg(clockText(*room)) : QString();
+    if (ui->Shape6->toolTip() == text) {
+        return;
+    }
+    ui->Shape6->setToolTip(text);
+    ui->Shape6->setAccessibleDescription(text);
+    for (LED* digit : LED1_) {
+        digit->setToolTip(text);
+    }
 }
 
 void frmSoundRec::finishReadout() {
@@ -419,7 +468,7 @@ bool frmSoundRec::settleLastTake() {
             return true;
         default:
             // Already gone is as good as deleted.
-            QFile::remove(takeFileName);
+            removeTake(takeFileName);
             zeroReadout();
             return true;
     }
@@ -439,6 +488,14 @@ void frmSoundRec::startTake() {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
         return;
+    }
+    // Asked after the last take was settled: deleting it may have made the room.
+    if (const auto room = secondsOfRoom(chosenFormat()); room && *room < kFewSecondsOfRoom) {
+        const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
+        if (dialogs_.confirm(question.arg(clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
+            setCheck1(false);
+            return;
+        }
     }
     const QString previousTake = takeFileName;
     const bool previousSaved = takeSaved;
@@ -473,6 +530,11 @@ void frmSoundRec::startTake() {
         takeSaved = previousStillThere && previousSaved;
         enterStoppedState();
         return;
+    }
+    showRoomLeft();
+    // The computer stays awake for the take, however long nobody touches it.
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->hold();
     }
     if (engine_->takeWriteFailure()) {
         stopAfterWriteFailure();
@@ -513,7 +575,17 @@ void frmSoundRec::stopAfterSourceLoss() {
 }
 
 void frmSoundRec::enterStoppedState() {
+    // Every end of a take comes here: the computer may sleep again.
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->release();
+    }
     finishReadout();
+    // The room left is told only while a take fills it.
+    ui->Shape6->setToolTip(QString());
+    ui->Shape6->setAccessibleDescription(QString());
+    for (LED* digit : LED1_) {
+        digit->setToolTip(QString());
+    }
     setCheck1(false);
     ui->Check1->setText(kStartCaption);
     // Save is offered once there is a take to save.
@@ -564,10 +636,16 @@ void frmSoundRec::cmdSave_Click() {
         return;
     }
 
+    // Every part of the take goes under the chosen name, numbered as the take's own are.
+    const QStringList parts = basSoundRec_2::takeParts(takeFileName);
+    QStringList destinations;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        destinations << basSoundRec_2::takePartPath(destination, static_cast<int>(i) + 1);
+    }
     saving_ = true;
     std::unique_ptr<platform::Progress> progress;
-    const auto result = platform::files::moveFile(
-        takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
+    const auto result =
+        platform::files::moveFiles(parts, destinations, [&](std::uint64_t done, std::uint64_t total) {
             // Only a copy to another file system takes long enough to need a box.
             if (!progress) {
                 progress = dialogs_.progress(
@@ -615,7 +693,7 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
             return;
         default:
             // A take that cannot be deleted stays on disk; the window closes all the same.
-            QFile::remove(takeFileName);
+            removeTake(takeFileName);
             return;
     }
 }

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 class Dialogs;
@@ -22,6 +23,9 @@ class Dialogs;
 namespace platform::mixer {
 class Mixer;
 class PeakSource;
+}  // namespace platform::mixer
+namespace platform::power {
+class SleepInhibitor;
 }
 namespace level {
 class LevelMonitor;
@@ -63,6 +67,8 @@ public:
         platform::mixer::Mixer* mixer = nullptr;
         // Peak readings for the level meters; null leaves them dark.
         platform::mixer::PeakSource* peakSource = nullptr;
+        // Held for exactly each take's life; null lets the computer sleep as it will.
+        platform::power::SleepInhibitor* sleepInhibitor = nullptr;
     };
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
@@ -148,6 +154,10 @@ private:
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
     platform::wavein::WAVEFORMATEX chosenFormat() const;
+    // Whole seconds of `format` the take folder's file system still has room for.
+    std::optional<long long> secondsOfRoom(const platform::wavein::WAVEFORMATEX& format) const;
+    // The readout's tooltip and description say how long the take can still go on.
+    void showRoomLeft();
 
     std::unique_ptr<Ui::frmSoundRec> ui;
     Services services_;

@@ -22,6 +22,10 @@ platform::Answer ScriptedDialogs::question(const QString& text, const QString& t
     return answer;
 }
 
+platform::Answer ScriptedDialogs::confirm(const QString& text, const QString& title) {
+    return question(text, title);
+}
+
 std::optional<QString> ScriptedDialogs::saveFileName(const QString& title, const QString& filter,
                                                      const QString& initialName) {
     shown.push_back({ShownDialog::Kind::SaveFile, filter, title, initialName});

@@ -24,6 +24,8 @@ class ScriptedDialogs final : public platform::Dialogs {
 public:
     void message(const QString& text, const QString& title) override;
     platform::Answer question(const QString& text, const QString& title) override;
+    // Shown as a question; answered from the same script.
+    platform::Answer confirm(const QString& text, const QString& title) override;
     std::optional<QString> saveFileName(const QString& title, const QString& filter,
                                         const QString& initialName) override;
     std::unique_ptr<platform::Progress> progress(const QString& text, const QString& title,

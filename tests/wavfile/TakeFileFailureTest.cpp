@@ -84,9 +84,9 @@ TEST_F(TakeFileTest, AFailedAppendKeepsWholeAppendsAndTheFileStaysValid) {
 }
 
 TEST(AppendResultText, NamesTheSystemReason) {
-    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, ENOSPC}).describe(),
+    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, ENOSPC, {}}).describe(),
               QStringLiteral("Could not write to the take file: No space left on device."));
-    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, EIO}).describe(),
+    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, EIO, {}}).describe(),
               QStringLiteral("Could not write to the take file: Input/output error."));
     EXPECT_TRUE(AppendResult{}.describe().isEmpty());
 }
