@@ -68,9 +68,14 @@ public:
         }
     }
 
-    std::optional<QString> saveFileName(const QString& title, const QString& filter,
-                                        const QString& initialName) override {
-        QFileDialog dialog(parent_, title, QString(), filter);
+    std::optional<SaveChoice> saveFileName(const QString& title, const QStringList& filters,
+                                           const QString& selectedFilter, const QString& initialName) override {
+        QFileDialog dialog(parent_, title);
+        dialog.setNameFilters(filters);
+        // Before the name: choosing a filter in a save dialog changes the extension of the name shown.
+        if (!selectedFilter.isEmpty()) {
+            dialog.selectNameFilter(selectedFilter);
+        }
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // The copy itself refuses to overwrite; asking here would only suggest that it might.
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -86,7 +91,7 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return std::nullopt;
         }
-        return dialog.selectedFiles().constFirst();
+        return SaveChoice{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
     }
 
     std::unique_ptr<Progress> progress(const QString& text, const QString& title,
