@@ -40,7 +40,8 @@ public:
     // A save-file dialog offering `filters` in order, `selectedFilter` selected as it opens; the
     // chosen full path with the filter selected then, or nothing when the user cancels.
     virtual std::optional<SaveChoice> saveFileName(const QString& title, const QStringList& filters,
-                                                   const QString& selectedFilter, const QString& initialName) = 0;
+                                                   const QString& selectedFilter,
+                                                   const QString& initialName) = 0;
     // Opens a progress box for work of `total` units; it closes when the returned object goes.
     virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
                                                std::uint64_t total) = 0;

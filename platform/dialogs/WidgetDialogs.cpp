@@ -69,7 +69,8 @@ public:
     }
 
     std::optional<SaveChoice> saveFileName(const QString& title, const QStringList& filters,
-                                           const QString& selectedFilter, const QString& initialName) override {
+                                           const QString& selectedFilter,
+                                           const QString& initialName) override {
         QFileDialog dialog(parent_, title);
         dialog.setNameFilters(filters);
         // Before the name: choosing a filter in a save dialog changes the extension of the name shown.

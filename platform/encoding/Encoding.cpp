@@ -31,7 +31,8 @@ QString EncodeResult::describe(const QString& destination) const {
     const QString reason = error != 0 ? systemReason(error) : detail;
     switch (step) {
         case Step::ReadTake:
-            return tr("Não foi possível ler a gravação para salvá-la como \"%1\": %2.").arg(destination, reason);
+            return tr("Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
+                .arg(destination, reason);
         case Step::CreateDestination:
             return tr("Não foi possível criar \"%1\": %2.").arg(destination, reason);
         case Step::Check:
@@ -48,7 +49,8 @@ QString EncodeResult::describe(const QString& destination) const {
 Encoding::Encoding(EncodeRequest request, std::function<void()> finished)
     : thread_([this, request = std::move(request), finished = std::move(finished)] {
           result_ = encode(request, [this](std::uint64_t done, std::uint64_t total) {
-              permille_.store(total == 0 ? 1000 : static_cast<int>(done * 1000 / total), std::memory_order_relaxed);
+              permille_.store(total == 0 ? 1000 : static_cast<int>(done * 1000 / total),
+                              std::memory_order_relaxed);
               return !cancelled_.load(std::memory_order_relaxed);
           });
           finished_.store(true, std::memory_order_release);

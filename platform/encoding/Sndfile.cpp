@@ -35,18 +35,20 @@ struct FormatRow {
     Format format;
     const char* key;
     const char* filter;
-    int sndfile;      // 0: not encoded (the WAV take is moved as it is)
-    double level;     // SFC_SET_COMPRESSION_LEVEL; negative: the library's default
+    int sndfile;   // 0: not encoded (the WAV take is moved as it is)
+    double level;  // SFC_SET_COMPRESSION_LEVEL; negative: the library's default
     bool variableBitRate;
     int softwareTag;  // where "Tolvane <version>" goes; ID3 through libsndfile has no software field
 };
 
 constexpr std::array kFormats{
     FormatRow{Format::Wav, "wav", "*.WAV", 0, -1, false, 0},
-    FormatRow{Format::Flac, "flac", "FLAC (*.flac)", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, -1, false, SF_STR_SOFTWARE},
+    FormatRow{Format::Flac, "flac", "FLAC (*.flac)", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, -1, false,
+              SF_STR_SOFTWARE},
     FormatRow{Format::OggVorbis, "ogg", "Ogg Vorbis (*.ogg)", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 0.5, false,
               SF_STR_SOFTWARE},
-    FormatRow{Format::Opus, "opus", "Opus (*.opus)", SF_FORMAT_OGG | SF_FORMAT_OPUS, -1, false, SF_STR_SOFTWARE},
+    FormatRow{Format::Opus, "opus", "Opus (*.opus)", SF_FORMAT_OGG | SF_FORMAT_OPUS, -1, false,
+              SF_STR_SOFTWARE},
     FormatRow{Format::Mp3, "mp3", "MP3 (*.mp3)", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 0.4, true,
               SF_STR_COMMENT},
 };
@@ -56,7 +58,8 @@ constexpr std::array kOpusRates{8000, 12000, 16000, 24000, 48000};
 constexpr sf_count_t kBlockFrames = 4096;
 
 const FormatRow& rowOf(Format format) {
-    return *std::find_if(kFormats.begin(), kFormats.end(), [&](const FormatRow& r) { return r.format == format; });
+    return *std::find_if(kFormats.begin(), kFormats.end(),
+                         [&](const FormatRow& r) { return r.format == format; });
 }
 
 QString tr(const char* text) {
@@ -101,8 +104,8 @@ sf_count_t fdRead(void* into, sf_count_t count, void* user) {
     auto* s = static_cast<FdStream*>(user);
     sf_count_t done = 0;
     while (done < count) {
-        const ssize_t n = ::pread(s->fd, static_cast<char*>(into) + done, static_cast<std::size_t>(count - done),
-                                  s->position);
+        const ssize_t n = ::pread(s->fd, static_cast<char*>(into) + done,
+                                  static_cast<std::size_t>(count - done), s->position);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -351,7 +354,8 @@ public:
         sf_count_t done = 0;
         while (done < frames && current_ < parts_.size()) {
             Input& part = parts_[current_];
-            const sf_count_t n = sf_readf_short(part.file.get(), into + done * part.info.channels, frames - done);
+            const sf_count_t n =
+                sf_readf_short(part.file.get(), into + done * part.info.channels, frames - done);
             if (n < 0 || sf_error(part.file.get()) != SF_ERR_NO_ERROR) {
                 return -1;
             }
@@ -531,8 +535,9 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
         }
     }
     if (read != takeFrames) {
-        return failure(Step::ReadTake, 0,
-                       tr("a gravação tem %1 quadros, mas só %2 puderam ser lidos").arg(takeFrames).arg(read));
+        return failure(
+            Step::ReadTake, 0,
+            tr("a gravação tem %1 quadros, mas só %2 puderam ser lidos").arg(takeFrames).arg(read));
     }
     if (resampler) {
         resampled.clear();
@@ -543,7 +548,8 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
     }
     // The encoders write their last blocks, and FLAC and MP3 their headers, as the file is closed.
     if (const int rc = closeNow(out); rc != 0 || sink.error != 0) {
-        return failure(Step::Encode, sink.error, sink.error != 0 ? QString() : QString::fromUtf8(sf_error_number(rc)));
+        return failure(Step::Encode, sink.error,
+                       sink.error != 0 ? QString() : QString::fromUtf8(sf_error_number(rc)));
     }
     if (::fsync(fd.get()) != 0) {
         return failure(Step::Flush, errno);
@@ -559,14 +565,15 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
     }
     if (backInfo.channels != channels || backInfo.samplerate != rate ||
         static_cast<std::uint64_t>(backInfo.frames) != expectedFrames) {
-        return failure(Step::Check, 0,
-                       tr("o arquivo diz ter %1 quadros, %2 canais a %3 Hz, e deveria ter %4 quadros, %5 canais a %6 Hz")
-                           .arg(backInfo.frames)
-                           .arg(backInfo.channels)
-                           .arg(backInfo.samplerate)
-                           .arg(expectedFrames)
-                           .arg(channels)
-                           .arg(rate));
+        return failure(
+            Step::Check, 0,
+            tr("o arquivo diz ter %1 quadros, %2 canais a %3 Hz, e deveria ter %4 quadros, %5 canais a %6 Hz")
+                .arg(backInfo.frames)
+                .arg(backInfo.channels)
+                .arg(backInfo.samplerate)
+                .arg(expectedFrames)
+                .arg(channels)
+                .arg(rate));
     }
     if (lossless && !take.rewind()) {
         return failure(Step::ReadTake, 0, libraryReason(nullptr));
@@ -584,31 +591,37 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
                     return failure(Step::ReadTake, 0, libraryReason(nullptr));
                 }
                 const auto count = static_cast<std::size_t>(n * channels);
-                const auto mismatch = std::mismatch(pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(count),
-                                                    original.begin());
+                const auto mismatch = std::mismatch(
+                    pcm.begin(), pcm.begin() + static_cast<std::ptrdiff_t>(count), original.begin());
                 if (mismatch.first != pcm.begin() + static_cast<std::ptrdiff_t>(count)) {
                     const auto at = decoded + static_cast<std::uint64_t>(mismatch.first - pcm.begin()) /
                                                   static_cast<std::uint64_t>(channels);
-                    return failure(Step::Check, 0, tr("as amostras diferem da gravação no quadro %1").arg(at));
+                    return failure(Step::Check, 0,
+                                   tr("as amostras diferem da gravação no quadro %1").arg(at));
                 }
             }
         } else {
             n = sf_readf_float(back.get(), decodedFloats.data(), kBlockFrames);
         }
         if (n < 0 || source.error != 0 || sf_error(back.get()) != SF_ERR_NO_ERROR) {
-            return failure(Step::Check, source.error, source.error != 0 ? QString() : libraryReason(back.get()));
+            return failure(Step::Check, source.error,
+                           source.error != 0 ? QString() : libraryReason(back.get()));
         }
         if (n == 0) {
             break;
         }
         decoded += static_cast<std::uint64_t>(n);
-        if (progress && !progress(takeFrames + std::min(takeFrames, decoded * takeFrames / std::max<std::uint64_t>(expectedFrames, 1)), work)) {
+        if (progress &&
+            !progress(takeFrames + std::min(takeFrames, decoded * takeFrames /
+                                                            std::max<std::uint64_t>(expectedFrames, 1)),
+                      work)) {
             return cancelled();
         }
     }
     if (decoded != expectedFrames) {
-        return failure(Step::Check, 0,
-                       tr("só %1 dos %2 quadros puderam ser lidos de volta").arg(decoded).arg(expectedFrames));
+        return failure(
+            Step::Check, 0,
+            tr("só %1 dos %2 quadros puderam ser lidos de volta").arg(decoded).arg(expectedFrames));
     }
     back.reset();
     if (const int error = fd.close(); error != 0) {

@@ -1,11 +1,11 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "recorder/recovery/Recovery.h"
 #include "platform/encoding/Encoding.h"
 #include "platform/files/MoveFile.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
+#include "recorder/recovery/Recovery.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/ReadingOrder.h"
@@ -20,11 +20,11 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
-#include <QSettings>
 #include <QIcon>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSvgRenderer>
 
@@ -181,7 +181,8 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
-    if (const auto remembered = platform::encoding::formatOfKey(QSettings().value(kSaveFormatKey).toString())) {
+    if (const auto remembered =
+            platform::encoding::formatOfKey(QSettings().value(kSaveFormatKey).toString())) {
         saveFormat_ = *remembered;
     }
     Form_Load();
@@ -592,8 +593,9 @@ void frmSoundRec::cmdSave_Click() {
     const auto typed = platform::encoding::formatOfName(chosen->path);
     const bool typedOffered = typed && std::find(formats.begin(), formats.end(), *typed) != formats.end();
     const Format format = typedOffered ? *typed : filtered;
-    const QString destination = typedOffered ? chosen->path
-                                             : chosen->path + QLatin1Char('.') + platform::encoding::extensionOf(format);
+    const QString destination =
+        typedOffered ? chosen->path
+                     : chosen->path + QLatin1Char('.') + platform::encoding::extensionOf(format);
     rememberSaveFormat(format);
     if (!QFile::exists(takeFileName)) {
         dialogs_.message(QStringLiteral("The take \"%1\" is no longer there: it was saved or removed before.")
@@ -688,9 +690,10 @@ void frmSoundRec::encodeTake(const QString& destination, platform::encoding::For
         takeSaved = true;
         return;
     }
-    dialogs_.message(result.describe(shown) + QLatin1Char(' ') +
-                         tr("A gravação continua onde estava, \"%1\".").arg(QDir::toNativeSeparators(takeFileName)),
-                     kProgramTitle);
+    dialogs_.message(
+        result.describe(shown) + QLatin1Char(' ') +
+            tr("A gravação continua onde estava, \"%1\".").arg(QDir::toNativeSeparators(takeFileName)),
+        kProgramTitle);
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {

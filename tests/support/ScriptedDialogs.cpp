@@ -22,10 +22,12 @@ platform::Answer ScriptedDialogs::question(const QString& text, const QString& t
     return answer;
 }
 
-std::optional<platform::SaveChoice> ScriptedDialogs::saveFileName(const QString& title, const QStringList& filters,
+std::optional<platform::SaveChoice> ScriptedDialogs::saveFileName(const QString& title,
+                                                                  const QStringList& filters,
                                                                   const QString& selectedFilter,
                                                                   const QString& initialName) {
-    shown.push_back({ShownDialog::Kind::SaveFile, filters.value(0), title, initialName, {}, filters, selectedFilter});
+    shown.push_back(
+        {ShownDialog::Kind::SaveFile, filters.value(0), title, initialName, {}, filters, selectedFilter});
     if (savePaths.empty()) {
         return std::nullopt;
     }

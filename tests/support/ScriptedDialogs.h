@@ -18,7 +18,7 @@ struct ShownDialog {
     QString title;
     QString initialName = {};         // save dialog only
     std::vector<std::uint64_t> steps = {};  // progress box only: the total first, then every step
-    QStringList filters = {};         // save dialog only, with the one selected as it opened
+    QStringList filters = {};               // save dialog only, with the one selected as it opened
     QString selectedFilter = {};
 };
 
