@@ -27,6 +27,10 @@ public:
     }
 
     bool advance(std::uint64_t done) override {
+        // A cancelled box stays closed: moving its bar would show it again.
+        if (dialog_.wasCanceled()) {
+            return false;
+        }
         // The bar counts in steps of its own: totals beyond what an int holds are common here.
         const auto step = total_ == 0 ? kSteps
                                       : static_cast<int>(static_cast<double>(std::min(done, total_)) /

@@ -48,6 +48,12 @@ const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o ar
 
 const QString kSaveFormatKey = QStringLiteral("save/format");
 
+// The user's settings of the program, in its own folder of the user's configuration
+// (~/.config/Tolvane/Tolvane.conf), whatever names the application was given.
+QSettings settings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tolvane"), QStringLiteral("Tolvane"));
+}
+
 // When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
 // `otherwise` for a take of another name.
 QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
@@ -182,7 +188,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
     if (const auto remembered =
-            platform::encoding::formatOfKey(QSettings().value(kSaveFormatKey).toString())) {
+            platform::encoding::formatOfKey(settings().value(kSaveFormatKey).toString())) {
         saveFormat_ = *remembered;
     }
     Form_Load();
@@ -617,7 +623,7 @@ void frmSoundRec::cmdSave_Click() {
 
 void frmSoundRec::rememberSaveFormat(platform::encoding::Format format) {
     saveFormat_ = format;
-    QSettings().setValue(kSaveFormatKey, platform::encoding::keyOf(format));
+    settings().setValue(kSaveFormatKey, platform::encoding::keyOf(format));
 }
 
 void frmSoundRec::moveTake(const QString& destination) {
@@ -673,6 +679,7 @@ void frmSoundRec::encodeTake(const QString& destination, platform::encoding::For
         connect(&tick, &QTimer::timeout, this, [&] {
             if (!progress->advance(static_cast<std::uint64_t>(encoding.permille()))) {
                 encoding.cancel();
+                tick.stop();
             }
         });
         tick.start();

@@ -338,6 +338,24 @@ TEST_F(SaveFormatsOnScreen, EveryFormatByItsFilterAndByATypedExtensionReadsBackA
     }
     // Nothing but the saved files, no leftovers of the encoding.
     EXPECT_EQ(QDir(saved.path()).entryList(QDir::Files).size(), static_cast<qsizetype>(std::size(kRows)));
+
+    // The program started again remembers the format chosen last.
+    window.close();
+    frmSoundRec again({.waveIn = *waveIn, .programFolder = takes.path()});
+    again.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+    recordFor(again, 300);
+    QString openedWith;
+    driver.steps.push_back([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr) << modal->metaObject()->className();
+        openedWith = dialog->selectedNameFilter();
+        dialog->reject();
+    });
+    QTest::mouseClick(again.cmdSave(), Qt::LeftButton);
+    EXPECT_TRUE(driver.steps.empty());
+    EXPECT_EQ(openedWith, previousFormat);
+    EXPECT_TRUE(QFile::exists(QDir(config_.path()).filePath(QStringLiteral("Tolvane/Tolvane.conf"))));
 }
 
 // Three saves of a long take that must not happen; each leaves the take as it was, nothing of the
