@@ -48,7 +48,10 @@ public:
         ++shown;
         return platform::Answer::Cancel;
     }
-    std::optional<QString> saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    std::optional<platform::SaveChoice> saveFileName(const QString&, const QStringList&, const QString&,
+                                                     const QString&) override {
+        return {};
+    }
     std::unique_ptr<platform::Progress> progress(const QString&, const QString&, std::uint64_t) override {
         return nullptr;
     }
