@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <cstring>
+#include <exception>
 
 namespace platform::encoding {
 namespace {
@@ -48,11 +49,18 @@ QString EncodeResult::describe(const QString& destination) const {
 
 Encoding::Encoding(EncodeRequest request, std::function<void()> finished)
     : thread_([this, request = std::move(request), finished = std::move(finished)] {
-          result_ = encode(request, [this](std::uint64_t done, std::uint64_t total) {
-              permille_.store(total == 0 ? 1000 : static_cast<int>(done * 1000 / total),
-                              std::memory_order_relaxed);
-              return !cancelled_.load(std::memory_order_relaxed);
-          });
+          try {
+              result_ = encode(request, [this](std::uint64_t done, std::uint64_t total) {
+                  permille_.store(total == 0 ? 1000 : static_cast<int>(done * 1000 / total),
+                                  std::memory_order_relaxed);
+                  return !cancelled_.load(std::memory_order_relaxed);
+              });
+          } catch (const std::exception& error) {
+              // Out of memory, most likely; the partial file went with the unwinding.
+              result_.outcome = EncodeResult::Outcome::Failed;
+              result_.step = EncodeResult::Step::Encode;
+              result_.detail = QString::fromLocal8Bit(error.what());
+          }
           finished_.store(true, std::memory_order_release);
           if (finished) {
               finished();

@@ -157,6 +157,14 @@ Probe probe(const QString& file) {
     return p;
 }
 
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+    int count = 0;
+};
+
 void recordFor(frmSoundRec& window, int ms) {
     QTest::mouseClick(window.Check1(), Qt::LeftButton);
     ASSERT_TRUE(window.captureEngine().isRecording());
@@ -416,6 +424,8 @@ TEST_F(SaveFormatsOnScreen, ACancelledFullOrTakenSaveLeavesTheTakeAsItWas) {
          QString::fromLocal8Bit(strerrordesc_np(EEXIST)),
          {QStringLiteral("Existente.mp3")}},
     };
+    PaintCounter painted;
+    window.installEventFilter(&painted);
     testsupport::ModalDriver driver;
     for (const FailureRow& row : rows) {
         SCOPED_TRACE(row.name);
@@ -427,6 +437,11 @@ TEST_F(SaveFormatsOnScreen, ACancelledFullOrTakenSaveLeavesTheTakeAsItWas) {
                 auto* box = qobject_cast<QProgressDialog*>(modal);
                 ASSERT_NE(box, nullptr) << modal->metaObject()->className();
                 shownAt = box->value();
+                // The window goes on painting beside the box while the take is encoded.
+                const int paintedBefore = painted.count;
+                window.update();
+                QTest::qWait(200);
+                EXPECT_GT(painted.count, paintedBefore) << "the window did not repaint during the encoding";
                 QTest::mouseClick(box->findChild<QPushButton*>(), Qt::LeftButton);
             });
         }
