@@ -51,7 +51,8 @@ public:
         return platform::Answer::Cancel;
     }
     platform::Answer confirm(const QString& text, const QString& title) override { return question(text, title); }
-    std::optional<QString> saveFileName(const QString&, const QString&, const QString&) override {
+    std::optional<platform::SaveChoice> saveFileName(const QString&, const QStringList&, const QString&,
+                                                     const QString&) override {
         return {};
     }
     std::unique_ptr<platform::Progress> progress(const QString&, const QString&, std::uint64_t) override {

@@ -27,6 +27,10 @@ public:
     }
 
     bool advance(std::uint64_t done) override {
+        // A cancelled box stays closed: moving its bar would show it again.
+        if (dialog_.wasCanceled()) {
+            return false;
+        }
         // The bar counts in steps of its own: totals beyond what an int holds are common here.
         const auto step = total_ == 0 ? kSteps
                                       : static_cast<int>(static_cast<double>(std::min(done, total_)) /
@@ -75,9 +79,15 @@ public:
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
     }
 
-    std::optional<QString> saveFileName(const QString& title, const QString& filter,
-                                        const QString& initialName) override {
-        QFileDialog dialog(parent_, title, QString(), filter);
+    std::optional<SaveChoice> saveFileName(const QString& title, const QStringList& filters,
+                                           const QString& selectedFilter,
+                                           const QString& initialName) override {
+        QFileDialog dialog(parent_, title);
+        dialog.setNameFilters(filters);
+        // Before the name: choosing a filter in a save dialog changes the extension of the name shown.
+        if (!selectedFilter.isEmpty()) {
+            dialog.selectNameFilter(selectedFilter);
+        }
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // The copy itself refuses to overwrite; asking here would only suggest that it might.
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -93,7 +103,7 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return std::nullopt;
         }
-        return dialog.selectedFiles().constFirst();
+        return SaveChoice{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
     }
 
     std::unique_ptr<Progress> progress(const QString& text, const QString& title,

@@ -1,6 +1,7 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/encoding/Encoding.h"
 #include "platform/files/FileTools.h"
 #include "platform/files/MoveFile.h"
 #include "platform/power/SleepInhibitor.h"
@@ -19,10 +20,14 @@
 #include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSvgRenderer>
 
@@ -44,10 +49,20 @@ const QString kQuestionTitle = QStringLiteral("VIZ Eridorov");
 const QString kDeleteUnsavedQuestion = QStringLiteral("Arquivo não foi salvo. Deseja Excluir?");
 const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o arquivo?");
 
-// A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
-QString savedTakeName(const QString& chosen) {
-    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen
-                                                                       : chosen + QStringLiteral(".Wav");
+const QString kSaveFormatKey = QStringLiteral("save/format");
+
+// The user's settings of the program, in its own folder of the user's configuration
+// (~/.config/Tolvane/Tolvane.conf), whatever names the application was given.
+QSettings settings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tolvane"), QStringLiteral("Tolvane"));
+}
+
+// When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
+// `otherwise` for a take of another name.
+QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
+    const QDateTime parsed =
+        QLocale::c().toDateTime(QFileInfo(path).fileName().left(16), QStringLiteral("MMddyyyyhhmmssAP"));
+    return parsed.isValid() ? parsed : otherwise;
 }
 
 constexpr QColor kFace(224, 224, 224);
@@ -196,6 +211,10 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
+    if (const auto remembered =
+            platform::encoding::formatOfKey(settings().value(kSaveFormatKey).toString())) {
+        saveFormat_ = *remembered;
+    }
     Form_Load();
 }
 
@@ -326,6 +345,8 @@ void frmSoundRec::adoptInterruptedTakes() {
     // The newest is the current, unsaved take: Save offers it, and the next take and the exit ask
     // about it as about any take not saved.
     takeFileName = recovered.back().path;
+    takeBegan_ = beganFromName(takeFileName, recovered.back().modified.addMSecs(
+                                                 -static_cast<qint64>(recovered.back().seconds * 1000)));
     takeSaved = false;
     ui->cmdSave->setEnabled(true);
     // Told once the window is up, over it.
@@ -429,6 +450,11 @@ void frmSoundRec::showElapsed(std::chrono::steady_clock::duration elapsed) {
 }
 
 void frmSoundRec::Check1_Click() {
+    // While a take is being saved (its box shows only after half a second) no take starts or stops.
+    if (saving_) {
+        setCheck1(!ui->Check1->isChecked());
+        return;
+    }
     timer2_.setInterval(100);
     if (ui->Check1->isChecked()) {
         startTake();
@@ -498,6 +524,7 @@ void frmSoundRec::startTake() {
         }
     }
     const QString previousTake = takeFileName;
+    const QDateTime previousBegan = takeBegan_;
     const bool previousSaved = takeSaved;
 
     takeSaved = false;
@@ -510,12 +537,13 @@ void frmSoundRec::startTake() {
     timer2_.start();
     Timer2_Timer();
 
-    const QString wanted =
-        QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(services_.clock()));
+    const QDateTime began = services_.clock();
+    const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
     const QString created = takeFile_->Create(wanted);
     bool started = !created.isEmpty();
     if (started) {
         takeFileName = created;
+        takeBegan_ = began;
         engine_->waveFormat = chosenFormat();
         started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture();
     }
@@ -527,6 +555,7 @@ void frmSoundRec::startTake() {
         }
         const bool previousStillThere = !previousTake.isEmpty() && QFile::exists(previousTake);
         takeFileName = previousStillThere ? previousTake : QString();
+        takeBegan_ = previousStillThere ? previousBegan : QDateTime();
         takeSaved = previousStillThere && previousSaved;
         enterStoppedState();
         return;
@@ -622,20 +651,60 @@ void frmSoundRec::Gandu() {
 }
 
 void frmSoundRec::cmdSave_Click() {
-    zeroReadout();
-    const auto chosen = dialogs_.saveFileName(cmdlg.DialogTitle, cmdlg.Filter, cmdlg.FileName);
-    if (!chosen || chosen->isEmpty()) {
+    // A save already under way (its box shows only after half a second) is not started twice.
+    if (saving_) {
         return;
     }
-    cmdlg.FileName = *chosen;
-    const QString destination = savedTakeName(*chosen);
+    using platform::encoding::Format;
+    zeroReadout();
+    const std::vector<Format>& formats = platform::encoding::savableFormats();
+    QStringList filters;
+    QString selected;
+    for (Format format : formats) {
+        filters << (format == Format::Wav ? cmdlg.Filter : platform::encoding::filterOf(format));
+        if (format == saveFormat_) {
+            selected = filters.back();
+        }
+    }
+    const auto chosen = dialogs_.saveFileName(cmdlg.DialogTitle, filters, selected, cmdlg.FileName);
+    if (!chosen || chosen->path.isEmpty()) {
+        return;
+    }
+    cmdlg.FileName = chosen->path;
+    const Format filtered = platform::encoding::formatOfFilter(chosen->filter).value_or(Format::Wav);
+    // A name typed with the extension of a format offered here is saved in that format, whatever
+    // the filter; any other name gets the filter's extension (".Wav" for WAV).
+    const auto typed = platform::encoding::formatOfName(chosen->path);
+    const bool typedOffered = typed && std::find(formats.begin(), formats.end(), *typed) != formats.end();
+    const Format format = typedOffered ? *typed : filtered;
+    const QString destination =
+        typedOffered ? chosen->path
+                     : chosen->path + QLatin1Char('.') + platform::encoding::extensionOf(format);
+    rememberSaveFormat(format);
     if (!QFile::exists(takeFileName)) {
         dialogs_.message(QStringLiteral("The take \"%1\" is no longer there: it was saved or removed before.")
                              .arg(QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
         return;
     }
+    if (format == Format::Wav) {
+        moveTake(destination);
+    } else {
+        encodeTake(destination, format);
+    }
+    // The session ended while the take was being saved, and the window would not close under the
+    // save: it closes now, as the session manager asked, and nothing is asked about the take.
+    if (sessionEnding_) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
 
+void frmSoundRec::rememberSaveFormat(platform::encoding::Format format) {
+    saveFormat_ = format;
+    settings().setValue(kSaveFormatKey, platform::encoding::keyOf(format));
+}
+
+void frmSoundRec::moveTake(const QString& destination) {
     // Every part of the take goes under the chosen name, numbered as the take's own are.
     const QStringList parts = basSoundRec_2::takeParts(takeFileName);
     QStringList destinations;
@@ -656,11 +725,6 @@ void frmSoundRec::cmdSave_Click() {
         });
     progress.reset();
     saving_ = false;
-    // The session ended while the take was being moved, and the window would not close under the
-    // move: it closes now, as the session manager asked, and nothing is asked about the take.
-    if (sessionEnding_) {
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
 
     if (result.moved()) {
         // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
@@ -671,6 +735,56 @@ void frmSoundRec::cmdSave_Click() {
                                  .arg(QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
     }
+}
+
+void frmSoundRec::encodeTake(const QString& destination, platform::encoding::Format format) {
+    const QString shown = QDir::toNativeSeparators(destination);
+    platform::encoding::EncodeRequest request{
+        .parts = basSoundRec_2::takeParts(takeFileName),
+        .destination = destination,
+        .format = format,
+        .tags = {.title = QFileInfo(destination).completeBaseName(),
+                 .began = takeBegan_,
+                 .software = QStringLiteral("Tolvane " TOLVANE_VERSION)},
+    };
+    saving_ = true;
+    // The encoding runs on its own thread; this one goes on handling events (the window repaints,
+    // the box's Cancel is seen at once) until it wakes this loop.
+    QEventLoop waiting;
+    platform::encoding::Encoding encoding(std::move(request), [&waiting] {
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    {
+        constexpr std::uint64_t kPermille = 1000;
+        const auto progress =
+            dialogs_.progress(tr("Salvando a gravação como \"%1\"...").arg(shown), kProgramTitle, kPermille);
+        QTimer tick;
+        tick.setInterval(50);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            if (!progress->advance(static_cast<std::uint64_t>(encoding.permille()))) {
+                encoding.cancel();
+                tick.stop();
+            }
+        });
+        tick.start();
+        if (!encoding.isFinished()) {
+            waiting.exec();
+        }
+    }
+    saving_ = false;
+
+    const platform::encoding::EncodeResult& result = encoding.result();
+    if (result.encoded()) {
+        // Only now, with the new file complete on disk and read back, does the take go. One that
+        // cannot be deleted stays beside it; the take is saved all the same.
+        removeTake(takeFileName);
+        takeSaved = true;
+        return;
+    }
+    dialogs_.message(
+        result.describe(shown) + QLatin1Char(' ') +
+            tr("A gravação continua onde estava, \"%1\".").arg(QDir::toNativeSeparators(takeFileName)),
+        kProgramTitle);
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {

@@ -2,6 +2,7 @@
 // The recorder's main window: picks the take's format, starts and stops takes with the record
 // toggle, and receives the capture device's buffer notifications through its hook.
 
+#include "platform/encoding/Encoding.h"
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/level/RecordingLevel.h"
@@ -132,6 +133,10 @@ private:
     void Command1_Click();
     void Command3_Click();
     void cmdSave_Click();
+    // The two ways a take is saved: moved as it is (WAV), or encoded into a new file and then removed.
+    void moveTake(const QString& destination);
+    void encodeTake(const QString& destination, platform::encoding::Format format);
+    void rememberSaveFormat(platform::encoding::Format format);
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
     // Asks about an unsaved last take before a new one; false when the user cancelled.
@@ -171,6 +176,10 @@ private:
     std::array<LED*, 5> LED1_{};
     QTimer timer2_;
     std::chrono::steady_clock::time_point takeStartedAt_{};
+    // When the take began, by the wall clock: its date where a saved format carries one.
+    QDateTime takeBegan_;
+    // The format of the last save, offered first by the next one; kept between runs.
+    platform::encoding::Format saveFormat_ = platform::encoding::Format::Wav;
     bool showingRequeueFailure_ = false;
     // A take is being moved to its chosen name; the window does not close under it.
     bool saving_ = false;

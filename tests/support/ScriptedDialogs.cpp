@@ -26,19 +26,26 @@ platform::Answer ScriptedDialogs::confirm(const QString& text, const QString& ti
     return question(text, title);
 }
 
-std::optional<QString> ScriptedDialogs::saveFileName(const QString& title, const QString& filter,
-                                                     const QString& initialName) {
-    shown.push_back({ShownDialog::Kind::SaveFile, filter, title, initialName});
+std::optional<platform::SaveChoice> ScriptedDialogs::saveFileName(const QString& title,
+                                                                  const QStringList& filters,
+                                                                  const QString& selectedFilter,
+                                                                  const QString& initialName) {
+    shown.push_back(
+        {ShownDialog::Kind::SaveFile, filters.value(0), title, initialName, {}, filters, selectedFilter});
     if (savePaths.empty()) {
         return std::nullopt;
     }
-    const bool chosen = savePaths.front().has_value();
-    const QString path = chosen ? *savePaths.front() : QString();
+    const std::optional<QString> path = savePaths.front();
     savePaths.pop_front();
-    if (!chosen) {
+    if (!path) {
         return std::nullopt;
     }
-    return path;
+    QString filter = selectedFilter;
+    if (!saveFilters.empty()) {
+        filter = saveFilters.front();
+        saveFilters.pop_front();
+    }
+    return platform::SaveChoice{*path, filter};
 }
 
 namespace {
