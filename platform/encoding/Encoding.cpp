@@ -1,4 +1,5 @@
 #include "platform/encoding/Encoding.h"
+#include "platform/files/FileTools.h"
 
 #include <QCoreApplication>
 
@@ -12,11 +13,6 @@ QString tr(const char* text) {
     return QCoreApplication::translate("Encoding", text);
 }
 
-// The system's text for an errno value, in English whatever the locale, as the other file messages.
-QString systemReason(int error) {
-    const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
-}
 
 }  // namespace
 
@@ -29,7 +25,7 @@ QString EncodeResult::describe(const QString& destination) const {
         case Outcome::Failed:
             break;
     }
-    const QString reason = error != 0 ? systemReason(error) : detail;
+    const QString reason = error != 0 ? platform::files::systemReason(error) : detail;
     switch (step) {
         case Step::ReadTake:
             return tr("Não foi possível ler a gravação para salvá-la como \"%1\": %2.")

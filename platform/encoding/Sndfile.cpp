@@ -1,6 +1,7 @@
 // The formats and the encoding itself, through libsndfile.
 #include "platform/encoding/Encoding.h"
 #include "platform/encoding/Resampler.h"
+#include "platform/files/FileTools.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -23,6 +24,8 @@ namespace {
 
 using Outcome = EncodeResult::Outcome;
 using Step = EncodeResult::Step;
+using platform::files::FileDescriptor;
+using platform::files::syncFolderOf;
 
 // One row per format, in the order the save dialog offers them.
 //   Quality: no knobs, one sensible setting each. FLAC keeps the library's default level (5), the
@@ -194,28 +197,6 @@ int closeNow(Sndfile& file) {
     return rc;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int close() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
 // Removes the file this save created unless it was completed.
 class PartialFile {
 public:
@@ -233,15 +214,6 @@ private:
     QByteArray path_;
     bool kept_ = false;
 };
-
-void syncFolderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
-    }
-}
 
 // Tags and quality, before the first frame is written. False when the library refused a setting:
 // the file would not be what we promise.
@@ -468,8 +440,8 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
 
     // Exclusive: whatever appears under the name meanwhile is never written over.
     const QByteArray destination = QFile::encodeName(request.destination);
-    Fd fd(::open(destination.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.valid()) {
+    FileDescriptor fd(::open(destination.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd.isOpen()) {
         return failure(Step::CreateDestination, errno);
     }
     PartialFile partial(destination);

@@ -1,5 +1,6 @@
 #include "platform/files/FileTools.h"
 
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -72,6 +73,15 @@ std::optional<std::uint64_t> freeBytesAt(const QString& folder) {
         return std::nullopt;
     }
     return std::uint64_t{info.f_bavail} * info.f_frsize;
+}
+
+void syncFolderOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.isOpen()) {
+        ::fsync(dir.get());
+    }
 }
 
 QString systemReason(int error) {

@@ -3,6 +3,7 @@
 // and writes that go on after a partial one, a bounded wait for a file's lock, and the system's
 // words for an errno value.
 
+#include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
@@ -80,6 +81,9 @@ bool lockForWriting(int fd);
 // The bytes a program may still write on the file system that holds `folder`; nothing when the
 // folder cannot be asked.
 std::optional<std::uint64_t> freeBytesAt(const QString& folder);
+
+// Flushes the folder that holds `path`, so a name just made or changed there survives a crash.
+void syncFolderOf(const QByteArray& path);
 
 // The system's text for an errno value, in English whatever the locale.
 QString systemReason(int error);

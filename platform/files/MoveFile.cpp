@@ -63,16 +63,6 @@ ssize_t readSome(int fd, std::byte* into, std::size_t length) {
     }
 }
 
-// The new name survives a crash before the original is deleted.
-void syncFolderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-    FileDescriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.isOpen()) {
-        ::fsync(dir.get());
-    }
-}
-
 // Copies `from` to the new file `to`, flushed and checked; `from` stays. Moved, or what went wrong
 // with nothing left at `to`.
 MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyProgress& progress,
