@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tolvane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Debian packages from the install components:
 #   tolvane     the program, its desktop files, and libLED.so.1 (components Tolvane, LEDRuntime)
 #   libled-dev  LED's header, CMake package and Qt Designer plugin (component LED)
