@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Encodes one take in every format the save dialog offers, as a save does (encoding, then reading
 // back), and prints for each: the time of the encoding alone and of the whole save, both as times
 // real time, and the file's size.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Records HOURS of simulated audio through the capture engine and the take file as fast as the
 // simulated device fills buffers, into a real take in FOLDER (in parts past the largest WAV size). Reports
 // the process's memory at every hour of audio, what keeping the take valid on disk cost, and the speed over

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Modal message boxes and the save-file dialog, behind one small interface so that the recorder's
 // flows can be driven by a scripted double in tests.

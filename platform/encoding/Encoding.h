@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Saving a take in a compressed format: the take's WAV parts are read in order and encoded into one
 // new file, which is flushed and read back before anyone may delete the take. Encoding runs on a

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Raises the sample rate of interleaved float audio by a rational factor (44100 to 48000 is 160/147)
 // with a polyphase windowed-sinc filter. Output frame k is the input at time k * in / out, so the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The formats and the encoding itself, through libsndfile.
 #include "platform/encoding/Encoding.h"
 #include "platform/encoding/Resampler.h"

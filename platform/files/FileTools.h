@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The small file tools the take, its recovery and its move share: an owned descriptor, whole reads
 // and writes that go on after a partial one, a bounded wait for a file's lock, and the system's

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Moving a file to a name that must not exist yet. On one file system it is a rename, instant at
 // any size; to another one the file is copied in blocks, flushed and checked before the original

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Keeps the computer from suspending while a take runs. The screen may still blank and lock: only
 // sleep is held off. Where the system offers no way to ask, holding does nothing and says nothing.

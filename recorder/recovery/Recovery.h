@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Takes interrupted by a crash, a kill or a power cut, found in the program's folder at start-up and
 // made complete again.

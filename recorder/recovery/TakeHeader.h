@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The 46-byte header of a take file, read from bytes that may come from anywhere: a take cut off by
 // a crash, another program's WAV file, or garbage. Plain C++, so the parser can be fuzzed alone.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The take's WAV file (module basSoundRec_2): created with its RIFF, fmt and data headers at the
 // start of a take, appended to buffer by buffer, and finalised with the true chunk sizes at the stop.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Where the take file's header keeps what changes as a take grows: the layout the take file
 // writes, its recovery reads and repairs, and a continued take repeats in each of its parts. Plain

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A take longer than one WAV file can hold goes on in further files beside its first: "<name>.WAV",
 // "<name>.2.WAV", "<name>.3.WAV"... Each part is a complete WAV file; together, in order, they hold

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The recorder's main window: picks the take's format, starts and stops takes with the record
 // toggle, and receives the capture device's buffer notifications through its hook.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // On a real X server, through the real save dialog: a take from the private sound server saved in
 // every format, chosen by the dialog's filter and by a typed extension, each file read back by
 // programs of its own (ffprobe, ffmpeg, flac); and saves that must not happen (cancelled, disk full,

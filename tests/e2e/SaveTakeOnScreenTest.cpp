@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // On a real X server: a take recorded from the private sound server, saved through the real
 // save-file dialog by typing a name, and a second take discarded through the real exit question.
 #include "recorder/window/frmSoundRec.h"

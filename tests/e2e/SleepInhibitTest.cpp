@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The computer stays awake for exactly a take's life: the real program on a private D-Bus bus with a
 // stand-in logind, or a stand-in portal where logind is not there, that logs every call and every
 // lock that ends. Nothing is asked at rest; each take asks once; the lock ends at the stop, when the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Answers the modal windows of a test as they come up, each with the next step; a modal nobody
 // expected fails the test and is closed so that nothing hangs.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A D-Bus message bus of the test's own (dbus-daemon with a configuration of its own), with a
 // stand-in for logind's sleep lock or the desktop portal on it (tests/support/dbus-standin) that logs

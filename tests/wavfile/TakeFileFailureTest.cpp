@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Failures while the take file is made, written and finalised, each forced by a real limit where the
 // system can produce one.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The take file's bytes, names, limits and lifecycle on a real file system.
 
 #include "TakeFileSupport.h"

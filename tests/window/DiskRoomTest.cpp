@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The room on the disk, on a small tmpfs of the test's own as the take folder: a press with room for
 // less than ten minutes asks first, No records nothing, Yes records until the disk is full; while
 // the take runs, the readout tells the time left, and it falls.

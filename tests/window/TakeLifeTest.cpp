@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A take's life through the real window: the question before the next take, Save as, and exit.
 #include "RecorderUnderTest.h"
 #include "TakeReader.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A take past the WAV limit (lowered here) goes on in numbered parts through the real take file and
 // capture engine: every frame once and in order across the parts, each part a WAV file that
 // independent readers accept, and the parts saved, deleted and recovered together.

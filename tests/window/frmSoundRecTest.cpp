@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recorder window driven as a user drives it, with a simulated device.
 #include "RecorderUnderTest.h"
 #include "TakeReader.h"
