@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The recorder's command line: --help, --version and --source NAME; the recorder takes no other
 // arguments. The sound server is PulseAudio's own business (PULSE_SERVER).

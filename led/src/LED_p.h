@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The LED's inside: its state, its drawing objects and the conversions every path into a property
 // shares. Not installed; the library's sources and its tests include it. Nothing here is part of
 // the library's binary interface: what the tests need from it is exported under the version
@@ -92,6 +95,22 @@ public:
     // Reports a conversion error the same way.
     void report(const LEDConversionError& error);
     void showErrorBox(const QString& text);
+    // Runs a setter's work. Reached through a signal, a refused value must not unwind through the
+    // emitter: it is reported by refused() and a warning instead, and the old value stays. Called
+    // directly, the error goes to the caller as before.
+    template <typename Work>
+    void runAsSlot(Work&& work) {
+        if (q->sender() == nullptr) {
+            work();
+            return;
+        }
+        try {
+            work();
+        } catch (const LEDError& e) {
+            refuse(e);
+        }
+    }
+    void refuse(const LEDError& error);
 
     void updateSegments();
     void updateDecimalPoint();

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The mixer service on a PulseAudio (or PipeWire-Pulse) sound server. The server is mixer 0; the
 // wave-in destination line exists while the server has a default source, and its one control is

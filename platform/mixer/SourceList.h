@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The sound server's sources as the recorder offers them for recording, kept up to date as they
 // come and go, and the choice of the one the recorder uses: the takes, the recording level and the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The program's one connection to the sound server. Capture, the mixer, the level meters and the
 // list of sources all talk to the server through it: one libpulse context on one main loop thread.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The input menu: which source the takes, the level slider and the meters use. The server's
 // default source first, then every source by its description, then what the computer plays (the

@@ -1,7 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The recorder's main window: picks the take's format, starts and stops takes with the record
 // toggle, and receives the capture device's buffer notifications through its hook.
 
+#include "platform/encoding/Encoding.h"
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/level/RecordingLevel.h"
@@ -17,6 +21,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 class Dialogs;
@@ -25,6 +30,9 @@ namespace platform::mixer {
 class Mixer;
 class PeakSource;
 class SourceList;
+}  // namespace platform::mixer
+namespace platform::power {
+class SleepInhibitor;
 }
 namespace level {
 class LevelMonitor;
@@ -75,6 +83,8 @@ public:
         // The input asked for on the command line or in PULSE_SOURCE; it wins for this run and is
         // not kept.
         QString sourceForThisRun = {};
+        // Held for exactly each take's life; null lets the computer sleep as it will.
+        platform::power::SleepInhibitor* sleepInhibitor = nullptr;
     };
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
@@ -140,6 +150,10 @@ private:
     void Command1_Click();
     void Command3_Click();
     void cmdSave_Click();
+    // The two ways a take is saved: moved as it is (WAV), or encoded into a new file and then removed.
+    void moveTake(const QString& destination);
+    void encodeTake(const QString& destination, platform::encoding::Format format);
+    void rememberSaveFormat(platform::encoding::Format format);
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
     // Asks about an unsaved last take before a new one; false when the user cancelled.
@@ -171,6 +185,10 @@ private:
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
     platform::wavein::WAVEFORMATEX chosenFormat() const;
+    // Whole seconds of `format` the take folder's file system still has room for.
+    std::optional<long long> secondsOfRoom(const platform::wavein::WAVEFORMATEX& format) const;
+    // The readout's tooltip and description say how long the take can still go on.
+    void showRoomLeft();
 
     std::unique_ptr<Ui::frmSoundRec> ui;
     Services services_;
@@ -187,6 +205,10 @@ private:
     QHash<QString, QString> knownInputs_;
     QTimer timer2_;
     std::chrono::steady_clock::time_point takeStartedAt_{};
+    // When the take began, by the wall clock: its date where a saved format carries one.
+    QDateTime takeBegan_;
+    // The format of the last save, offered first by the next one; kept between runs.
+    platform::encoding::Format saveFormat_ = platform::encoding::Format::Wav;
     bool showingRequeueFailure_ = false;
     // A take is being moved to its chosen name; the window does not close under it.
     bool saving_ = false;

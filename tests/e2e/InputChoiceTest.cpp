@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Choosing the input in the real window, on a sound server of the test's own with two sines of
 // different pitch and an output's silent monitor: the menu, the take, the level and the meters
 // follow the choice; it lasts; inputs that come and go; a server that stops answering.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recording level and the peak readings against a sound server of the test's own, read back
 // with pactl.
 
@@ -47,7 +50,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.start({kFirst, kSecond}));
         ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kFirstSource, QStringLiteral("50%")}));
-        ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("50%")}));
+        ASSERT_TRUE(
+            server.pactl({QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("50%")}));
     }
 
     testsound::SoundServer server;
@@ -72,8 +76,8 @@ TEST_F(MixerTest, SliderPositionsSetTheDefaultSourcesVolume) {
         std::uint32_t value;
         int percent;
     };
-    for (const Row& row : {Row{0, 0, 0}, Row{3, 5, 0}, Row{300, 540, 1}, Row{16384, 29491, 45},
-                           Row{32767, 58981, 90}}) {
+    for (const Row& row :
+         {Row{0, 0, 0}, Row{3, 5, 0}, Row{300, 540, 1}, Row{16384, 29491, 45}, Row{32767, 58981, 90}}) {
         SCOPED_TRACE(row.position);
         EXPECT_EQ(LevelForPosition(row.position), row.value);
         EXPECT_TRUE(SetVolumeLevel(*mixer, module.mixerHandle, control, LevelForPosition(row.position)));
@@ -115,8 +119,8 @@ TEST_F(MixerTest, AFailedLookupSendsNothing) {
     // No such line: the record is not touched.
     basSoundRec_3::MIXERCONTROL untouched;
     untouched.dwControlID = 77;
-    EXPECT_FALSE(FindVolumeControl(*mixer, module.mixerHandle, 4 /* speakers */, MIXERCONTROL_CONTROLTYPE_VOLUME,
-                                   untouched));
+    EXPECT_FALSE(FindVolumeControl(*mixer, module.mixerHandle, 4 /* speakers */,
+                                   MIXERCONTROL_CONTROLTYPE_VOLUME, untouched));
     EXPECT_EQ(untouched.cbStruct, 0u);
     EXPECT_EQ(untouched.dwControlID, 77u);
 
@@ -214,7 +218,8 @@ TEST(PeakSource, FollowsTheDefaultSourceShowsMonoOnBothAndComesBackWithTheServer
     clock.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return source->takePeaks().readings > 0; }, 60000));
     RecordProperty("reconnect_ms", static_cast<int>(clock.elapsed()));
-    std::printf("readings again %lld ms after the server was back\n", static_cast<long long>(clock.elapsed()));
+    std::printf("readings again %lld ms after the server was back\n",
+                static_cast<long long>(clock.elapsed()));
 }
 
 }  // namespace

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A PulseAudio server of the test's own, with null sinks whose monitors serve as sources, so a
 // test may change default sources and volumes without disturbing other tests. Starting it points
@@ -44,6 +47,8 @@ public:
     // PipeWire's PulseAudio service always keeps a fallback sink, so its monitor is always a source.
     bool isPipeWire() const { return pipewire_; }
 
+    // The PulseAudio server's process, for a test that freezes it; 0 for PipeWire or none running.
+    qint64 processId() const { return pipewire_ ? 0 : server_.processId(); }
     // The process that answers PulseAudio clients (PipeWire's PulseAudio service under PipeWire),
     // to stop and continue it; 0 when none runs.
     qint64 pulsePid() const;
