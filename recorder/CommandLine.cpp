@@ -24,7 +24,7 @@ struct Parser {
                                                           "Grava desta vez da fonte NOME (um nome de "
                                                           "\"pactl list short sources\"), sem mudar a "
                                                           "entrada escolhida na janela."),
-                              QStringLiteral("NOME")};
+                              QCoreApplication::translate("CommandLine", "NOME")};
 };
 
 std::unique_ptr<Parser> makeParser() {

@@ -375,6 +375,16 @@ TEST_F(InputChoice, AChosenInputThatGoesAwayIsNeverReplaced) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.lists(high.name); }, 20000));
     p.window.Check1()->click();
     ASSERT_TRUE(p.window.captureEngine().isRecording()) << p.dialogs.messages().join(' ').toStdString();
+    // During the take the menu shows the choice and changes nothing.
+    p.withMenu([&](QMenu& menu) {
+        for (QAction* action : menu.actions()) {
+            EXPECT_FALSE(action->isEnabled() && action->isCheckable()) << action->text().toStdString();
+            if (action->text() == monitor.menuText) {
+                action->trigger();
+            }
+        }
+    });
+    EXPECT_EQ(p.sources->chosen(), high.name);
     const QString file = p.window.takeFileName;
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return QFileInfo(file).size() >= qint64{46 + kLeadIn + 2 * 176400}; }, 30000));
