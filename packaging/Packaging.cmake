@@ -47,6 +47,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/led)
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME tolvane)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION sound)
+# Qt's own dialogs (the save dialog, the Yes/No/Cancel buttons) speak the window's language only with
+# Qt's translations installed.
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "qt6-translations-l10n")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS "pipewire-pulse | pulseaudio, qt6-wayland")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SUGGESTS "pavucontrol")
 # libLED.so.1 is public: programs built against it depend on tolvane (>= the version they saw).

@@ -3,6 +3,7 @@
 #include "platform/mixer/PulseMixer.h"
 #include "platform/wavein/PulseWaveIn.h"
 #include "recorder/CommandLine.h"
+#include "recorder/i18n/Language.h"
 #include "recorder/recovery/SessionEnd.h"
 #include "recorder/window/TakeFolder.h"
 #include "recorder/window/frmSoundRec.h"
@@ -45,9 +46,8 @@ void endSessionsWith(QApplication& app, frmSoundRec& window) {
     // A session save is not yet its end (it may be a checkpoint, or a logout that is cancelled):
     // the take is made safe on disk and goes on. The session manager's order to leave arrives as
     // the application's Quit event, before the windows are closed.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        window.commitSession();
-    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.commitSession(); });
     app.installEventFilter(new QuitFilter(&app, [&window] { window.endSession(); }));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endSession(); });
 }
@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvane"));
+    i18n::installTranslations();
     if (const auto status = tolvane::refuseUnknownArguments(QApplication::arguments())) {
         return *status;
     }

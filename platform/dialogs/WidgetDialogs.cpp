@@ -16,7 +16,10 @@ namespace {
 class WidgetProgress final : public Progress {
 public:
     WidgetProgress(const QString& text, const QString& title, std::uint64_t total, QWidget* parent)
-        : dialog_(text, QStringLiteral("Cancel"), 0, kSteps, parent), total_(total) {
+        // Qt's own Cancel, in Qt's translation.
+        : dialog_(parent), total_(total) {
+        dialog_.setLabelText(text);
+        dialog_.setRange(0, kSteps);
         dialog_.setWindowTitle(title);
         dialog_.setWindowModality(Qt::WindowModal);
         // Quick work passes without a box flashing up.
@@ -62,9 +65,12 @@ public:
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
         switch (box.exec()) {
-            case QMessageBox::Yes: return Answer::Yes;
-            case QMessageBox::No: return Answer::No;
-            default: return Answer::Cancel;
+            case QMessageBox::Yes:
+                return Answer::Yes;
+            case QMessageBox::No:
+                return Answer::No;
+            default:
+                return Answer::Cancel;
         }
     }
 
@@ -100,6 +106,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Dialogs> makeWidgetDialogs(QWidget* parent) { return std::make_unique<WidgetDialogs>(parent); }
+std::unique_ptr<Dialogs> makeWidgetDialogs(QWidget* parent) {
+    return std::make_unique<WidgetDialogs>(parent);
+}
 
 }  // namespace platform

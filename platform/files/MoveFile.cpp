@@ -1,5 +1,6 @@
 #include "platform/files/MoveFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -193,7 +194,8 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
 
 }  // namespace
 
-MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress, std::size_t blockSize) {
+MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress,
+                    std::size_t blockSize) {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray destination = QFile::encodeName(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE) == 0) {
@@ -219,10 +221,11 @@ MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& 
 
 QString systemReason(int error) {
     if (error == 0) {
-        return QStringLiteral("Unknown error");
+        return QCoreApplication::translate("SystemError", "Erro desconhecido");
     }
     const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
+    return text != nullptr ? QString::fromLocal8Bit(text)
+                           : QCoreApplication::translate("SystemError", "Erro %1").arg(error);
 }
 
 QString MoveResult::describe(const QString& destination) const {
@@ -233,9 +236,13 @@ QString MoveResult::describe(const QString& destination) const {
     switch (step) {
         case Step::OpenSource:
         case Step::Read:
-            return QStringLiteral("Could not read the take to save it as \"%1\": %2.").arg(destination, reason);
+            return QCoreApplication::translate(
+                       "MoveFile", "Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
+                .arg(destination, reason);
         case Step::Check:
-            return QStringLiteral("The copy saved as \"%1\" did not match the take, so it was removed: %2.")
+            return QCoreApplication::translate(
+                       "MoveFile",
+                       "A cópia salva como \"%1\" não conferia com a gravação e foi removida: %2.")
                 .arg(destination, reason);
         case Step::None:
         case Step::Rename:
@@ -244,7 +251,8 @@ QString MoveResult::describe(const QString& destination) const {
         case Step::Flush:
             break;
     }
-    return QStringLiteral("Could not save the take as \"%1\": %2.").arg(destination, reason);
+    return QCoreApplication::translate("MoveFile", "Não foi possível salvar a gravação como \"%1\": %2.")
+        .arg(destination, reason);
 }
 
 }  // namespace platform::files

@@ -2,6 +2,8 @@
 
 #include "platform/mixer/PulseObjects.h"
 
+#include <QCoreApplication>
+
 #include <pulse/channelmap.h>
 #include <pulse/proplist.h>
 #include <pulse/timeval.h>
@@ -126,7 +128,11 @@ private:
         const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kReadingsPerSecond, kChannels};
         pa_channel_map map;
         pa_channel_map_init_stereo(&map);
-        stream_.reset(pa_stream_new(context_.get(), "Level meter", &format, &map));
+        stream_.reset(pa_stream_new(
+            context_.get(),
+            // Its name in the system's volume control.
+            QCoreApplication::translate("PulsePeakSource", "Medidor de nível").toUtf8().constData(), &format,
+            &map));
         if (!stream_) {
             scheduleRetry(kRetryDelay);
             return;
@@ -206,7 +212,9 @@ private:
         }
     }
 
-    static void onReadable(pa_stream*, std::size_t, void* self) { static_cast<PulsePeakSource*>(self)->read(); }
+    static void onReadable(pa_stream*, std::size_t, void* self) {
+        static_cast<PulsePeakSource*>(self)->read();
+    }
 
     std::string applicationName_;
     // Declared first, destroyed last: the stream and the context belong to its thread.

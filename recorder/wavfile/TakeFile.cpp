@@ -9,14 +9,15 @@
 #include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QFile>
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -128,11 +129,12 @@ int pwriteAll(int fd, const std::byte* data, std::size_t length, std::uint64_t o
 
 QString systemReason(int error) {
     if (error == 0) {
-        return QStringLiteral("Unknown error");
+        return QCoreApplication::translate("SystemError", "Erro desconhecido");
     }
     // strerrordesc_np is thread-safe and, unlike strerror, never formats into a shared buffer.
     const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
+    return text != nullptr ? QString::fromLocal8Bit(text)
+                           : QCoreApplication::translate("SystemError", "Erro %1").arg(error);
 }
 
 // "<stem>-<n>.<ext>" for the n-th try of `wanted`; the extension is what follows the last dot of
@@ -173,12 +175,16 @@ QString AppendResult::describe() const {
         case Status::Written:
             return QString();
         case Status::SizeLimitReached:
-            return QStringLiteral(
-                "The take reached the largest size a WAV file can hold, so the recording was stopped.");
+            return QCoreApplication::translate(
+                "TakeFile",
+                "A gravação chegou ao maior tamanho que um arquivo WAV comporta, por isso foi parada.");
         case Status::WriteFailed:
-            return QStringLiteral("Could not write to the take file: %1.").arg(systemReason(error));
+            return QCoreApplication::translate("TakeFile",
+                                               "Não foi possível escrever no arquivo da gravação: %1.")
+                .arg(systemReason(error));
         case Status::NotOpen:
-            return QStringLiteral("Could not write to the take file: it is not open.");
+            return QCoreApplication::translate(
+                "TakeFile", "Não foi possível escrever no arquivo da gravação: ele não está aberto.");
     }
     return QString();
 }
@@ -206,7 +212,7 @@ struct TakeFile::Impl {
     std::chrono::steady_clock::time_point lastFlush;
     TakeFile::Upkeep upkeep;
 
-    void report(const char* text) { dialogs.message(QString::fromLatin1(text), title); }
+    void report(const char* text) { dialogs.message(QCoreApplication::translate("TakeFile", text), title); }
 
     // Writes at the current position and moves past what was written.
     bool writeHere(const std::byte* data, std::size_t length) {
@@ -340,15 +346,15 @@ struct TakeFile::Impl {
             }
         };
         if (!ascend(subChunk)) {
-            return fail("Cannot ascend out of DATA CHUNK");
+            return fail(QT_TRANSLATE_NOOP("TakeFile", "Cannot ascend out of DATA CHUNK"));
         }
         if (!ascend(subChunk)) {
-            return fail("Could Ascend Out Of wformat Chunk");
+            return fail(QT_TRANSLATE_NOOP("TakeFile", "Could Ascend Out Of wformat Chunk"));
         }
         // A flush that fails means the sizes, or the audio before them, may never reach the disk:
         // the file is then no more complete than if the RIFF size had not been written.
         if (!ascend(riffChunk) || detail::fileCalls().fdatasync(file.get()) != 0) {
-            return fail("Cannot ascend out of RIFF CHUNK");
+            return fail(QT_TRANSLATE_NOOP("TakeFile", "Cannot ascend out of RIFF CHUNK"));
         }
         // Complete on disk: no longer a take the next start should recover.
         ::fremovexattr(file.get(), recovery::kRecordingAttribute);
@@ -399,7 +405,7 @@ QString TakeFile::Create(const QString& wanted) {
             break;
         }
     }
-    d->report("Failed to create WAV file");
+    d->report(QT_TRANSLATE_NOOP("TakeFile", "Failed to create WAV file"));
     return QString();
 }
 
@@ -415,21 +421,21 @@ bool TakeFile::WriteHeader(const WAVEFORMATEX& format) {
 
     d->riffChunk.fccType = fourCC("WAVE");
     if (!d->createChunk(d->riffChunk, kCreateRiff)) {
-        return fail("Failed To Create RIFF CHUNK");
+        return fail(QT_TRANSLATE_NOOP("TakeFile", "Failed To Create RIFF CHUNK"));
     }
     d->subChunk.ckid = fourCC("fmt");
     d->subChunk.cksize = sizeof(WAVEFORMATEX);
     if (!d->createChunk(d->subChunk, 0)) {
-        return fail("Failed To Create FMT CHUNK");
+        return fail(QT_TRANSLATE_NOOP("TakeFile", "Failed To Create FMT CHUNK"));
     }
     if (!d->writeHere(reinterpret_cast<const std::byte*>(&format), sizeof(WAVEFORMATEX))) {
-        return fail("Could Not Write wformat");
+        return fail(QT_TRANSLATE_NOOP("TakeFile", "Could Not Write wformat"));
     }
     // The fmt chunk is left without an ascent: its size went out correct and exactly that many bytes
     // follow. The data chunk reuses the record, so its provisional size is the fmt chunk's.
     d->subChunk.ckid = fourCC("data");
     if (!d->createChunk(d->subChunk, 0)) {
-        return fail("Failed To Create DATA CHUNK");
+        return fail(QT_TRANSLATE_NOOP("TakeFile", "Failed To Create DATA CHUNK"));
     }
     d->headerWritten = true;
     d->bytesPerSecond = format.nAvgBytesPerSec;

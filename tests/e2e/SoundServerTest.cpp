@@ -80,7 +80,7 @@ TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
     EXPECT_FALSE(w.window.Timer2().isActive());
     const QStringList boxes = w.dialogs.messages();
     ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
         << boxes[0].toStdString();
     const QString first = w.window.takeFileName;
     expectFinishedTake(first);
@@ -140,7 +140,8 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         EXPECT_EQ(take.u32(42), take.dataLength());
         EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
         EXPECT_EQ(testsupport::independentReadersComplaints(w.window.takeFileName, 2, 44100), QString());
-        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u) << "the take does not start with the count";
+        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u)
+            << "the take does not start with the count";
         const auto jumps = testsupport::counterJumps(take, kLeadIn / 4);
         const QStringList boxes = w.dialogs.messages();
         if (!row.lost) {
@@ -152,8 +153,9 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         } else {
             ASSERT_EQ(boxes.size(), 1);
             const auto match =
-                QRegularExpression(QStringLiteral("^The recorder fell behind and part of the take was lost: "
-                                                  "(\\d+\\.\\d) s lost at 0:00:0(\\d)\\.$"))
+                QRegularExpression(
+                    QStringLiteral("^O gravador ficou para trás e parte da gravação se perdeu: "
+                                   "(\\d+\\.\\d) s perdidos em 0:00:0(\\d)\\.$"))
                     .match(boxes[0]);
             ASSERT_TRUE(match.hasMatch()) << boxes[0].toStdString();
             // One break in the count, where and as long as the box says.

@@ -215,7 +215,7 @@ TEST_F(DesignerForm, AFailedApplyStillRecordsTheFlagsItWrote) {
     editAction(core_, l)->trigger();
     ASSERT_TRUE(script.ran);
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains("type mismatch"));
+    EXPECT_TRUE(reports[0].contains(QString::fromUtf8("tipo incompatível")));
     EXPECT_TRUE(l->ShowDecimal());
     EXPECT_EQ(ledPropertiesIn(form->contents()).at("LED1"),
               (std::map<QString, QString>{{"ShowDecimal", "true"}}));
@@ -238,9 +238,11 @@ TEST_F(DesignerForm, AFormWithARefusedStoredValueOpensAfterTheErrorBox) {
         SCOPED_TRACE(std::string(c.property) + " " + c.stored);
         boxes.shown.clear();
         QString ui = QString::fromLatin1(kForm);
-        ui.replace(R"(<property name="Value"><number>7</number></property>)",
-                   QStringLiteral(R"(<property name="%1">%2</property><property name="ShowDecimal"><bool>true</bool></property>)")
-                       .arg(QLatin1String(c.property), QLatin1String(c.stored)));
+        ui.replace(
+            R"(<property name="Value"><number>7</number></property>)",
+            QStringLiteral(
+                R"(<property name="%1">%2</property><property name="ShowDecimal"><bool>true</bool></property>)")
+                .arg(QLatin1String(c.property), QLatin1String(c.stored)));
         QDesignerFormWindowInterface* form = openForm(ui);
         LED* l = led(form, "LED2");
         ASSERT_NE(l, nullptr);
@@ -254,4 +256,3 @@ TEST_F(DesignerForm, AFormWithARefusedStoredValueOpensAfterTheErrorBox) {
         EXPECT_FALSE(form->contents().isEmpty());
     }
 }
-

@@ -82,7 +82,7 @@ TEST_F(Sheet, OkAppliesAndClosesUnlessApplyFailsAndCancelWritesNothing) {
     QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
     EXPECT_TRUE(sheet->isVisible());
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains("type mismatch"));
+    EXPECT_TRUE(reports[0].contains(QString::fromUtf8("tipo incompatível")));
     sheet->propertiesPage()->txtValue()->setText("8");
     QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
     EXPECT_EQ(sheet->result(), QDialog::Accepted);

@@ -158,7 +158,7 @@ TEST_F(TakeFileTest, AppendStopsJustBeforeTheLargestRiffSize) {
     EXPECT_TRUE(take->Append(bytes(forty), forty.size()).ok());  // exactly at the largest size
     const AppendResult refused = take->Append(bytes(two), two.size());
     EXPECT_EQ(refused.status, AppendResult::Status::SizeLimitReached);
-    EXPECT_TRUE(refused.describe().contains(QStringLiteral("largest size a WAV file can hold")));
+    EXPECT_TRUE(refused.describe().contains(QStringLiteral("maior tamanho que um arquivo WAV comporta")));
     EXPECT_EQ(take->dataLength(), 100u);
     EXPECT_EQ(QFileInfo(take->path()).size(), 146);
     take->Finalise();
