@@ -98,7 +98,7 @@ TEST_P(TakeSurvival, EverythingDeliveredIsWrittenInOrderAndLossesAreTold) {
         EXPECT_TRUE(boxes.isEmpty()) << boxes.join(' ').toStdString();
     } else {
         ASSERT_EQ(boxes.size(), 1) << boxes.join(' ').toStdString();
-        const auto match = QRegularExpression(QString::fromLatin1(s.boxPattern)).match(boxes[0]);
+        const auto match = QRegularExpression(QString::fromUtf8(s.boxPattern)).match(boxes[0]);
         EXPECT_TRUE(match.hasMatch()) << boxes[0].toStdString();
         if (match.lastCapturedIndex() >= 1) {
             toldLost = match.captured(1).toDouble();

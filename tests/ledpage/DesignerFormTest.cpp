@@ -230,8 +230,8 @@ TEST_F(DesignerForm, AFormWithARefusedStoredValueOpensAfterTheErrorBox) {
         const char* stored;
         QString boxText;
     } cases[] = {
-        {"BackStyle", "<number>7</number>", "invalid property value"},
-        {"Value", "<number>40000</number>", "overflow"},
+        {"BackStyle", "<number>7</number>", QString::fromUtf8("valor de propriedade inválido")},
+        {"Value", "<number>40000</number>", QStringLiteral("estouro")},
         {"Value", "<number>12</number>", LED::errorDescription(LED::LEDOverFlow)},
     };
     for (const auto& c : cases) {

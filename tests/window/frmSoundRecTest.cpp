@@ -142,7 +142,7 @@ TEST(RecorderWindow, TheSizeLimitStopsTheTakeCompleteAndSaysSo) {
     r.produceBuffers(3);
     EXPECT_TRUE(r.stopped());
     ASSERT_EQ(r.dialogs.messages().size(), 1);
-    EXPECT_TRUE(r.dialogs.messages()[0].contains(QStringLiteral("largest")))
+    EXPECT_TRUE(r.dialogs.messages()[0].contains(QStringLiteral("maior tamanho")))
         << r.dialogs.messages()[0].toStdString();
     const auto take = readTake(r.window.takeFileName);
     EXPECT_EQ(take.dataLength(), 12u * 35280);
