@@ -4,8 +4,12 @@
 // reads the locale's name from the environment); the run walks the recorder, the About window,
 // each box and the save dialog, and checks that every text is one of the expected language's
 // catalogue texts, that none of the other language's sentences slipped in, that Qt's own buttons
-// carry Qt's translation, and that no text is wider than its box.
+// carry Qt's translation, and that no text is wider than its box. The LED library's property sheet
+// and errors are checked against its own catalogue the same way.
 #include "ScriptedDialogs.h"
+
+#include <LED/LED.h>
+#include <LED/LEDPropertySheet.h>
 #include "platform/mixer/PulseMixer.h"
 #include "platform/wavein/SimulatedWaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
@@ -81,7 +85,7 @@ struct Catalogue {
                 add(source, xml.readElementText());
             }
         }
-        EXPECT_GT(portuguese.sentences.size(), 50u);
+        EXPECT_GT(portuguese.sentences.size(), 20u);
     }
 
     const Language& of(bool english_) const { return english_ ? english : portuguese; }
@@ -198,14 +202,36 @@ QString overflow(QWidget* widget) {
     return width > room ? QStringLiteral("needs %1 px, has %2").arg(width).arg(room) : QString();
 }
 
+// Qt's English for a standard button, as Qt's translations know it.
+const char* qtButtonText(QDialogButtonBox::StandardButton button) {
+    switch (button) {
+        case QDialogButtonBox::Ok:
+            return "OK";
+        case QDialogButtonBox::Cancel:
+            return "Cancel";
+        case QDialogButtonBox::Apply:
+            return "Apply";
+        case QDialogButtonBox::Close:
+            return "Close";
+        case QDialogButtonBox::Save:
+            return "Save";
+        case QDialogButtonBox::Yes:
+            return "&Yes";
+        case QDialogButtonBox::No:
+            return "&No";
+        default:
+            ADD_FAILURE() << "a standard button this test does not know: " << button;
+            return "";
+    }
+}
+
 // ---- The run under one locale. ----
 
 class LanguageRun {
 public:
-    explicit LanguageRun(bool english)
-        : english_(english),
-          catalogue_(qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") +
-                     QStringLiteral("/recorder/translations/tolvane_en.ts")) {
+    explicit LanguageRun(bool english,
+                         const QString& tsFile = QStringLiteral("/recorder/translations/tolvane_en.ts"))
+        : english_(english), catalogue_(qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") + tsFile) {
         // What Qt's own dialogs must say: Qt's English, or Qt's Portuguese translation.
         if (!english_) {
             EXPECT_TRUE(qtPortuguese_.load(QStringLiteral("qtbase_pt_BR"),
@@ -267,8 +293,17 @@ public:
                 checkOurs(name, label->text());
                 checkFits(where, label);
             } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-                checkOurs(name, button->text());
                 checkFits(where, button);
+                // A dialog's standard buttons are Qt's, in Qt's translation.
+                auto* box = qobject_cast<QDialogButtonBox*>(button->parentWidget());
+                const auto standard =
+                    box != nullptr ? box->standardButton(button) : QDialogButtonBox::NoButton;
+                if (standard == QDialogButtonBox::NoButton) {
+                    checkOurs(name, button->text());
+                } else {
+                    EXPECT_EQ(button->text(), qt("QPlatformTheme", qtButtonText(standard)))
+                        << name.toStdString();
+                }
             }
             checkOurs(name + QStringLiteral(" (accessible name)"), widget->accessibleName());
             checkOurs(name + QStringLiteral(" (accessible description)"), widget->accessibleDescription());
@@ -287,7 +322,8 @@ public:
             {QMessageBox::Cancel, "Cancel"}};
         for (const auto& [which, english] : standard) {
             if (QAbstractButton* button = box->button(which)) {
-                EXPECT_EQ(button->text(), qt("QPlatformTheme", english)) << where.toStdString();
+                EXPECT_EQ((button->text()).toStdString(), qt("QPlatformTheme", english).toStdString())
+                    << where.toStdString();
                 EXPECT_LE(button->sizeHint().width(), button->width()) << where.toStdString();
             }
         }
@@ -303,17 +339,19 @@ public:
         checkOurs(QStringLiteral("save dialog title"), dialog->windowTitle());
         auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
         ASSERT_NE(buttons, nullptr);
-        EXPECT_EQ(buttons->button(QDialogButtonBox::Save) ? buttons->button(QDialogButtonBox::Save)->text()
-                                                          : buttons->buttons().constFirst()->text(),
-                  qt("QFileDialog", "&Save"));
-        EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), qt("QPlatformTheme", "Cancel"));
+        EXPECT_EQ((buttons->button(QDialogButtonBox::Save) ? buttons->button(QDialogButtonBox::Save)->text()
+                                                           : buttons->buttons().constFirst()->text())
+                      .toStdString(),
+                  qt("QFileDialog", "&Save").toStdString());
+        EXPECT_EQ((buttons->button(QDialogButtonBox::Cancel)->text()).toStdString(),
+                  qt("QPlatformTheme", "Cancel").toStdString());
         const std::pair<const char*, const char*> labels[] = {{"lookInLabel", "Look in:"},
                                                               {"fileNameLabel", "File &name:"},
                                                               {"fileTypeLabel", "Files of type:"}};
         for (const auto& [name, english] : labels) {
             auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
             ASSERT_NE(label, nullptr) << name;
-            EXPECT_EQ(label->text(), qt("QFileDialog", english)) << name;
+            EXPECT_EQ((label->text()).toStdString(), qt("QFileDialog", english).toStdString()) << name;
         }
         for (QAbstractButton* button : buttons->buttons()) {
             EXPECT_LE(button->sizeHint().width(), button->width()) << button->text().toStdString();
@@ -507,6 +545,18 @@ void walkEveryWindow(bool english) {
     ASSERT_TRUE(waitFor([&] { return run.boxes.size() >= 9; })) << run.boxes.join('\n').toStdString();
     EXPECT_FALSE(window.captureEngine().isRecording());
     run.checkWindow(QStringLiteral("recorder after a failed start"), &window);
+
+    // The LED library picked the same language by itself: its property sheet and its errors.
+    {
+        LanguageRun led(english, QStringLiteral("/led/translations/led_en.ts"));
+        LED digit;
+        LEDPropertySheet sheet({&digit});
+        sheet.show();
+        led.checkWindow(QStringLiteral("LED property sheet"), &sheet);
+        led.checkOurs(QStringLiteral("LED error"), LED::errorDescription(LED::LEDOverFlow));
+        led.checkOurs(QStringLiteral("LED error"), LED::errorDescription(LED::LEDInvalidMask));
+        EXPECT_GT(led.checked(), 5);
+    }
 
     EXPECT_EQ(run.fileDialogs, 2);
     EXPECT_EQ(run.boxes.size(), 9) << run.boxes.join('\n').toStdString();
