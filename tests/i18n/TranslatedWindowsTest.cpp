@@ -301,7 +301,8 @@ public:
                 if (standard == QDialogButtonBox::NoButton) {
                     checkOurs(name, button->text());
                 } else {
-                    EXPECT_EQ(button->text(), qt("QPlatformTheme", qtButtonText(standard)))
+                    EXPECT_EQ(button->text().toStdString(),
+                              qt("QPlatformTheme", qtButtonText(standard)).toStdString())
                         << name.toStdString();
                 }
             }
@@ -322,7 +323,7 @@ public:
             {QMessageBox::Cancel, "Cancel"}};
         for (const auto& [which, english] : standard) {
             if (QAbstractButton* button = box->button(which)) {
-                EXPECT_EQ((button->text()).toStdString(), qt("QPlatformTheme", english).toStdString())
+                EXPECT_EQ(button->text().toStdString(), qt("QPlatformTheme", english).toStdString())
                     << where.toStdString();
                 EXPECT_LE(button->sizeHint().width(), button->width()) << where.toStdString();
             }
@@ -351,7 +352,7 @@ public:
         for (const auto& [name, english] : labels) {
             auto* label = dialog->findChild<QLabel*>(QString::fromLatin1(name));
             ASSERT_NE(label, nullptr) << name;
-            EXPECT_EQ((label->text()).toStdString(), qt("QFileDialog", english).toStdString()) << name;
+            EXPECT_EQ(label->text().toStdString(), qt("QFileDialog", english).toStdString()) << name;
         }
         for (QAbstractButton* button : buttons->buttons()) {
             EXPECT_LE(button->sizeHint().width(), button->width()) << button->text().toStdString();
@@ -509,7 +510,7 @@ void walkEveryWindow(bool english) {
         box->show();
         auto* cancel = box->findChild<QPushButton*>();
         ASSERT_NE(cancel, nullptr);
-        EXPECT_EQ(cancel->text(), run.qt("QProgressDialog", "Cancel"));
+        EXPECT_EQ(cancel->text().toStdString(), run.qt("QProgressDialog", "Cancel").toStdString());
         run.checkFits(QStringLiteral("progress box"), cancel);
     }
 
