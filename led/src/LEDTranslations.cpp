@@ -41,15 +41,20 @@ InstalledTranslator& installed() {
     return instance;
 }
 
+// Runs once for each application object the process creates.
 void installLEDTranslator() {
-    if (!englishBeforePortuguese() || installed().translator) {
+    if (!englishBeforePortuguese()) {
         return;
     }
-    auto translator = std::make_unique<QTranslator>();
-    if (translator->load(QStringLiteral("led_en"), QStringLiteral(":/LED/i18n"))) {
-        QCoreApplication::installTranslator(translator.get());
-        installed().translator = std::move(translator);
+    auto& translator = installed().translator;
+    if (!translator) {
+        auto loaded = std::make_unique<QTranslator>();
+        if (!loaded->load(QStringLiteral("led_en"), QStringLiteral(":/LED/i18n"))) {
+            return;
+        }
+        translator = std::move(loaded);
     }
+    QCoreApplication::installTranslator(translator.get());
 }
 
 }  // namespace
