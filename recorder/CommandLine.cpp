@@ -60,8 +60,8 @@ std::optional<int> answerHelpOrVersion(int argc, char** argv) {
     bool asked = false;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        asked = asked || arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" ||
-                arg == "-v" || arg == "--version";
+        asked = asked || arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+                arg == "--version";
     }
     if (!asked) {
         return std::nullopt;

@@ -46,8 +46,9 @@ void endSessionsWith(QApplication& app, frmSoundRec& window) {
     // A session save is not yet its end (it may be a checkpoint, or a logout that is cancelled):
     // the take is made safe on disk and goes on. The session manager's order to leave arrives as
     // the application's Quit event, before the windows are closed.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
-                     [&window](QSessionManager&) { window.commitSession(); });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
+        window.commitSession();
+    });
     app.installEventFilter(new QuitFilter(&app, [&window] { window.endSession(); }));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endSession(); });
 }

@@ -106,8 +106,7 @@ int LEDPropertyPage::selectionCount() const {
     return int(d->selection.size());
 }
 
-std::optional<LEDPageError> LEDPropertyPage::readProperty(QObject* control, const char* name,
-                                                          QVariant& value) {
+std::optional<LEDPageError> LEDPropertyPage::readProperty(QObject* control, const char* name, QVariant& value) {
     const QMetaObject* meta = control->metaObject();
     const int index = meta->indexOfProperty(name);
     const QString property = QString::fromLatin1(name);
@@ -140,8 +139,7 @@ std::optional<LEDPageError> LEDPropertyPage::writeProperty(QObject* control, con
     return std::nullopt;
 }
 
-std::optional<LEDPageError> LEDPropertyPage::guardedWrite(const char* name,
-                                                          const std::function<void()>& write) {
+std::optional<LEDPageError> LEDPropertyPage::guardedWrite(const char* name, const std::function<void()>& write) {
     const QString property = QString::fromLatin1(name);
     try {
         write();

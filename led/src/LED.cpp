@@ -369,8 +369,7 @@ void LED::UserControl_ReadProperties(const LEDPropertyBag& PropBag) {
         });
         step([&] { setShowDecimal(LEDPrivate::toBool(PropBag.read(kShowDecimal, false), kShowDecimal)); });
         step([&] {
-            setLEDColorOn(
-                LEDPrivate::toColour(PropBag.read(kLEDColorOn, qint32(DefaultColorOn)), kLEDColorOn));
+            setLEDColorOn(LEDPrivate::toColour(PropBag.read(kLEDColorOn, qint32(DefaultColorOn)), kLEDColorOn));
         });
         step([&] {
             setLEDColorOff(

@@ -187,8 +187,7 @@ Number toNumber(const QVariant& v, const QString& what) {
 
 // The number rounded (half to even) and checked against [lo, hi].
 long double inRange(const Number& n, long double lo, long double hi, const QString& what) {
-    const long double integer =
-        n.isInteger ? n.value : static_cast<long double>(LEDPrivate::roundToEven(double(n.value)));
+    const long double integer = n.isInteger ? n.value : static_cast<long double>(LEDPrivate::roundToEven(double(n.value)));
     if (integer < lo || integer > hi) {
         throwOverflow(what, QCoreApplication::translate("LED", "%1 está fora do intervalo de %2 a %3")
                                 .arg(QString::number(static_cast<double>(integer), 'g', 17),

@@ -65,12 +65,9 @@ public:
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
         switch (box.exec()) {
-            case QMessageBox::Yes:
-                return Answer::Yes;
-            case QMessageBox::No:
-                return Answer::No;
-            default:
-                return Answer::Cancel;
+            case QMessageBox::Yes: return Answer::Yes;
+            case QMessageBox::No: return Answer::No;
+            default: return Answer::Cancel;
         }
     }
 
@@ -106,8 +103,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Dialogs> makeWidgetDialogs(QWidget* parent) {
-    return std::make_unique<WidgetDialogs>(parent);
-}
+std::unique_ptr<Dialogs> makeWidgetDialogs(QWidget* parent) { return std::make_unique<WidgetDialogs>(parent); }
 
 }  // namespace platform

@@ -194,8 +194,7 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
 
 }  // namespace
 
-MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress,
-                    std::size_t blockSize) {
+MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress, std::size_t blockSize) {
     const QByteArray source = QFile::encodeName(from);
     const QByteArray destination = QFile::encodeName(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE) == 0) {

@@ -212,9 +212,7 @@ private:
         }
     }
 
-    static void onReadable(pa_stream*, std::size_t, void* self) {
-        static_cast<PulsePeakSource*>(self)->read();
-    }
+    static void onReadable(pa_stream*, std::size_t, void* self) { static_cast<PulsePeakSource*>(self)->read(); }
 
     std::string applicationName_;
     // Declared first, destroyed last: the stream and the context belong to its thread.

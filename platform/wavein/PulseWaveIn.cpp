@@ -51,8 +51,7 @@ public:
         : reasons_(std::move(reasons)),
           queue_(this, notify, format.nBlockAlign),
           backlog_(format.nBlockAlign,
-                   static_cast<std::size_t>(format.nAvgBytesPerSec *
-                                            static_cast<std::uint64_t>(backlog.count()) / 1000)),
+                   static_cast<std::size_t>(format.nAvgBytesPerSec * static_cast<std::uint64_t>(backlog.count()) / 1000)),
           spec_{PA_SAMPLE_S16LE, format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)},
           blockAlign_(format.nBlockAlign),
           // Until buffers are prepared, a tenth of a second, which is what the recorder uses in mono.
@@ -473,8 +472,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName,
-                                             std::chrono::milliseconds backlog) {
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName, std::chrono::milliseconds backlog) {
     return std::make_unique<PulseWaveIn>(applicationName, backlog);
 }
 

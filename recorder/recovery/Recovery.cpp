@@ -87,23 +87,24 @@ bool repairSizes(int fd, const TakeHeader& header, const TakeRepair& repair, std
     putLE32(data.data(), repair.dataSize);
     putLE32(riff.data(), repair.riffSize);
     const bool shrinking = repair.dataSize < header.dataSize;
-    const bool written =
-        shrinking ? writeAt(fd, riff.data(), riff.size(), 4) && writeAt(fd, data.data(), data.size(), 42)
-                  : writeAt(fd, data.data(), data.size(), 42) && writeAt(fd, riff.data(), riff.size(), 4);
+    const bool written = shrinking ? writeAt(fd, riff.data(), riff.size(), 4) &&
+                                         writeAt(fd, data.data(), data.size(), 42)
+                                   : writeAt(fd, data.data(), data.size(), 42) &&
+                                         writeAt(fd, riff.data(), riff.size(), 4);
     return written && ::fdatasync(fd) == 0;
 }
+
 
 constexpr qint64 kSettledSeconds = 60;
 
 // Repairs one file when it is an interrupted take; the take, or nothing.
 std::optional<RecoveredTake> recoverOne(const QString& path) {
     // No links followed: only a regular file of the folder's own is ever written to.
-    Descriptor file(
-        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (file.get() < 0) {
         return std::nullopt;
     }
-    struct stat info {};
+    struct stat info{};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
@@ -128,13 +129,12 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     // Changed moments ago and stating more than it holds: most likely a take still being copied
     // in, which a repair under the copier would leave stating too little. After a power cut the
     // file is older than that by the time anyone starts the program again.
-    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(
-        static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000);
+    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(info.st_mtim.tv_sec) * 1000 +
+                                                              info.st_mtim.tv_nsec / 1000000);
     if (repair.statesMore && modified.secsTo(QDateTime::currentDateTime()) < kSettledSeconds) {
         return std::nullopt;
     }
-    if (repair.needed &&
-        !repairSizes(file.get(), *header, repair, static_cast<std::uint64_t>(info.st_size))) {
+    if (repair.needed && !repairSizes(file.get(), *header, repair, static_cast<std::uint64_t>(info.st_size))) {
         return std::nullopt;
     }
     ::fremovexattr(file.get(), kRecordingAttribute);
@@ -147,8 +147,7 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     RecoveredTake take;
     take.path = path;
     take.dataBytes = repair.dataSize;
-    take.seconds =
-        static_cast<double>(repair.dataSize) / (static_cast<double>(header->rate) * header->blockAlign);
+    take.seconds = static_cast<double>(repair.dataSize) / (static_cast<double>(header->rate) * header->blockAlign);
     take.modified = modified;
     return take;
 }
@@ -164,9 +163,8 @@ QString clock(double seconds) {
 }  // namespace
 
 bool isTakeFileName(const QString& fileName) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])[0-9]{4}(0[1-9]|1[0-2])[0-5][0-9][0-5][0-9]("
-                       "AM|PM)(-[0-9]+)?\\.WAV$"));
+    static const QRegularExpression pattern(QStringLiteral(
+        "^(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])[0-9]{4}(0[1-9]|1[0-2])[0-5][0-9][0-5][0-9](AM|PM)(-[0-9]+)?\\.WAV$"));
     return pattern.match(fileName).hasMatch();
 }
 
@@ -176,8 +174,7 @@ std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder) {
         return recovered;
     }
     const QDir dir(folder);
-    for (const QString& name :
-         dir.entryList({QStringLiteral("*.WAV")}, QDir::Files | QDir::System | QDir::Hidden)) {
+    for (const QString& name : dir.entryList({QStringLiteral("*.WAV")}, QDir::Files | QDir::System | QDir::Hidden)) {
         if (!isTakeFileName(name)) {
             continue;
         }

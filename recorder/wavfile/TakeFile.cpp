@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <chrono>
+#include <cerrno>
 #include <cstring>
 #include <string_view>
 #include <utility>

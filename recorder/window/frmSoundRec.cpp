@@ -1,10 +1,10 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "recorder/recovery/Recovery.h"
 #include "platform/files/MoveFile.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
-#include "recorder/recovery/Recovery.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/ReadingOrder.h"
@@ -46,8 +46,7 @@ const char* const kExitUnsavedQuestion =
 
 // A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
 QString savedTakeName(const QString& chosen) {
-    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen
-                                                                       : chosen + QStringLiteral(".Wav");
+    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".Wav");
 }
 
 constexpr QColor kFace(224, 224, 224);
@@ -325,8 +324,7 @@ void frmSoundRec::openMixer() {
 }
 
 void frmSoundRec::scrLevel_Change() {
-    const std::uint32_t value =
-        basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
+    const std::uint32_t value = basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
     // A refused level changes nothing else and is not reported.
     if (levelControlFound) {
         basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
@@ -567,8 +565,8 @@ void frmSoundRec::cmdSave_Click() {
 
     saving_ = true;
     std::unique_ptr<platform::Progress> progress;
-    const auto result =
-        platform::files::moveFile(takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
+    const auto result = platform::files::moveFile(
+        takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
             // Only a copy to another file system takes long enough to need a box.
             if (!progress) {
                 progress = dialogs_.progress(

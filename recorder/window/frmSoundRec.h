@@ -22,7 +22,7 @@ class Dialogs;
 namespace platform::mixer {
 class Mixer;
 class PeakSource;
-}  // namespace platform::mixer
+}
 namespace level {
 class LevelMonitor;
 }

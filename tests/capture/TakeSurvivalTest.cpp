@@ -132,6 +132,4 @@ TEST_P(TakeSurvival, EverythingDeliveredIsWrittenInOrderAndLossesAreTold) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, TakeSurvival, testing::ValuesIn(kScenarios),
-                         [](const testing::TestParamInfo<Scenario>& info) {
-                             return std::string(info.param.name);
-                         });
+                         [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });

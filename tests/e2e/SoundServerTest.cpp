@@ -140,8 +140,7 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         EXPECT_EQ(take.u32(42), take.dataLength());
         EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
         EXPECT_EQ(testsupport::independentReadersComplaints(w.window.takeFileName, 2, 44100), QString());
-        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u)
-            << "the take does not start with the count";
+        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u) << "the take does not start with the count";
         const auto jumps = testsupport::counterJumps(take, kLeadIn / 4);
         const QStringList boxes = w.dialogs.messages();
         if (!row.lost) {

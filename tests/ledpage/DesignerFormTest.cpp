@@ -238,11 +238,9 @@ TEST_F(DesignerForm, AFormWithARefusedStoredValueOpensAfterTheErrorBox) {
         SCOPED_TRACE(std::string(c.property) + " " + c.stored);
         boxes.shown.clear();
         QString ui = QString::fromLatin1(kForm);
-        ui.replace(
-            R"(<property name="Value"><number>7</number></property>)",
-            QStringLiteral(
-                R"(<property name="%1">%2</property><property name="ShowDecimal"><bool>true</bool></property>)")
-                .arg(QLatin1String(c.property), QLatin1String(c.stored)));
+        ui.replace(R"(<property name="Value"><number>7</number></property>)",
+                   QStringLiteral(R"(<property name="%1">%2</property><property name="ShowDecimal"><bool>true</bool></property>)")
+                       .arg(QLatin1String(c.property), QLatin1String(c.stored)));
         QDesignerFormWindowInterface* form = openForm(ui);
         LED* l = led(form, "LED2");
         ASSERT_NE(l, nullptr);
@@ -256,3 +254,4 @@ TEST_F(DesignerForm, AFormWithARefusedStoredValueOpensAfterTheErrorBox) {
         EXPECT_FALSE(form->contents().isEmpty());
     }
 }
+
