@@ -35,6 +35,18 @@ std::string reasonOf(pa_context* context) {
     return pa_strerror(pa_context_errno(context));
 }
 
+// A sentence for the user around the server's own reason. Also called on the server's thread:
+// translating is safe on any thread.
+std::string told(const char* text, const std::string& reason = std::string()) {
+    const QString sentence = QCoreApplication::translate("PulseWaveIn", text);
+    return (reason.empty() ? sentence : sentence.arg(QString::fromStdString(reason))).toStdString();
+}
+
+const char* const kCannotConnect =
+    QT_TRANSLATE_NOOP("PulseWaveIn", "Não foi possível conectar ao servidor de som: %1");
+const char* const kCannotRecord =
+    QT_TRANSLATE_NOOP("PulseWaveIn", "Não foi possível gravar do servidor de som: %1");
+
 class PulseDevice final : public WaveInDevice, private pulse::Connection::Listener {
 public:
     PulseDevice(std::shared_ptr<detail::ErrorReasons> reasons, const WAVEFORMATEX& format, QObject* notify,
@@ -66,7 +78,7 @@ public:
         }
         MainloopLock lock(mainloop_.get());
         if (!connection->waitReady()) {
-            return fail(MMSYSERR_NODRIVER, "Cannot connect to the sound server: " + connection->lastError());
+            return fail(MMSYSERR_NODRIVER, told(kCannotConnect, connection->lastError()));
         }
         connection_ = connection.get();
         connection_->addListener(this);
@@ -74,10 +86,13 @@ public:
         source_ = connection->chosenSource();
         Deadline deadline(*this);
 
-        stream_.reset(pa_stream_new(context_.get(), "Recording", &spec_, nullptr));
+        stream_.reset(pa_stream_new(
+            context_.get(),
+            // Its name in the system's volume control.
+            QCoreApplication::translate("PulseWaveIn", "Gravação").toUtf8().constData(), &spec_, nullptr));
         if (!stream_) {
             return fail(statusFor(pa_context_errno(context_.get())),
-                        "Cannot record from the sound server: " + reasonOf(context_.get()));
+                        told(kCannotRecord, reasonOf(context_.get())));
         }
         pa_stream_set_state_callback(stream_.get(), &PulseDevice::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulseDevice::onReadable, this);
@@ -97,8 +112,7 @@ public:
                 return failToRecord();
             }
             if (deadline.passed()) {
-                return fail(MMSYSERR_NODRIVER, std::string("Cannot record from the sound server: ") +
-                                                   pa_strerror(PA_ERR_TIMEOUT));
+                return fail(MMSYSERR_NODRIVER, told(kCannotRecord, pa_strerror(PA_ERR_TIMEOUT)));
             }
             pa_threaded_mainloop_wait(mainloop_.get());
         }
@@ -276,10 +290,8 @@ private:
     }
 
     std::string missingSource() const {
-        return QCoreApplication::translate("PulseWaveIn",
-                                           "A entrada \"%1\" não está disponível. Nada foi gravado.")
-            .arg(QString::fromStdString(source_))
-            .toStdString();
+        return told(QT_TRANSLATE_NOOP("PulseWaveIn", "A entrada \"%1\" não está disponível. Nada foi gravado."),
+                    source_);
     }
 
     MMRESULT failToRecord() {
@@ -287,7 +299,7 @@ private:
         if (error == PA_ERR_NOENTITY && !source_.empty()) {
             return fail(MMSYSERR_BADDEVICEID, missingSource());
         }
-        return fail(statusFor(error), "Cannot record from the sound server: " + reasonOf(context_.get()));
+        return fail(statusFor(error), told(kCannotRecord, reasonOf(context_.get())));
     }
 
     MMRESULT fail(MMRESULT status, std::string reason) {
@@ -314,13 +326,15 @@ private:
     // Waits for a server operation with the lock held; false when the server is gone or silent.
     bool await(Operation operation) {
         if (!operation) {
-            lose("The sound server refused a request: " + reasonOf(context_.get()));
+            lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som recusou um pedido: %1"),
+                      reasonOf(context_.get())));
             return false;
         }
         Deadline deadline(*this);
         while (pa_operation_get_state(operation.get()) == PA_OPERATION_RUNNING && !lost_) {
             if (deadline.passed()) {
-                lose(std::string("The sound server stopped answering: ") + pa_strerror(PA_ERR_TIMEOUT));
+                lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som deixou de responder: %1"),
+                          pa_strerror(PA_ERR_TIMEOUT)));
                 break;
             }
             pa_threaded_mainloop_wait(mainloop_.get());
@@ -383,7 +397,8 @@ private:
 
     void contextLost() override {
         if (open_) {
-            lose("The connection to the sound server was lost: " + reasonOf(context_.get()));
+            lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "A conexão com o servidor de som foi perdida: %1"),
+                      reasonOf(context_.get())));
         }
         pa_threaded_mainloop_signal(mainloop_.get(), 0);
     }
@@ -391,7 +406,8 @@ private:
     static void onStreamState(pa_stream* stream, void* self) {
         auto* device = static_cast<PulseDevice*>(self);
         if (device->open_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
-            device->lose("Recording from the sound server stopped: " + reasonOf(device->context_.get()));
+            device->lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "A gravação do servidor de som parou: %1"),
+                              reasonOf(device->context_.get())));
         }
         pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
     }
