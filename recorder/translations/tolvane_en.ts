@@ -19,10 +19,6 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>Grava a fonte de som padrão em arquivos WAV PCM de 16 bits.</source>
-        <translation>Records the default sound source into 16-bit PCM WAV takes.</translation>
-    </message>
-    <message>
         <source>esta cópia roda de uma pasta própria com permissão de escrita, então as gravações ficam ao lado dela:</source>
         <translation>this copy runs from a writable folder of its own, so takes go next to it:</translation>
     </message>
@@ -41,16 +37,6 @@
 </translation>
     </message>
     <message>
-        <source>Som:
-  As gravações vêm da fonte padrão do PulseAudio ou do serviço PulseAudio do PipeWire.
-  PULSE_SOURCE=&lt;nome&gt; grava de outra fonte; PULSE_SERVER=&lt;endereço&gt; usa outro servidor.
-</source>
-        <translation>Sound:
-  Takes record the default source of PulseAudio or of PipeWire&apos;s PulseAudio service.
-  PULSE_SOURCE=&lt;name&gt; records another source; PULSE_SERVER=&lt;address&gt; uses another server.
-</translation>
-    </message>
-    <message>
         <source>O Tolvane não aceita argumentos: &apos;%1&apos;.</source>
         <translation>Tolvane takes no arguments: &apos;%1&apos;.</translation>
     </message>
@@ -60,6 +46,34 @@ Experimente &apos;tolvane --help&apos;.
 </source>
         <translation>tolvane: %1
 Try &apos;tolvane --help&apos;.
+</translation>
+    </message>
+    <message>
+        <source>Grava desta vez da fonte NOME (um nome de &quot;pactl list short sources&quot;), sem mudar a entrada escolhida na janela.</source>
+        <translation>Records this time from the source NAME (a name from &quot;pactl list short sources&quot;), without changing the input chosen in the window.</translation>
+    </message>
+    <message>
+        <source>NOME</source>
+        <translation>NAME</translation>
+    </message>
+    <message>
+        <source>Grava a entrada de áudio escolhida em arquivos WAV PCM de 16 bits.</source>
+        <translation>Records the chosen audio input into 16-bit PCM WAV takes.</translation>
+    </message>
+    <message>
+        <source>Som:
+  As gravações vêm da entrada escolhida no menu de contexto do nível de gravação
+  (&quot;Entrada de áudio&quot;): a fonte padrão do PulseAudio ou do serviço PulseAudio do
+  PipeWire, ou outra fonte, guardada para as próximas vezes.
+  --source &lt;nome&gt; ou PULSE_SOURCE=&lt;nome&gt; gravam desta vez da fonte &lt;nome&gt;, à frente da
+  escolha guardada; --source vence PULSE_SOURCE. PULSE_SERVER=&lt;endereço&gt; usa outro servidor.
+</source>
+        <translation>Sound:
+  Takes record the input chosen in the recording level&apos;s context menu
+  (&quot;Audio input&quot;): the default source of PulseAudio or of PipeWire&apos;s PulseAudio
+  service, or another source, kept for the next runs.
+  --source &lt;name&gt; or PULSE_SOURCE=&lt;name&gt; record from the source &lt;name&gt; this time, ahead of
+  the kept choice; --source wins over PULSE_SOURCE. PULSE_SERVER=&lt;address&gt; uses another server.
 </translation>
     </message>
 </context>
@@ -127,6 +141,33 @@ Try &apos;tolvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>InputMenu</name>
+    <message>
+        <source>Som do computador: %1</source>
+        <translation>Computer sound: %1</translation>
+    </message>
+    <message>
+        <source>Entrada de áudio</source>
+        <translation>Audio input</translation>
+    </message>
+    <message>
+        <source>Padrão do sistema</source>
+        <translation>System default</translation>
+    </message>
+    <message>
+        <source>%1 (não disponível)</source>
+        <translation>%1 (not available)</translation>
+    </message>
+    <message>
+        <source>A entrada muda depois da gravação</source>
+        <translation>The input can be changed after the take</translation>
+    </message>
+    <message>
+        <source>Padrão do sistema (%1)</source>
+        <translation>System default (%1)</translation>
+    </message>
+</context>
+<context>
     <name>MoveFile</name>
     <message>
         <source>Não foi possível ler a gravação para salvá-la como &quot;%1&quot;: %2.</source>
@@ -159,10 +200,6 @@ Try &apos;tolvane --help&apos;.
         <translation>Cannot record from the sound server: %1</translation>
     </message>
     <message>
-        <source>Não foi possível iniciar a conexão com o servidor de som.</source>
-        <translation>Cannot start the connection to the sound server.</translation>
-    </message>
-    <message>
         <source>Gravação</source>
         <translation>Recording</translation>
     </message>
@@ -181,6 +218,10 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>A gravação do servidor de som parou: %1</source>
         <translation>Recording from the sound server stopped: %1</translation>
+    </message>
+    <message>
+        <source>A entrada &quot;%1&quot; não está disponível. Nada foi gravado.</source>
+        <translation>The input &quot;%1&quot; is not available. Nothing was recorded.</translation>
     </message>
 </context>
 <context>
@@ -261,6 +302,10 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>Failed To Create DATA CHUNK</source>
         <translation>Failed To Create DATA CHUNK</translation>
+    </message>
+    <message>
+        <source>A gravação atingiu o maior tamanho que um arquivo WAV comporta e a parte seguinte, &quot;%1&quot;, não pôde ser criada (%2). A gravação foi interrompida; tudo o que foi gravado até aqui foi mantido.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -463,6 +508,84 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>Save Wave File</source>
         <translation>Save Wave File</translation>
+    </message>
+    <message>
+        <source>Gravando</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Menu de contexto: entrada de áudio</source>
+        <translation>Context menu: audio input</translation>
+    </message>
+    <message>
+        <source>Entrada: %1</source>
+        <translation>Input: %1</translation>
+    </message>
+    <message>
+        <source>A entrada escolhida, &quot;%1&quot;, não está disponível. Nada foi gravado.
+
+Escolha outra entrada no menu de contexto do nível de gravação.</source>
+        <translation>The chosen input, &quot;%1&quot;, is not available. Nothing was recorded.
+
+Choose another input in the recording level&apos;s context menu.</translation>
+    </message>
+    <message>
+        <source>Espaço livre para %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A gravação parou porque a entrada &quot;%1&quot; foi desconectada. Tudo o que foi gravado até então está na gravação.</source>
+        <translation>The recording stopped because the input &quot;%1&quot; was disconnected. Everything recorded until then is in the take.</translation>
+    </message>
+</context>
+<context>
+    <name>platform::encoding</name>
+    <message>
+        <source>as partes da gravação têm formatos diferentes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>a gravação tem %1 quadros, mas só %2 puderam ser lidos</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>o arquivo diz ter %1 quadros, %2 canais a %3 Hz, e deveria ter %4 quadros, %5 canais a %6 Hz</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>as amostras diferem da gravação no quadro %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>só %1 dos %2 quadros puderam ser lidos de volta</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>platform::encoding::EncodeResult</name>
+    <message>
+        <source>O salvamento como &quot;%1&quot; foi cancelado.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Não foi possível ler a gravação para salvá-la como &quot;%1&quot;: %2.</source>
+        <translation type="unfinished">Could not read the take to save it as &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>Não foi possível criar &quot;%1&quot;: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>O arquivo salvo como &quot;%1&quot; não confere com a gravação e foi removido: %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Não foi possível salvar a gravação como &quot;%1&quot;: %2.</source>
+        <translation type="unfinished">Could not save the take as &quot;%1&quot;: %2.</translation>
     </message>
 </context>
 </TS>
