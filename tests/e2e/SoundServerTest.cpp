@@ -167,3 +167,58 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         }
     }
 }
+
+namespace {
+
+// The real device, whose server dies after the open and before the take queues its buffers.
+class ServerDiesAfterOpen final : public platform::wavein::WaveIn {
+public:
+    ServerDiesAfterOpen(platform::wavein::WaveIn& real, testsupport::PrivateServer& server)
+        : real_(real), server_(server) {}
+
+    platform::wavein::MMRESULT open(std::unique_ptr<platform::wavein::WaveInDevice>& device,
+                                    const platform::wavein::WAVEFORMATEX& format, QObject* notify) override {
+        const auto result = real_.open(device, format, notify);
+        if (result == platform::wavein::MMSYSERR_NOERROR) {
+            server_.kill();
+            // The connection's own thread sees the socket close.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        return result;
+    }
+    std::string errorText(platform::wavein::MMRESULT status) const override { return real_.errorText(status); }
+
+private:
+    platform::wavein::WaveIn& real_;
+    testsupport::PrivateServer& server_;
+};
+
+}  // namespace
+
+TEST(SoundServer, GoneBetweenTheOpenAndTheBuffersEndsTheTakeWithOneBox) {
+    testsupport::PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const testsupport::ServerInUse inUse(server);
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    auto real = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
+    ServerDiesAfterOpen waveIn(*real, server);
+    frmSoundRec window({.waveIn = waveIn, .dialogs = &dialogs, .programFolder = folder.path()});
+    window.show();
+
+    window.Check1()->click();
+
+    EXPECT_FALSE(window.Check1()->isChecked());
+    EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+    EXPECT_FALSE(window.captureEngine().isRecording());
+    EXPECT_FALSE(window.Timer2().isActive());
+    const QStringList boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
+        << boxes[0].toStdString();
+    // A finished take of its lead-in, which every reader opens.
+    const auto take = readTake(window.takeFileName);
+    EXPECT_EQ(take.dataLength(), kLeadIn);
+    EXPECT_EQ(take.u32(42), take.dataLength());
+    EXPECT_EQ(testsupport::independentReadersComplaints(window.takeFileName, 2, 44100), QString());
+}
