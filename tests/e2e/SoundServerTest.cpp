@@ -222,3 +222,30 @@ TEST(SoundServer, GoneBetweenTheOpenAndTheBuffersEndsTheTakeWithOneBox) {
     EXPECT_EQ(take.u32(42), take.dataLength());
     EXPECT_EQ(testsupport::independentReadersComplaints(window.takeFileName, 2, 44100), QString());
 }
+
+// A source that delivers in blocks of two seconds: the take is still what was heard between the
+// press and the release, not whole blocks (before, 5.1 s held gave 6.0 s and 3.1 s gave 2.0 s).
+TEST(SoundServer, ATakeFromABlockSourceIsWhatWasHeardWhileTheToggleWasDown) {
+    testsupport::PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const testsupport::ServerInUse inUse(server);
+    qputenv("PULSE_SOURCE", "tolvane_sine");
+    for (const int heldMs : {3100, 5100}) {
+        Window w;
+        QElapsedTimer down;
+        w.window.Check1()->click();
+        down.start();
+        ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
+        QTest::qWait(heldMs);
+        const double secondsDown = static_cast<double>(down.elapsed()) / 1000.0;
+        w.window.Check1()->click();
+        const auto take = readTake(w.window.takeFileName);
+        std::printf("block source: %.3f s recorded while the toggle was down %.3f s\n", secondsOfSound(take),
+                    secondsDown);
+        EXPECT_TRUE(w.dialogs.messages().isEmpty()) << w.dialogs.messages().join(' ').toStdString();
+        // Within one capture buffer (a fifth of a second in stereo) of the time held.
+        EXPECT_NEAR(secondsOfSound(take), secondsDown, 0.2);
+        EXPECT_EQ(take.u32(42), take.dataLength());
+    }
+    qunsetenv("PULSE_SOURCE");
+}
