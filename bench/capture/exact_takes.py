@@ -124,7 +124,7 @@ def one_take(args, display, server, source, delay, hold, freeze, work, tone):
     os.link(os.path.join(args.build, "recorder", "tolvane"), program)
     env = dict(server.env, DISPLAY=display.name, QT_QPA_PLATFORM="xcb", NO_AT_BRIDGE="1",
                QT_LINUX_ACCESSIBILITY_ALWAYS_ON="0")
-    log = open(os.path.join(folder, "log"), "w")
+    log = open(os.environ.get("TOLVANE_BENCH_LOG", os.devnull), "w")
     recorder = subprocess.Popen([program], cwd=folder, env=env, stdout=log, stderr=subprocess.STDOUT)
     window = xdotool(display, "search", "--sync", "--onlyvisible", "--pid", str(recorder.pid)).split("\n")[0]
     appeared = time.monotonic()

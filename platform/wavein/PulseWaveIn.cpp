@@ -184,6 +184,7 @@ public:
             return lostStatus();
         }
         losses_.restart();
+        skippedBaseline_.reset();
         if (begin_ && !firstFrame_) {
             // The first report after the uncork places the take's first frame.
             if (!await(Operation(pa_stream_update_timing_info(stream_.get(), &PulseDevice::onDone, this)))) {
@@ -221,7 +222,10 @@ public:
         if (!reading) {
             return;
         }
-        lastFrame_ = std::max<std::int64_t>(detail::frameHeardAt(*reading, instant, spec_.rate), 0);
+        // Sound the server skipped without a hole never arrives: the frames that do are counted
+        // without it.
+        lastFrame_ = std::max<std::int64_t>(detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_, 0);
+        end_ = instant;
         const double behind = static_cast<double>(*lastFrame_ - static_cast<std::int64_t>(streamFrames_)) / spec_.rate;
         if (behind <= 0) {
             return;
@@ -235,9 +239,9 @@ public:
         if (lost_) {
             return;
         }
-        const double held = std::max(behind, static_cast<double>(sourceLatency_) / PA_USEC_PER_SEC);
+        const double held = static_cast<double>(sourceLatency_) / PA_USEC_PER_SEC;
         const auto limit = static_cast<pa_usec_t>(
-            std::min(held + kEndGrace, 2.0 * static_cast<double>(kServerTimeout) / PA_USEC_PER_SEC) * PA_USEC_PER_SEC);
+            std::min(held + kEndGrace, static_cast<double>(kServerTimeout) / PA_USEC_PER_SEC) * PA_USEC_PER_SEC);
         Deadline deadline(*this, limit);
         while (static_cast<std::int64_t>(streamFrames_) < *lastFrame_ && !lost_ && !deadline.passed()) {
             pa_threaded_mainloop_wait(mainloop_.get());
@@ -311,7 +315,7 @@ public:
             return overruns_;
         }
         MainloopLock lock(mainloop_.get());
-        return backlog_.overruns();
+        return boundedOverruns();
     }
 
 private:
@@ -436,6 +440,7 @@ private:
         const std::size_t length = (hi - lo) * blockAlign_;
         if (data != nullptr) {
             backlog_.take(queue_, data + (lo - from) * blockAlign_, length, started_);
+            framesInTake_ += hi - lo;
         } else {
             backlog_.lose(length);
         }
@@ -466,6 +471,18 @@ private:
         const std::uint64_t lost = losses_.report(pa_timeval_load(&timing->timestamp), position);
         const std::int64_t readAt = lastReadIndex_;
         lastReadIndex_ = timing->read_index;
+        // A server that drops what its queue cannot hold by moving the queue's read index on
+        // (PipeWire does) sends no hole: the read index runs ahead of what arrived here.
+        const auto received = static_cast<std::int64_t>(streamFrames_ * blockAlign_ +
+                                                        pa_stream_readable_size(stream_.get()));
+        const std::int64_t skipped = timing->read_index - received;
+        if (skippedBaseline_ && skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
+            skippedFrames_ += (skipped - *skippedBaseline_) / blockAlign_;
+            const std::int64_t inTake = static_cast<std::int64_t>(streamFrames_) - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
+            backlog_.loseAt(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)),
+                            static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_));
+        }
+        skippedBaseline_ = skipped;
         if (lost == 0) {
             return;
         }
@@ -475,6 +492,17 @@ private:
         }
         const std::int64_t inTake = at / blockAlign_ - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
         backlog_.loseAt(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost);
+    }
+
+    // A server whose clock ran fast while it dropped sound (PipeWire after a long stall) counts
+    // more lost than the take misses: no more is told than the time held less the sound taken.
+    std::vector<Overrun> boundedOverruns() const {
+        if (!begin_ || !end_) {
+            return backlog_.overruns();
+        }
+        const double held = std::chrono::duration<double>(*end_ - *begin_).count() * spec_.rate;
+        const auto missing = static_cast<std::uint64_t>(std::max(0.0, held - static_cast<double>(framesInTake_)));
+        return detail::boundedBy(backlog_.overruns(), missing);
     }
 
     // The server or the stream went away: what was captured comes back with the queued buffers,
@@ -508,7 +536,7 @@ private:
         }
         // With the server thread stopped nothing else touches the stream, the context or the headers.
         pa_threaded_mainloop_stop(mainloop_.get());
-        overruns_ = backlog_.overruns();
+        overruns_ = boundedOverruns();
         stream_.reset();
         context_.reset();
         mainloop_.reset();
@@ -586,6 +614,10 @@ private:
     std::vector<Early> early_;                // read before the first frame was placed
     detail::LossTracker losses_;
     std::int64_t lastReadIndex_ = 0;
+    std::optional<std::int64_t> skippedBaseline_;  // read index less what arrived, at the last report
+    std::int64_t skippedFrames_ = 0;               // skipped by the server without a hole
+    std::optional<std::chrono::steady_clock::time_point> end_;
+    std::uint64_t framesInTake_ = 0;  // frames of sound that went into the take
     pa_usec_t sourceLatency_ = 0;  // the most sound the source holds back, as it says
 };
 

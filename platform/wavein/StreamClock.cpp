@@ -25,4 +25,24 @@ std::uint64_t LossTracker::report(std::uint64_t serverMicroseconds, double posit
     return lost;
 }
 
+std::vector<Overrun> boundedBy(std::vector<Overrun> losses, std::uint64_t missing) {
+    std::uint64_t told = 0;
+    for (const Overrun& loss : losses) {
+        told += loss.frames;
+    }
+    if (told <= missing) {
+        return losses;
+    }
+    const double share = static_cast<double>(missing) / static_cast<double>(told);
+    std::vector<Overrun> bounded;
+    for (const Overrun& loss : losses) {
+        const auto frames =
+            static_cast<std::uint64_t>(std::llround(static_cast<double>(loss.frames) * share));
+        if (frames > 0) {
+            bounded.push_back({loss.atFrame, frames});
+        }
+    }
+    return bounded;
+}
+
 }  // namespace platform::wavein::detail

@@ -2,9 +2,12 @@
 // What a capture stream's own clock says: which frame was heard at a given instant, and how much
 // sound the server lost between two of its reports. No backend types: a backend feeds it readings.
 
+#include "platform/wavein/WaveIn.h"
+
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace platform::wavein::detail {
 
@@ -44,5 +47,8 @@ private:
     double threshold_;
     std::optional<Report> last_;
 };
+
+// `losses` told no longer than `missing` frames in all: each shortened in proportion.
+std::vector<Overrun> boundedBy(std::vector<Overrun> losses, std::uint64_t missing);
 
 }  // namespace platform::wavein::detail
