@@ -162,16 +162,6 @@ void Backlog::lose(std::size_t bytes) {
     }
 }
 
-void Backlog::loseAt(std::uint64_t atFrame, std::uint64_t frames) {
-    if (frames == 0) {
-        return;
-    }
-    // Told in the order the gaps lie in the take.
-    const auto at = std::find_if(overruns_.begin(), overruns_.end(),
-                                 [&](const Overrun& each) { return each.atFrame > atFrame; });
-    overruns_.insert(at, Overrun{atFrame, frames});
-}
-
 void Backlog::keep(const std::byte* data, std::size_t bytes) {
     if (bytes == 0) {
         return;

@@ -83,9 +83,6 @@ public:
     void take(HeaderQueue& queue, const std::byte* data, std::size_t bytes, bool deliver);
     // Frames the source skipped or that could not be kept at all.
     void lose(std::size_t bytes);
-    // Frames the server lost before they reached the stream, found out later: the gap lies at
-    // `atFrame` of what was handed over or kept.
-    void loseAt(std::uint64_t atFrame, std::uint64_t frames);
     // Frames that went into the queued buffers by another way than take().
     void delivered(std::size_t bytes) { framesKept_ += bytes / blockAlign_; }
     // Moves what is kept into the queued buffers, oldest first.

@@ -479,7 +479,7 @@ private:
         if (skippedBaseline_ && skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
             skippedFrames_ += (skipped - *skippedBaseline_) / blockAlign_;
             const std::int64_t inTake = static_cast<std::int64_t>(streamFrames_) - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
-            backlog_.loseAt(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)),
+            serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)),
                             static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_));
         }
         skippedBaseline_ = skipped;
@@ -491,19 +491,29 @@ private:
             at = std::min<std::int64_t>(at, readAt + attr->maxlength);
         }
         const std::int64_t inTake = at / blockAlign_ - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
-        backlog_.loseAt(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost);
+        serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost);
     }
 
     // A server whose clock ran fast while it dropped sound (PipeWire after a long stall) counts
     // more lost than the take misses: no more is told than the time held less the sound taken.
     std::vector<Overrun> boundedOverruns() const {
-        if (!begin_ || !end_) {
-            return backlog_.overruns();
+        std::vector<Overrun> all = serverLosses_;
+        if (begin_ && end_) {
+            const double held = std::chrono::duration<double>(*end_ - *begin_).count() * spec_.rate;
+            all = detail::boundedBy(std::move(all),
+                                    static_cast<std::uint64_t>(std::max(0.0, held - static_cast<double>(framesInTake_))));
         }
-        const double held = std::chrono::duration<double>(*end_ - *begin_).count() * spec_.rate;
-        const auto missing = static_cast<std::uint64_t>(std::max(0.0, held - static_cast<double>(framesInTake_)));
-        return detail::boundedBy(backlog_.overruns(), missing);
+        // With what the device itself could not keep, in the order the gaps lie in the take.
+        const std::vector<Overrun>& own = backlog_.overruns();
+        all.insert(all.end(), own.begin(), own.end());
+        std::stable_sort(all.begin(), all.end(),
+                         [](const Overrun& a, const Overrun& b) { return a.atFrame < b.atFrame; });
+        return all;
     }
+
+    // Sound the server lost before it reached the stream, found out from its reports: the gap lies
+    // at `atFrame` of the take.
+    void serverLoss(std::uint64_t atFrame, std::uint64_t frames) { serverLosses_.push_back({atFrame, frames}); }
 
     // The server or the stream went away: what was captured comes back with the queued buffers,
     // and every later add or start fails with the server's reason. Runs with the lock held.
@@ -615,7 +625,8 @@ private:
     detail::LossTracker losses_;
     std::int64_t lastReadIndex_ = 0;
     std::optional<std::int64_t> skippedBaseline_;  // read index less what arrived, at the last report
-    std::int64_t skippedFrames_ = 0;               // skipped by the server without a hole
+    std::int64_t skippedFrames_ = 0;
+    std::vector<Overrun> serverLosses_;               // skipped by the server without a hole
     std::optional<std::chrono::steady_clock::time_point> end_;
     std::uint64_t framesInTake_ = 0;  // frames of sound that went into the take
     pa_usec_t sourceLatency_ = 0;  // the most sound the source holds back, as it says
