@@ -11,6 +11,9 @@ same way shows what that costs), and the time held less the audio recorded. With
 is stopped (SIGSTOP) that many seconds, 2 s into the take, and continued: a message box must tell
 what is missing; a picture of the screen is kept for each box.
 
+Needs Xvfb, openbox, xdotool, ImageMagick's import, pactl/parecord/paplay and, for PipeWire,
+what tests/support/pipewire-server needs.
+
   bench/capture/exact_takes.py [--build DIR] [--sources pulse-null,pulse-sine,pipewire-null]
                                [--delays 0.3,1.3] [--hold 5.1] [--freeze SECONDS]
 """
@@ -193,6 +196,10 @@ def main():
     parser.add_argument("--freeze", type=float, default=0.0)
     parser.add_argument("--shots", default=tempfile.gettempdir())
     args = parser.parse_args()
+    if not os.access(os.path.join(args.build, "recorder", "tolvane"), os.X_OK):
+        subprocess.run(["cmake", "-S", TOP, "-B", args.build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
+                        "-DBUILD_TESTING=OFF"], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", args.build, "--target", "tolvane"], check=True, stdout=subprocess.DEVNULL)
     work = tempfile.mkdtemp(prefix="tolvane-exact-")
     display = Display()
     tone = os.path.join(work, "tone.wav")
