@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform::wavein {
@@ -46,7 +47,8 @@ public:
         : reasons_(std::move(reasons)),
           queue_(this, notify, format.nBlockAlign),
           backlog_(format.nBlockAlign,
-                   static_cast<std::size_t>(format.nAvgBytesPerSec * static_cast<std::uint64_t>(backlog.count()) / 1000)),
+                   static_cast<std::size_t>(format.nAvgBytesPerSec *
+                                            static_cast<std::uint64_t>(backlog.count()) / 1000)),
           spec_{PA_SAMPLE_S16LE, format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)},
           blockAlign_(format.nBlockAlign),
           // Until buffers are prepared, a tenth of a second, which is what the recorder uses in mono.
@@ -193,14 +195,12 @@ public:
             const auto reading = readClock();
             // Without a clock the take starts with the first frame the stream brings.
             firstFrame_ = reading ? detail::frameHeardAt(*reading, *begin_, spec_.rate) : 0;
-            std::vector<Early> early = std::move(early_);
-            early_.clear();
-            started_ = true;
-            for (const Early& piece : early) {
-                accept(piece.hole ? nullptr : piece.bytes.data(), piece.from, piece.frames);
-            }
         }
         started_ = true;
+        // What arrived before the first frame was placed goes on from it.
+        for (const Early& piece : std::exchange(early_, {})) {
+            accept(piece.hole ? nullptr : piece.bytes.data(), piece.from, piece.frames);
+        }
         backlog_.feed(queue_);
         return MMSYSERR_NOERROR;
     }
@@ -224,9 +224,11 @@ public:
         }
         // Sound the server skipped without a hole never arrives: the frames that do are counted
         // without it.
-        lastFrame_ = std::max<std::int64_t>(detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_, 0);
+        lastFrame_ =
+            std::max<std::int64_t>(detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_, 0);
         end_ = instant;
-        const double behind = static_cast<double>(*lastFrame_ - static_cast<std::int64_t>(streamFrames_)) / spec_.rate;
+        const double behind =
+            static_cast<double>(*lastFrame_ - static_cast<std::int64_t>(streamFrames_)) / spec_.rate;
         if (behind <= 0) {
             return;
         }
@@ -241,7 +243,8 @@ public:
         }
         const double held = static_cast<double>(sourceLatency_) / PA_USEC_PER_SEC;
         const auto limit = static_cast<pa_usec_t>(
-            std::min(held + kEndGrace, static_cast<double>(kServerTimeout) / PA_USEC_PER_SEC) * PA_USEC_PER_SEC);
+            std::min(held + kEndGrace, static_cast<double>(kServerTimeout) / PA_USEC_PER_SEC) *
+            PA_USEC_PER_SEC);
         Deadline deadline(*this, limit);
         while (static_cast<std::int64_t>(streamFrames_) < *lastFrame_ && !lost_ && !deadline.passed()) {
             pa_threaded_mainloop_wait(mainloop_.get());
@@ -415,7 +418,7 @@ private:
                 }
                 early_.push_back(std::move(piece));
             } else {
-                // A hole (no data): the server skipped this much of the source.
+                // A hole (no data) is sound the server skipped; it is counted lost.
                 accept(static_cast<const std::byte*>(data), from, frames);
             }
             pa_stream_drop(stream_.get());
@@ -461,26 +464,30 @@ private:
     // point where its queue for the stream filled while nobody read it.
     void checkForLoss() {
         const pa_timing_info* timing = pa_stream_get_timing_info(stream_.get());
-        if (timing == nullptr || !started_ || lost_ || timing->write_index_corrupt || timing->read_index_corrupt) {
+        if (timing == nullptr || !started_ || lost_ || timing->write_index_corrupt ||
+            timing->read_index_corrupt) {
             return;
         }
         const double rate = spec_.rate;
-        const double position = static_cast<double>(timing->write_index) / blockAlign_ +
-                                (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) *
-                                    rate / PA_USEC_PER_SEC;
+        const double position =
+            static_cast<double>(timing->write_index) / blockAlign_ +
+            (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * rate /
+                PA_USEC_PER_SEC;
         const std::uint64_t lost = losses_.report(pa_timeval_load(&timing->timestamp), position);
         const std::int64_t readAt = lastReadIndex_;
         lastReadIndex_ = timing->read_index;
         // A server that drops what its queue cannot hold by moving the queue's read index on
         // (PipeWire does) sends no hole: the read index runs ahead of what arrived here.
-        const auto received = static_cast<std::int64_t>(streamFrames_ * blockAlign_ +
-                                                        pa_stream_readable_size(stream_.get()));
+        const auto received =
+            static_cast<std::int64_t>(streamFrames_ * blockAlign_ + pa_stream_readable_size(stream_.get()));
         const std::int64_t skipped = timing->read_index - received;
-        if (skippedBaseline_ && skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
+        if (skippedBaseline_ &&
+            skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
             skippedFrames_ += (skipped - *skippedBaseline_) / blockAlign_;
-            const std::int64_t inTake = static_cast<std::int64_t>(streamFrames_) - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
+            const std::int64_t inTake =
+                static_cast<std::int64_t>(streamFrames_) - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
             serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)),
-                            static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_));
+                       static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_));
         }
         skippedBaseline_ = skipped;
         if (lost == 0) {
@@ -500,8 +507,8 @@ private:
         std::vector<Overrun> all = serverLosses_;
         if (begin_ && end_) {
             const double held = std::chrono::duration<double>(*end_ - *begin_).count() * spec_.rate;
-            all = detail::boundedBy(std::move(all),
-                                    static_cast<std::uint64_t>(std::max(0.0, held - static_cast<double>(framesInTake_))));
+            all = detail::boundedBy(std::move(all), static_cast<std::uint64_t>(std::max(
+                                                        0.0, held - static_cast<double>(framesInTake_))));
         }
         // With what the device itself could not keep, in the order the gaps lie in the take.
         const std::vector<Overrun>& own = backlog_.overruns();
@@ -513,7 +520,9 @@ private:
 
     // Sound the server lost before it reached the stream, found out from its reports: the gap lies
     // at `atFrame` of the take.
-    void serverLoss(std::uint64_t atFrame, std::uint64_t frames) { serverLosses_.push_back({atFrame, frames}); }
+    void serverLoss(std::uint64_t atFrame, std::uint64_t frames) {
+        serverLosses_.push_back({atFrame, frames});
+    }
 
     // The server or the stream went away: what was captured comes back with the queued buffers,
     // and every later add or start fails with the server's reason. Runs with the lock held.
@@ -625,11 +634,11 @@ private:
     detail::LossTracker losses_;
     std::int64_t lastReadIndex_ = 0;
     std::optional<std::int64_t> skippedBaseline_;  // read index less what arrived, at the last report
-    std::int64_t skippedFrames_ = 0;
-    std::vector<Overrun> serverLosses_;               // skipped by the server without a hole
+    std::int64_t skippedFrames_ = 0;               // skipped by the server without a hole
+    std::vector<Overrun> serverLosses_;            // found from the server's reports
     std::optional<std::chrono::steady_clock::time_point> end_;
     std::uint64_t framesInTake_ = 0;  // frames of sound that went into the take
-    pa_usec_t sourceLatency_ = 0;  // the most sound the source holds back, as it says
+    pa_usec_t sourceLatency_ = 0;     // the most sound the source holds back, as it says
 };
 
 class PulseWaveIn final : public WaveIn {
@@ -661,7 +670,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName, std::chrono::milliseconds backlog) {
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName,
+                                             std::chrono::milliseconds backlog) {
     return std::make_unique<PulseWaveIn>(applicationName, backlog);
 }
 

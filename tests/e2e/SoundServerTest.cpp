@@ -80,7 +80,8 @@ TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
     EXPECT_FALSE(w.window.Timer2().isActive());
     const QStringList boxes = w.dialogs.messages();
     ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
+    EXPECT_TRUE(
+        boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
         << boxes[0].toStdString();
     const QString first = w.window.takeFileName;
     expectFinishedTake(first);
@@ -140,7 +141,8 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         EXPECT_EQ(take.u32(42), take.dataLength());
         EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
         EXPECT_EQ(testsupport::independentReadersComplaints(w.window.takeFileName, 2, 44100), QString());
-        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u) << "the take does not start with the count";
+        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u)
+            << "the take does not start with the count";
         const auto jumps = testsupport::counterJumps(take, kLeadIn / 4);
         const QStringList boxes = w.dialogs.messages();
         if (!row.lost) {
@@ -186,7 +188,9 @@ public:
         }
         return result;
     }
-    std::string errorText(platform::wavein::MMRESULT status) const override { return real_.errorText(status); }
+    std::string errorText(platform::wavein::MMRESULT status) const override {
+        return real_.errorText(status);
+    }
 
 private:
     platform::wavein::WaveIn& real_;
@@ -214,7 +218,8 @@ TEST(SoundServer, GoneBetweenTheOpenAndTheBuffersEndsTheTakeWithOneBox) {
     EXPECT_FALSE(window.Timer2().isActive());
     const QStringList boxes = dialogs.messages();
     ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
+    EXPECT_TRUE(
+        boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
         << boxes[0].toStdString();
     // A finished take of its lead-in, which every reader opens.
     const auto take = readTake(window.takeFileName);
