@@ -522,7 +522,12 @@ void frmSoundRec::startTake() {
     if (const auto room = secondsOfRoom(chosenFormat()); room && *room < kFewSecondsOfRoom) {
         const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
         if (dialogs_.confirm(question.arg(clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
-            setCheck1(false);
+            // The last take may have been deleted just before: nothing is left to save or ask about.
+            if (!takeSaved && !takeFileName.isEmpty() && !QFile::exists(takeFileName)) {
+                takeFileName.clear();
+                takeBegan_ = QDateTime();
+            }
+            enterStoppedState();
             return;
         }
     }
