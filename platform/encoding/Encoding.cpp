@@ -66,9 +66,15 @@ Encoding::Encoding(EncodeRequest request, std::function<void()> finished)
           }
       }) {}
 
+void Encoding::wait() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
 Encoding::~Encoding() {
     cancel();
-    thread_.join();
+    wait();
 }
 
 }  // namespace platform::encoding

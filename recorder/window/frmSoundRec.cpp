@@ -779,6 +779,12 @@ void frmSoundRec::encodeTake(const QString& destination, platform::encoding::For
             waiting.exec();
         }
     }
+    // The application told every event loop to end (the session is over, or a signal came) before
+    // the encoding did: nobody waits for the save, and the take stays where it is.
+    if (!encoding.isFinished()) {
+        encoding.cancel();
+        encoding.wait();
+    }
     saving_ = false;
 
     const platform::encoding::EncodeResult& result = encoding.result();
@@ -787,6 +793,10 @@ void frmSoundRec::encodeTake(const QString& destination, platform::encoding::For
         // cannot be deleted stays beside it; the take is saved all the same.
         removeTake(takeFileName);
         takeSaved = true;
+        return;
+    }
+    // At the end of the session nobody is there to read a box; the take is kept unsaved.
+    if (sessionEnding_) {
         return;
     }
     dialogs_.message(
