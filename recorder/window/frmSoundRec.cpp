@@ -738,7 +738,9 @@ void frmSoundRec::moveTake(const QString& destination) {
         // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
         takeSaved = true;
     } else if (result.outcome == platform::files::MoveResult::Outcome::Failed) {
-        dialogs_.message(result.describe(QDir::toNativeSeparators(destination)) +
+        // Named as the part it failed on: for a take in parts that may be "name.2.Wav".
+        dialogs_.message(result.describe(QDir::toNativeSeparators(
+                             destinations.value(static_cast<qsizetype>(result.file), destination))) +
                              QStringLiteral(" The take stays where it was, \"%1\".")
                                  .arg(QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
