@@ -8,6 +8,7 @@
 #include <QEvent>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -115,6 +116,14 @@ public:
     virtual MMRESULT close() = 0;
     // Every loss since the open, in order.
     virtual std::vector<Overrun> overruns() const = 0;
+
+    // The instants (steady clock) a take begins and ends, the press and the release of the toggle.
+    // A device that knows when each frame reached its source leaves out what was heard before the
+    // beginning, given before start(); given the end, it waits (at most as long as the source holds
+    // sound back, and half a second) until the sound heard up to it has arrived, and leaves out what
+    // comes after. A device without such a clock records from start() to reset(), as it always did.
+    virtual void beginAt(std::chrono::steady_clock::time_point) {}
+    virtual void endAt(std::chrono::steady_clock::time_point) {}
 };
 
 // A wave-input service: opens devices and describes statuses.

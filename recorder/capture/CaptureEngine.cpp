@@ -81,7 +81,7 @@ bool CaptureEngine::buffersAllocated() const {
     return false;
 }
 
-bool CaptureEngine::StartCapture() {
+bool CaptureEngine::StartCapture(std::optional<std::chrono::steady_clock::time_point> heardFrom) {
     if (isRecording_) {
         return true;
     }
@@ -118,13 +118,21 @@ bool CaptureEngine::StartCapture() {
     }
     for (auto& header : waveHeaders_) {
         QueueAndWriteBuffer(header);
-        if (lastResult_ != MMSYSERR_NOERROR) {
+        // A server gone between the open and here refuses every buffer: that is one lost server,
+        // told once by the window as the take stops, not a box for each buffer.
+        if (lastResult_ == MMSYSERR_NODRIVER) {
+            sourceLost_ = true;
+        } else if (lastResult_ != MMSYSERR_NOERROR) {
             ReportWaveError();
         }
     }
 
     isRecording_ = true;
+    if (heardFrom) {
+        hWaveIn_->beginAt(*heardFrom);
+    }
     lastResult_ = hWaveIn_->start();
+    sourceLost_ = sourceLost_ || lastResult_ == MMSYSERR_NODRIVER;
     return true;
 }
 
@@ -163,7 +171,10 @@ MMRESULT CaptureEngine::HandleDoneBuffers() {
     return MMSYSERR_NOERROR;
 }
 
-void CaptureEngine::StopCapture() {
+void CaptureEngine::StopCapture(std::optional<std::chrono::steady_clock::time_point> heardUntil) {
+    if (hWaveIn_ && isRecording_ && heardUntil) {
+        hWaveIn_->endAt(*heardUntil);
+    }
     isRecording_ = false;
     if (hWaveIn_) {
         hWaveIn_->reset();

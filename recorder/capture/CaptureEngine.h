@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -63,12 +64,16 @@ public:
     void HookWindow(QObject* window, std::function<void()> gandu);
 
     // Needs `waveFormat` filled and the take file open with its data chunk created. True when
-    // capture runs (also when it already did), false when the device could not be opened.
-    bool StartCapture();
+    // capture runs (also when it already did), false when the device could not be opened. With
+    // `heardFrom` (the press), the take leaves out what the source heard before it. A device that
+    // lost its server before its buffers were queued tells no box: sourceLost() says so, and the
+    // take must stop like any take whose server went away.
+    bool StartCapture(std::optional<std::chrono::steady_clock::time_point> heardFrom = std::nullopt);
     // Halts the device, writes everything it had received (the buffers it filled, the partly filled
     // one and its backlog beyond them), releases what the take holds and finalises the file.
-    // Releases only what is held; a second call does nothing.
-    void StopCapture();
+    // Releases only what is held; a second call does nothing. With `heardUntil` (the release), it
+    // first waits for the sound heard up to then and leaves out what came after.
+    void StopCapture(std::optional<std::chrono::steady_clock::time_point> heardUntil = std::nullopt);
     // The device's text for `lastResult` in a message box.
     void ReportWaveError();
     // Queues `header` and appends its bytes (the zeroed lead-in) to the take file.

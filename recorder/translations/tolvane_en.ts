@@ -79,19 +79,15 @@ Try &apos;tolvane --help&apos;.
     </message>
     <message>
         <source>O arquivo salvo como &quot;%1&quot; não confere com a gravação e foi removido: %2.</source>
-        <translation>The file saved as &quot;%1&quot; did not match the take and was removed: %2.</translation>
+        <translation>The file saved as &quot;%1&quot; did not match the take, so it was removed: %2.</translation>
     </message>
     <message>
         <source>Não foi possível salvar a gravação como &quot;%1&quot;: %2.</source>
         <translation>Could not save the take as &quot;%1&quot;: %2.</translation>
     </message>
     <message>
-        <source>a gravação ficou mais curta durante o salvamento</source>
-        <translation>the take got shorter while it was being saved</translation>
-    </message>
-    <message>
         <source>as partes da gravação têm formatos diferentes</source>
-        <translation>the parts of the take have different formats</translation>
+        <translation>the take&apos;s parts have different formats</translation>
     </message>
     <message>
         <source>a gravação tem %1 quadros, mas só %2 puderam ser lidos</source>
@@ -108,6 +104,10 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>só %1 dos %2 quadros puderam ser lidos de volta</source>
         <translation>only %1 of the %2 frames could be read back</translation>
+    </message>
+    <message>
+        <source>a gravação ficou mais curta durante o salvamento</source>
+        <translation>the take got shorter while it was being saved</translation>
     </message>
 </context>
 <context>
@@ -311,7 +311,7 @@ Try &apos;tolvane --help&apos;.
     </message>
     <message>
         <source>A gravação atingiu o maior tamanho que um arquivo WAV comporta e a parte seguinte, &quot;%1&quot;, não pôde ser criada (%2). A gravação foi interrompida; tudo o que foi gravado até aqui foi mantido.</source>
-        <translation>The take reached the largest size a WAV file can hold, and its next part, &quot;%1&quot;, could not be created (%2). The recording was stopped; everything recorded up to then was kept.</translation>
+        <translation>The take reached the largest size a WAV file can hold and its next part, &quot;%1&quot;, could not be created (%2). The recording was stopped; everything recorded until then is kept.</translation>
     </message>
 </context>
 <context>
@@ -521,11 +521,11 @@ Try &apos;tolvane --help&apos;.
     </message>
     <message>
         <source>Espaço livre para %1</source>
-        <translation>Room left for %1</translation>
+        <translation>Free space for %1</translation>
     </message>
     <message>
         <source>Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?</source>
-        <translation>The disk has room for only %1 of recording. Record anyway?</translation>
+        <translation>There is disk space for only %1 of recording. Record anyway?</translation>
     </message>
 </context>
 </TS>

@@ -547,6 +547,8 @@ void frmSoundRec::startTake() {
         levelMonitor_->clearClips();
     }
     takeStartedAt_ = services_.monotonicClock();
+    // The take is what the source heard from here on, whenever the device starts delivering it.
+    const auto pressed = std::chrono::steady_clock::now();
     timer2_.start();
     Timer2_Timer();
 
@@ -558,7 +560,7 @@ void frmSoundRec::startTake() {
         takeFileName = created;
         takeBegan_ = began;
         engine_->waveFormat = chosenFormat();
-        started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture();
+        started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture(pressed);
     }
     if (!started) {
         // A take that never ran leaves nothing behind: no device, no buffers, no empty file.
@@ -580,13 +582,17 @@ void frmSoundRec::startTake() {
     }
     if (engine_->takeWriteFailure()) {
         stopAfterWriteFailure();
+    } else if (engine_->sourceLost()) {
+        stopAfterSourceLoss();
     }
 }
 
 void frmSoundRec::stopTake() {
+    // The take ends with what the source heard at the release, however long it holds sound back.
+    const auto released = std::chrono::steady_clock::now();
     const bool failedBefore = engine_->takeWriteFailure().has_value();
     finishReadout();
-    engine_->StopCapture();
+    engine_->StopCapture(released);
     enterStoppedState();
     tellHowTheTakeEnded(!failedBefore && engine_->takeWriteFailure() ? engine_->takeWriteFailure()->describe()
                                                                      : QString());
