@@ -10,7 +10,6 @@
 #include <exception>
 
 namespace platform::encoding {
-namespace {}  // namespace
 
 QString EncodeResult::describe(const QString& destination) const {
     switch (outcome) {
@@ -65,9 +64,15 @@ Encoding::Encoding(EncodeRequest request, std::function<void()> finished)
           }
       }) {}
 
+void Encoding::wait() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
 Encoding::~Encoding() {
     cancel();
-    thread_.join();
+    wait();
 }
 
 }  // namespace platform::encoding

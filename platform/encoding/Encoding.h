@@ -90,6 +90,8 @@ public:
     int permille() const { return permille_.load(std::memory_order_relaxed); }
     void cancel() { cancelled_.store(true, std::memory_order_relaxed); }
     bool isFinished() const { return finished_.load(std::memory_order_acquire); }
+    // Blocks until the thread has ended; then it is finished.
+    void wait();
     // Valid once finished.
     const EncodeResult& result() const { return result_; }
 

@@ -328,6 +328,7 @@ public:
             const sf_count_t n =
                 sf_readf_short(part.file.get(), into + done * part.info.channels, frames - done);
             if (n < 0 || sf_error(part.file.get()) != SF_ERR_NO_ERROR) {
+                failed_ = part.file.get();
                 return -1;
             }
             if (n == 0) {
@@ -340,13 +341,26 @@ public:
     }
     bool rewind() {
         current_ = 0;
-        return std::all_of(parts_.begin(), parts_.end(),
-                           [](Input& p) { return sf_seek(p.file.get(), 0, SEEK_SET) == 0; });
+        return std::all_of(parts_.begin(), parts_.end(), [this](Input& p) {
+            if (sf_seek(p.file.get(), 0, SEEK_SET) == 0) {
+                return true;
+            }
+            failed_ = p.file.get();
+            return false;
+        });
+    }
+    // Why the last read or rewind failed, in the library's words; the library only keeps the
+    // reason with the file that failed.
+    QString reason() const {
+        return failed_ != nullptr ? libraryReason(failed_)
+                                  : QCoreApplication::translate(
+                                        "Encoding", "a gravação ficou mais curta durante o salvamento");
     }
 
 private:
     std::vector<Input>& parts_;
     std::size_t current_ = 0;
+    SNDFILE* failed_ = nullptr;
 };
 
 }  // namespace
@@ -475,7 +489,7 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
     for (;;) {
         const sf_count_t n = take.read(pcm.data(), kBlockFrames);
         if (n < 0) {
-            return failure(Step::ReadTake, 0, libraryReason(nullptr));
+            return failure(Step::ReadTake, 0, take.reason());
         }
         if (n == 0) {
             break;
@@ -552,7 +566,7 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
                            .arg(rate));
     }
     if (lossless && !take.rewind()) {
-        return failure(Step::ReadTake, 0, libraryReason(nullptr));
+        return failure(Step::ReadTake, 0, take.reason());
     }
     std::vector<short> original(pcm.size());
     std::vector<float> decodedFloats(pcm.size());
@@ -564,7 +578,7 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
             if (n > 0) {
                 const sf_count_t m = take.read(original.data(), n);
                 if (m != n) {
-                    return failure(Step::ReadTake, 0, libraryReason(nullptr));
+                    return failure(Step::ReadTake, 0, take.reason());
                 }
                 const auto count = static_cast<std::size_t>(n * channels);
                 const auto mismatch = std::mismatch(

@@ -199,6 +199,8 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
         if (error == EXDEV && renamed == 0) {
             break;  // another file system: copies below
         }
+        MoveResult refused = failed(Step::Rename, error);
+        refused.file = renamed;
         while (renamed-- > 0) {
             if (sourceLeft[renamed]) {
                 ::unlink(destinations[renamed].constData());
@@ -207,7 +209,7 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
                             sources[renamed].constData(), RENAME_NOREPLACE);
             }
         }
-        return failed(Step::Rename, error);
+        return refused;
     }
     if (renamed == sources.size()) {
         return movedResult(false, allSourcesGone);
@@ -217,10 +219,12 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
     // the copies made.
     std::vector<std::uint64_t> sizes;
     std::uint64_t total = 0;
-    for (const QByteArray& source : sources) {
+    for (std::size_t i = 0; i < sources.size(); ++i) {
         struct stat info {};
-        if (::stat(source.constData(), &info) != 0) {
-            return failed(Step::OpenSource, errno);
+        if (::stat(sources[i].constData(), &info) != 0) {
+            MoveResult unreadable = failed(Step::OpenSource, errno);
+            unreadable.file = i;
+            return unreadable;
         }
         sizes.push_back(static_cast<std::uint64_t>(info.st_size));
         total += sizes.back();
@@ -232,11 +236,12 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
         if (progress) {
             told = [&](std::uint64_t done, std::uint64_t) { return progress(before + done, total); };
         }
-        const MoveResult copied = copyChecked(sources[i], destinations[i], told, block);
+        MoveResult copied = copyChecked(sources[i], destinations[i], told, block);
         if (!copied.moved()) {
             for (std::size_t j = 0; j < i; ++j) {
                 ::unlink(destinations[j].constData());
             }
+            copied.file = i;
             return copied;
         }
         before += sizes[i];

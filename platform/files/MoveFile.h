@@ -31,6 +31,8 @@ struct MoveResult {
     Outcome outcome = Outcome::Failed;
     Step step = Step::None;
     int error = 0;  // errno of the failure
+    // Failed only: of several files moved together, the one it failed on.
+    std::size_t file = 0;
     // Moved only: the data went across file systems block by block rather than by a rename.
     bool copied = false;
     // Moved only: false when the original could not be deleted after the copy; both files remain.

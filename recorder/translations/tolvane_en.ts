@@ -119,6 +119,10 @@ Try &apos;tolvane --help&apos;.
         <source>só %1 dos %2 quadros puderam ser lidos de volta</source>
         <translation>only %1 of the %2 frames could be read back</translation>
     </message>
+    <message>
+        <source>a gravação ficou mais curta durante o salvamento</source>
+        <translation>the take got shorter while it was being saved</translation>
+    </message>
 </context>
 <context>
     <name>Form2</name>

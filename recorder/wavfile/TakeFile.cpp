@@ -321,8 +321,11 @@ struct TakeFile::Impl {
     }
 
     // The most audio one file may hold: whole frames, with no pad byte, within the RIFF size limit.
+    // The whole file, header included, also stays below 4 GiB: a FAT32 stick (where a portable
+    // copy keeps its takes) refuses the byte past 4 GiB - 1, which would stop the take there rather
+    // than let it go on in its next part.
     std::uint64_t largestPartData() const {
-        const std::uint64_t limit = std::min(largestRiffSize, kLargestRiffSize);
+        const std::uint64_t limit = std::min(largestRiffSize, kLargestRiffSize - 8);
         if (limit <= riffSizeFor(0)) {
             return 0;
         }

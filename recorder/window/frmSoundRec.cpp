@@ -640,7 +640,12 @@ void frmSoundRec::startTake() {
     if (const auto room = secondsOfRoom(chosenFormat()); room && *room < kFewSecondsOfRoom) {
         const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
         if (dialogs_.confirm(question.arg(clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
-            setCheck1(false);
+            // The last take may have been deleted just before: nothing is left to save or ask about.
+            if (!takeSaved && !takeFileName.isEmpty() && !QFile::exists(takeFileName)) {
+                takeFileName.clear();
+                takeBegan_ = QDateTime();
+            }
+            enterStoppedState();
             return;
         }
     }
@@ -864,8 +869,10 @@ void frmSoundRec::moveTake(const QString& destination) {
         // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
         takeSaved = true;
     } else if (result.outcome == platform::files::MoveResult::Outcome::Failed) {
+        // Named as the part it failed on: for a take in parts that may be "name.2.Wav".
         dialogs_.message(tr("%1 A gravação continua onde estava, \"%2\".")
-                             .arg(result.describe(QDir::toNativeSeparators(destination)),
+                             .arg(result.describe(QDir::toNativeSeparators(
+                                      destinations.value(static_cast<qsizetype>(result.file), destination))),
                                   QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
     }
@@ -905,6 +912,12 @@ void frmSoundRec::encodeTake(const QString& destination, platform::encoding::For
             waiting.exec();
         }
     }
+    // The application told every event loop to end (the session is over, or a signal came) before
+    // the encoding did: nobody waits for the save, and the take stays where it is.
+    if (!encoding.isFinished()) {
+        encoding.cancel();
+        encoding.wait();
+    }
     saving_ = false;
 
     const platform::encoding::EncodeResult& result = encoding.result();
@@ -913,6 +926,10 @@ void frmSoundRec::encodeTake(const QString& destination, platform::encoding::For
         // cannot be deleted stays beside it; the take is saved all the same.
         removeTake(takeFileName);
         takeSaved = true;
+        return;
+    }
+    // At the end of the session nobody is there to read a box; the take is kept unsaved.
+    if (sessionEnding_) {
         return;
     }
     dialogs_.message(tr("%1 A gravação continua onde estava, \"%2\".")

@@ -113,4 +113,20 @@ TEST(DiskRoom, APressWithLittleRoomAsksAndTheReadoutTellsTheTimeLeft) {
     const auto take = readTake(r.window.takeFileName);
     EXPECT_EQ(take.u32(42), take.dataLength());
     EXPECT_GT(take.dataLength(), 3'000'000u);
+
+    // The full take deleted at the next press, then No to the room question: no take is left, so
+    // there is nothing to save and nothing to ask about at the press after.
+    r.dialogs.shown.clear();
+    r.dialogs.answers = {platform::Answer::Yes, platform::Answer::No};
+    r.click();
+    ASSERT_EQ(r.dialogs.shown.size(), 2u);
+    EXPECT_TRUE(r.dialogs.shown[1].text.startsWith(asks)) << r.dialogs.shown[1].text.toStdString();
+    EXPECT_TRUE(r.stopped());
+    EXPECT_TRUE(r.files().isEmpty());
+    EXPECT_FALSE(r.window.cmdSave()->isEnabled()) << "Save offers a take that was deleted";
+    r.dialogs.shown.clear();
+    r.dialogs.answers = {platform::Answer::No};
+    r.click();
+    ASSERT_EQ(r.dialogs.shown.size(), 1u);
+    EXPECT_TRUE(r.dialogs.shown[0].text.startsWith(asks)) << "asked about a deleted take first";
 }

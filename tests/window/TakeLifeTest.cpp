@@ -9,6 +9,8 @@
 
 #include <QFile>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -336,4 +338,45 @@ TEST(TakeLifeDetails, TheSessionEndingDuringASaveClosesTheWindowOnceTheTakeIsSav
     }
     EXPECT_FALSE(r.window.isVisible()) << "the window stayed after the session ended";
     EXPECT_TRUE(shownOf(r, ShownDialog::Kind::Question).empty());
+}
+
+// The application is told to end while a take is being encoded (a signal, or the session manager's
+// order to quit): every event loop ends, the encoding is stopped before its outcome is read, and
+// the take stays unsaved where it was, with no box that nobody would read and nothing of the save.
+TEST(TakeLifeDetails, QuittingDuringAnEncodingKeepsTheTakeAndSaysNothing) {
+    Recorder r;
+    r.window.show();
+    r.click();
+    r.produceBuffers(300);  // a minute: long enough to be encoding still when the quit comes
+    r.click();
+    const QString take = r.window.takeFileName;
+    const std::vector<std::uint8_t> before = testsupport::readTake(take).bytes;
+    ASSERT_FALSE(before.empty());
+    QTemporaryDir saved;
+    bool quit = false;
+    r.dialogs.onProgress = [&](std::uint64_t) {
+        if (!quit) {
+            quit = true;
+            r.window.endSession();
+            QCoreApplication::exit(0);
+        }
+        return true;
+    };
+    r.dialogs.savePaths = {saved.filePath(QStringLiteral("Palestra.ogg"))};
+    QTest::mouseClick(r.window.cmdSave(), Qt::LeftButton);
+    ASSERT_TRUE(quit);
+    EXPECT_TRUE(r.dialogs.messages().isEmpty()) << r.dialogs.messages().join(' ').toStdString();
+    EXPECT_FALSE(r.window.takeSaved);
+    EXPECT_EQ(testsupport::readTake(take).bytes, before);
+    EXPECT_TRUE(QDir(saved.path()).isEmpty()) << "the partial file stayed";
+    // Lets the next test's event loops run again, as a new run of the application would.
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+
+    // The take can still be saved; as a WAV, which the next tests expect to be offered first.
+    r.dialogs.savePaths = {saved.filePath(QStringLiteral("Palestra"))};
+    r.dialogs.saveFilters = {QStringLiteral("*.WAV")};
+    QTest::mouseClick(r.window.cmdSave(), Qt::LeftButton);
+    EXPECT_TRUE(r.window.takeSaved);
+    EXPECT_EQ(testsupport::readTake(saved.filePath(QStringLiteral("Palestra.Wav"))).bytes, before);
 }

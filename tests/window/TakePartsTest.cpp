@@ -124,6 +124,9 @@ TEST(TakeParts, SavedAndDeletedTogether) {
     taken.close();
     r.window.cmdSave()->click();
     EXPECT_EQ(r.dialogs.messages().size(), 1);
+    // The box names the file that is there, not the first one, which is not.
+    EXPECT_TRUE(r.dialogs.messages().value(0).contains(QStringLiteral("/song.3.Wav\"")))
+        << r.dialogs.messages().value(0).toStdString();
     EXPECT_EQ(joined(basSoundRec_2::takeParts(r.window.takeFileName)).bytes, whole.bytes);
     EXPECT_EQ(QDir(target.path()).entryList(QDir::Files), QStringList{QStringLiteral("song.3.Wav")});
     EXPECT_FALSE(r.window.takeSaved);
