@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -34,6 +35,10 @@ public:
     // A save-file dialog; the chosen full path, or nothing when the user cancels.
     virtual std::optional<QString> saveFileName(const QString& title, const QString& filter,
                                                 const QString& initialName) = 0;
+    // A small box asking for a length of time in hours and minutes (H:MM), from 0:01 to 9:59,
+    // `initial` offered; nothing when the user cancels.
+    virtual std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
+                                                         std::chrono::minutes initial) = 0;
     // Opens a progress box for work of `total` units; it closes when the returned object goes.
     virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
                                                std::uint64_t total) = 0;

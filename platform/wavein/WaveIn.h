@@ -107,6 +107,13 @@ public:
     // so a caller that queues buffers until one comes back empty has everything.
     virtual MMRESULT reset() = 0;
     virtual MMRESULT stop() = 0;
+    // Holds a started device: audio heard from this instant on goes nowhere, neither into buffers
+    // nor into the backlog, and is not counted as lost. Audio heard before still arrives. The queued
+    // buffers stay queued, the partly filled one where it was, so nothing is returned early.
+    virtual MMRESULT pause() = 0;
+    // Takes audio again from this instant on, into the buffer the pause left partly filled. Reset,
+    // stop and close end a pause as well.
+    virtual MMRESULT resume() = 0;
     virtual MMRESULT unprepareHeader(WAVEHDR& header) = 0;
     // After close the device posts nothing more and touches no header.
     virtual MMRESULT close() = 0;

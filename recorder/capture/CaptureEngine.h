@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -66,6 +67,22 @@ public:
     // one and its backlog beyond them), releases what the take holds and finalises the file.
     // Releases only what is held; a second call does nothing.
     void StopCapture();
+    // Holds a running take: the device keeps its buffers and takes in no audio until the resume,
+    // so the take goes on after it as if the paused span had not been. The device's status, also
+    // kept in lastResult.
+    MMRESULT PauseCapture();
+    MMRESULT ResumeCapture();
+    bool isPaused() const { return paused_; }
+
+    // The take takes in no more audio than `limit` (the lead-in and pauses not counted); nothing
+    // means no limit. It may change while a take runs and stays until changed.
+    void setLengthLimit(std::optional<std::chrono::milliseconds> limit) { lengthLimit_ = limit; }
+    const std::optional<std::chrono::milliseconds>& lengthLimit() const { return lengthLimit_; }
+    // The take holds all the audio its limit allows: it must stop.
+    bool lengthLimitReached() const;
+    // Frames of audio in the take after its lead-in.
+    std::uint64_t recordedFrames() const;
+
     // The device's text for `lastResult` in a message box.
     void ReportWaveError();
     // Queues `header` and appends its bytes (the zeroed lead-in) to the take file.
@@ -103,6 +120,9 @@ public:
 
 private:
     void appendToTake(const WAVEHDR& header, std::size_t length);
+    void appendLeadIn(const WAVEHDR& header);
+    // The bytes of audio the length limit still lets in, or SIZE_MAX without one.
+    std::size_t roomUnderLimit() const;
     void writeFilledBuffersAfterReset();
     void writeBacklogAfterReset();
     void releaseBuffers();
@@ -119,6 +139,9 @@ private:
     std::array<std::unique_ptr<std::byte[]>, kBufferCount> bufferMemory_;
     std::array<WAVEHDR, kBufferCount> waveHeaders_;
     bool isRecording_ = false;
+    bool paused_ = false;
+    std::optional<std::chrono::milliseconds> lengthLimit_;
+    std::uint64_t recordedBytes_ = 0;  // audio appended after the lead-in
     QObject* hookedWindow_ = nullptr;
     CaptureWindowProc* windowProc_ = nullptr;  // owned by the hooked window
 

@@ -8,6 +8,7 @@
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/ReadingOrder.h"
+#include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
 #include <LED/LED.h>
@@ -24,6 +25,7 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <cmath>
 
 // The pictures are compiled into this static library; the linker keeps them only when asked for.
 static void loadPictures() {
@@ -161,6 +163,11 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
     connect(ui->cmdSave, &QAbstractButton::clicked, this, &frmSoundRec::cmdSave_Click);
     connect(&timer2_, &QTimer::timeout, this, &frmSoundRec::Timer2_Timer);
+    takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_);
+    connect(takeMenu_, &TakeMenu::pauseRequested, this, &frmSoundRec::togglePause);
+    connect(takeMenu_, &TakeMenu::stopAfterChanged, this, &frmSoundRec::applyStopAfter);
+    blink_.setInterval(500);
+    connect(&blink_, &QTimer::timeout, this, &frmSoundRec::blinkReadout);
     // The level changes when a drag of the thumb ends and at each arrow, track or key step.
     ui->scrLevel->setTracking(false);
     connect(ui->scrLevel, &QAbstractSlider::valueChanged, this, &frmSoundRec::scrLevel_Change);
@@ -342,7 +349,98 @@ void frmSoundRec::setCheck1(bool pressed) {
 }
 
 void frmSoundRec::Timer2_Timer() {
-    showElapsed(services_.monotonicClock() - takeStartedAt_);
+    showElapsed(takeElapsed());
+    showTimeLeft();
+}
+
+std::chrono::steady_clock::duration frmSoundRec::takeElapsed() const {
+    const auto now = services_.monotonicClock();
+    return now - takeStartedAt_ - pausedBefore_ -
+           (paused_ ? now - pausedSince_ : std::chrono::steady_clock::duration{});
+}
+
+void frmSoundRec::togglePause() {
+    if (!ui->Check1->isChecked() || !engine_->isRecording()) {
+        return;
+    }
+    // The press is the moment: the readout holds what it shows now, and the time from here on is
+    // not the take's.
+    const auto now = services_.monotonicClock();
+    const bool pausing = !paused_;
+    if (pausing) {
+        Timer2_Timer();
+    }
+    const auto result = pausing ? engine_->PauseCapture() : engine_->ResumeCapture();
+    if (result == platform::wavein::MMSYSERR_NOERROR) {
+        if (pausing) {
+            pausedSince_ = now;
+        } else {
+            pausedBefore_ += now - pausedSince_;
+        }
+        showPaused(pausing);
+    } else if (result != platform::wavein::MMSYSERR_NODRIVER) {
+        // A lost server is told once, by the stop its returned buffers bring.
+        engine_->ReportWaveError();
+    }
+}
+
+void frmSoundRec::showPaused(bool paused) {
+    paused_ = paused;
+    ui->Check1->setAccessibleDescription(paused ? tr("Pausado") : QString());
+    takeMenu_->showTake(engine_->isRecording(), paused);
+    if (paused) {
+        blink_.start();
+    } else {
+        blink_.stop();
+        if (readoutDark_) {
+            blinkReadout();
+        }
+    }
+}
+
+void frmSoundRec::blinkReadout() {
+    // Dark digits are lit in the unlit colour: the panel stays, the figures go.
+    if (!readoutDark_) {
+        readoutLit_ = LED1_[0]->LEDColorOn();
+    }
+    readoutDark_ = !readoutDark_;
+    for (LED* digit : LED1_) {
+        digit->setLEDColorOn(readoutDark_ ? digit->LEDColorOff() : readoutLit_);
+    }
+}
+
+void frmSoundRec::applyStopAfter() {
+    const auto limit = takeMenu_->stopAfter();
+    engine_->setLengthLimit(limit ? std::optional<std::chrono::milliseconds>(*limit) : std::nullopt);
+    showTimeLeft();
+    // A time already passed ends the take now, as a press of the toggle would.
+    if (ui->Check1->isChecked() && engine_->isRecording() && engine_->lengthLimitReached()) {
+        ui->Check1->setChecked(false);
+    }
+}
+
+void frmSoundRec::showTimeLeft() {
+    QString tip;
+    if (const auto limit = takeMenu_->stopAfter()) {
+        const auto& format = engine_->waveFormat;
+        const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
+                                    ? static_cast<double>(engine_->recordedFrames()) / format.nSamplesPerSec
+                                    : 0.0;
+        const auto left = static_cast<long long>(
+            std::max(0.0, std::ceil(static_cast<double>(std::chrono::seconds(*limit).count()) - recorded)));
+        tip = tr("Faltam %1 para parar a gravação")
+                  .arg(QStringLiteral("%1:%2:%3")
+                           .arg(left / 3600)
+                           .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(left % 60, 2, 10, QLatin1Char('0')));
+    }
+    if (tip == ui->Shape6->toolTip()) {
+        return;
+    }
+    ui->Shape6->setToolTip(tip);
+    for (LED* digit : LED1_) {
+        digit->setToolTip(tip);
+    }
 }
 
 void frmSoundRec::finishReadout() {
@@ -443,6 +541,7 @@ void frmSoundRec::startTake() {
         levelMonitor_->clearClips();
     }
     takeStartedAt_ = services_.monotonicClock();
+    pausedBefore_ = {};
     timer2_.start();
     Timer2_Timer();
 
@@ -464,9 +563,11 @@ void frmSoundRec::startTake() {
         const bool previousStillThere = !previousTake.isEmpty() && QFile::exists(previousTake);
         takeFileName = previousStillThere ? previousTake : QString();
         takeSaved = previousStillThere && previousSaved;
-        enterStoppedState();
+        // No take ran: a time set for it waits for the next.
+        enterStoppedState(false);
         return;
     }
+    takeMenu_->showTake(true, false);
     if (engine_->takeWriteFailure()) {
         stopAfterWriteFailure();
     }
@@ -505,8 +606,14 @@ void frmSoundRec::stopAfterSourceLoss() {
                             .arg(reason));
 }
 
-void frmSoundRec::enterStoppedState() {
+void frmSoundRec::enterStoppedState(bool takeEnded) {
+    // The readout keeps the time it held, paused or not, and lights up again.
     finishReadout();
+    showPaused(false);
+    if (takeEnded) {
+        // A set time is for one take.
+        takeMenu_->clearStopAfter();
+    }
     setCheck1(false);
     ui->Check1->setText(kStartCaption);
     // Save is offered once there is a take to save.
@@ -532,6 +639,11 @@ void frmSoundRec::Gandu() {
     }
     if (engine_->sourceLost()) {
         stopAfterSourceLoss();
+        return;
+    }
+    if (engine_->lengthLimitReached()) {
+        // The set time is up: the take ends as a press of the toggle would end it.
+        ui->Check1->setChecked(false);
         return;
     }
     if (mmResult != platform::wavein::MMSYSERR_NOERROR && !showingRequeueFailure_) {

@@ -32,6 +32,7 @@ class frmSoundRec;
 
 class LED;
 class LevelMeter;
+class TakeMenu;
 class QAbstractButton;
 class QCheckBox;
 class QPushButton;
@@ -104,6 +105,8 @@ public:
     LevelMeter* AniGIF2() const;
     LevelMeter* AniGIF3() const;
     QTimer& Timer2() { return timer2_; }
+    // The record toggle's context menu: pause, and the time after which a take stops.
+    TakeMenu& takeMenu() const { return *takeMenu_; }
     SaveDialogSettings cmdlg;
 
     const basSoundRec_1::CaptureEngine& captureEngine() const { return *engine_; }
@@ -141,7 +144,17 @@ private:
     void showElapsed(std::chrono::steady_clock::duration elapsed);
     void startTake();
     void stopTake();
-    void enterStoppedState();
+    // `takeEnded`: a take ran and is over, so what was set for it goes back to its default.
+    void enterStoppedState(bool takeEnded = true);
+    // Pauses the running take, or resumes the paused one.
+    void togglePause();
+    void showPaused(bool paused);
+    void blinkReadout();
+    // The take's length limit follows the menu's "Parar após".
+    void applyStopAfter();
+    // The readout's tooltip: what is left of the set time.
+    void showTimeLeft();
+    std::chrono::steady_clock::duration takeElapsed() const;
     void abandonFailedStart();
     void stopAfterWriteFailure();
     void stopAfterSourceLoss();
@@ -161,6 +174,15 @@ private:
     std::array<LED*, 5> LED1_{};
     QTimer timer2_;
     std::chrono::steady_clock::time_point takeStartedAt_{};
+    TakeMenu* takeMenu_ = nullptr;
+    // Paused spans do not count in the take's time.
+    std::chrono::steady_clock::duration pausedBefore_{};
+    std::chrono::steady_clock::time_point pausedSince_{};
+    // A paused readout blinks: its digits are unlit half of each second.
+    QTimer blink_;
+    bool paused_ = false;
+    bool readoutDark_ = false;
+    quint32 readoutLit_ = 0;  // the digits' lit colour, while they are dark
     bool showingRequeueFailure_ = false;
     // A take is being moved to its chosen name; the window does not close under it.
     bool saving_ = false;
