@@ -410,8 +410,7 @@ void frmSoundRec::blinkReadout() {
 }
 
 void frmSoundRec::applyStopAfter() {
-    const auto limit = takeMenu_->stopAfter();
-    engine_->setLengthLimit(limit ? std::optional<std::chrono::milliseconds>(*limit) : std::nullopt);
+    engine_->setLengthLimit(lengthLimit());
     showTimeLeft();
     // A time already passed ends the take now, as a press of the toggle would.
     if (ui->Check1->isChecked() && engine_->isRecording() && engine_->lengthLimitReached()) {
@@ -419,15 +418,23 @@ void frmSoundRec::applyStopAfter() {
     }
 }
 
+std::optional<std::chrono::milliseconds> frmSoundRec::lengthLimit() const {
+    const auto time = takeMenu_->stopAfter();
+    if (!time) {
+        return std::nullopt;
+    }
+    return time->count() * services_.stopAfterMinute;
+}
+
 void frmSoundRec::showTimeLeft() {
     QString tip;
-    if (const auto limit = takeMenu_->stopAfter()) {
+    if (const auto limit = lengthLimit()) {
         const auto& format = engine_->waveFormat;
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
                                     ? static_cast<double>(engine_->recordedFrames()) / format.nSamplesPerSec
                                     : 0.0;
         const auto left = static_cast<long long>(
-            std::max(0.0, std::ceil(static_cast<double>(std::chrono::seconds(*limit).count()) - recorded)));
+            std::max(0.0, std::ceil(static_cast<double>(limit->count()) / 1000.0 - recorded)));
         tip = tr("Faltam %1 para parar a gravação")
                   .arg(QStringLiteral("%1:%2:%3")
                            .arg(left / 3600)
@@ -444,9 +451,13 @@ void frmSoundRec::showTimeLeft() {
 }
 
 void frmSoundRec::finishReadout() {
-    // The digits keep the take's length, measured at the moment it ends.
+    // The digits keep the take's length, measured at the moment it ends; a take that ran to its set
+    // time holds exactly that, whatever the clock says of the moment its last audio arrived.
     if (timer2_.isActive()) {
         Timer2_Timer();
+        if (engine_->lengthLimitReached()) {
+            showElapsed(*engine_->lengthLimit());
+        }
     }
     timer2_.stop();
 }

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace platform {
 class Dialogs;
@@ -64,6 +65,8 @@ public:
         platform::mixer::Mixer* mixer = nullptr;
         // Peak readings for the level meters; null leaves them dark.
         platform::mixer::PeakSource* peakSource = nullptr;
+        // How long a minute of "Parar após" lasts; shortened only by tests.
+        std::chrono::milliseconds stopAfterMinute = std::chrono::minutes(1);
     };
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
@@ -154,6 +157,8 @@ private:
     void applyStopAfter();
     // The readout's tooltip: what is left of the set time.
     void showTimeLeft();
+    // The length of audio the menu's "Parar após" allows a take.
+    std::optional<std::chrono::milliseconds> lengthLimit() const;
     std::chrono::steady_clock::duration takeElapsed() const;
     void abandonFailedStart();
     void stopAfterWriteFailure();
