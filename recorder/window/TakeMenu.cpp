@@ -66,6 +66,15 @@ TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& 
     noLimit_->setChecked(true);
     chosen_ = noLimit_;
 
+    // An item triggered by an assistive technology's action, not by the menu's own click or key,
+    // leaves the menu open; it closes as after any choice.
+    for (QAction* action : stopAfter->actions() + QList<QAction*>{pause_}) {
+        connect(action, &QAction::triggered, this, [this, stopAfter] {
+            stopAfter->hide();
+            menu_->hide();
+        });
+    }
+
     toggle_.installEventFilter(this);
     showTake(false, false);
 }
