@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <string>
 
 namespace platform::wavein {
@@ -186,7 +188,7 @@ public:
         }
         started_ = false;
         drain();
-        paused_ = false;
+        endPause();
         backlog_.feed(queue_);
         queue_.returnAll();
         return MMSYSERR_NOERROR;
@@ -198,7 +200,7 @@ public:
             return MMSYSERR_INVALHANDLE;
         }
         drain();
-        paused_ = false;
+        endPause();
         // Like a stopped sound card: the buffer being filled comes back, empty ones stay queued.
         // Audio still on its way waits in the backlog and continues the take at the next start.
         queue_.completePartial();
@@ -220,9 +222,14 @@ public:
         if (!started_ || paused_) {
             return MMSYSERR_NOERROR;
         }
-        // What arrived until now is the take's; what arrives from now on passes by, so a long
-        // pause does not run into the backlog.
+        // The audio heard until now is the take's, also what is still on its way; from the frame
+        // heard now on, what arrives passes by, so a long pause does not run into the backlog.
+        const auto heard = positionHeardNow();
+        if (!heard) {
+            return lostStatus();
+        }
         drain();
+        skips_.push_back({std::max(*heard, readPosition_), kOpen});
         paused_ = true;
         return MMSYSERR_NOERROR;
     }
@@ -235,8 +242,17 @@ public:
         if (!paused_) {
             return MMSYSERR_NOERROR;
         }
-        drain();
+        if (lost_) {
+            return lostStatus();
+        }
+        // Audio heard from now on is the take's again, also where it arrives after this call.
+        const auto heard = positionHeardNow();
+        if (!heard) {
+            return lostStatus();
+        }
+        skips_.back().to = std::max(*heard, skips_.back().from);
         paused_ = false;
+        drain();
         return MMSYSERR_NOERROR;
     }
 
@@ -262,7 +278,7 @@ public:
             backlog_.clear();
             open_ = false;
             started_ = false;
-            paused_ = false;
+            endPause();
         }
         teardown();
         return MMSYSERR_NOERROR;
@@ -361,16 +377,50 @@ private:
         const void* data = nullptr;
         std::size_t bytes = 0;
         while (pa_stream_peek(stream_.get(), &data, &bytes) == 0 && bytes > 0) {
-            if (paused_) {
-                // Heard while paused: neither the take's nor a loss.
-            } else if (data != nullptr) {
-                backlog_.take(queue_, static_cast<const std::byte*>(data), bytes, started_);
-            } else {
-                // A hole: the server skipped this much of the source.
-                backlog_.lose(bytes);
+            for (std::size_t done = 0; done < bytes;) {
+                const std::uint64_t at = readPosition_ + done;
+                while (!skips_.empty() && skips_.front().to <= at) {
+                    skips_.pop_front();
+                }
+                const bool skipped = !skips_.empty() && skips_.front().from <= at;
+                std::size_t run = bytes - done;
+                if (!skips_.empty()) {
+                    run = static_cast<std::size_t>(std::min<std::uint64_t>(
+                        run, (skipped ? skips_.front().to : skips_.front().from) - at));
+                }
+                if (skipped) {
+                    // Heard while paused: neither the take's nor a loss.
+                } else if (data != nullptr) {
+                    backlog_.take(queue_, static_cast<const std::byte*>(data) + done, run, started_);
+                } else {
+                    // A hole: the server skipped this much of the source.
+                    backlog_.lose(run);
+                }
+                done += run;
             }
+            readPosition_ += bytes;
             pa_stream_drop(stream_.get());
         }
+    }
+
+    // Where in the stream (bytes read since it was made, holes counted) the frame the source is
+    // capturing now will arrive, by the server's clock and the stream's read index. Expects the
+    // lock held; nothing when the server does not answer.
+    std::optional<std::uint64_t> positionHeardNow() {
+        if (!await(Operation(pa_stream_update_timing_info(stream_.get(), &PulseDevice::onDone, this)))) {
+            return std::nullopt;
+        }
+        pa_usec_t usec = 0;
+        if (pa_stream_get_time(stream_.get(), &usec) < 0) {
+            return std::nullopt;
+        }
+        return pa_usec_to_bytes(usec, &spec_);
+    }
+
+    // A reset, stop or close ends a pause; what it left out is in the past.
+    void endPause() {
+        paused_ = false;
+        skips_.clear();
     }
 
     // The server or the stream went away: what was captured comes back with the queued buffers,
@@ -455,6 +505,14 @@ private:
     bool started_ = false;
     bool paused_ = false;
     bool lost_ = false;
+    // Stretches of the stream heard while the take was paused; the last one is open while it is.
+    static constexpr std::uint64_t kOpen = UINT64_MAX;
+    struct Skip {
+        std::uint64_t from;
+        std::uint64_t to;
+    };
+    std::deque<Skip> skips_;
+    std::uint64_t readPosition_ = 0;  // bytes read from the stream since it was made
     bool timedOut_ = false;
     std::string lostReason_;
 };
