@@ -93,26 +93,30 @@ LED::BackStyleType LED::BackStyle() const {
 }
 
 void LED::setValue(int New_Value) {
-    qint16 value = 0;
-    try {
-        // Value is 16-bit: a wider number fails its conversion, as it does through a dispatch.
-        value = LEDPrivate::toInt16(New_Value, kValue);
-    } catch (const LEDConversionError& e) {
-        d->report(e);
-        return;
-    }
-    d->setValue16(value);
+    d->runAsSlot([&] {
+        qint16 value = 0;
+        try {
+            // Value is 16-bit: a wider number fails its conversion, as it does through a dispatch.
+            value = LEDPrivate::toInt16(New_Value, kValue);
+        } catch (const LEDConversionError& e) {
+            d->report(e);
+            return;
+        }
+        d->setValue16(value);
+    });
 }
 
 void LED::setValueFromVariant(const QVariant& New_Value) {
-    qint16 value = 0;
-    try {
-        value = LEDPrivate::toInt16(New_Value, kValue);
-    } catch (const LEDConversionError& e) {
-        d->report(e);
-        return;
-    }
-    d->setValue16(value);
+    d->runAsSlot([&] {
+        qint16 value = 0;
+        try {
+            value = LEDPrivate::toInt16(New_Value, kValue);
+        } catch (const LEDConversionError& e) {
+            d->report(e);
+            return;
+        }
+        d->setValue16(value);
+    });
 }
 
 void LEDPrivate::setValue16(qint16 New_Value) {
@@ -177,15 +181,17 @@ void LED::setLEDColorOff(quint32 New_LEDColorOff) {
 }
 
 void LED::setBackStyle(BackStyleType New_BackStyle) {
-    const LEDSnapshot before(*d);
-    try {
-        d->setBackMode(static_cast<int>(New_BackStyle));
-    } catch (const LEDConversionError& e) {
-        d->report(e);
-        return;
-    }
-    emit PropertyChanged(kBackStyle);
-    d->emitChangesSince(before);
+    d->runAsSlot([&] {
+        const LEDSnapshot before(*d);
+        try {
+            d->setBackMode(static_cast<int>(New_BackStyle));
+        } catch (const LEDConversionError& e) {
+            d->report(e);
+            return;
+        }
+        emit PropertyChanged(kBackStyle);
+        d->emitChangesSince(before);
+    });
 }
 
 void LEDPrivate::setBackMode(int mode) {
@@ -310,6 +316,12 @@ void LEDPrivate::report(const LEDConversionError& error) {
     showErrorBox(error.description());
 }
 
+void LEDPrivate::refuse(const LEDError& error) {
+    qWarning("LED: value refused (error 0x%08X): %s", static_cast<quint32>(error.number()),
+             qUtf8Printable(error.description()));
+    emit q->refused(error.number(), error.description());
+}
+
 void LEDPrivate::showErrorBox(const QString& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("LED Error"), text, QMessageBox::Ok, q);
     box.setTextFormat(Qt::PlainText);
@@ -366,7 +378,8 @@ void LED::UserControl_ReadProperties(const LEDPropertyBag& PropBag) {
         });
         step([&] { setShowDecimal(LEDPrivate::toBool(PropBag.read(kShowDecimal, false), kShowDecimal)); });
         step([&] {
-            setLEDColorOn(LEDPrivate::toColour(PropBag.read(kLEDColorOn, qint32(DefaultColorOn)), kLEDColorOn));
+            setLEDColorOn(
+                LEDPrivate::toColour(PropBag.read(kLEDColorOn, qint32(DefaultColorOn)), kLEDColorOn));
         });
         step([&] {
             setLEDColorOff(

@@ -92,6 +92,22 @@ public:
     // Reports a conversion error the same way.
     void report(const LEDConversionError& error);
     void showErrorBox(const QString& text);
+    // Runs a setter's work. Reached through a signal, a refused value must not unwind through the
+    // emitter: it is reported by refused() and a warning instead, and the old value stays. Called
+    // directly, the error goes to the caller as before.
+    template <typename Work>
+    void runAsSlot(Work&& work) {
+        if (q->sender() == nullptr) {
+            work();
+            return;
+        }
+        try {
+            work();
+        } catch (const LEDError& e) {
+            refuse(e);
+        }
+    }
+    void refuse(const LEDError& error);
 
     void updateSegments();
     void updateDecimalPoint();

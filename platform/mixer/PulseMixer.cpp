@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -48,8 +49,8 @@ class PulseMixer final : public Mixer {
 public:
     explicit PulseMixer(std::string applicationName) : applicationName_(std::move(applicationName)) {}
 
-    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback, std::uintptr_t dwInstance,
-                       std::uint32_t fdwOpen) override {
+    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback,
+                       std::uintptr_t dwInstance, std::uint32_t fdwOpen) override {
         if (phmx == nullptr) {
             return MMSYSERR_INVALPARAM;
         }
@@ -114,7 +115,8 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc, std::uint32_t fdwControls) override {
+    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
+                                  std::uint32_t fdwControls) override {
         if (const MMRESULT status = checkHandle(hmxobj, fdwControls); status != MMSYSERR_NOERROR) {
             return status;
         }
@@ -199,12 +201,13 @@ public:
 
         PulseLink& link = *links_[hmxobj - 1];
         MainloopLock lock(link.mainloop());
-        Reply reply(&link);
+        const auto reply = std::make_shared<Reply>(&link);
         if (!link.await(pa_context_set_source_volume_by_index(link.context(), found.index, &volume,
-                                                              &PulseMixer::onSuccess, &reply))) {
+                                                              &PulseMixer::onSuccess, reply.get()),
+                        reply)) {
             return link.alive() ? MMSYSERR_ERROR : MMSYSERR_NODRIVER;
         }
-        return reply.success ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+        return reply->success ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
     }
 
 private:
@@ -246,15 +249,16 @@ private:
             return MMSYSERR_NODRIVER;
         }
         MainloopLock lock(link->mainloop());
-        Reply reply(link);
+        const auto reply = std::make_shared<Reply>(link);
         if (!link->await(pa_context_get_source_info_by_name(link->context(), "@DEFAULT_SOURCE@",
-                                                            &PulseMixer::onSourceInfo, &reply))) {
+                                                            &PulseMixer::onSourceInfo, reply.get()),
+                         reply)) {
             return link->alive() ? MMSYSERR_ERROR : MMSYSERR_NODRIVER;
         }
-        if (!reply.found) {
+        if (!reply->found) {
             return MIXERR_INVALLINE;
         }
-        return reply.source;
+        return reply->source;
     }
 
     static void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata) {

@@ -67,13 +67,20 @@ bool PulseLink::alive() const {
     return pa_context_get_state(context_.get()) == PA_CONTEXT_READY;
 }
 
-bool PulseLink::await(pa_operation* operation) {
+bool PulseLink::await(pa_operation* operation, std::shared_ptr<void> reply) {
     const Operation owned(operation);
     if (!owned) {
         return false;
     }
-    return waitUntil([&] { return pa_operation_get_state(owned.get()) != PA_OPERATION_RUNNING || !alive(); }) &&
-           pa_operation_get_state(owned.get()) == PA_OPERATION_DONE && alive();
+    const bool ended =
+        waitUntil([&] { return pa_operation_get_state(owned.get()) != PA_OPERATION_RUNNING || !alive(); });
+    if (pa_operation_get_state(owned.get()) == PA_OPERATION_RUNNING) {
+        // A server that answers after the limit must not find the callback: the caller's wait
+        // is over.
+        pa_operation_cancel(owned.get());
+        abandoned_.push_back(std::move(reply));
+    }
+    return ended && pa_operation_get_state(owned.get()) == PA_OPERATION_DONE && alive();
 }
 
 void PulseLink::signal(void* link) {

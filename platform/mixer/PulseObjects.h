@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform::mixer::detail {
 
@@ -30,8 +31,10 @@ public:
     // False once the server went away. Expects the lock held.
     bool alive() const;
     // Waits, with the lock held, until the operation ends, the server goes or the time limit
-    // passes; true when it ended. The operation's callback must signal the main loop.
-    bool await(pa_operation* operation);
+    // passes; true when it ended. The operation's callback must signal the main loop. `reply` is
+    // what the callback writes to: an operation given up is cancelled, so a late answer never
+    // reaches its callback, and the reply is kept with the link all the same.
+    bool await(pa_operation* operation, std::shared_ptr<void> reply);
     // For callbacks whose userdata is the link.
     static void signal(void* link);
 
@@ -43,6 +46,8 @@ private:
     // Declared first, destroyed last: the context belongs to its thread.
     Mainloop mainloop_;
     Context context_;
+    // Replies of operations given up on; freed with the link, after its thread stopped.
+    std::vector<std::shared_ptr<void>> abandoned_;
 };
 
 }  // namespace platform::mixer::detail

@@ -5,6 +5,7 @@
 #include "platform/files/MoveFile.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
+#include "recorder/window/AccessibleActions.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/ReadingOrder.h"
@@ -156,8 +157,8 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     keepOptionsTabStop();
 
     // Every way of pressing the toggle changes its state once: the mouse, the keyboard and an
-    // assistive technology's action, which toggles without a click. Changes made here in code are
-    // silenced (setCheck1).
+    // assistive technology's action, which clicks from the event loop after it returned. Changes
+    // made here in code are silenced (setCheck1).
     connect(ui->Check1, &QAbstractButton::toggled, this, &frmSoundRec::Check1_Click);
     connect(ui->Command1, &QAbstractButton::clicked, this, &frmSoundRec::Command1_Click);
     connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
@@ -170,6 +171,9 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(&blink_, &QTimer::timeout, this, &frmSoundRec::blinkReadout);
     // The level changes when a drag of the thumb ends and at each arrow, track or key step.
     ui->scrLevel->setTracking(false);
+    // A scroll bar turns its keys round by default; the level's keys go as on every slider: Left,
+    // Down and Page Down lower it, Right, Up and Page Up raise it.
+    ui->scrLevel->setInvertedControls(false);
     connect(ui->scrLevel, &QAbstractSlider::valueChanged, this, &frmSoundRec::scrLevel_Change);
     ui->AniGIF2->setAccessibleName(QStringLiteral("Nivel esquerdo"));
     ui->AniGIF3->setAccessibleName(QStringLiteral("Nivel direito"));
@@ -200,6 +204,9 @@ void frmSoundRec::describeForAssistiveTechnologies() {
         LED1_[i]->setAccessibleDescription(QString::fromUtf8(kDigitRoles[i]));
     }
     ui->Shape6->setAccessibleName(spokenElapsed(0));
+    // A screen reader's press of the toggle may open the unsaved-take question; its call must not
+    // wait for the answer.
+    answerAccessibleActionsAtOnce(*ui->Check1);
     ui->Label1->setBuddy(ui->scrLevel);
     ui->opt44->setAccessibleDescription(ui->Label5->text());
     ui->opt225->setAccessibleDescription(ui->Label6->text());

@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QApplication>
+#include <QKeySequence>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
@@ -166,6 +167,54 @@ TEST_F(LevelSlider, MovesTheDefaultSourcesVolumeAtEachStepAndAtTheEndOfADrag) {
     EXPECT_EQ(server.sourceVolumePercent(kSecondSource), both(90));
     EXPECT_NE(server.sourceVolumePercent(kFirstSource), both(90));
     EXPECT_TRUE(r.dialogs.shown.empty());
+}
+
+// Left and Down lower the level, Right and Up raise it, Page Down lowers it by a page, Home and End
+// go to the ends, as on every slider of the desktop; at an end a key past it changes nothing.
+TEST_F(LevelSlider, KeysMoveTheLevelLikeEverySliderFromTheMiddleAndBothEnds) {
+    Recorder r(&mixer, nullptr);
+    r.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&*r.window));
+    const int step = r.slider().singleStep();
+    const int page = r.slider().pageStep();
+    struct Row {
+        int from;
+        Qt::Key key;
+        int to;
+    };
+    const Row rows[] = {
+        {16384, Qt::Key_Left, 16384 - step},
+        {16384, Qt::Key_Down, 16384 - step},
+        {16384, Qt::Key_Right, 16384 + step},
+        {16384, Qt::Key_Up, 16384 + step},
+        {16384, Qt::Key_PageDown, 16384 - page},
+        {16384, Qt::Key_PageUp, 16384 + page},
+        {16384, Qt::Key_Home, 0},
+        {16384, Qt::Key_End, 32767},
+        {0, Qt::Key_Left, 0},
+        {0, Qt::Key_Down, 0},
+        {0, Qt::Key_PageDown, 0},
+        {0, Qt::Key_Right, step},
+        {0, Qt::Key_End, 32767},
+        {32767, Qt::Key_Right, 32767},
+        {32767, Qt::Key_Up, 32767},
+        {32767, Qt::Key_PageUp, 32767},
+        {32767, Qt::Key_Left, 32767 - step},
+        {32767, Qt::Key_PageDown, 32767 - page},
+        {32767, Qt::Key_Home, 0},
+    };
+    const auto percentAt = [](int position) {
+        return both(static_cast<int>(std::lround(std::lround(position * 1.8) * 100.0 / 65535)));
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << "from " << row.from << ", key " << QKeySequence(row.key).toString().toStdString());
+        r.slider().setValue(row.from);
+        ASSERT_EQ(server.sourceVolumePercent(kFirstSource), percentAt(row.from));
+        QTest::keyClick(&r.slider(), row.key);
+        EXPECT_EQ(r.slider().value(), row.to);
+        EXPECT_EQ(server.sourceVolumePercent(kFirstSource), percentAt(row.to));
+    }
 }
 
 TEST(LevelWithoutServer, OneBoxBeforeTheWindowShowsThenSilence) {

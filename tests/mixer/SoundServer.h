@@ -42,6 +42,9 @@ public:
     // PipeWire's PulseAudio service always keeps a fallback sink, so its monitor is always a source.
     bool isPipeWire() const { return pipewire_; }
 
+    // The PulseAudio server's process, for a test that freezes it; 0 for PipeWire or none running.
+    qint64 processId() const { return pipewire_ ? 0 : server_.processId(); }
+
     // Where the server listens (PULSE_SERVER's form), also before it started.
     QByteArray address() const;
 

@@ -1,0 +1,103 @@
+#include "recorder/window/AccessibleActions.h"
+
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeySequence>
+#include <QMetaObject>
+#include <QPushButton>
+
+namespace {
+
+constexpr char kQueuedActions[] = "tolvaneQueuedAccessibleActions";
+
+// A caption without its mnemonic marks: "&&" is a literal ampersand.
+QString withoutMnemonic(const QString& caption) {
+    QString text;
+    text.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) {
+            ++i;
+        }
+        text.append(caption[i]);
+    }
+    return text;
+}
+
+class QueuedButtonAccessible final : public QAccessibleWidget {
+public:
+    explicit QueuedButtonAccessible(QAbstractButton* button) : QAccessibleWidget(button) {}
+
+    QAccessible::Role role() const override {
+        return button()->isCheckable() ? QAccessible::CheckBox : QAccessible::Button;
+    }
+
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Name && widget()->accessibleName().isEmpty()) {
+            return withoutMnemonic(button()->text());
+        }
+        if (kind == QAccessible::Accelerator) {
+            const QKeySequence keys = button()->shortcut().isEmpty()
+                                          ? QKeySequence::mnemonic(button()->text())
+                                          : button()->shortcut();
+            return keys.toString(QKeySequence::NativeText);
+        }
+        return QAccessibleWidget::text(kind);
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = button()->isCheckable();
+        state.checked = button()->isChecked();
+        state.pressed = button()->isDown();
+        if (const auto* push = qobject_cast<const QPushButton*>(button())) {
+            state.defaultButton = push->isDefault();
+        }
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names;
+        if (widget()->isEnabled()) {
+            names << (button()->isCheckable() ? toggleAction() : pressAction());
+        }
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& name) override {
+        if (name != pressAction() && name != toggleAction()) {
+            QAccessibleWidget::doAction(name);
+            return;
+        }
+        if (!widget()->isEnabled()) {
+            return;
+        }
+        // The caller's answer goes out first; the press follows from the event loop.
+        QMetaObject::invokeMethod(button(), &QAbstractButton::click, Qt::QueuedConnection);
+    }
+
+private:
+    QAbstractButton* button() const { return static_cast<QAbstractButton*>(object()); }
+};
+
+QAccessibleInterface* queuedActionsFactory(const QString&, QObject* object) {
+    if (object == nullptr || !object->property(kQueuedActions).toBool()) {
+        return nullptr;
+    }
+    auto* button = qobject_cast<QAbstractButton*>(object);
+    return button != nullptr ? new QueuedButtonAccessible(button) : nullptr;
+}
+
+}  // namespace
+
+void answerAccessibleActionsAtOnce(QAbstractButton& button) {
+    static const bool installed = (QAccessible::installFactory(queuedActionsFactory), true);
+    Q_UNUSED(installed);
+    button.setProperty(kQueuedActions, true);
+    // An interface made before now (an assistive technology already asking) is Qt's own: drop it,
+    // so the next question makes this one.
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(&button);
+    if (made != nullptr && dynamic_cast<QueuedButtonAccessible*>(made) == nullptr) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
+    }
+}
