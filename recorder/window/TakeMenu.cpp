@@ -75,6 +75,9 @@ TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& 
         });
     }
 
+    // Marks the toggle as having a menu of its own (its accessible offers to open it); the events
+    // that ask for it are caught here before the toggle sees them.
+    toggle_.setContextMenuPolicy(Qt::CustomContextMenu);
     toggle_.installEventFilter(this);
     showTake(false, false);
 }

@@ -155,7 +155,14 @@ check("\"30 minutos\" sets a time, told in the readout's tooltip",
 bus_keys(ord("p"), control=True)
 check("Ctrl+P from the registry pauses", lambda: toggle().description == "Pausado")
 focused.clear()
-bus_keys(0xFF67, 0xFF54)  # Menu, Down
+toggle_actions = toggle().queryAction()
+names = [toggle_actions.getName(i) for i in range(toggle_actions.nActions)]
+if "ShowMenu" not in names:
+    failures.append("the toggle offers no ShowMenu action, only %r" % names)
+else:
+    toggle_actions.doAction(names.index("ShowMenu"))
+    pump(0.6)
+bus_keys(0xFF54)  # Down
 item = item_beside_focus("Continuar gravação")
 if item is None:
     failures.append("no \"Continuar gravação\" item reached through the focus events")
