@@ -113,6 +113,8 @@ public:
         layout->addWidget(label);
         layout->addWidget(edit);
         layout->addWidget(buttons);
+        // A small question, not a window to resize.
+        layout->setSizeConstraint(QLayout::SetFixedSize);
         edit->setFocus();
         if (dialog.exec() != QDialog::Accepted) {
             return std::nullopt;
