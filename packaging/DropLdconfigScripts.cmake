@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tolvane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Run by CPack after it built the packages. CPack gives a package holding a shared library a
 # postinst and a postrm that only call ldconfig; the package's ldconfig trigger does that already,
 # and a postrm would keep the removed package listed by dpkg until it is purged. Rebuilt without

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Tolvane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
+
 # Debian packages from the install components:
 #   tolvane     the program, its desktop files, and libLED.so.1 (components Tolvane, LEDRuntime)
 #   libled-dev  LED's header, CMake package and Qt Designer plugin (component LED)
@@ -25,7 +28,6 @@ set(CPACK_PACKAGE_NAME tolvane)
 set(CPACK_PACKAGE_VENDOR "The Tolvane developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${_tolvane_maintainer})
-set(CPACK_PACKAGE_HOMEPAGE_URL "https://tolvane.org/")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 
@@ -47,6 +49,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/led)
 
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME tolvane)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION sound)
+# The window's captions are drawn in Liberation Sans and DejaVu Sans Condensed; with any other
+# font they no longer fit their boxes, so the fonts come with the program, recommends or not.
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-extra")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS "pipewire-pulse | pulseaudio, qt6-wayland")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SUGGESTS "pavucontrol")
 # libLED.so.1 is public: programs built against it depend on tolvane (>= the version they saw).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The recorder's command line: --help and --version, and nothing else; the recorder takes no
 // arguments. Sound server and source are PulseAudio's own business (PULSE_SERVER, PULSE_SOURCE).

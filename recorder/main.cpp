@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Tolvane: records the default PulseAudio source into WAV takes.
 #include "platform/mixer/PeakSource.h"
 #include "platform/mixer/PulseMixer.h"
+#include "platform/power/SleepInhibitor.h"
+#include "platform/power/SleepInhibitor.h"
 #include "platform/wavein/PulseWaveIn.h"
 #include "recorder/CommandLine.h"
 #include "recorder/recovery/SessionEnd.h"
@@ -45,9 +50,8 @@ void endSessionsWith(QApplication& app, frmSoundRec& window) {
     // A session save is not yet its end (it may be a checkpoint, or a logout that is cancelled):
     // the take is made safe on disk and goes on. The session manager's order to leave arrives as
     // the application's Quit event, before the windows are closed.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        window.commitSession();
-    });
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { window.commitSession(); });
     app.installEventFilter(new QuitFilter(&app, [&window] { window.endSession(); }));
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.endSession(); });
 }
@@ -69,8 +73,14 @@ int main(int argc, char** argv) {
     auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane"));
     auto mixer = platform::mixer::makePulseAudioMixer(QStringLiteral("Tolvane"));
     auto peaks = platform::mixer::makePulseAudioPeakSource(QStringLiteral("Tolvane"));
-    frmSoundRec window(
-        {.waveIn = *waveIn, .programFolder = takeFolder(), .mixer = mixer.get(), .peakSource = peaks.get()});
+    // Asked of the system bus only when a take starts.
+    auto sleepInhibitor = platform::power::makeSleepInhibitor(
+        QStringLiteral("Tolvane"), QCoreApplication::translate("frmSoundRec", "Gravando"));
+    frmSoundRec window({.waveIn = *waveIn,
+                        .programFolder = takeFolder(),
+                        .mixer = mixer.get(),
+                        .peakSource = peaks.get(),
+                        .sleepInhibitor = sleepInhibitor.get()});
     if (const QScreen* screen = window.screen()) {
         window.move(screen->availableGeometry().center() - window.rect().center());
     }

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Records one take through the recorder window from the default PulseAudio source, pressing the
 // record toggle for the given number of seconds, as a user would. Prints the take's path and size.
 #include "platform/wavein/PulseWaveIn.h"

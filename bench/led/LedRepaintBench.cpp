@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Time of one repaint of five LED digits at the recorder's size (300 x 495 twips, 20 x 33 pixels
 // at 96 dpi), as the elapsed-time readout causes on every tick: the five values change, then the
 // strip that holds them is painted. Prints the median and spread over many repaints.

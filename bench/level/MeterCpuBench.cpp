@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Processor time of the recorder window at rest, with and without its level meters, and of the
 // sound server over the same spans:  bench_meters SECONDS SERVER_PID
 // Prints one row per span: the share of one core used by the window's process and by the server.

@@ -1,7 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Records HOURS of simulated audio through the capture engine and the take file as fast as the
-// simulated device fills buffers, into a real take in FOLDER. Reports the process's memory at every
-// hour of audio, what keeping the take valid on disk cost, and the speed over real time; then reads
-// the finished take back (every sample, and soxi) and leaves it for the caller to delete.
+// simulated device fills buffers, into a real take in FOLDER (in parts past the largest WAV size). Reports
+// the process's memory at every hour of audio, what keeping the take valid on disk cost, and the speed over
+// real time; then reads the finished take back (every sample of every part, and soxi) and leaves it for the
+// caller to delete.
 //   bench_soak FOLDER [HOURS] [RATE] [CHANNELS]
 // Exits non-zero when the peak memory at the last hour differs from that at the first by more than 1 MiB,
 // or when the take is not complete and valid.
@@ -14,6 +18,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <sys/resource.h>
@@ -48,7 +53,11 @@ public:
         ++shown;
         return platform::Answer::Cancel;
     }
-    std::optional<QString> saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    platform::Answer confirm(const QString& text, const QString& title) override { return question(text, title); }
+    std::optional<platform::SaveChoice> saveFileName(const QString&, const QStringList&, const QString&,
+                                                     const QString&) override {
+        return {};
+    }
     std::unique_ptr<platform::Progress> progress(const QString&, const QString&, std::uint64_t) override {
         return nullptr;
     }
@@ -59,7 +68,7 @@ public:
 };
 
 struct Memory {
-    long peakKiB = 0;     // VmHWM
+    long peakKiB = 0;      // VmHWM
     long residentKiB = 0;  // VmRSS
     long anonKiB = 0, fileKiB = 0;
 };
@@ -81,7 +90,9 @@ Memory memoryNow() {
     return m;
 }
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 std::string clockTime(double s) {
     const auto whole = static_cast<long long>(s);
@@ -91,49 +102,65 @@ std::string clockTime(double s) {
 }
 
 std::uint32_t le32(const unsigned char* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
 }
 
-// Reads the finished take back: sizes that match the file, the zeroed lead-in, then the simulated
-// device's counter (frame n holds n modulo 2^16 in every channel) without a gap or repeat to the end.
-// Returns what is wrong, or an empty string.
-std::string checkTake(const QString& path, std::uint64_t leadIn, unsigned channels) {
-    std::FILE* f = std::fopen(QFile::encodeName(path).constData(), "rb");
-    if (f == nullptr) {
-        return "cannot open the take";
-    }
-    std::string problem;
-    std::uint64_t fileSize = 0;
-    unsigned char header[46];
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        fileSize = static_cast<std::uint64_t>(std::ftell(f));
-        std::rewind(f);
-    }
-    if (std::fread(header, 1, sizeof header, f) != sizeof header || std::memcmp(header, "RIFF", 4) != 0 ||
-        std::memcmp(header + 8, "WAVEfmt ", 8) != 0 || std::memcmp(header + 38, "data", 4) != 0) {
-        problem = "not a take header";
-    } else if (le32(header + 4) != fileSize - 8 || le32(header + 42) != fileSize - 46) {
-        problem = "the header's sizes do not match the file's length";
-    }
-    std::vector<std::int16_t> block(1 << 19);  // a multiple of every frame size
+// Reads the finished take back, part after part: in each, sizes that match the file; across them,
+// the zeroed lead-in, then the simulated device's counter (frame n holds n modulo 2^16 in every
+// channel) without a gap or repeat to the end. Returns what is wrong, or an empty string.
+std::string checkTake(const QStringList& parts, std::uint64_t leadIn, unsigned channels) {
     std::uint64_t sample = 0;
     const std::uint64_t leadInSamples = leadIn / 2;
-    while (problem.empty()) {
-        const std::size_t n = std::fread(block.data(), 2, block.size(), f);
-        for (std::size_t i = 0; i < n && problem.empty(); ++i, ++sample) {
-            const std::int16_t want =
-                sample < leadInSamples ? 0 : static_cast<std::int16_t>(((sample - leadInSamples) / channels) & 0xFFFF);
-            if (block[i] != want) {
-                problem = "sample " + std::to_string(sample) + " is " + std::to_string(block[i]) + ", not " +
-                          std::to_string(want);
+    std::vector<std::int16_t> block(1 << 19);  // a multiple of every frame size
+    for (const QString& path : parts) {
+        std::FILE* f = std::fopen(QFile::encodeName(path).constData(), "rb");
+        if (f == nullptr) {
+            return "cannot open " + path.toStdString();
+        }
+        std::string problem;
+        std::uint64_t fileSize = 0;
+        unsigned char header[46];
+        if (std::fseek(f, 0, SEEK_END) == 0) {
+            fileSize = static_cast<std::uint64_t>(std::ftell(f));
+            std::rewind(f);
+        }
+        if (std::fread(header, 1, sizeof header, f) != sizeof header || std::memcmp(header, "RIFF", 4) != 0 ||
+            std::memcmp(header + 8, "WAVEfmt ", 8) != 0 || std::memcmp(header + 38, "data", 4) != 0) {
+            problem = "not a take header";
+        } else if (le32(header + 4) != fileSize - 8 || le32(header + 42) != fileSize - 46) {
+            problem = "the header's sizes do not match the file's length";
+        }
+        while (problem.empty()) {
+            const std::size_t n = std::fread(block.data(), 2, block.size(), f);
+            for (std::size_t i = 0; i < n && problem.empty(); ++i, ++sample) {
+                const std::int16_t want =
+                    sample < leadInSamples
+                        ? 0
+                        : static_cast<std::int16_t>(((sample - leadInSamples) / channels) & 0xFFFF);
+                if (block[i] != want) {
+                    problem = "sample " + std::to_string(sample) + " is " + std::to_string(block[i]) +
+                              ", not " + std::to_string(want);
+                }
+            }
+            if (n < block.size()) {
+                break;
             }
         }
-        if (n < block.size()) {
-            break;
+        std::fclose(f);
+        if (!problem.empty()) {
+            return path.toStdString() + ": " + problem;
         }
     }
-    std::fclose(f);
-    return problem;
+    return {};
+}
+
+std::string clockTimeMs(double s) {
+    const auto ms = static_cast<long long>(std::llround(s * 1000.0));
+    char text[40];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld", ms / 3600000, ms / 60000 % 60,
+                  ms / 1000 % 60, ms % 1000);
+    return text;
 }
 
 }  // namespace
@@ -147,7 +174,7 @@ int main(int argc, char** argv) {
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int hours = argc > 2 ? std::atoi(argv[2]) : 8;
     const auto rate = static_cast<std::uint32_t>(argc > 3 ? std::atoi(argv[3]) : 44100);
-    const auto channels = static_cast<std::uint16_t>(argc > 4 ? std::atoi(argv[4]) : 1);
+    const auto channels = static_cast<std::uint16_t>(argc > 4 ? std::atoi(argv[4]) : 2);
     if (hours < 1) {
         std::fprintf(stderr, "HOURS must be 1 or more\n");
         return 2;
@@ -180,13 +207,14 @@ int main(int argc, char** argv) {
     basSoundRec_1::CaptureEngine engine(device, file, dialogs, QStringLiteral("Tolvane soak"));
     engine.waveFormat = format;
 
-    // The largest WAV size bounds a take's length: at 44100 Hz stereo it is under eight hours.
+    // Past the largest WAV size the take goes on in its next part.
     const double largestData = static_cast<double>(basSoundRec_2::kLargestRiffSize - 38);
-    const double largestTake = largestData / bytesPerSecond;
+    const double largestPart = largestData / bytesPerSecond;
     std::printf("format: %u Hz, %u channel(s), 16-bit; %d h of audio asked for\n", rate, channels, hours);
-    std::printf("a take of this format stops by itself at the largest WAV size (RIFF size 4 GiB) after %s of "
-                "audio; 44100 Hz stereo stops after %s, so eight hours need 44100 Hz mono or 22050 Hz stereo\n",
-                clockTime(largestTake).c_str(), clockTime(largestData / (44100.0 * 4)).c_str());
+    std::printf(
+        "one WAV file of this format holds at most %s of audio (RIFF size 4 GiB); the take goes on in "
+        "numbered parts, %d expected\n",
+        clockTime(largestPart).c_str(), static_cast<int>(std::ceil(hours * 3600.0 / largestPart)));
 
     struct Mark {
         Memory memory;
@@ -247,11 +275,7 @@ int main(int argc, char** argv) {
     std::printf("\ntake: %s, %.1f MiB, %s of audio (%.3f s; the first %.1f s is the silent lead-in)\n",
                 qPrintable(path), static_cast<double>(data + 46) / 1048576.0, clockTime(audio).c_str(), audio,
                 static_cast<double>(leadIn) / bytesPerSecond);
-    if (writeFailure && writeFailure->status == basSoundRec_2::AppendResult::Status::SizeLimitReached) {
-        std::printf("the take stopped by itself at the largest WAV size (RIFF size %llu of at most %llu)\n",
-                    static_cast<unsigned long long>(data + 38),
-                    static_cast<unsigned long long>(basSoundRec_2::kLargestRiffSize));
-    } else if (writeFailure) {
+    if (writeFailure) {
         std::printf("FAIL: writing the take failed: %s\n", qPrintable(writeFailure->describe()));
         ok = false;
     } else if (requeue != MMSYSERR_NODRIVER || !engine.sourceLost() || data != target) {
@@ -261,12 +285,12 @@ int main(int argc, char** argv) {
     std::printf("wall time %.1f s, %.0f times real time; processor time user %.1f s, system %.1f s\n", wall,
                 audio / wall, cpu(before.ru_utime, after.ru_utime), cpu(before.ru_stime, after.ru_stime));
 
-    std::printf("\n%-4s %7s %10s %10s %12s %12s %21s\n", "hour", "wall_s", "VmHWM_KiB", "VmRSS_KiB", "RssAnon_KiB",
-                "RssFile_KiB", "queued_notifications");
+    std::printf("\n%-4s %7s %10s %10s %12s %12s %21s\n", "hour", "wall_s", "VmHWM_KiB", "VmRSS_KiB",
+                "RssAnon_KiB", "RssFile_KiB", "queued_notifications");
     for (std::size_t h = 0; h < marks.size(); ++h) {
-        std::printf("%-4zu %7.1f %10ld %10ld %12ld %12ld %21lld\n", h + 1, marks[h].wall, marks[h].memory.peakKiB,
-                    marks[h].memory.residentKiB, marks[h].memory.anonKiB, marks[h].memory.fileKiB,
-                    marks[h].waitingNotifications);
+        std::printf("%-4zu %7.1f %10ld %10ld %12ld %12ld %21lld\n", h + 1, marks[h].wall,
+                    marks[h].memory.peakKiB, marks[h].memory.residentKiB, marks[h].memory.anonKiB,
+                    marks[h].memory.fileKiB, marks[h].waitingNotifications);
     }
     if (marks.empty()) {
         std::printf("FAIL: not one hour of audio recorded\n");
@@ -287,39 +311,51 @@ int main(int argc, char** argv) {
                 upkeep.headerRefreshes > 0 ? refreshTotal / upkeep.headerRefreshes * 1e6 : 0.0,
                 100.0 * refreshTotal / wall);
     std::printf("disk flushes:     %d, %.3f s in all, %.1f ms each, %.1f %% of the wall time\n",
-                upkeep.diskFlushes, flushTotal, upkeep.diskFlushes > 0 ? flushTotal / upkeep.diskFlushes * 1e3 : 0.0,
+                upkeep.diskFlushes, flushTotal,
+                upkeep.diskFlushes > 0 ? flushTotal / upkeep.diskFlushes * 1e3 : 0.0,
                 100.0 * flushTotal / wall);
     // Refreshes are due after a second of wall time or a second of audio, whichever comes first;
     // flushes after five seconds of wall time only.
-    std::printf("Cadence: the header is refreshed after 1 s of wall time or 1 s of audio, whichever comes "
-                "first, so faster than real time once per second of audio (%.2f per audio second here): a "
-                "real-time take of this length makes as many and spends about %.4f %% of its time on them. "
-                "The disk is flushed after 5 s of wall time only: this run made %d flush(es) for %s of audio, "
-                "where a real-time take makes %.0f, each carrying 5 s; so the flush figures above are not those "
-                "of a real-time take. The stop, whose finalisation flushes whatever is not yet on disk, took "
-                "%.1f s of the wall time.\n",
-                upkeep.headerRefreshes / audio, 100.0 * refreshTotal / audio, upkeep.diskFlushes,
-                clockTime(audio).c_str(), audio / 5.0, stopTime);
+    std::printf(
+        "Cadence: the header is refreshed after 1 s of wall time or 1 s of audio, whichever comes "
+        "first, so faster than real time once per second of audio (%.2f per audio second here): a "
+        "real-time take of this length makes as many and spends about %.4f %% of its time on them. "
+        "The disk is flushed after 5 s of wall time only: this run made %d flush(es) for %s of audio, "
+        "where a real-time take makes %.0f, each carrying 5 s; so the flush figures above are not those "
+        "of a real-time take. The stop, whose finalisation flushes whatever is not yet on disk, took "
+        "%.1f s of the wall time.\n",
+        upkeep.headerRefreshes / audio, 100.0 * refreshTotal / audio, upkeep.diskFlushes,
+        clockTime(audio).c_str(), audio / 5.0, stopTime);
 
-    if (const std::string problem = checkTake(path, leadIn, channels); !problem.empty()) {
+    const QStringList parts = basSoundRec_2::takeParts(path);
+    if (const std::string problem = checkTake(parts, leadIn, channels); !problem.empty()) {
         std::printf("FAIL: the take read back wrong: %s\n", problem.c_str());
         ok = false;
     } else {
-        std::printf("\nread back: header sizes match the file; lead-in silent; every sample after it in order\n");
+        std::printf(
+            "\nread back: %lld part(s), each with header sizes that match the file; lead-in silent; "
+            "every sample after it in order across the parts\n",
+            static_cast<long long>(parts.size()));
     }
-    QProcess soxi;
-    soxi.start(QStringLiteral("soxi"), {QStringLiteral("-D"), path});
-    const bool soxiRan = soxi.waitForFinished(60000) && soxi.exitStatus() == QProcess::NormalExit && soxi.exitCode() == 0;
-    const double soxiSeconds = soxiRan ? soxi.readAllStandardOutput().trimmed().toDouble() : -1.0;
-    // soxi's duration must be the take's: the length asked for exactly, or within a buffer of the
-    // largest WAV size when the take stopped by itself there.
-    const double bufferSeconds = static_cast<double>(bufferBytes) / bytesPerSecond;
-    const double expectedLow = writeFailure ? largestTake - bufferSeconds : hours * 3600.0;
-    const double expectedHigh = writeFailure ? largestTake : hours * 3600.0;
-    const bool soxiOk = soxiRan && std::abs(soxiSeconds - audio) < 0.001 && soxiSeconds >= expectedLow &&
-                        soxiSeconds <= expectedHigh + 0.001;
-    std::printf("%s: soxi reads %s (%.3f s); expected %.3f to %.3f s\n", soxiOk ? "PASS" : "FAIL",
-                soxiRan ? clockTime(soxiSeconds).c_str() : "nothing", soxiSeconds, expectedLow, expectedHigh);
+    // soxi's durations of the parts must add up to exactly the length asked for.
+    double soxiTotal = 0;
+    bool soxiRan = true;
+    for (const QString& part : parts) {
+        QProcess soxi;
+        soxi.start(QStringLiteral("soxi"), {QStringLiteral("-D"), part});
+        const bool ran =
+            soxi.waitForFinished(60000) && soxi.exitStatus() == QProcess::NormalExit && soxi.exitCode() == 0;
+        const double partSeconds = ran ? soxi.readAllStandardOutput().trimmed().toDouble() : -1.0;
+        std::printf("  %s: soxi reads %s (%.3f s)\n", qPrintable(QFileInfo(part).fileName()),
+                    ran ? clockTimeMs(partSeconds).c_str() : "nothing", partSeconds);
+        soxiRan = soxiRan && ran;
+        soxiTotal += partSeconds;
+    }
+    const double expected = hours * 3600.0;
+    const bool soxiOk =
+        soxiRan && std::abs(soxiTotal - audio) < 0.001 && std::abs(soxiTotal - expected) < 0.0005;
+    std::printf("%s: the parts add up to %s (%.3f s); expected %s\n", soxiOk ? "PASS" : "FAIL",
+                clockTimeMs(soxiTotal).c_str(), soxiTotal, clockTimeMs(expected).c_str());
     ok = ok && soxiOk;
     if (dialogs.shown > 0) {
         std::printf("FAIL: %d message box(es) during the take\n", dialogs.shown);

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Shows the recorder window for the given number of seconds, either at rest or recording a take
 // from the default PulseAudio source the whole time, and prints the processor time it used.
 #include "platform/wavein/PulseWaveIn.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // What the property pages edit when they run inside Qt Designer: an object with the pages'
 // property names that forwards every write to one LED on a form through the form's cursor, so
 // each write is an undoable Designer command and the form knows it changed.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The Qt Designer plugin that offers LED in the widget box and is its design-time host.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // "Edit LED Properties..." in the task menu (and on double-click) of an LED on a Designer form.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The LED widget: its state, setters, persistence and painting. The geometry comes from
 // LEDPrivate::layoutFor(); this file applies it and the colours to the eight-object model.
 #include <LED/LED.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // What assistive technology learns about an LED: static text whose name is the digit it shows
 // (nothing for a segment pattern), unless the host gave the widget a name of its own.
 #include <LED/LED.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The widget's error types and the argument conversions an automation dispatch would apply.
 #include <LED/LED.h>
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The digit's geometry as a pure function of the inner size, and OLE colour resolution.
 #include <LED/LED.h>
 

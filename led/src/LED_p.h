@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The LED's inside: its state, its drawing objects and the conversions every path into a property
 // shares. Not installed; the library's sources and its tests include it. Nothing here is part of
 // the library's binary interface: what the tests need from it is exported under the version

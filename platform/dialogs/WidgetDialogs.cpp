@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The dialogs the user sees: QMessageBox, QFileDialog and QProgressDialog.
 #include "platform/dialogs/Dialogs.h"
 
@@ -32,6 +35,10 @@ public:
     }
 
     bool advance(std::uint64_t done) override {
+        // A cancelled box stays closed: moving its bar would show it again.
+        if (dialog_.wasCanceled()) {
+            return false;
+        }
         // The bar counts in steps of its own: totals beyond what an int holds are common here.
         const auto step = total_ == 0 ? kSteps
                                       : static_cast<int>(static_cast<double>(std::min(done, total_)) /
@@ -73,9 +80,22 @@ public:
         }
     }
 
-    std::optional<QString> saveFileName(const QString& title, const QString& filter,
-                                        const QString& initialName) override {
-        QFileDialog dialog(parent_, title, QString(), filter);
+    Answer confirm(const QString& text, const QString& title) override {
+        QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, parent_);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+
+    std::optional<SaveChoice> saveFileName(const QString& title, const QStringList& filters,
+                                           const QString& selectedFilter,
+                                           const QString& initialName) override {
+        QFileDialog dialog(parent_, title);
+        dialog.setNameFilters(filters);
+        // Before the name: choosing a filter in a save dialog changes the extension of the name shown.
+        if (!selectedFilter.isEmpty()) {
+            dialog.selectNameFilter(selectedFilter);
+        }
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         // The copy itself refuses to overwrite; asking here would only suggest that it might.
         dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -91,7 +111,7 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
             return std::nullopt;
         }
-        return dialog.selectedFiles().constFirst();
+        return SaveChoice{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
     }
 
     std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,

@@ -1,4 +1,9 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/files/MoveFile.h"
+
+#include "platform/files/FileTools.h"
 
 #include <QFile>
 
@@ -6,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,32 +38,6 @@ MoveResult movedResult(bool copied, bool sourceRemoved) {
     result.sourceRemoved = sourceRemoved;
     return result;
 }
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and says how that went: some file systems report a failed write only here.
-    int close() {
-        const int rc = fd_ >= 0 ? ::close(fd_) : 0;
-        fd_ = -1;
-        return rc == 0 ? 0 : errno;
-    }
-    void reset() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
 
 // Deletes the destination this call created unless the copy was completed.
 class PartialCopy {
@@ -87,38 +66,12 @@ ssize_t readSome(int fd, std::byte* into, std::size_t length) {
     }
 }
 
-int writeAll(int fd, const std::byte* data, std::size_t length) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, data + done, length - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (n == 0) {
-            return EIO;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
-// The new name survives a crash before the original is deleted.
-void syncFolderOf(const QByteArray& path) {
-    const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
-    }
-}
-
-MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const CopyProgress& progress,
-                          std::size_t blockSize) {
-    Fd in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid()) {
+// Copies `from` to the new file `to`, flushed and checked; `from` stays. Moved, or what went wrong
+// with nothing left at `to`.
+MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyProgress& progress,
+                       std::size_t blockSize) {
+    FileDescriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
+    if (!in.isOpen()) {
         return failed(Step::OpenSource, errno);
     }
     struct stat source {};
@@ -129,18 +82,15 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
         return failed(Step::OpenSource, EINVAL);
     }
     // Exclusive: whatever appears under the name meanwhile is never written over.
-    Fd out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.valid()) {
+    FileDescriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!out.isOpen()) {
         return failed(Step::CreateDestination, errno);
     }
     // Held until the copy is checked: a recorder started in the destination folder takes a
     // half-copied take there for an interrupted one unless it sees the file is being written.
     // Only such a recorder's brief check can hold it meanwhile; a file system without locks gets
     // the copy all the same.
-    for (int attempt = 0; attempt < 2000 && ::flock(out.get(), LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK;
-         ++attempt) {
-        ::usleep(1000);
-    }
+    lockForWriting(out.get());
     PartialCopy partial(to);
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
@@ -187,23 +137,23 @@ MoveResult copyThenDelete(const QByteArray& from, const QByteArray& to, const Co
     }
     syncFolderOf(to);
     partial.keep();
-    in.reset();
-    return movedResult(true, ::unlink(from.constData()) == 0);
+    return movedResult(true, false);
 }
 
-}  // namespace
-
-MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress, std::size_t blockSize) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray destination = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, destination.constData(), RENAME_NOREPLACE) == 0) {
-        return movedResult(false, true);
+// A rename that never replaces anything at `to`. 0, EXDEV when only a copy can move the file, or
+// the errno. `sourceLeft` tells when the file system could only add the second name and the first
+// one could not be dropped.
+int renameNoReplace(const QByteArray& from, const QByteArray& to, bool& sourceLeft) {
+    sourceLeft = false;
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return 0;
     }
     int error = errno;
     if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
         // The file system cannot refuse a replacing rename: a second name, then drop the first.
-        if (::link(source.constData(), destination.constData()) == 0) {
-            return movedResult(false, ::unlink(source.constData()) == 0);
+        if (::link(from.constData(), to.constData()) == 0) {
+            sourceLeft = ::unlink(from.constData()) != 0;
+            return 0;
         }
         error = errno;
         if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
@@ -211,18 +161,90 @@ MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& 
             error = EXDEV;
         }
     }
-    if (error != EXDEV) {
-        return failed(Step::Rename, error);
-    }
-    return copyThenDelete(source, destination, progress, blockSize == 0 ? kCopyBlockSize : blockSize);
+    return error;
 }
 
-QString systemReason(int error) {
-    if (error == 0) {
-        return QStringLiteral("Unknown error");
+}  // namespace
+
+MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress,
+                    std::size_t blockSize) {
+    return moveFiles({from}, {to}, progress, blockSize);
+}
+
+MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyProgress& progress,
+                     std::size_t blockSize) {
+    if (from.isEmpty() || from.size() != to.size()) {
+        return failed(Step::None, EINVAL);
     }
-    const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
+    std::vector<QByteArray> sources;
+    std::vector<QByteArray> destinations;
+    for (qsizetype i = 0; i < from.size(); ++i) {
+        sources.push_back(QFile::encodeName(from[i]));
+        destinations.push_back(QFile::encodeName(to[i]));
+    }
+
+    // Renamed one by one; a refusal puts back the ones renamed, so nothing moved at all.
+    std::size_t renamed = 0;
+    bool allSourcesGone = true;
+    std::vector<bool> sourceLeft(sources.size(), false);
+    for (; renamed < sources.size(); ++renamed) {
+        bool left = false;
+        const int error = renameNoReplace(sources[renamed], destinations[renamed], left);
+        if (error == 0) {
+            sourceLeft[renamed] = left;
+            allSourcesGone = allSourcesGone && !left;
+            continue;
+        }
+        if (error == EXDEV && renamed == 0) {
+            break;  // another file system: copies below
+        }
+        while (renamed-- > 0) {
+            if (sourceLeft[renamed]) {
+                ::unlink(destinations[renamed].constData());
+            } else {
+                ::renameat2(AT_FDCWD, destinations[renamed].constData(), AT_FDCWD,
+                            sources[renamed].constData(), RENAME_NOREPLACE);
+            }
+        }
+        return failed(Step::Rename, error);
+    }
+    if (renamed == sources.size()) {
+        return movedResult(false, allSourcesGone);
+    }
+
+    // Every file is copied and checked before any original is deleted; a failure or a cancel removes
+    // the copies made.
+    std::vector<std::uint64_t> sizes;
+    std::uint64_t total = 0;
+    for (const QByteArray& source : sources) {
+        struct stat info {};
+        if (::stat(source.constData(), &info) != 0) {
+            return failed(Step::OpenSource, errno);
+        }
+        sizes.push_back(static_cast<std::uint64_t>(info.st_size));
+        total += sizes.back();
+    }
+    std::uint64_t before = 0;
+    const std::size_t block = blockSize == 0 ? kCopyBlockSize : blockSize;
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        CopyProgress told;
+        if (progress) {
+            told = [&](std::uint64_t done, std::uint64_t) { return progress(before + done, total); };
+        }
+        const MoveResult copied = copyChecked(sources[i], destinations[i], told, block);
+        if (!copied.moved()) {
+            for (std::size_t j = 0; j < i; ++j) {
+                ::unlink(destinations[j].constData());
+            }
+            return copied;
+        }
+        before += sizes[i];
+    }
+    bool removed = true;
+    for (const QByteArray& source : sources) {
+        removed = ::unlink(source.constData()) == 0 && removed;
+    }
+    return movedResult(true, removed);
 }
 
 QString MoveResult::describe(const QString& destination) const {
@@ -233,7 +255,8 @@ QString MoveResult::describe(const QString& destination) const {
     switch (step) {
         case Step::OpenSource:
         case Step::Read:
-            return QStringLiteral("Could not read the take to save it as \"%1\": %2.").arg(destination, reason);
+            return QStringLiteral("Could not read the take to save it as \"%1\": %2.")
+                .arg(destination, reason);
         case Step::Check:
             return QStringLiteral("The copy saved as \"%1\" did not match the take, so it was removed: %2.")
                 .arg(destination, reason);

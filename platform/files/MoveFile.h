@@ -1,9 +1,15 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Moving a file to a name that must not exist yet. On one file system it is a rename, instant at
 // any size; to another one the file is copied in blocks, flushed and checked before the original
 // is deleted, and a copy that fails or is cancelled is removed again.
 
+#include "platform/files/FileTools.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -40,7 +46,11 @@ struct MoveResult {
 MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& progress = {},
                     std::size_t blockSize = kCopyBlockSize);
 
-// The system's text for an errno value, in English whatever the locale.
-QString systemReason(int error);
+// Moves every file of `from` to the name at the same place in `to`, all or nothing: renamed one by
+// one (a refusal renames back those done), or across file systems all copied and checked before any
+// original is deleted. Progress counts the bytes of all of them. Whatever the outcome other than
+// Moved, every `from` is as it was and no `to` holds anything of this call.
+MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyProgress& progress = {},
+                     std::size_t blockSize = kCopyBlockSize);
 
 }  // namespace platform::files

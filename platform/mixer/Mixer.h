@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The audio mixer service: open a mixer, look a line up, look its controls up, set a control's
 // value. Every call returns a status, 0 on success. The records keep the single-byte layout the

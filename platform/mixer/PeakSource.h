@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Live peak levels of the sound server's default source, for level meters. The server measures
 // the peaks itself, about 25 times a second, on a record stream of their own, apart from any take.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The mixer service on a PulseAudio (or PipeWire-Pulse) sound server. The server is mixer 0; its
 // default source is the wave-in destination line, whose one control is the source's volume: a

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Owners of libpulse objects, shared by the mixer and the peak meter source. Only their .cpp
 // files include this header.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "platform/mixer/PeakSource.h"
 
 #include "platform/mixer/PulseObjects.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Owners of libpulse objects for the backends that talk to the sound server. Only their .cpp files
 // include this header, so no other part of the program sees a libpulse type.

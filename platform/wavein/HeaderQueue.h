@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Pieces every wave-input backend shares: the format check, the per-status reason texts, and the
 // queue of capture buffers with its hand-over rules. Internal to platform/wavein; the queue is not

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The wave-input service on a PulseAudio (or PipeWire-Pulse) sound server: each device is a record
 // stream on the server's default source in the take's format. It never starts a server itself.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A wave-input service without sound hardware, for tests and benchmarks: audio comes from a
 // generator or a file, paced in real time, as fast as buffers are queued, or by hand; faults can be

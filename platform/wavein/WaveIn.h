@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The wave-input layer: capture buffers handed to a device, filled in queue order by the device's
 // own thread, and reported to a notification object on the GUI thread. Status 0 means success.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The capture engine (module basSoundRec_1): ten capture buffers cycling between the wave-input
 // device and the take file, and the hook that hands every filled buffer to the file.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Build tool: renders an SVG picture into a square PNG of the given size, for the icon theme.
 //   tolvane-render-icon <in.svg> <out.png> <size>
 #include <QGuiApplication>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A level meter strip for one channel of the default source: a column of cells on a dBFS scale
 // from -60 at the bottom to 0 at the top, green, then yellow from -20, then red from -10; the cell

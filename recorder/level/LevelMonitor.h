@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Turns the peak readings of the default source into the movement of the left and right meters,
 // on the GUI thread: at each reading above silence, and every 50 ms while a lit meter falls back.

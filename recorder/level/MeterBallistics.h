@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // How one channel of a peak programme meter moves: it rises at once to each reading, falls back
 // 20 dB in 1.7 s, holds the highest reading as a mark for 1.5 s, and latches a clip cell when a

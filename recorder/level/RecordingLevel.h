@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The recording level (module basSoundRec_3): finds the volume control of the mixer's wave-in
 // line and sends it the level the window's slider asks for.

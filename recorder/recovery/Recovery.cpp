@@ -1,6 +1,12 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "recorder/recovery/Recovery.h"
 
 #include "recorder/recovery/TakeHeader.h"
+
+#include "platform/files/FileTools.h"
+#include "recorder/wavfile/TakeParts.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,62 +23,19 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <map>
+#include <optional>
 
 namespace recovery {
 
 namespace {
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool readAt(int fd, std::uint8_t* out, std::size_t length, off_t offset) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, out + done, length - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool writeAt(int fd, const std::uint8_t* data, std::size_t length, off_t offset) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::pwrite(fd, data + done, length - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void putLE32(std::uint8_t* out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<std::uint8_t>(value >> (8 * i));
-    }
-}
+using basSoundRec_2::kDataSizeOffset;
+using basSoundRec_2::kRiffSizeOffset;
+using basSoundRec_2::putLE32;
+using platform::files::FileDescriptor;
+using platform::files::readAllAt;
+using platform::files::writeAllAt;
 
 // Cuts a torn last frame and writes both sizes, flushed; false when any step failed.
 bool repairSizes(int fd, const TakeHeader& header, const TakeRepair& repair, std::uint64_t fileLength) {
@@ -81,29 +44,30 @@ bool repairSizes(int fd, const TakeHeader& header, const TakeRepair& repair, std
     }
     // In the order that never leaves the RIFF size beyond the data size + 38, so that a repair cut
     // short between the two writes still looks like ours and is finished at the next start.
-    std::array<std::uint8_t, 4> data{};
-    std::array<std::uint8_t, 4> riff{};
+    std::array<std::byte, 4> data{};
+    std::array<std::byte, 4> riff{};
     putLE32(data.data(), repair.dataSize);
     putLE32(riff.data(), repair.riffSize);
     const bool shrinking = repair.dataSize < header.dataSize;
-    const bool written = shrinking ? writeAt(fd, riff.data(), riff.size(), 4) &&
-                                         writeAt(fd, data.data(), data.size(), 42)
-                                   : writeAt(fd, data.data(), data.size(), 42) &&
-                                         writeAt(fd, riff.data(), riff.size(), 4);
+    const auto put = [fd](const std::array<std::byte, 4>& field, std::uint64_t offset) {
+        return writeAllAt(fd, field.data(), field.size(), offset) == 0;
+    };
+    const bool written = shrinking ? put(riff, kRiffSizeOffset) && put(data, kDataSizeOffset)
+                                   : put(data, kDataSizeOffset) && put(riff, kRiffSizeOffset);
     return written && ::fdatasync(fd) == 0;
 }
-
 
 constexpr qint64 kSettledSeconds = 60;
 
 // Repairs one file when it is an interrupted take; the take, or nothing.
 std::optional<RecoveredTake> recoverOne(const QString& path) {
     // No links followed: only a regular file of the folder's own is ever written to.
-    Descriptor file(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    FileDescriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     if (file.get() < 0) {
         return std::nullopt;
     }
-    struct stat info{};
+    struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
@@ -111,11 +75,11 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
         return std::nullopt;
     }
-    std::array<std::uint8_t, kTakeHeaderSize> bytes{};
-    if (!readAt(file.get(), bytes.data(), bytes.size(), 0)) {
+    std::array<std::byte, kTakeHeaderSize> bytes{};
+    if (readAllAt(file.get(), bytes.data(), bytes.size(), 0) != 0) {
         return std::nullopt;
     }
-    const auto header = parseTakeHeader(bytes.data(), bytes.size());
+    const auto header = parseTakeHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     if (!header) {
         return std::nullopt;
     }
@@ -128,12 +92,13 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     // Changed moments ago and stating more than it holds: most likely a take still being copied
     // in, which a repair under the copier would leave stating too little. After a power cut the
     // file is older than that by the time anyone starts the program again.
-    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(info.st_mtim.tv_sec) * 1000 +
-                                                              info.st_mtim.tv_nsec / 1000000);
+    const QDateTime modified = QDateTime::fromMSecsSinceEpoch(
+        static_cast<qint64>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000);
     if (repair.statesMore && modified.secsTo(QDateTime::currentDateTime()) < kSettledSeconds) {
         return std::nullopt;
     }
-    if (repair.needed && !repairSizes(file.get(), *header, repair, static_cast<std::uint64_t>(info.st_size))) {
+    if (repair.needed &&
+        !repairSizes(file.get(), *header, repair, static_cast<std::uint64_t>(info.st_size))) {
         return std::nullopt;
     }
     ::fremovexattr(file.get(), kRecordingAttribute);
@@ -146,9 +111,58 @@ std::optional<RecoveredTake> recoverOne(const QString& path) {
     RecoveredTake take;
     take.path = path;
     take.dataBytes = repair.dataSize;
-    take.seconds = static_cast<double>(repair.dataSize) / (static_cast<double>(header->rate) * header->blockAlign);
+    take.seconds =
+        static_cast<double>(repair.dataSize) / (static_cast<double>(header->rate) * header->blockAlign);
     take.modified = modified;
     return take;
+}
+
+// The audio a finished part of a take states, in bytes and seconds; nothing when it is not one.
+std::optional<std::pair<std::uint64_t, double>> statedAudio(const QString& path) {
+    FileDescriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    std::array<std::byte, kTakeHeaderSize> bytes{};
+    if (!file.isOpen() || readAllAt(file.get(), bytes.data(), bytes.size(), 0) != 0) {
+        return std::nullopt;
+    }
+    const auto header = parseTakeHeader(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    if (!header) {
+        return std::nullopt;
+    }
+    return std::pair{
+        std::uint64_t{header->dataSize},
+        static_cast<double>(header->dataSize) / (static_cast<double>(header->rate) * header->blockAlign)};
+}
+
+// The parts of one take recovered (usually its last, the one being written) become that take: its
+// first file, its length over every part, the time it was last recorded to.
+std::vector<RecoveredTake> wholeTakes(const std::vector<RecoveredTake>& parts) {
+    std::map<QString, RecoveredTake> takes;
+    for (const auto& part : parts) {
+        QString first = basSoundRec_2::firstTakePart(part.path);
+        if (!QFileInfo::exists(first)) {
+            first = part.path;  // the user removed the start of it; what is left is offered alone
+        }
+        auto [at, added] = takes.try_emplace(first);
+        RecoveredTake& take = at->second;
+        take.path = first;
+        take.modified = added ? part.modified : std::max(take.modified, part.modified);
+    }
+    std::vector<RecoveredTake> whole;
+    for (auto& [first, take] : takes) {
+        const QStringList files = first == take.path && basSoundRec_2::firstTakePart(first) == first
+                                      ? basSoundRec_2::takeParts(first)
+                                      : QStringList{first};
+        for (const QString& file : files) {
+            if (const auto audio = statedAudio(file)) {
+                take.dataBytes += audio->first;
+                take.seconds += audio->second;
+            }
+        }
+        take.parts = static_cast<int>(files.size());
+        whole.push_back(std::move(take));
+    }
+    return whole;
 }
 
 QString clock(double seconds) {
@@ -162,8 +176,9 @@ QString clock(double seconds) {
 }  // namespace
 
 bool isTakeFileName(const QString& fileName) {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])[0-9]{4}(0[1-9]|1[0-2])[0-5][0-9][0-5][0-9](AM|PM)(-[0-9]+)?\\.WAV$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^(0[1-9]|1[0-2])(0[1-9]|[12][0-9]|3[01])[0-9]{4}(0[1-9]|1[0-2])[0-5][0-9][0-5][0-9]("
+                       "AM|PM)(-[0-9]+)?(\\.([2-9]|[1-9][0-9]+))?\\.WAV$"));
     return pattern.match(fileName).hasMatch();
 }
 
@@ -173,7 +188,8 @@ std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder) {
         return recovered;
     }
     const QDir dir(folder);
-    for (const QString& name : dir.entryList({QStringLiteral("*.WAV")}, QDir::Files | QDir::System | QDir::Hidden)) {
+    for (const QString& name :
+         dir.entryList({QStringLiteral("*.WAV")}, QDir::Files | QDir::System | QDir::Hidden)) {
         if (!isTakeFileName(name)) {
             continue;
         }
@@ -181,6 +197,7 @@ std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder) {
             recovered.push_back(std::move(*take));
         }
     }
+    recovered = wholeTakes(recovered);
     std::stable_sort(recovered.begin(), recovered.end(),
                      [](const RecoveredTake& a, const RecoveredTake& b) { return a.modified < b.modified; });
     return recovered;
@@ -192,13 +209,16 @@ QString describeRecovered(const std::vector<RecoveredTake>& takes) {
         lines << QStringLiteral("%1 (%2)").arg(QFileInfo(take.path).fileName(), clock(take.seconds));
     }
     const QString intro = takes.size() == 1
-                              ? QStringLiteral("A take that was interrupted (the program or the computer stopped "
-                                               "while it was recording) has been recovered:")
-                              : QStringLiteral("Takes that were interrupted (the program or the computer stopped "
-                                               "while they were recording) have been recovered:");
+                              ? QStringLiteral(
+                                    "A take that was interrupted (the program or the computer stopped "
+                                    "while it was recording) has been recovered:")
+                              : QStringLiteral(
+                                    "Takes that were interrupted (the program or the computer stopped "
+                                    "while they were recording) have been recovered:");
     return intro + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')) +
-           QStringLiteral("\n\nThe newest is now the current take: save it, or it will be offered for "
-                          "deletion before the next take.");
+           QStringLiteral(
+               "\n\nThe newest is now the current take: save it, or it will be offered for "
+               "deletion before the next take.");
 }
 
 }  // namespace recovery

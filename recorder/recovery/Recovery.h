@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Takes interrupted by a crash, a kill or a power cut, found in the program's folder at start-up and
 // made complete again.
@@ -10,14 +13,17 @@
 
 namespace recovery {
 
+// A take whose parts (see TakeParts.h) are counted as one.
 struct RecoveredTake {
-    QString path;
-    std::uint64_t dataBytes = 0;  // audio now stated in the header
+    QString path;                 // its first file
+    std::uint64_t dataBytes = 0;  // audio now stated in the headers of all its parts
+    int parts = 1;
     double seconds = 0;
     QDateTime modified;
 };
 
-// True for the names the recorder gives takes: "MMDDYYYYhhmmssAM.WAV", maybe with "-N" before ".WAV".
+// True for the names the recorder gives takes and their parts: "MMDDYYYYhhmmssAM.WAV", maybe with
+// "-N" and then ".N" (a part) before ".WAV".
 bool isTakeFileName(const QString& fileName);
 
 // Repairs every take in `folder` whose name is a take's, whose first 46 bytes are exactly the
@@ -25,7 +31,8 @@ bool isTakeFileName(const QString& fileName);
 // leaves them, and which no running recorder or copy holds locked: the sizes then cover every whole
 // frame on disk, and the file keeps its modification time. Anything else is not touched, nor is a
 // file changed in the last minute whose header states more audio than it holds (being copied in).
-// The recovered takes, oldest first.
+// Recovered parts of one take are offered as that take, its first file. The recovered takes, oldest
+// first.
 std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder);
 
 // The one message that tells the user which takes were recovered and how long each is.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Turns SIGTERM, SIGHUP and SIGINT into a Qt signal on the GUI thread, so the program can finish
 // its take and leave in good order when the system or the user's session ends it.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "recorder/recovery/TakeHeader.h"
 
 #include <cstring>
@@ -7,7 +10,8 @@ namespace recovery {
 namespace {
 
 std::uint32_t le32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
 }
 
 std::uint16_t le16(const std::uint8_t* p) {
@@ -18,7 +22,10 @@ bool tagAt(const std::uint8_t* bytes, std::size_t at, const char* tag) {
     return std::memcmp(bytes + at, tag, 4) == 0;
 }
 
-constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFull;
+using basSoundRec_2::kDataSizeOffset;
+using basSoundRec_2::kLargestRiffSize;
+using basSoundRec_2::kRiffSizeOffset;
+using basSoundRec_2::riffSizeFor;
 
 }  // namespace
 
@@ -42,15 +49,15 @@ std::optional<TakeHeader> parseTakeHeader(const std::uint8_t* bytes, std::size_t
     if (!ourFormat) {
         return std::nullopt;
     }
-    header.riffSize = le32(bytes + 4);
-    header.dataSize = le32(bytes + 42);
+    header.riffSize = le32(bytes + kRiffSizeOffset);
+    header.dataSize = le32(bytes + kDataSizeOffset);
     return header;
 }
 
 TakeRepair repairFor(const TakeHeader& header, std::uint64_t fileLength) {
     TakeRepair repair;
     std::uint64_t data = fileLength > kTakeHeaderSize ? fileLength - kTakeHeaderSize : 0;
-    const std::uint64_t largestData = kLargestRiffSize - (kTakeHeaderSize - 8);
+    const std::uint64_t largestData = kLargestRiffSize - riffSizeFor(0);
     if (data > largestData) {
         data = largestData;
     }
@@ -59,11 +66,11 @@ TakeRepair repairFor(const TakeHeader& header, std::uint64_t fileLength) {
     }
     repair.fileLength = kTakeHeaderSize + data;
     repair.dataSize = static_cast<std::uint32_t>(data);
-    repair.riffSize = static_cast<std::uint32_t>(data + (kTakeHeaderSize - 8));
+    repair.riffSize = static_cast<std::uint32_t>(riffSizeFor(data));
     repair.needed = repair.fileLength != fileLength || header.dataSize != repair.dataSize ||
                     header.riffSize != repair.riffSize;
     const bool provisional = header.riffSize == 0 && header.dataSize == 18;
-    repair.foreign = std::uint64_t{header.riffSize} > std::uint64_t{header.dataSize} + (kTakeHeaderSize - 8);
+    repair.foreign = std::uint64_t{header.riffSize} > riffSizeFor(header.dataSize);
     repair.statesMore = !provisional && std::uint64_t{header.dataSize} + kTakeHeaderSize > fileLength;
     return repair;
 }

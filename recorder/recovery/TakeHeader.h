@@ -1,6 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The 46-byte header of a take file, read from bytes that may come from anywhere: a take cut off by
 // a crash, another program's WAV file, or garbage. Plain C++, so the parser can be fuzzed alone.
+
+#include "recorder/wavfile/TakeLayout.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +13,7 @@
 
 namespace recovery {
 
-inline constexpr std::size_t kTakeHeaderSize = 46;
+inline constexpr std::size_t kTakeHeaderSize = basSoundRec_2::kDataOffset;
 
 // An extended attribute the recorder sets on a take while it records and removes once the take is
 // finished, so that a take interrupted at the moment its header was up to date is still known for
@@ -19,8 +24,8 @@ struct TakeHeader {
     std::uint16_t channels = 0;
     std::uint32_t rate = 0;
     std::uint16_t blockAlign = 0;
-    std::uint32_t riffSize = 0;  // as stated at offset 4
-    std::uint32_t dataSize = 0;  // as stated at offset 42
+    std::uint32_t riffSize = 0;  // as stated at kRiffSizeOffset
+    std::uint32_t dataSize = 0;  // as stated at kDataSizeOffset
 };
 
 // The header when `bytes` begin with exactly the layout the recorder writes (RIFF, WAVE, an 18-byte

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The positioning system calls of the take file's finalisation, reached through a table so that tests
 // can fail the ones no real condition can fail (a seek within a regular file, a flush). Internal to the

@@ -1,27 +1,37 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "recorder/wavfile/TakeFile.h"
 
 #include "recorder/recovery/TakeHeader.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/FileTools.h"
 #include "recorder/wavfile/FileCalls.h"
+#include "recorder/wavfile/TakeParts.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string_view>
 #include <utility>
 
 namespace basSoundRec_2 {
+
+using platform::files::FileDescriptor;
+using platform::files::systemReason;
+using platform::files::writeAll;
 
 namespace detail {
 
@@ -56,83 +66,11 @@ constexpr std::uint32_t fourCC(std::string_view text) {
     return value;
 }
 
-void putLE32(std::byte* out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        out[i] = static_cast<std::byte>((value >> (8 * i)) & 0xFF);
-    }
-}
-
-// Owns one open descriptor and closes it exactly once.
-class FileDescriptor {
-public:
-    FileDescriptor() = default;
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) {
-            reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-
-    int get() const { return fd_; }
-    bool isOpen() const { return fd_ >= 0; }
-    // The result of close is not acted upon: the descriptor is gone either way, and the data was
-    // already flushed by the finalisation.
-    void reset() {
-        if (fd_ >= 0) {
-            ::close(std::exchange(fd_, -1));
-        }
-    }
-
-private:
-    int fd_ = -1;
-};
-
-// Writes all of `length`, going on after a partial write: a regular file only takes part of a write
-// when it meets a limit, and the next write then names the limit in errno. Returns 0 or that errno.
-// `writeSome(data, length, done)` writes part of what is left after `done` bytes, as write(2) does.
-template <typename WriteSome>
-int writeFully(const std::byte* data, std::size_t length, WriteSome writeSome) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t written = writeSome(data + done, length - done, done);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        if (written == 0) {
-            return EIO;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return 0;
-}
-
-int writeAll(int fd, const std::byte* data, std::size_t length) {
-    return writeFully(data, length, [fd](const std::byte* from, std::size_t n, std::size_t) {
-        return ::write(fd, from, n);
-    });
-}
-
 int pwriteAll(int fd, const std::byte* data, std::size_t length, std::uint64_t offset) {
-    return writeFully(data, length, [fd, offset](const std::byte* from, std::size_t n, std::size_t done) {
-        return detail::fileCalls().pwrite(fd, from, n, static_cast<off_t>(offset + done));
-    });
-}
-
-QString systemReason(int error) {
-    if (error == 0) {
-        return QStringLiteral("Unknown error");
-    }
-    // strerrordesc_np is thread-safe and, unlike strerror, never formats into a shared buffer.
-    const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
+    return platform::files::writeFully(
+        data, length, [fd, offset](const std::byte* from, std::size_t n, std::size_t done) {
+            return detail::fileCalls().pwrite(fd, from, n, static_cast<off_t>(offset + done));
+        });
 }
 
 // "<stem>-<n>.<ext>" for the n-th try of `wanted`; the extension is what follows the last dot of
@@ -173,6 +111,15 @@ QString AppendResult::describe() const {
         case Status::Written:
             return QString();
         case Status::SizeLimitReached:
+            if (!nextPart.isEmpty()) {
+                return QCoreApplication::translate("basSoundRec_2::AppendResult",
+                                                   "A gravação atingiu o maior tamanho que um arquivo WAV "
+                                                   "comporta e a parte seguinte, "
+                                                   "\"%1\", não pôde ser criada (%2). A gravação foi "
+                                                   "interrompida; tudo o que foi gravado "
+                                                   "até aqui foi mantido.")
+                    .arg(QFileInfo(nextPart).fileName(), systemReason(error));
+            }
             return QStringLiteral(
                 "The take reached the largest size a WAV file can hold, so the recording was stopped.");
         case Status::WriteFailed:
@@ -183,30 +130,17 @@ QString AppendResult::describe() const {
     return QString();
 }
 
-struct TakeFile::Impl {
-    Impl(platform::Dialogs& dialogs, QString title, std::uint64_t largestRiffSize)
-        : dialogs(dialogs), title(std::move(title)), largestRiffSize(largestRiffSize) {}
+namespace {
 
-    platform::Dialogs& dialogs;
-    QString title;
-    std::uint64_t largestRiffSize;
-
+// One file of the take: the first, or a part it went on in after the WAV limit.
+struct Part {
     FileDescriptor file;
     QString path;
-    bool headerWritten = false;
     MMCKINFO riffChunk;
     MMCKINFO subChunk;
     std::uint64_t position = 0;  // where the next sequential write lands
     std::uint64_t dataLength = 0;
-
-    // Keeping the header in step with the audio while the take runs.
-    std::uint32_t bytesPerSecond = 0;
     std::uint64_t refreshedLength = 0;  // data length the header on disk states
-    std::chrono::steady_clock::time_point lastRefresh;
-    std::chrono::steady_clock::time_point lastFlush;
-    TakeFile::Upkeep upkeep;
-
-    void report(const char* text) { dialogs.message(QString::fromLatin1(text), title); }
 
     // Writes at the current position and moves past what was written.
     bool writeHere(const std::byte* data, std::size_t length) {
@@ -236,6 +170,29 @@ struct TakeFile::Impl {
         chunk.dwDataOffset = static_cast<std::uint32_t>(start + 8);
         chunk.dwFlags = kChunkDirty;
         return true;
+    }
+
+    // RIFF, fmt (18 bytes of `format`) and data headers; the failing step's message, or null.
+    const char* writeHeader(const WAVEFORMATEX& format) {
+        riffChunk.fccType = fourCC("WAVE");
+        if (!createChunk(riffChunk, kCreateRiff)) {
+            return "Failed To Create RIFF CHUNK";
+        }
+        subChunk.ckid = fourCC("fmt");
+        subChunk.cksize = sizeof(WAVEFORMATEX);
+        if (!createChunk(subChunk, 0)) {
+            return "Failed To Create FMT CHUNK";
+        }
+        if (!writeHere(reinterpret_cast<const std::byte*>(&format), sizeof(WAVEFORMATEX))) {
+            return "Could Not Write wformat";
+        }
+        // The fmt chunk is left without an ascent: its size went out correct and exactly that many
+        // bytes follow. The data chunk reuses the record, so its provisional size is the fmt chunk's.
+        subChunk.ckid = fourCC("data");
+        if (!createChunk(subChunk, 0)) {
+            return "Failed To Create DATA CHUNK";
+        }
+        return nullptr;
     }
 
     // Measures a chunk still open for writing from the current position, records its length in its
@@ -271,17 +228,12 @@ struct TakeFile::Impl {
         return true;
     }
 
-    void close() {
-        file.reset();
-        headerWritten = false;
-    }
-
     // States the current lengths in the RIFF and data size fields, so the file on disk is a
     // complete take of what it holds. The chunk records are left alone: the finalisation measures
     // and writes the same two fields, so the finished file is the same either way.
     bool refreshHeader() {
         // The data is always whole frames of 16-bit samples, so even and without a pad byte.
-        const std::uint64_t riff = (kDataOffset - 8) + dataLength;
+        const std::uint64_t riff = riffSizeFor(dataLength);
         if (riff > 0xFFFFFFFFull) {
             return false;
         }
@@ -295,6 +247,91 @@ struct TakeFile::Impl {
             return false;
         }
         refreshedLength = dataLength;
+        return true;
+    }
+
+    // Fills in the chunk sizes, flushes and closes; the failing step's message, or null. The file
+    // is closed either way.
+    const char* complete() {
+        const char* failure = nullptr;
+        if (!ascend(subChunk)) {
+            failure = "Cannot ascend out of DATA CHUNK";
+        } else if (!ascend(subChunk)) {
+            failure = "Could Ascend Out Of wformat Chunk";
+        } else if (!ascend(riffChunk) || detail::fileCalls().fdatasync(file.get()) != 0) {
+            // A flush that fails means the sizes, or the audio before them, may never reach the
+            // disk: the file is then no more complete than if the RIFF size had not been written.
+            failure = "Cannot ascend out of RIFF CHUNK";
+        } else {
+            // Complete on disk: no longer a take the next start should recover.
+            ::fremovexattr(file.get(), recovery::kRecordingAttribute);
+        }
+        file.reset();
+        return failure;
+    }
+};
+
+// Opens `path` as a new file of a take: never an existing one, locked against a second writer (a
+// file system without locks gets a take all the same), and marked as recording. -1 with errno.
+int createTakeFile(const QString& path) {
+    const QByteArray encoded = QFile::encodeName(path);
+    int fd = -1;
+    do {
+        fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        platform::files::lockForWriting(fd);
+        ::fsetxattr(fd, recovery::kRecordingAttribute, "1", 1, 0);
+    }
+    return fd;
+}
+
+}  // namespace
+
+struct TakeFile::Impl {
+    Impl(platform::Dialogs& dialogs, QString title, std::uint64_t largestRiffSize)
+        : dialogs(dialogs), title(std::move(title)), largestRiffSize(largestRiffSize) {}
+
+    platform::Dialogs& dialogs;
+    QString title;
+    std::uint64_t largestRiffSize;
+
+    QString path;  // the take's first file
+    Part part;     // the file being written
+    int partNumber = 1;
+    std::uint64_t earlierParts = 0;  // audio bytes in the parts before this one
+    bool headerWritten = false;
+    WAVEFORMATEX format;
+
+    // Keeping the header in step with the audio while the take runs.
+    std::uint32_t bytesPerSecond = 0;
+    std::chrono::steady_clock::time_point lastRefresh;
+    std::chrono::steady_clock::time_point lastFlush;
+    TakeFile::Upkeep upkeep;
+
+    void report(const char* text) { dialogs.message(QString::fromLatin1(text), title); }
+
+    void close() {
+        part.file.reset();
+        headerWritten = false;
+    }
+
+    // The most audio one file may hold: whole frames, with no pad byte, within the RIFF size limit.
+    std::uint64_t largestPartData() const {
+        const std::uint64_t limit = std::min(largestRiffSize, kLargestRiffSize);
+        if (limit <= riffSizeFor(0)) {
+            return 0;
+        }
+        std::uint64_t data = (limit - riffSizeFor(0)) & ~std::uint64_t{1};
+        const std::uint16_t blockAlign = format.nBlockAlign;  // a copy: the record is packed
+        const std::uint64_t frame = blockAlign > 0 ? blockAlign : 1;
+        return data - data % frame;
+    }
+
+    bool refreshHeader() {
+        if (!part.refreshHeader()) {
+            return false;
+        }
         ++upkeep.headerRefreshes;
         return true;
     }
@@ -303,9 +340,10 @@ struct TakeFile::Impl {
     // finalisation (or the recovery at the next start) still puts the sizes right.
     void keepUp() {
         const auto now = std::chrono::steady_clock::now();
-        const bool audioBehind = dataLength - refreshedLength >= std::max<std::uint32_t>(bytesPerSecond, 1);
+        const bool audioBehind =
+            part.dataLength - part.refreshedLength >= std::max<std::uint32_t>(bytesPerSecond, 1);
         // The first append replaces the provisional sizes, which no reader takes for a take.
-        const bool provisional = upkeep.headerRefreshes == 0;
+        const bool provisional = part.refreshedLength == 0;
         if (provisional || audioBehind || now - lastRefresh >= kHeaderRefreshInterval) {
             const auto begin = std::chrono::steady_clock::now();
             refreshHeader();
@@ -314,7 +352,7 @@ struct TakeFile::Impl {
         }
         if (now - lastFlush >= kDiskFlushInterval) {
             const auto begin = std::chrono::steady_clock::now();
-            if (detail::fileCalls().fdatasync(file.get()) == 0) {
+            if (detail::fileCalls().fdatasync(part.file.get()) == 0) {
                 ++upkeep.diskFlushes;
             }
             lastFlush = now;
@@ -322,37 +360,50 @@ struct TakeFile::Impl {
         }
     }
 
+    // Goes on in the take's next file, complete with its header, then completes the full one: at
+    // every moment one file of the take is marked as recording, so a take killed between the two
+    // is still found and recovered whole. 0 or the errno of the new file's creation or header.
+    int nextPart() {
+        const QString nextPath = takePartPath(path, partNumber + 1);
+        const int fd = createTakeFile(nextPath);
+        if (fd < 0) {
+            return errno;
+        }
+        Part next;
+        next.file = FileDescriptor(fd);
+        next.path = nextPath;
+        if (next.writeHeader(format) != nullptr) {
+            const int error = errno != 0 ? errno : EIO;
+            next.file.reset();
+            ::unlink(QFile::encodeName(nextPath).constData());
+            return error;
+        }
+        // Should completing the full part fail, its audio is on disk and it stays marked: the next
+        // start repairs its sizes. The take goes on rather than stop over a header field.
+        part.complete();
+        earlierParts += part.dataLength;
+        part = std::move(next);
+        ++partNumber;
+        lastRefresh = lastFlush = std::chrono::steady_clock::now();
+        return 0;
+    }
+
     // Steps of the finalisation, each skipped once one fails. `quiet` leaves the user out of it (an
     // owner going away without finalising); the file is completed all the same.
     void finalise(bool quiet) {
-        if (!file.isOpen()) {
+        if (!part.file.isOpen()) {
             return;
         }
         if (!headerWritten) {
-            ::fremovexattr(file.get(), recovery::kRecordingAttribute);
+            ::fremovexattr(part.file.get(), recovery::kRecordingAttribute);
             close();  // nothing of a take in it to complete
             return;
         }
-        const auto fail = [&](const char* text) {
-            close();
-            if (!quiet) {
-                report(text);
-            }
-        };
-        if (!ascend(subChunk)) {
-            return fail("Cannot ascend out of DATA CHUNK");
+        const char* failure = part.complete();
+        headerWritten = false;
+        if (failure != nullptr && !quiet) {
+            report(failure);
         }
-        if (!ascend(subChunk)) {
-            return fail("Could Ascend Out Of wformat Chunk");
-        }
-        // A flush that fails means the sizes, or the audio before them, may never reach the disk:
-        // the file is then no more complete than if the RIFF size had not been written.
-        if (!ascend(riffChunk) || detail::fileCalls().fdatasync(file.get()) != 0) {
-            return fail("Cannot ascend out of RIFF CHUNK");
-        }
-        // Complete on disk: no longer a take the next start should recover.
-        ::fremovexattr(file.get(), recovery::kRecordingAttribute);
-        close();
     }
 };
 
@@ -368,30 +419,16 @@ TakeFile::~TakeFile() {
 QString TakeFile::Create(const QString& wanted) {
     d->finalise(true);  // a take left open by its caller keeps its audio
     d->path.clear();
-    d->riffChunk = MMCKINFO{};
-    d->subChunk = MMCKINFO{};
-    d->position = 0;
-    d->dataLength = 0;
+    d->part = Part{};
+    d->partNumber = 1;
+    d->earlierParts = 0;
 
     for (int n = 1; n <= kMaxNameTries; ++n) {
         const QString candidate = n == 1 ? wanted : numberedName(wanted, n);
-        const QByteArray encoded = QFile::encodeName(candidate);
-        int fd = -1;
-        do {
-            fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        } while (fd < 0 && errno == EINTR);
+        const int fd = createTakeFile(candidate);
         if (fd >= 0) {
-            // One take, one writer: a second copy of the program in this folder sees the lock and
-            // leaves the file alone. Only a scan that checks the file at this instant can hold it,
-            // and it lets go at once; two seconds is ample even on a loaded machine. A file system
-            // without locks (or one whose lock server does not answer) gets a take all the same,
-            // unlocked, rather than a window that hangs.
-            for (int attempt = 0; attempt < 2000 && ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno != ENOLCK;
-                 ++attempt) {
-                ::usleep(1000);
-            }
-            ::fsetxattr(fd, recovery::kRecordingAttribute, "1", 1, 0);
-            d->file = FileDescriptor(fd);
+            d->part.file = FileDescriptor(fd);
+            d->part.path = candidate;
             d->path = candidate;
             return candidate;
         }
@@ -404,77 +441,69 @@ QString TakeFile::Create(const QString& wanted) {
 }
 
 bool TakeFile::WriteHeader(const WAVEFORMATEX& format) {
-    if (!d->file.isOpen() || d->headerWritten) {
+    if (!d->part.file.isOpen() || d->headerWritten || d->partNumber != 1) {
         return false;
     }
-    const auto fail = [&](const char* text) {
+    if (const char* failure = d->part.writeHeader(format)) {
         d->close();
-        d->report(text);
+        d->report(failure);
         return false;
-    };
-
-    d->riffChunk.fccType = fourCC("WAVE");
-    if (!d->createChunk(d->riffChunk, kCreateRiff)) {
-        return fail("Failed To Create RIFF CHUNK");
-    }
-    d->subChunk.ckid = fourCC("fmt");
-    d->subChunk.cksize = sizeof(WAVEFORMATEX);
-    if (!d->createChunk(d->subChunk, 0)) {
-        return fail("Failed To Create FMT CHUNK");
-    }
-    if (!d->writeHere(reinterpret_cast<const std::byte*>(&format), sizeof(WAVEFORMATEX))) {
-        return fail("Could Not Write wformat");
-    }
-    // The fmt chunk is left without an ascent: its size went out correct and exactly that many bytes
-    // follow. The data chunk reuses the record, so its provisional size is the fmt chunk's.
-    d->subChunk.ckid = fourCC("data");
-    if (!d->createChunk(d->subChunk, 0)) {
-        return fail("Failed To Create DATA CHUNK");
     }
     d->headerWritten = true;
+    d->format = format;
     d->bytesPerSecond = format.nAvgBytesPerSec;
-    d->refreshedLength = 0;
     d->upkeep = Upkeep{};
     d->lastRefresh = d->lastFlush = std::chrono::steady_clock::now();
     return true;
 }
 
 AppendResult TakeFile::Append(const std::byte* data, std::size_t length) {
-    if (!d->file.isOpen() || !d->headerWritten) {
-        return {AppendResult::Status::NotOpen, 0};
+    if (!d->part.file.isOpen() || !d->headerWritten) {
+        return {AppendResult::Status::NotOpen, 0, {}};
     }
-    // The RIFF size the finalised file would have, counting the pad byte of an odd data length.
-    const std::uint64_t newData = d->dataLength + length;
-    const std::uint64_t riffSize = (kDataOffset - 8) + newData + (newData & 1);
-    if (riffSize > d->largestRiffSize || riffSize > kLargestRiffSize) {
-        return {AppendResult::Status::SizeLimitReached, 0};
-    }
-    if (length == 0) {
-        return {};
-    }
-    const int error = writeAll(d->file.get(), data, length);
-    if (error != 0) {
-        // Cut off what part of this append did reach the file, so the data chunk holds whole appends
-        // (whole frames) only. Should the cut itself fail, the position still goes back: the sizes
-        // are measured from it, and what lies beyond the RIFF chunk is ignored by every reader.
-        const auto end = static_cast<off_t>(d->position);
-        while (::ftruncate(d->file.get(), end) != 0 && errno == EINTR) {
+    const std::uint64_t largest = d->largestPartData();
+    while (length > 0) {
+        Part& part = d->part;
+        if (largest == 0) {
+            return {AppendResult::Status::SizeLimitReached, 0, {}};
         }
-        ::lseek(d->file.get(), end, SEEK_SET);
-        return {AppendResult::Status::WriteFailed, error};
+        if (part.dataLength >= largest) {
+            if (const int error = d->nextPart(); error != 0) {
+                return {AppendResult::Status::SizeLimitReached, error,
+                        takePartPath(d->path, d->partNumber + 1)};
+            }
+            continue;
+        }
+        // What fits goes in this file, in whole frames; the rest opens the next.
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(length, largest - part.dataLength));
+        const int error = writeAll(part.file.get(), data, piece);
+        if (error != 0) {
+            // Cut off what part of this piece did reach the file, so the data chunk holds whole
+            // pieces (whole frames) only. Should the cut itself fail, the position still goes back:
+            // the sizes are measured from it, and what lies beyond the RIFF chunk is ignored by
+            // every reader.
+            const auto end = static_cast<off_t>(part.position);
+            while (::ftruncate(part.file.get(), end) != 0 && errno == EINTR) {
+            }
+            ::lseek(part.file.get(), end, SEEK_SET);
+            return {AppendResult::Status::WriteFailed, error, {}};
+        }
+        part.position += piece;
+        part.dataLength += piece;
+        data += piece;
+        length -= piece;
+        d->keepUp();
     }
-    d->position += length;
-    d->dataLength = newData;
-    d->keepUp();
     return {};
 }
 
 bool TakeFile::Commit() {
-    if (!d->file.isOpen() || !d->headerWritten) {
+    if (!d->part.file.isOpen() || !d->headerWritten) {
         return false;
     }
     const bool refreshed = d->refreshHeader();
-    const bool flushed = detail::fileCalls().fdatasync(d->file.get()) == 0;
+    const bool flushed = detail::fileCalls().fdatasync(d->part.file.get()) == 0;
     d->lastRefresh = d->lastFlush = std::chrono::steady_clock::now();
     return refreshed && flushed;
 }
@@ -486,21 +515,27 @@ void TakeFile::Finalise() {
 void TakeFile::Discard() {
     d->close();
     if (!d->path.isEmpty()) {
-        ::unlink(QFile::encodeName(d->path).constData());
+        for (int number = d->partNumber; number >= 1; --number) {
+            ::unlink(QFile::encodeName(takePartPath(d->path, number)).constData());
+        }
         d->path.clear();
     }
 }
 
 bool TakeFile::isOpen() const {
-    return d->file.isOpen();
+    return d->part.file.isOpen();
 }
 
 QString TakeFile::path() const {
     return d->path;
 }
 
+int TakeFile::partCount() const {
+    return d->path.isEmpty() ? 0 : d->partNumber;
+}
+
 std::uint64_t TakeFile::dataLength() const {
-    return d->dataLength;
+    return d->earlierParts + d->part.dataLength;
 }
 
 TakeFile::Upkeep TakeFile::upkeep() const {

@@ -1,8 +1,13 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The take's WAV file (module basSoundRec_2): created with its RIFF, fmt and data headers at the
 // start of a take, appended to buffer by buffer, and finalised with the true chunk sizes at the stop.
 
 #include "platform/wavein/WaveIn.h"
+#include "recorder/wavfile/TakeLayout.h"
+#include "recorder/wavfile/TakeParts.h"
 
 #include <QDateTime>
 #include <QString>
@@ -28,13 +33,6 @@ struct MMCKINFO {
     std::uint32_t dwFlags = 0;
 };
 
-// Offsets of the header fields the finalisation fills in.
-inline constexpr std::uint64_t kRiffSizeOffset = 4;
-inline constexpr std::uint64_t kDataSizeOffset = 42;
-inline constexpr std::uint64_t kDataOffset = 46;
-// No RIFF size may pass this; the take stops just before it would.
-inline constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFull;
-
 // "MMDDYYYYhhmmssAP.WAV": month, day, year, hour on the 12-hour clock, minutes, seconds and the
 // morning/afternoon designator.
 QString takeFileBaseName(const QDateTime& when);
@@ -42,10 +40,12 @@ QString takeFileBaseName(const QDateTime& when);
 struct AppendResult {
     enum class Status { Written, SizeLimitReached, WriteFailed, NotOpen };
     Status status = Status::Written;
-    int error = 0;  // errno of a failed or short write
+    int error = 0;  // errno of a failed or short write, or of the next part's creation
+    // SizeLimitReached: the part the take could not go on in.
+    QString nextPart;
 
     bool ok() const { return status == Status::Written; }
-    // English, with the system's reason, for the user.
+    // For the user, with the system's reason.
     QString describe() const;
 };
 
@@ -69,9 +69,11 @@ public:
     bool WriteHeader(const WAVEFORMATEX& format);
     // Appends at the end of the data chunk. While the take runs the header's sizes are brought up to
     // date at least once a second (or per second of audio) and the data flushed to the disk at
-    // least every five seconds, so the file on disk is a valid take at every moment. Refuses (writing nothing) when the RIFF size would pass
-    // the largest size; a short write counts as failed.
-    // A failed append leaves the file as it was before it, so the data holds whole appends only.
+    // least every five seconds, so the file on disk is a valid take at every moment. When the RIFF
+    // size would pass the largest size, the file is completed full and the take goes on, without a
+    // frame lost or doubled, in its next part (TakeParts.h) with the same header; only when that
+    // part cannot be made does it return SizeLimitReached. A short write counts as failed.
+    // A failed write leaves the file as it was before it, so the data holds whole frames only.
     // NotOpen also before the header is written.
     AppendResult Append(const std::byte* data, std::size_t length);
     // Brings the header's sizes up to everything appended and flushes the file to the disk now,
@@ -81,12 +83,13 @@ public:
     // Fills in the chunk sizes and closes the file, showing the step's message on failure.
     // Does nothing when no file is open.
     void Finalise();
-    // Closes the file if open and removes it from disk: a take that never started.
+    // Closes the file if open and removes it (every part) from disk: a take that never started.
     void Discard();
 
     bool isOpen() const;
-    QString path() const;
-    std::uint64_t dataLength() const;  // audio bytes appended so far
+    QString path() const;              // the take's first file
+    int partCount() const;             // files the take is in so far
+    std::uint64_t dataLength() const;  // audio bytes appended so far, in every part
 
     // What keeping the file valid during the take cost, since the header was written.
     struct Upkeep {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A button whose accessible actions return at once. A screen reader waits for the answer to each
 // action it asks for, and pressing the record toggle may open a question box whose nested loop

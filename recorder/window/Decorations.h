@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Decoration on the designed windows: painted rectangles and pictures. They take no focus and let
 // every mouse event through to whatever lies beneath.

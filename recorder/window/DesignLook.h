@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Fonts and colours of the designed windows that a form file cannot hold: fractional point sizes,
 // fonts a Linux desktop lacks, and colours of the desktop scheme looked up when drawn.

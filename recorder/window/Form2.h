@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The About window: who made the program, which socket of the sound card does what, and which
 // cable suits which kind of recording. It has no controls; it closes through its title bar.

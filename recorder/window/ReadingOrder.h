@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The order in which assistive technologies read a designed window's controls. A window holds its
 // controls in stacking order, which is not the order a person reads them in; this gives the window

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A small globe that turns about its axis: the About window's animation. It is painted from a map
 // drawn once per size, so each frame costs a table lookup per pixel, and it only ticks while shown.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The record toggle's context menu: pause and resume the running take, and the time after which a
 // take stops by itself. It holds the choices; the window does what they mean.

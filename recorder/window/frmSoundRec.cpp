@@ -1,10 +1,16 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "recorder/recovery/Recovery.h"
+#include "platform/encoding/Encoding.h"
+#include "platform/files/FileTools.h"
 #include "platform/files/MoveFile.h"
+#include "platform/power/SleepInhibitor.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
+#include "recorder/recovery/Recovery.h"
 #include "recorder/window/AccessibleActions.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/Form2.h"
@@ -18,10 +24,14 @@
 #include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QIcon>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QSvgRenderer>
 
@@ -44,9 +54,20 @@ const QString kQuestionTitle = QStringLiteral("VIZ Eridorov");
 const QString kDeleteUnsavedQuestion = QStringLiteral("Arquivo não foi salvo. Deseja Excluir?");
 const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o arquivo?");
 
-// A name that already ends in .wav, in any case, is taken as it is; any other gets ".Wav".
-QString savedTakeName(const QString& chosen) {
-    return chosen.endsWith(QLatin1String(".wav"), Qt::CaseInsensitive) ? chosen : chosen + QStringLiteral(".Wav");
+const QString kSaveFormatKey = QStringLiteral("save/format");
+
+// The user's settings of the program, in its own folder of the user's configuration
+// (~/.config/Tolvane/Tolvane.conf), whatever names the application was given.
+QSettings settings() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tolvane"), QStringLiteral("Tolvane"));
+}
+
+// When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
+// `otherwise` for a take of another name.
+QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
+    const QDateTime parsed =
+        QLocale::c().toDateTime(QFileInfo(path).fileName().left(16), QStringLiteral("MMddyyyyhhmmssAP"));
+    return parsed.isValid() ? parsed : otherwise;
 }
 
 constexpr QColor kFace(224, 224, 224);
@@ -110,11 +131,29 @@ QAccessibleInterface* readoutPanelAccessible(const QString& className, QObject* 
     return nullptr;
 }
 
+// "H:MM:SS".
+QString clockText(long long seconds) {
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600)
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Below this much room for the chosen format, a press asks before it records.
+constexpr long long kFewSecondsOfRoom = 10 * 60;
+
 QString spokenElapsed(long long seconds) {
     return QStringLiteral("Tempo de gravação %1:%2:%3")
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// Deletes every part of a take; one already gone is as good as deleted.
+void removeTake(const QString& firstPart) {
+    for (const QString& part : basSoundRec_2::takeParts(firstPart)) {
+        QFile::remove(part);
+    }
 }
 
 platform::Dialogs& chooseDialogs(platform::Dialogs* injected, std::unique_ptr<platform::Dialogs>& own,
@@ -182,6 +221,10 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
+    if (const auto remembered =
+            platform::encoding::formatOfKey(settings().value(kSaveFormatKey).toString())) {
+        saveFormat_ = *remembered;
+    }
     Form_Load();
 }
 
@@ -217,6 +260,9 @@ frmSoundRec::~frmSoundRec() {
     // A window torn down mid-take still leaves a finished file behind.
     if (engine_->isRecording()) {
         engine_->StopCapture();
+    }
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->release();
     }
 }
 
@@ -309,6 +355,8 @@ void frmSoundRec::adoptInterruptedTakes() {
     // The newest is the current, unsaved take: Save offers it, and the next take and the exit ask
     // about it as about any take not saved.
     takeFileName = recovered.back().path;
+    takeBegan_ = beganFromName(takeFileName, recovered.back().modified.addMSecs(
+                                                 -static_cast<qint64>(recovered.back().seconds * 1000)));
     takeSaved = false;
     ui->cmdSave->setEnabled(true);
     // Told once the window is up, over it.
@@ -333,7 +381,8 @@ void frmSoundRec::openMixer() {
 }
 
 void frmSoundRec::scrLevel_Change() {
-    const std::uint32_t value = basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
+    const std::uint32_t value =
+        basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
     // A refused level changes nothing else and is not reported.
     if (levelControlFound) {
         basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
@@ -357,7 +406,7 @@ void frmSoundRec::setCheck1(bool pressed) {
 
 void frmSoundRec::Timer2_Timer() {
     showElapsed(takeElapsed());
-    showTimeLeft();
+    showReadoutNotes();
 }
 
 std::chrono::steady_clock::duration frmSoundRec::takeElapsed() const {
@@ -418,7 +467,7 @@ void frmSoundRec::blinkReadout() {
 
 void frmSoundRec::applyStopAfter() {
     engine_->setLengthLimit(lengthLimit());
-    showTimeLeft();
+    showReadoutNotes();
     // A time already passed ends the take now, as a press of the toggle would.
     if (ui->Check1->isChecked() && engine_->isRecording() && engine_->lengthLimitReached()) {
         ui->Check1->setChecked(false);
@@ -433,8 +482,22 @@ std::optional<std::chrono::milliseconds> frmSoundRec::lengthLimit() const {
     return time->count() * services_.stopAfterMinute;
 }
 
-void frmSoundRec::showTimeLeft() {
-    QString tip;
+std::optional<long long> frmSoundRec::secondsOfRoom(const WAVEFORMATEX& format) const {
+    const auto free = platform::files::freeBytesAt(services_.programFolder);
+    if (!free || format.nAvgBytesPerSec == 0) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*free / format.nAvgBytesPerSec);
+}
+
+void frmSoundRec::showReadoutNotes() {
+    QStringList notes;
+    // The room left is told only while a take fills it.
+    if (engine_->isRecording()) {
+        if (const auto room = secondsOfRoom(engine_->waveFormat)) {
+            notes << tr("Espaço livre para %1").arg(clockText(*room));
+        }
+    }
     if (const auto limit = lengthLimit()) {
         const auto& format = engine_->waveFormat;
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
@@ -442,18 +505,16 @@ void frmSoundRec::showTimeLeft() {
                                     : 0.0;
         const auto left = static_cast<long long>(
             std::max(0.0, std::ceil(static_cast<double>(limit->count()) / 1000.0 - recorded)));
-        tip = tr("Faltam %1 para parar a gravação")
-                  .arg(QStringLiteral("%1:%2:%3")
-                           .arg(left / 3600)
-                           .arg(left / 60 % 60, 2, 10, QLatin1Char('0'))
-                           .arg(left % 60, 2, 10, QLatin1Char('0')));
+        notes << tr("Faltam %1 para parar a gravação").arg(clockText(left));
     }
-    if (tip == ui->Shape6->toolTip()) {
+    const QString text = notes.join(QLatin1Char('\n'));
+    if (ui->Shape6->toolTip() == text) {
         return;
     }
-    ui->Shape6->setToolTip(tip);
+    ui->Shape6->setToolTip(text);
+    ui->Shape6->setAccessibleDescription(text);
     for (LED* digit : LED1_) {
-        digit->setToolTip(tip);
+        digit->setToolTip(text);
     }
 }
 
@@ -489,6 +550,11 @@ void frmSoundRec::showElapsed(std::chrono::steady_clock::duration elapsed) {
 }
 
 void frmSoundRec::Check1_Click() {
+    // While a take is being saved (its box shows only after half a second) no take starts or stops.
+    if (saving_) {
+        setCheck1(!ui->Check1->isChecked());
+        return;
+    }
     timer2_.setInterval(100);
     if (ui->Check1->isChecked()) {
         startTake();
@@ -528,7 +594,7 @@ bool frmSoundRec::settleLastTake() {
             return true;
         default:
             // Already gone is as good as deleted.
-            QFile::remove(takeFileName);
+            removeTake(takeFileName);
             zeroReadout();
             return true;
     }
@@ -549,7 +615,16 @@ void frmSoundRec::startTake() {
         setCheck1(false);
         return;
     }
+    // Asked after the last take was settled: deleting it may have made the room.
+    if (const auto room = secondsOfRoom(chosenFormat()); room && *room < kFewSecondsOfRoom) {
+        const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
+        if (dialogs_.confirm(question.arg(clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
+            setCheck1(false);
+            return;
+        }
+    }
     const QString previousTake = takeFileName;
+    const QDateTime previousBegan = takeBegan_;
     const bool previousSaved = takeSaved;
 
     takeSaved = false;
@@ -563,12 +638,13 @@ void frmSoundRec::startTake() {
     timer2_.start();
     Timer2_Timer();
 
-    const QString wanted =
-        QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(services_.clock()));
+    const QDateTime began = services_.clock();
+    const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
     const QString created = takeFile_->Create(wanted);
     bool started = !created.isEmpty();
     if (started) {
         takeFileName = created;
+        takeBegan_ = began;
         engine_->waveFormat = chosenFormat();
         started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture();
     }
@@ -580,12 +656,18 @@ void frmSoundRec::startTake() {
         }
         const bool previousStillThere = !previousTake.isEmpty() && QFile::exists(previousTake);
         takeFileName = previousStillThere ? previousTake : QString();
+        takeBegan_ = previousStillThere ? previousBegan : QDateTime();
         takeSaved = previousStillThere && previousSaved;
         // No take ran: a time set for it waits for the next.
         enterStoppedState(false);
         return;
     }
     takeMenu_->showTake(true, false);
+    showReadoutNotes();
+    // The computer stays awake for the take, however long nobody touches it.
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->hold();
+    }
     if (engine_->takeWriteFailure()) {
         stopAfterWriteFailure();
     }
@@ -625,6 +707,10 @@ void frmSoundRec::stopAfterSourceLoss() {
 }
 
 void frmSoundRec::enterStoppedState(bool takeEnded) {
+    // Every end of a take comes here: the computer may sleep again.
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->release();
+    }
     // The readout keeps the time it held, paused or not, and lights up again.
     finishReadout();
     showPaused(false);
@@ -632,6 +718,8 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
         // A set time is for one take.
         takeMenu_->clearStopAfter();
     }
+    // The room left goes with the take; a time set for the next take stays told.
+    showReadoutNotes();
     setCheck1(false);
     ui->Check1->setText(kStartCaption);
     // Save is offered once there is a take to save.
@@ -673,24 +761,70 @@ void frmSoundRec::Gandu() {
 }
 
 void frmSoundRec::cmdSave_Click() {
-    zeroReadout();
-    const auto chosen = dialogs_.saveFileName(cmdlg.DialogTitle, cmdlg.Filter, cmdlg.FileName);
-    if (!chosen || chosen->isEmpty()) {
+    // A save already under way (its box shows only after half a second) is not started twice.
+    if (saving_) {
         return;
     }
-    cmdlg.FileName = *chosen;
-    const QString destination = savedTakeName(*chosen);
+    using platform::encoding::Format;
+    zeroReadout();
+    const std::vector<Format>& formats = platform::encoding::savableFormats();
+    QStringList filters;
+    QString selected;
+    for (Format format : formats) {
+        filters << (format == Format::Wav ? cmdlg.Filter : platform::encoding::filterOf(format));
+        if (format == saveFormat_) {
+            selected = filters.back();
+        }
+    }
+    const auto chosen = dialogs_.saveFileName(cmdlg.DialogTitle, filters, selected, cmdlg.FileName);
+    if (!chosen || chosen->path.isEmpty()) {
+        return;
+    }
+    cmdlg.FileName = chosen->path;
+    const Format filtered = platform::encoding::formatOfFilter(chosen->filter).value_or(Format::Wav);
+    // A name typed with the extension of a format offered here is saved in that format, whatever
+    // the filter; any other name gets the filter's extension (".Wav" for WAV).
+    const auto typed = platform::encoding::formatOfName(chosen->path);
+    const bool typedOffered = typed && std::find(formats.begin(), formats.end(), *typed) != formats.end();
+    const Format format = typedOffered ? *typed : filtered;
+    const QString destination =
+        typedOffered ? chosen->path
+                     : chosen->path + QLatin1Char('.') + platform::encoding::extensionOf(format);
+    rememberSaveFormat(format);
     if (!QFile::exists(takeFileName)) {
         dialogs_.message(QStringLiteral("The take \"%1\" is no longer there: it was saved or removed before.")
                              .arg(QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
         return;
     }
+    if (format == Format::Wav) {
+        moveTake(destination);
+    } else {
+        encodeTake(destination, format);
+    }
+    // The session ended while the take was being saved, and the window would not close under the
+    // save: it closes now, as the session manager asked, and nothing is asked about the take.
+    if (sessionEnding_) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+}
 
+void frmSoundRec::rememberSaveFormat(platform::encoding::Format format) {
+    saveFormat_ = format;
+    settings().setValue(kSaveFormatKey, platform::encoding::keyOf(format));
+}
+
+void frmSoundRec::moveTake(const QString& destination) {
+    // Every part of the take goes under the chosen name, numbered as the take's own are.
+    const QStringList parts = basSoundRec_2::takeParts(takeFileName);
+    QStringList destinations;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        destinations << basSoundRec_2::takePartPath(destination, static_cast<int>(i) + 1);
+    }
     saving_ = true;
     std::unique_ptr<platform::Progress> progress;
-    const auto result = platform::files::moveFile(
-        takeFileName, destination, [&](std::uint64_t done, std::uint64_t total) {
+    const auto result =
+        platform::files::moveFiles(parts, destinations, [&](std::uint64_t done, std::uint64_t total) {
             // Only a copy to another file system takes long enough to need a box.
             if (!progress) {
                 progress = dialogs_.progress(
@@ -701,11 +835,6 @@ void frmSoundRec::cmdSave_Click() {
         });
     progress.reset();
     saving_ = false;
-    // The session ended while the take was being moved, and the window would not close under the
-    // move: it closes now, as the session manager asked, and nothing is asked about the take.
-    if (sessionEnding_) {
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
 
     if (result.moved()) {
         // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
@@ -716,6 +845,56 @@ void frmSoundRec::cmdSave_Click() {
                                  .arg(QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
     }
+}
+
+void frmSoundRec::encodeTake(const QString& destination, platform::encoding::Format format) {
+    const QString shown = QDir::toNativeSeparators(destination);
+    platform::encoding::EncodeRequest request{
+        .parts = basSoundRec_2::takeParts(takeFileName),
+        .destination = destination,
+        .format = format,
+        .tags = {.title = QFileInfo(destination).completeBaseName(),
+                 .began = takeBegan_,
+                 .software = QStringLiteral("Tolvane " TOLVANE_VERSION)},
+    };
+    saving_ = true;
+    // The encoding runs on its own thread; this one goes on handling events (the window repaints,
+    // the box's Cancel is seen at once) until it wakes this loop.
+    QEventLoop waiting;
+    platform::encoding::Encoding encoding(std::move(request), [&waiting] {
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    {
+        constexpr std::uint64_t kPermille = 1000;
+        const auto progress =
+            dialogs_.progress(tr("Salvando a gravação como \"%1\"...").arg(shown), kProgramTitle, kPermille);
+        QTimer tick;
+        tick.setInterval(50);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            if (!progress->advance(static_cast<std::uint64_t>(encoding.permille()))) {
+                encoding.cancel();
+                tick.stop();
+            }
+        });
+        tick.start();
+        if (!encoding.isFinished()) {
+            waiting.exec();
+        }
+    }
+    saving_ = false;
+
+    const platform::encoding::EncodeResult& result = encoding.result();
+    if (result.encoded()) {
+        // Only now, with the new file complete on disk and read back, does the take go. One that
+        // cannot be deleted stays beside it; the take is saved all the same.
+        removeTake(takeFileName);
+        takeSaved = true;
+        return;
+    }
+    dialogs_.message(
+        result.describe(shown) + QLatin1Char(' ') +
+            tr("A gravação continua onde estava, \"%1\".").arg(QDir::toNativeSeparators(takeFileName)),
+        kProgramTitle);
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {
@@ -738,7 +917,7 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
             return;
         default:
             // A take that cannot be deleted stays on disk; the window closes all the same.
-            QFile::remove(takeFileName);
+            removeTake(takeFileName);
             return;
     }
 }

@@ -1,7 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The recorder's main window: picks the take's format, starts and stops takes with the record
 // toggle, and receives the capture device's buffer notifications through its hook.
 
+#include "platform/encoding/Encoding.h"
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/level/RecordingLevel.h"
@@ -23,6 +27,9 @@ class Dialogs;
 namespace platform::mixer {
 class Mixer;
 class PeakSource;
+}  // namespace platform::mixer
+namespace platform::power {
+class SleepInhibitor;
 }
 namespace level {
 class LevelMonitor;
@@ -67,6 +74,8 @@ public:
         platform::mixer::PeakSource* peakSource = nullptr;
         // How long a minute of "Parar após" lasts; shortened only by tests.
         std::chrono::milliseconds stopAfterMinute = std::chrono::minutes(1);
+        // Held for exactly each take's life; null lets the computer sleep as it will.
+        platform::power::SleepInhibitor* sleepInhibitor = nullptr;
     };
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
@@ -132,6 +141,10 @@ private:
     void Command1_Click();
     void Command3_Click();
     void cmdSave_Click();
+    // The two ways a take is saved: moved as it is (WAV), or encoded into a new file and then removed.
+    void moveTake(const QString& destination);
+    void encodeTake(const QString& destination, platform::encoding::Format format);
+    void rememberSaveFormat(platform::encoding::Format format);
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
     // Asks about an unsaved last take before a new one; false when the user cancelled.
@@ -155,8 +168,6 @@ private:
     void blinkReadout();
     // The take's length limit follows the menu's "Parar após".
     void applyStopAfter();
-    // The readout's tooltip: what is left of the set time.
-    void showTimeLeft();
     // The length of audio the menu's "Parar após" allows a take.
     std::optional<std::chrono::milliseconds> lengthLimit() const;
     std::chrono::steady_clock::duration takeElapsed() const;
@@ -166,6 +177,11 @@ private:
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
     platform::wavein::WAVEFORMATEX chosenFormat() const;
+    // Whole seconds of `format` the take folder's file system still has room for.
+    std::optional<long long> secondsOfRoom(const platform::wavein::WAVEFORMATEX& format) const;
+    // The readout's tooltip and description: how long the disk has room for while a take runs, and
+    // what is left of a set time.
+    void showReadoutNotes();
 
     std::unique_ptr<Ui::frmSoundRec> ui;
     Services services_;
@@ -188,6 +204,10 @@ private:
     bool paused_ = false;
     bool readoutDark_ = false;
     quint32 readoutLit_ = 0;  // the digits' lit colour, while they are dark
+    // When the take began, by the wall clock: its date where a saved format carries one.
+    QDateTime takeBegan_;
+    // The format of the last save, offered first by the next one; kept between runs.
+    platform::encoding::Format saveFormat_ = platform::encoding::Format::Wav;
     bool showingRequeueFailure_ = false;
     // A take is being moved to its chosen name; the window does not close under it.
     bool saving_ = false;

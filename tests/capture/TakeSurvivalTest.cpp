@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A take through the real window when the window falls behind, when the device runs out of room
 // for what it keeps, and when the source goes away: everything the device delivered is in the file,
 // in order, and the user hears of every loss in one box.

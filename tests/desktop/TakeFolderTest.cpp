@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Where takes go: next to a copy run from its own writable folder, never into the folder an
 // installed copy lives in, and otherwise into the user's music folder as the desktop names it.
 #include "recorder/window/TakeFolder.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The real program killed with SIGKILL at random moments of a take: every file it leaves is a valid
 // take of the right format that the independent readers open, missing at most the last second.
 #include "CountingSource.h"

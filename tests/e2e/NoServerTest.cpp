@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Without a sound server the user reads the server's reason and no empty take is left behind.
 #include "recorder/window/frmSoundRec.h"
 

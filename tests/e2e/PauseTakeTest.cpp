@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Pausing a take and stopping it after a set time, through the real window on a PulseAudio server
 // of the test's own whose source counts its frames: what a take lost, doubled or left out is known
 // to the frame, and where it lies.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The elapsed-time readout of takes recorded through the real window from the private PulseAudio
 // server, judged against the length of the audio each take holds.
 #include "recorder/window/frmSoundRec.h"

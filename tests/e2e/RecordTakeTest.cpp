@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A take recorded through the real window from a private PulseAudio server whose default source
 // is a 440 Hz sine, then read back by independent readers.
 #include "recorder/window/frmSoundRec.h"

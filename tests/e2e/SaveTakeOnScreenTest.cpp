@@ -1,7 +1,11 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // On a real X server: a take recorded from the private sound server, saved through the real
 // save-file dialog by typing a name, and a second take discarded through the real exit question.
 #include "recorder/window/frmSoundRec.h"
 
+#include "ModalDriver.h"
 #include "OtherVolume.h"
 #include "platform/wavein/PulseWaveIn.h"
 
@@ -16,12 +20,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <deque>
-#include <functional>
 
 namespace {
 
@@ -29,39 +29,6 @@ QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-
-// Answers the modal windows as they come up, each with the next step; a modal nobody expected
-// fails the test and is closed so that nothing hangs.
-class ModalDriver {
-public:
-    ModalDriver() {
-        timer_.setInterval(20);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start();
-    }
-    std::deque<std::function<void(QWidget*)>> steps;
-
-private:
-    void poll() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr || !modal->isVisible() || busy_) {
-            return;
-        }
-        busy_ = true;
-        if (steps.empty()) {
-            ADD_FAILURE() << "unexpected window: " << modal->windowTitle().toStdString();
-            modal->close();
-        } else {
-            auto step = std::move(steps.front());
-            steps.pop_front();
-            step(modal);
-        }
-        busy_ = false;
-    }
-
-    QTimer timer_;
-    bool busy_ = false;
-};
 
 void recordFor(frmSoundRec& window, int ms) {
     QTest::mouseClick(window.Check1(), Qt::LeftButton);
@@ -94,7 +61,7 @@ TEST(SaveTakeOnScreen, ATakeSavedByTypingANameAndTheNextOneDiscardedAtExit) {
     const QByteArray take = readFile(generated);
     ASSERT_GT(take.size(), 46);
 
-    ModalDriver driver;
+    testsupport::ModalDriver driver;
     QStringList listed;
     QString dialogTitle;
     driver.steps.push_back([&](QWidget* modal) {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Takes through the real window on a real PulseAudio server that goes away mid-take, and with a
 // window thread that stalls: the take ends or goes on as the user expects, and nothing the server
 // delivered is lost without the user hearing of it.

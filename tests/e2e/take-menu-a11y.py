@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: 2026 The Tolvane developers
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Drives the running recorder's take menu as a keyboard user and as an assistive technology would,
 and checks what the accessibility bus says of the toggle and the readout after each step.
 Run by take-menu-a11y-test inside its private desktop."""
@@ -149,7 +151,7 @@ check("the context-menu key opens the menu and \"Parar após\" its choices",
       lambda: last_focused_name() == "15 minutos")
 x_keys("Down", "Return")
 check("\"30 minutos\" sets a time, told in the readout's tooltip",
-      lambda: readout().description.startswith("Faltam 0:29:"))
+      lambda: "Faltam 0:29:" in readout().description)
 
 # Through the accessibility bus.
 bus_keys(ord("p"), control=True)
@@ -173,7 +175,7 @@ else:
 
 x_keys("space")
 check("space stops the take", lambda: not pressed() and toggle().name == "Iniciar Gravação")
-check("the set time is gone after the take", lambda: readout().description == "")
+check("the set time is gone after the take", lambda: "Faltam" not in readout().description)
 
 for failure in failures:
     print("FAILED:", failure)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Moving a take to a chosen name: on its own file system and onto another one, with the ways a
 // copy can end early.
 #include "platform/files/MoveFile.h"

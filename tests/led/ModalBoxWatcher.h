@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Answers the "LED Error" box a design-mode LED shows: while alive, it looks for an active modal
 // QMessageBox, records what it showed and presses its OK button, so a test never hangs on it.
 #pragma once

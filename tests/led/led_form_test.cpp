@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // An LED stored in a form: the .ui compiled by uic and the same file loaded at run time by
 // QUiLoader must both give the widget every stored property.
 #include <LED/LED.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The LED's value model as a host sees it: digits and masks, refused values in run and design
 // mode, which setters notify and repaint, and the conversions a dispatch applies.
 #include <LED/LED.h>

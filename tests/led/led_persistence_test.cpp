@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Saving and loading an LED through a property bag: keys, order, omitted defaults, conversions,
 // and what a bad stored value leaves behind.
 #include <LED/LED.h>

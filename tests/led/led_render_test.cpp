@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The LED's layout numbers and what it actually paints, on real widgets (offscreen platform).
 // Sheets of the ten digits are saved under <build>/led-images for a person to look at.
 #include <LED/LED.h>

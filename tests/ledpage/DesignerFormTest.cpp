@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // "Edit LED Properties..." on a real Designer form: the plugin found on QT_PLUGIN_PATH by Designer's
 // own form editor, the selection it passes, the undo steps and the .ui it saves.
 #include "DesignerHelpers.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // Answers the modal message boxes a test provokes (the LED's design-mode "LED Error" box, the
 // sheet's own reports): each one is recorded and closed with OK as soon as it is shown.

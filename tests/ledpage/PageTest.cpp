@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The LEDProperties page: its form, and how it loads from and applies to the selected controls.
 #include "ModalBoxes.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The Designer plugin loaded from the built module with QPluginLoader: the widget box entry,
 // the instances it makes, and its task menu on an LED outside any form.
 #include "DesignerHelpers.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The property sheet: its pages, Apply, OK and Cancel, error reports, and the colour page.
 #include "ModalBoxes.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The level slider and the level meters of the real recorder window, against a sound server of
 // the test's own (its default source and volumes change here), read back with pactl.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recording level and the peak readings against a sound server of the test's own, read back
 // with pactl.
 

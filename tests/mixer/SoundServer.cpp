@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "SoundServer.h"
 
 #include <QDir>
@@ -66,6 +69,11 @@ bool SoundServer::startPipeWire(const QStringList& sinks) {
     if (unavailable.open(QIODevice::ReadOnly)) {
         std::printf("skipped: PipeWire unavailable: %s\n", unavailable.readAll().trimmed().constData());
         std::fflush(stdout);
+        // _Exit runs no destructor: the servers the script got as far as starting, and this
+        // folder, go first.
+        unavailable.close();
+        runPipeWireServer(QStringLiteral("stop"));
+        dir_.remove();
         std::_Exit(77);
     }
     // Until the session manager has met the new server, loading a sink is "not supported".

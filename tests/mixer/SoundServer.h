@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A PulseAudio server of the test's own, with null sinks whose monitors serve as sources, so a
 // test may change default sources and volumes without disturbing other tests. Starting it points

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every picture the windows show: it loads, Qt draws all of it, and it fits its place without distortion.
 #include "recorder/window/SpinningGlobe.h"
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Interrupted takes in the program's folder: what is repaired and how, what is never touched, and
 // what the window makes of it at start-up.
 #include "recorder/recovery/Recovery.h"

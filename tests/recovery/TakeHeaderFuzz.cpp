@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Feeds arbitrary bytes to the take-header parser and the repair arithmetic, as the start-up scan
 // does with whatever files lie in the program's folder. The eight bytes after the header stand for
 // the file's length on disk.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A numbered sound source on the PulseAudio server the test points PULSE_SERVER at: every frame the
 // server delivers carries its own number, so whatever a take lost, doubled or reordered is known

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A PulseAudio server of a test's own (the same set-up as the shared one: a 440 Hz sine as the
 // default source), so it can be killed and started again without disturbing other tests.

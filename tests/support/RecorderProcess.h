@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // The real recorder program run as a user runs it: on a private X display, from a folder of its
 // own (a portable install, so its takes land beside it), driven with the keyboard.

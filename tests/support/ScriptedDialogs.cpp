@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #include "ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
@@ -22,19 +25,30 @@ platform::Answer ScriptedDialogs::question(const QString& text, const QString& t
     return answer;
 }
 
-std::optional<QString> ScriptedDialogs::saveFileName(const QString& title, const QString& filter,
-                                                     const QString& initialName) {
-    shown.push_back({ShownDialog::Kind::SaveFile, filter, title, initialName});
+platform::Answer ScriptedDialogs::confirm(const QString& text, const QString& title) {
+    return question(text, title);
+}
+
+std::optional<platform::SaveChoice> ScriptedDialogs::saveFileName(const QString& title,
+                                                                  const QStringList& filters,
+                                                                  const QString& selectedFilter,
+                                                                  const QString& initialName) {
+    shown.push_back(
+        {ShownDialog::Kind::SaveFile, filters.value(0), title, initialName, {}, filters, selectedFilter});
     if (savePaths.empty()) {
         return std::nullopt;
     }
-    const bool chosen = savePaths.front().has_value();
-    const QString path = chosen ? *savePaths.front() : QString();
+    const std::optional<QString> path = savePaths.front();
     savePaths.pop_front();
-    if (!chosen) {
+    if (!path) {
         return std::nullopt;
     }
-    return path;
+    QString filter = selectedFilter;
+    if (!saveFilters.empty()) {
+        filter = saveFilters.front();
+        saveFilters.pop_front();
+    }
+    return platform::SaveChoice{*path, filter};
 }
 
 namespace {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A dialogs double: records every box it was asked to show and answers from a script.
 
@@ -14,18 +17,23 @@ namespace testsupport {
 
 struct ShownDialog {
     enum class Kind { Message, Question, SaveFile, Progress, Duration } kind;
-    QString text;  // the message or question; the filter for a save dialog
+    QString text;  // the message or question; the first filter for a save dialog
     QString title;
     QString initialName = {};         // save dialog only
     std::vector<std::uint64_t> steps = {};  // progress box only: the total first, then every step
+    QStringList filters = {};               // save dialog only, with the one selected as it opened
+    QString selectedFilter = {};
 };
 
 class ScriptedDialogs final : public platform::Dialogs {
 public:
     void message(const QString& text, const QString& title) override;
     platform::Answer question(const QString& text, const QString& title) override;
-    std::optional<QString> saveFileName(const QString& title, const QString& filter,
-                                        const QString& initialName) override;
+    // Shown as a question; answered from the same script.
+    platform::Answer confirm(const QString& text, const QString& title) override;
+    std::optional<platform::SaveChoice> saveFileName(const QString& title, const QStringList& filters,
+                                                     const QString& selectedFilter,
+                                                     const QString& initialName) override;
     std::unique_ptr<platform::Progress> progress(const QString& text, const QString& title,
                                                  std::uint64_t total) override;
     std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
@@ -35,6 +43,8 @@ public:
     std::deque<platform::Answer> answers;
     // Chosen paths in order; nullopt cancels. None left cancels.
     std::deque<std::optional<QString>> savePaths;
+    // Filters chosen in order, one for each chosen path; none left keeps the one selected as it opened.
+    std::deque<QString> saveFilters;
     // Lengths of time given in order; nullopt cancels. None left cancels.
     std::deque<std::optional<std::chrono::minutes>> durations;
 

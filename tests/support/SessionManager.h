@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // A desktop session manager of a test's own (the X session management protocol, as GNOME's, KDE's
 // and xsm speak it): programs started with its address in SESSION_MANAGER join its session, and the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Every test program runs inside a QApplication (offscreen unless the environment says otherwise),
 // so widgets, posted events and timers work as they do in the recorder.
 #include <QApplication>

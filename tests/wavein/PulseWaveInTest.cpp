@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The PulseAudio wave-input backend against a private server whose default source is a 440 Hz sine.
 
 #include "platform/wavein/PulseWaveIn.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The simulated wave-input device: the buffer rules it shares with the real backend, its sources,
 // its pacings and its injected faults.
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 #pragma once
 // What the wave-input tests share: a receiver for buffer notifications, a pool of capture buffers,
 // the take formats, and small measurements of captured audio.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Failures while the take file is made, written and finalised, each forced by a real limit where the
 // system can produce one.
 
@@ -84,9 +87,9 @@ TEST_F(TakeFileTest, AFailedAppendKeepsWholeAppendsAndTheFileStaysValid) {
 }
 
 TEST(AppendResultText, NamesTheSystemReason) {
-    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, ENOSPC}).describe(),
+    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, ENOSPC, {}}).describe(),
               QStringLiteral("Could not write to the take file: No space left on device."));
-    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, EIO}).describe(),
+    EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, EIO, {}}).describe(),
               QStringLiteral("Could not write to the take file: Input/output error."));
     EXPECT_TRUE(AppendResult{}.describe().isEmpty());
 }

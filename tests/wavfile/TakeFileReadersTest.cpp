@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Finalised takes read back by independent WAV readers, for every format the recorder offers.
 
 #include "TakeFileSupport.h"

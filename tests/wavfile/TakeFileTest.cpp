@@ -1,9 +1,16 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The take file's bytes, names, limits and lifecycle on a real file system.
 
 #include "TakeFileSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <sys/xattr.h>
+
+#include <cerrno>
 
 namespace wavfiletest {
 namespace {
@@ -151,26 +158,31 @@ TEST_F(TakeFileTest, CreateInAMissingOrImpossibleFolderFails) {
     EXPECT_EQ(messages().size(), 3);
 }
 
-TEST_F(TakeFileTest, AppendStopsJustBeforeTheLargestRiffSize) {
-    auto take = startTake(pcm16(44100, 1), 38 + 100);
-    const QByteArray sixty(60, 'a'), forty(40, 'b'), two(2, 'c');
+TEST_F(TakeFileTest, AFullFileGoesOnInTheNextPartWhichAloneIsMarkedAsRecording) {
+    // Room for 100 bytes of audio in each part; an odd 101st byte would need a pad byte too.
+    auto take = startTake(pcm16(44100, 1), 38 + 101);
+    const QByteArray sixty(60, 'a'), fortyOne(41, 'b');
     EXPECT_TRUE(take->Append(bytes(sixty), sixty.size()).ok());
-    EXPECT_TRUE(take->Append(bytes(forty), forty.size()).ok());  // exactly at the largest size
-    const AppendResult refused = take->Append(bytes(two), two.size());
-    EXPECT_EQ(refused.status, AppendResult::Status::SizeLimitReached);
-    EXPECT_TRUE(refused.describe().contains(QStringLiteral("largest size a WAV file can hold")));
-    EXPECT_EQ(take->dataLength(), 100u);
-    EXPECT_EQ(QFileInfo(take->path()).size(), 146);
+    EXPECT_TRUE(take->Append(bytes(fortyOne), fortyOne.size()).ok());
+    const QString second = inDir(QStringLiteral("take.2.WAV"));
+    EXPECT_EQ(take->partCount(), 2);
+    EXPECT_EQ(take->dataLength(), 101u);
+    const auto marked = [](const QString& path) {
+        return ::getxattr(QFile::encodeName(path).constData(), "user.tolvane.recording", nullptr, 0) >= 0;
+    };
+    EXPECT_FALSE(marked(take->path()));
+    EXPECT_TRUE(marked(second) || errno == ENOTSUP);
     take->Finalise();
-    const QByteArray file = readAll(take->path());
-    EXPECT_EQ(le32(file, 4), 138u);
-    EXPECT_EQ(le32(file, 42), 100u);
+    EXPECT_FALSE(marked(second));
 
-    // An odd length counts the pad byte it will need.
-    auto odd = startTake(pcm16(44100, 1), 38 + 101);
-    const QByteArray hundredOne(101, 'd');
-    EXPECT_EQ(odd->Append(bytes(hundredOne), hundredOne.size()).status,
-              AppendResult::Status::SizeLimitReached);
+    const QByteArray first = readAll(take->path());
+    EXPECT_EQ(le32(first, 4), 138u);
+    EXPECT_EQ(first.mid(46), sixty + fortyOne.left(40));
+    const QByteArray next = readAll(second);
+    EXPECT_EQ(next.left(42).mid(8), first.left(42).mid(8));
+    EXPECT_EQ(le32(next, 42), 1u);
+    EXPECT_EQ(le32(next, 4), 40u);  // with its pad byte
+    EXPECT_EQ(next.size(), 48);
     EXPECT_TRUE(messages().isEmpty());
 }
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The live recorder and About windows against their designed tables: every working control's kind,
 // place, text, font and state after loading, the stacking order, the keyboard order, and the
 // About window's texts.

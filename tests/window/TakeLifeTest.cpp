@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // A take's life through the real window: the question before the next take, Save as, and exit.
 #include "RecorderUnderTest.h"
 #include "TakeReader.h"
@@ -214,8 +217,8 @@ INSTANTIATE_TEST_SUITE_P(Takes, TakeLife, testing::Values(
              {}, 1, 0, {A}, {"Entrevista.Wav"}, "saved/Entrevista.Wav", true, true, false},
     LifeCase{"SaveCancelledSavesNothing", {{Step::Record}, {Step::Save, {}, {std::nullopt}}},
              {}, 1, 0, {A}, {}, "takes/" + A, true, false, false},
-    LifeCase{"SaveAddsTheExtension", {{Step::Record}, {Step::Save, {}, {"Entrevista.mp3"}}},
-             {}, 1, 0, {}, {"Entrevista.mp3.Wav"}, "saved/Entrevista.mp3.Wav", true, false, true},
+    LifeCase{"SaveAddsTheExtension", {{Step::Record}, {Step::Save, {}, {"Entrevista.txt"}}},
+             {}, 1, 0, {}, {"Entrevista.txt.Wav"}, "saved/Entrevista.txt.Wav", true, false, true},
     LifeCase{"SaveKeepsALowerCaseWav", {{Step::Record}, {Step::Save, {}, {"Entrevista.wav"}}},
              {}, 1, 0, {}, {"Entrevista.wav"}, "saved/Entrevista.wav", true, false, true},
     LifeCase{"SaveKeepsAnUpperCaseWav", {{Step::Record}, {Step::Save, {}, {"Entrevista.WAV"}}},

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // The recorder window driven as a user drives it, with a simulated device.
 #include "RecorderUnderTest.h"
 #include "TakeReader.h"
@@ -134,21 +137,6 @@ TEST(RecorderWindow, NotificationsWhileTheFailedBoxIsOpenRetryWithoutStackingBox
     const auto take = readTake(r.window.takeFileName);
     EXPECT_EQ(take.dataLength(), 13u * 35280);
     EXPECT_EQ(firstCounterMismatch(take, 10 * 35280, 2), std::nullopt);
-}
-
-TEST(RecorderWindow, TheSizeLimitStopsTheTakeCompleteAndSaysSo) {
-    Recorder r({}, 38 + 12 * 35280 + 100);
-    r.click();
-    r.produceBuffers(3);
-    EXPECT_TRUE(r.stopped());
-    ASSERT_EQ(r.dialogs.messages().size(), 1);
-    EXPECT_TRUE(r.dialogs.messages()[0].contains(QStringLiteral("largest")))
-        << r.dialogs.messages()[0].toStdString();
-    const auto take = readTake(r.window.takeFileName);
-    EXPECT_EQ(take.dataLength(), 12u * 35280);
-    EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
-    r.produceBuffers(1);  // notifications after the stop do nothing
-    EXPECT_EQ(readTake(r.window.takeFileName).bytes, take.bytes);
 }
 
 TEST(RecorderWindow, LeavingWithSaidaDuringATakeFinishesTheFile) {

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // LED: a seven-segment digit widget with a decimal point.
 //
 // #include <LED/LED.h>, and link LED::LED from find_package(LED).

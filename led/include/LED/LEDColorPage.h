@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The colour page of the LED's property sheet: LEDColorOn and LEDColorOff of the first selected
 // control, as OLE colours (0x00BBGGRR, or a system colour with the high bit set).
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // LEDProperties: the LED's own property page. It edits Value, ValueIsMask, ShowDecimal and
 // ShowBorder of the first selected control, reaching it only through properties of those names,
 // so it works with any object that has them. Apply writes the three flags first and Value last,

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // Property pages for the LED, as a design-time host (a form editor) shows them: the host hands a
 // page the selected controls, the page shows the first one, the user edits, and the host asks the
 // page to apply. LEDPropertyPage is the contract every page of the library keeps.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: LGPL-3.0-or-later
+
 // The property sheet a design-time host opens for LED controls: the LEDProperties page first,
 // the colour page second, with OK, Cancel and Apply (enabled while a page holds edits). It
 // reports apply errors itself, in a message box titled like the sheet.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
 // Uses the installed library through its public header only; prints what a host would see.
 #include <LED/LED.h>
 
