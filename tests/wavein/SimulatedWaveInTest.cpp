@@ -386,39 +386,6 @@ TEST(SimulatedWaveInPacing, RealTimeDropsWhatNoBufferWasQueuedFor) {
     EXPECT_FALSE(stats.started);
 }
 
-// A real-time device paused for longer than its backlog: the buffer being filled stays queued, and
-// the time paused is skipped, neither delivered nor kept nor counted as lost.
-TEST(SimulatedWaveInPacing, RealTimePauseSkipsThePausedSpanOnly) {
-    SimulatedWaveIn waveIn(SimulatedSource::counter(), Pacing::RealTime);
-    waveIn.setBacklog(std::chrono::milliseconds(100));
-    Pool pool(1, 44100 * 2 * 30);
-    Opened o;
-    openOn(waveIn, o, 44100, 1);
-    ASSERT_TRUE(pool.prepareAndQueueAll(*o.device));
-    ASSERT_EQ(o.device->start(), MMSYSERR_NOERROR);
-    QTest::qWait(150);
-    ASSERT_EQ(o.device->pause(), MMSYSERR_NOERROR);
-    const std::uint32_t atPause = pool.header(0).dwBytesRecorded;
-    QTest::qWait(400);
-    EXPECT_EQ(pool.header(0).dwBytesRecorded, atPause);
-    EXPECT_FALSE(pool.header(0).isDone());
-    ASSERT_EQ(o.device->resume(), MMSYSERR_NOERROR);
-    QTest::qWait(150);
-    ASSERT_EQ(o.device->reset(), MMSYSERR_NOERROR);
-    ASSERT_TRUE(o.receiver.waitFor(1));
-
-    const auto frames = counterFrames(pool.data(0), o.receiver.notes[0].bytesRecorded, 1);
-    std::vector<std::size_t> jumps;
-    for (std::size_t i = 1; i < frames.size(); ++i) {
-        if (static_cast<std::uint16_t>(frames[i] - frames[i - 1]) != 1) {
-            jumps.push_back(i);
-        }
-    }
-    EXPECT_EQ(jumps, std::vector<std::size_t>{atPause / 2u});
-    EXPECT_EQ(waveIn.stats().bytesDropped, 0u);
-    EXPECT_TRUE(o.device->overruns().empty());
-}
-
 TEST(SimulatedWaveInSources, SineHasItsFrequencyAndAmplitude) {
     SimulatedWaveIn waveIn(SimulatedSource::sine(1000.0, 0.25), Pacing::Manual);
     Opened o;
