@@ -50,8 +50,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/led)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_NAME tolvane)
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SECTION sound)
 # The window's captions are drawn in Liberation Sans and DejaVu Sans Condensed; with any other
-# font they no longer fit their boxes, so the fonts come with the program, recommends or not.
-set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-extra")
+# font they no longer fit their boxes, so the fonts come with the program, recommends or not. Qt's
+# own dialogs (the save dialog, the Yes/No/Cancel buttons) speak the window's language only with
+# Qt's translations installed.
+set(CPACK_DEBIAN_PROGRAM_PACKAGE_DEPENDS "fonts-liberation, fonts-dejavu-extra, qt6-translations-l10n")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_RECOMMENDS "pipewire-pulse | pulseaudio, qt6-wayland")
 set(CPACK_DEBIAN_PROGRAM_PACKAGE_SUGGESTS "pavucontrol")
 # libLED.so.1 is public: programs built against it depend on tolvane (>= the version they saw).

@@ -3,6 +3,7 @@
 
 #include "recorder/CommandLine.h"
 
+#include "recorder/i18n/Language.h"
 #include "recorder/window/TakeFolder.h"
 
 #include <QCommandLineParser>
@@ -23,8 +24,8 @@ struct Parser {
 
 std::unique_ptr<Parser> makeParser() {
     auto p = std::make_unique<Parser>();
-    p->parser.setApplicationDescription(
-        QStringLiteral("Records the default sound source into 16-bit PCM WAV takes."));
+    p->parser.setApplicationDescription(QCoreApplication::translate(
+        "CommandLine", "Grava a fonte de som padrão em arquivos WAV PCM de 16 bits."));
     return p;
 }
 
@@ -37,16 +38,24 @@ QString whereTakesGo() {
     const TakeFolderChoice choice = thisProgramsTakeFolder();
     const QString rule =
         choice.besideProgram
-            ? QStringLiteral("this copy runs from a writable folder of its own, so takes go next to it:")
-            : QStringLiteral("this copy is installed (or its folder is read-only), so takes go to the "
-                             "user's music folder:");
-    return QStringLiteral("Where takes go:\n  %1\n  %2\n").arg(rule, choice.path);
+            ? QCoreApplication::translate("CommandLine",
+                                          "esta cópia roda de uma pasta própria com permissão de "
+                                          "escrita, então as gravações ficam ao lado dela:")
+            : QCoreApplication::translate("CommandLine",
+                                          "esta cópia está instalada (ou sua pasta é somente "
+                                          "leitura), então as gravações vão para a pasta de "
+                                          "música do usuário:");
+    return QCoreApplication::translate("CommandLine", "Onde ficam as gravações:\n  %1\n  %2\n")
+        .arg(rule, choice.path);
 }
 
-const QString kSoundServer = QStringLiteral(
-    "Sound:\n"
-    "  Takes record the default source of PulseAudio or of PipeWire's PulseAudio service.\n"
-    "  PULSE_SOURCE=<name> records another source; PULSE_SERVER=<address> uses another server.\n");
+QString soundServer() {
+    return QCoreApplication::translate(
+        "CommandLine",
+        "Som:\n"
+        "  As gravações vêm da fonte padrão do PulseAudio ou do serviço PulseAudio do PipeWire.\n"
+        "  PULSE_SOURCE=<nome> grava de outra fonte; PULSE_SERVER=<endereço> usa outro servidor.\n");
+}
 
 }  // namespace
 
@@ -63,13 +72,16 @@ std::optional<int> answerHelpOrVersion(int argc, char** argv) {
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Tolvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TOLVANE_VERSION));
+    // The help reads in the language the window would.
+    i18n::installTranslations();
     auto p = makeParser();
     p->parser.parse(QCoreApplication::arguments());
     if (p->parser.isSet(p->version)) {
         print(stdout, QStringLiteral("Tolvane %1\n").arg(QStringLiteral(TOLVANE_VERSION)));
         return 0;
     }
-    print(stdout, p->parser.helpText() + QLatin1Char('\n') + whereTakesGo() + QLatin1Char('\n') + kSoundServer);
+    print(stdout,
+          p->parser.helpText() + QLatin1Char('\n') + whereTakesGo() + QLatin1Char('\n') + soundServer());
     return 0;
 }
 
@@ -79,11 +91,13 @@ std::optional<int> refuseUnknownArguments(const QStringList& arguments) {
     if (!p->parser.parse(arguments)) {
         error = p->parser.errorText();
     } else if (!p->parser.positionalArguments().isEmpty()) {
-        error = QStringLiteral("Tolvane takes no arguments: '%1'.").arg(p->parser.positionalArguments().join(' '));
+        error = QCoreApplication::translate("CommandLine", "O Tolvane não aceita argumentos: '%1'.")
+                    .arg(p->parser.positionalArguments().join(' '));
     } else {
         return std::nullopt;
     }
-    print(stderr, QStringLiteral("tolvane: %1\nTry 'tolvane --help'.\n").arg(error));
+    print(stderr, QCoreApplication::translate("CommandLine", "tolvane: %1\nExperimente 'tolvane --help'.\n")
+                      .arg(error));
     return 2;
 }
 

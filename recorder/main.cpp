@@ -8,6 +8,7 @@
 #include "platform/power/SleepInhibitor.h"
 #include "platform/wavein/PulseWaveIn.h"
 #include "recorder/CommandLine.h"
+#include "recorder/i18n/Language.h"
 #include "recorder/recovery/SessionEnd.h"
 #include "recorder/window/TakeFolder.h"
 #include "recorder/window/frmSoundRec.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tolvane"));
+    i18n::installTranslations();
     if (const auto status = tolvane::refuseUnknownArguments(QApplication::arguments())) {
         return *status;
     }

@@ -22,15 +22,15 @@ QString LEDDesignerPlugin::group() const {
 }
 
 QString LEDDesignerPlugin::toolTip() const {
-    return tr("LED: a seven-segment digit with a decimal point");
+    return tr("LED: um dígito de sete segmentos com ponto decimal");
 }
 
 QString LEDDesignerPlugin::whatsThis() const {
     return tr(
-        "Shows one seven-segment digit and a decimal point. Value is a digit 0 to 9, or a segment "
-        "mask 0 to 127 when ValueIsMask is set; LEDColorOn and LEDColorOff colour the lit and unlit "
-        "segments. Use \"Edit LED Properties...\" from its context menu to edit it on its property "
-        "pages.");
+        "Mostra um dígito de sete segmentos e um ponto decimal. Value é um dígito de 0 a 9, ou uma "
+        "máscara de segmentos de 0 a 127 quando ValueIsMask está marcado; LEDColorOn e LEDColorOff "
+        "dão a cor dos segmentos acesos e apagados. Use \"Edit LED Properties...\" no menu de "
+        "contexto para editá-lo nas suas páginas de propriedades.");
 }
 
 QString LEDDesignerPlugin::includeFile() const {

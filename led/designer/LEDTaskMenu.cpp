@@ -73,7 +73,7 @@ void LEDTaskMenu::editProperties() {
         QPointer<QUndoStack> history = form->commandHistory();
         connect(&sheet, &LEDPropertySheet::aboutToApply, &sheet, [history, &inMacro] {
             if (history) {
-                history->beginMacro(tr("Edit LED Properties"));
+                history->beginMacro(tr("Editar as propriedades do LED"));
                 inMacro = true;
             }
         });

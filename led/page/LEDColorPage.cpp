@@ -39,7 +39,7 @@ public:
 LEDColorPage::LEDColorPage(QWidget* parent)
     : LEDPropertyPage(parent), d(std::make_unique<LEDColorPagePrivate>(this)) {
     setObjectName(QStringLiteral("StandardColor"));
-    setWindowTitle(tr("Color"));
+    setWindowTitle(tr("Cor"));
     // The same client area as the LED's own page, so switching tabs does not resize the sheet.
     setFixedSize(395, 233);
 
@@ -60,7 +60,7 @@ LEDColorPage::LEDColorPage(QWidget* parent)
         d->swatches[i]->setObjectName(QStringLiteral("cmd") + name);
         d->swatches[i]->setAccessibleName(name);
         d->swatches[i]->setIconSize(QSize(48, 16));
-        d->swatches[i]->setToolTip(tr("Choose the colour of %1").arg(name));
+        d->swatches[i]->setToolTip(tr("Escolher a cor de %1").arg(name));
         label->setBuddy(d->swatches[i]);
         d->codes[i] = new QLabel(this);
         d->codes[i]->setObjectName(QStringLiteral("lbl") + name);

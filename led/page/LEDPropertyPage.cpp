@@ -54,7 +54,8 @@ std::optional<LEDPageError> LEDPropertyPage::SelectionChanged(const QList<QObjec
     }
     QObject* first = firstSelected();
     if (first == nullptr) {
-        return LEDPageError(LEDPageError::Kind::NoControl, QString(), 0, tr("There is no control selected."));
+        return LEDPageError(LEDPageError::Kind::NoControl, QString(), 0,
+                            tr("Nenhum controle está selecionado."));
     }
     if (auto error = loadFrom(first)) {
         // Nothing was shown from it, so nothing may be written to it either.
@@ -71,7 +72,7 @@ std::optional<LEDPageError> LEDPropertyPage::ApplyChanges() {
     QObject* first = firstSelected();
     if (first == nullptr) {
         return LEDPageError(LEDPageError::Kind::NoControl, QString(), 0,
-                            tr("There is no control to apply the changes to."));
+                            tr("Não há controle ao qual aplicar as alterações."));
     }
     auto error = applyTo(first);
     if (!error) {
@@ -114,7 +115,7 @@ std::optional<LEDPageError> LEDPropertyPage::readProperty(QObject* control, cons
     const QString property = QString::fromLatin1(name);
     if (index < 0 || !meta->property(index).isReadable()) {
         return LEDPageError(LEDPageError::Kind::PropertyMissing, property, 0,
-                            tr("The selected object has no property %1.").arg(property));
+                            tr("O objeto selecionado não tem a propriedade %1.").arg(property));
     }
     value = meta->property(index).read(control);
     return std::nullopt;
@@ -127,15 +128,16 @@ std::optional<LEDPageError> LEDPropertyPage::writeProperty(QObject* control, con
     const QString property = QString::fromLatin1(name);
     if (index < 0 || !meta->property(index).isWritable()) {
         return LEDPageError(LEDPageError::Kind::PropertyMissing, property, 0,
-                            tr("The control has no property %1.").arg(property));
+                            tr("O controle não tem a propriedade %1.").arg(property));
     }
     bool written = false;
     if (auto error = guardedWrite(name, [&] { written = meta->property(index).write(control, value); })) {
         return error;
     }
     if (!written) {
-        return LEDPageError(LEDPageError::Kind::InvalidPropertyValue, property, LED::ErrorNumberInvalidPropertyValue,
-                            tr("Invalid property value for %1.").arg(property));
+        return LEDPageError(LEDPageError::Kind::InvalidPropertyValue, property,
+                            LED::ErrorNumberInvalidPropertyValue,
+                            tr("Valor de propriedade inválido para %1.").arg(property));
     }
     return std::nullopt;
 }

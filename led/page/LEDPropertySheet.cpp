@@ -29,7 +29,7 @@ public:
 LEDPropertySheet::LEDPropertySheet(const QList<QObject*>& selection, QWidget* parent)
     : QDialog(parent), d(std::make_unique<LEDPropertySheetPrivate>()) {
     setObjectName(QStringLiteral("LEDPropertySheet"));
-    setWindowTitle(tr("LED Properties"));
+    setWindowTitle(tr("Propriedades do LED"));
 
     d->tabs = new QTabWidget(this);
     d->properties = new LEDProperties(d->tabs);

@@ -6,6 +6,7 @@
 #include <LED/LED.h>
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
@@ -200,8 +201,9 @@ void LED::setBackStyle(BackStyleType New_BackStyle) {
 void LEDPrivate::setBackMode(int mode) {
     if (mode != LED::Transparent && mode != LED::Opaque) {
         throw LEDConversionError(LEDConversionError::Kind::InvalidPropertyValue, kBackStyle,
-                                 QStringLiteral("invalid property value: %1 is neither Transparent (0) nor "
-                                                "Opaque (1)")
+                                 QCoreApplication::translate("LED",
+                                                             "valor de propriedade inválido: %1 não é "
+                                                             "Transparent (0) nem Opaque (1)")
                                      .arg(mode));
     }
     backStyle = static_cast<LED::BackStyleType>(mode);
@@ -326,7 +328,8 @@ void LEDPrivate::refuse(const LEDError& error) {
 }
 
 void LEDPrivate::showErrorBox(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("LED Error"), text, QMessageBox::Ok, q);
+    QMessageBox box(QMessageBox::Warning, QCoreApplication::translate("LED", "LED Error"), text,
+                    QMessageBox::Ok, q);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -84,13 +84,13 @@ QString LEDConversionError::message() const {
 QString LED::errorDescription(int code) {
     switch (code) {
         case LEDOverFlow:
-            return QCoreApplication::translate("LED",
-                                               "Invalid digit: in digit mode the value must be 0 to 9.");
+            return QCoreApplication::translate(
+                "LED", "Dígito inválido: no modo de dígito o valor deve ser de 0 a 9.");
         case LEDInvalidMask:
             return QCoreApplication::translate(
-                "LED", "Invalid segment mask: in mask mode the value must be 0 to 127.");
+                "LED", "Máscara de segmentos inválida: no modo de máscara o valor deve ser de 0 a 127.");
         default:
-            return QStringLiteral("Unknown Error!");
+            return QCoreApplication::translate("LED", "Unknown Error!");
     }
 }
 
@@ -98,12 +98,12 @@ namespace {
 
 [[noreturn]] void throwMismatch(const QString& what, const QString& detail) {
     throw LEDConversionError(LEDConversionError::Kind::TypeMismatch, what,
-                             QStringLiteral("type mismatch: %1").arg(detail));
+                             QCoreApplication::translate("LED", "tipo incompatível: %1").arg(detail));
 }
 
 [[noreturn]] void throwOverflow(const QString& what, const QString& detail) {
     throw LEDConversionError(LEDConversionError::Kind::Overflow, what,
-                             QStringLiteral("overflow: %1").arg(detail));
+                             QCoreApplication::translate("LED", "estouro: %1").arg(detail));
 }
 
 // A numeric reading of a variant, before any rounding: integers exactly (long double holds every
@@ -119,12 +119,12 @@ struct Number {
 Number parseText(const QString& raw, const QString& what) {
     const QString text = raw.trimmed();
     if (text.isEmpty()) {
-        throwMismatch(what, QStringLiteral("empty text is not a number"));
+        throwMismatch(what, QCoreApplication::translate("LED", "texto vazio não é um número"));
     }
     std::string s = text.toStdString();
     for (const char c : s) {
         if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-')) {
-            throwMismatch(what, QStringLiteral("\"%1\" is not a number").arg(text));
+            throwMismatch(what, QCoreApplication::translate("LED", "\"%1\" não é um número").arg(text));
         }
     }
     const char* begin = s.data();
@@ -135,20 +135,20 @@ Number parseText(const QString& raw, const QString& what) {
     double real = 0;
     const auto [ptr, ec] = std::from_chars(begin, end, real);
     if (ptr != end || ec == std::errc::invalid_argument) {
-        throwMismatch(what, QStringLiteral("\"%1\" is not a number").arg(text));
+        throwMismatch(what, QCoreApplication::translate("LED", "\"%1\" não é um número").arg(text));
     }
     if (ec == std::errc::result_out_of_range) {
         if (text.contains(QLatin1String("e-"), Qt::CaseInsensitive)) {
             return {};  // a tiny number: 0
         }
-        throwOverflow(what, QStringLiteral("%1 is too large").arg(text));
+        throwOverflow(what, QCoreApplication::translate("LED", "%1 é grande demais").arg(text));
     }
     return {false, real};
 }
 
 Number toNumber(const QVariant& v, const QString& what) {
     if (!v.isValid() || v.isNull()) {
-        throwMismatch(what, QStringLiteral("no value"));
+        throwMismatch(what, QCoreApplication::translate("LED", "nenhum valor"));
     }
     const QMetaType type = v.metaType();
     switch (type.id()) {
@@ -172,7 +172,7 @@ Number toNumber(const QVariant& v, const QString& what) {
         case QMetaType::Float: {
             const double real = v.toDouble();
             if (!std::isfinite(real)) {
-                throwOverflow(what, QStringLiteral("the number is not finite"));
+                throwOverflow(what, QCoreApplication::translate("LED", "o número não é finito"));
             }
             return {false, real};
         }
@@ -183,7 +183,8 @@ Number toNumber(const QVariant& v, const QString& what) {
             if (type.flags().testFlag(QMetaType::IsEnumeration)) {
                 return {true, static_cast<long double>(v.toLongLong())};
             }
-            throwMismatch(what, QStringLiteral("a %1 is not a number").arg(QString::fromLatin1(type.name())));
+            throwMismatch(what, QCoreApplication::translate("LED", "um %1 não é um número")
+                                    .arg(QString::fromLatin1(type.name())));
     }
 }
 
@@ -191,7 +192,7 @@ Number toNumber(const QVariant& v, const QString& what) {
 long double inRange(const Number& n, long double lo, long double hi, const QString& what) {
     const long double integer = n.isInteger ? n.value : static_cast<long double>(LEDPrivate::roundToEven(double(n.value)));
     if (integer < lo || integer > hi) {
-        throwOverflow(what, QStringLiteral("%1 is outside %2 to %3")
+        throwOverflow(what, QCoreApplication::translate("LED", "%1 está fora do intervalo de %2 a %3")
                                 .arg(QString::number(static_cast<double>(integer), 'g', 17),
                                      QString::number(static_cast<double>(lo), 'f', 0),
                                      QString::number(static_cast<double>(hi), 'f', 0)));

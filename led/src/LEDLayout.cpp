@@ -4,6 +4,7 @@
 // The digit's geometry as a pure function of the inner size, and OLE colour resolution.
 #include <LED/LED.h>
 
+#include <QCoreApplication>
 #include <QPalette>
 
 #include "LED_p.h"
@@ -13,7 +14,8 @@ namespace {
 [[noreturn]] void overflow(const QString& what, double x) {
     throw LEDConversionError(
         LEDConversionError::Kind::Overflow, what,
-        QStringLiteral("overflow: %1 twips does not fit a 16-bit length").arg(x, 0, 'f', 1));
+        QCoreApplication::translate("LED", "estouro: %1 twips não cabem num comprimento de 16 bits")
+            .arg(x, 0, 'f', 1));
 }
 
 qint16 roundedLength(double x, const QString& what) {

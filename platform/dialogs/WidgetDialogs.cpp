@@ -24,7 +24,10 @@ namespace {
 class WidgetProgress final : public Progress {
 public:
     WidgetProgress(const QString& text, const QString& title, std::uint64_t total, QWidget* parent)
-        : dialog_(text, QStringLiteral("Cancel"), 0, kSteps, parent), total_(total) {
+        // Qt's own Cancel, in Qt's translation.
+        : dialog_(parent), total_(total) {
+        dialog_.setLabelText(text);
+        dialog_.setRange(0, kSteps);
         dialog_.setWindowTitle(title);
         dialog_.setWindowModality(Qt::WindowModal);
         // Quick work passes without a box flashing up.

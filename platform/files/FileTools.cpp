@@ -8,6 +8,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cstring>
@@ -89,11 +90,11 @@ void syncFolderOf(const QByteArray& path) {
 
 QString systemReason(int error) {
     if (error == 0) {
-        return QStringLiteral("Unknown error");
+        return QCoreApplication::translate("SystemError", "Erro desconhecido");
     }
     // strerrordesc_np is thread-safe and, unlike strerror, never formats into a shared buffer.
     const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QStringLiteral("Error %1").arg(error);
+    return text != nullptr ? QString::fromLocal8Bit(text) : QCoreApplication::translate("SystemError", "Erro %1").arg(error);
 }
 
 }  // namespace platform::files

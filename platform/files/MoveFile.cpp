@@ -5,6 +5,7 @@
 
 #include "platform/files/FileTools.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -255,10 +256,13 @@ QString MoveResult::describe(const QString& destination) const {
     switch (step) {
         case Step::OpenSource:
         case Step::Read:
-            return QStringLiteral("Could not read the take to save it as \"%1\": %2.")
+            return QCoreApplication::translate(
+                       "MoveFile", "Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
                 .arg(destination, reason);
         case Step::Check:
-            return QStringLiteral("The copy saved as \"%1\" did not match the take, so it was removed: %2.")
+            return QCoreApplication::translate(
+                       "MoveFile",
+                       "A cópia salva como \"%1\" não conferia com a gravação e foi removida: %2.")
                 .arg(destination, reason);
         case Step::None:
         case Step::Rename:
@@ -267,7 +271,8 @@ QString MoveResult::describe(const QString& destination) const {
         case Step::Flush:
             break;
     }
-    return QStringLiteral("Could not save the take as \"%1\": %2.").arg(destination, reason);
+    return QCoreApplication::translate("MoveFile", "Não foi possível salvar a gravação como \"%1\": %2.")
+        .arg(destination, reason);
 }
 
 }  // namespace platform::files

@@ -5,6 +5,8 @@
 
 #include "platform/mixer/PulseObjects.h"
 
+#include <QCoreApplication>
+
 #include <pulse/channelmap.h>
 #include <pulse/proplist.h>
 #include <pulse/timeval.h>
@@ -129,7 +131,11 @@ private:
         const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kReadingsPerSecond, kChannels};
         pa_channel_map map;
         pa_channel_map_init_stereo(&map);
-        stream_.reset(pa_stream_new(context_.get(), "Level meter", &format, &map));
+        stream_.reset(pa_stream_new(
+            context_.get(),
+            // Its name in the system's volume control.
+            QCoreApplication::translate("PulsePeakSource", "Medidor de nível").toUtf8().constData(), &format,
+            &map));
         if (!stream_) {
             scheduleRetry(kRetryDelay);
             return;

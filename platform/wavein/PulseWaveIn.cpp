@@ -6,6 +6,8 @@
 #include "platform/pulse/PulseOwners.h"
 #include "platform/wavein/HeaderQueue.h"
 
+#include <QCoreApplication>
+
 #include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/rtclock.h>
@@ -34,6 +36,18 @@ using pulse::Operation;
 std::string reasonOf(pa_context* context) {
     return pa_strerror(pa_context_errno(context));
 }
+
+// A sentence for the user around the server's own reason. Also called on the server's thread:
+// translating is safe on any thread.
+std::string told(const char* text, const std::string& reason = std::string()) {
+    const QString sentence = QCoreApplication::translate("PulseWaveIn", text);
+    return (reason.empty() ? sentence : sentence.arg(QString::fromStdString(reason))).toStdString();
+}
+
+const char* const kCannotConnect =
+    QT_TRANSLATE_NOOP("PulseWaveIn", "Não foi possível conectar ao servidor de som: %1");
+const char* const kCannotRecord =
+    QT_TRANSLATE_NOOP("PulseWaveIn", "Não foi possível gravar do servidor de som: %1");
 
 class PulseDevice final : public WaveInDevice {
 public:
@@ -70,30 +84,33 @@ public:
         }
         pa_context_set_state_callback(context_.get(), &PulseDevice::onContextState, this);
         if (pa_context_connect(context_.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-            return fail(MMSYSERR_NODRIVER, "Cannot connect to the sound server: " + reasonOf(context_.get()));
+            return fail(MMSYSERR_NODRIVER, told(kCannotConnect, reasonOf(context_.get())));
         }
         if (pa_threaded_mainloop_start(mainloop_.get()) < 0) {
-            return fail(MMSYSERR_ERROR, "Cannot start the sound server connection's thread.");
+            return fail(MMSYSERR_ERROR,
+                        told(QT_TRANSLATE_NOOP("PulseWaveIn",
+                                               "Não foi possível iniciar a conexão com o servidor de som.")));
         }
         MainloopLock lock(mainloop_.get());
         Deadline deadline(*this);
         pa_context_state_t state;
         while ((state = pa_context_get_state(context_.get())) != PA_CONTEXT_READY) {
             if (!PA_CONTEXT_IS_GOOD(state)) {
-                return fail(MMSYSERR_NODRIVER,
-                            "Cannot connect to the sound server: " + reasonOf(context_.get()));
+                return fail(MMSYSERR_NODRIVER, told(kCannotConnect, reasonOf(context_.get())));
             }
             if (deadline.passed()) {
-                return fail(MMSYSERR_NODRIVER, std::string("Cannot connect to the sound server: ") +
-                                                   pa_strerror(PA_ERR_TIMEOUT));
+                return fail(MMSYSERR_NODRIVER, told(kCannotConnect, pa_strerror(PA_ERR_TIMEOUT)));
             }
             pa_threaded_mainloop_wait(mainloop_.get());
         }
 
-        stream_.reset(pa_stream_new(context_.get(), "Recording", &spec_, nullptr));
+        stream_.reset(pa_stream_new(
+            context_.get(),
+            // Its name in the system's volume control.
+            QCoreApplication::translate("PulseWaveIn", "Gravação").toUtf8().constData(), &spec_, nullptr));
         if (!stream_) {
             return fail(statusFor(pa_context_errno(context_.get())),
-                        "Cannot record from the sound server: " + reasonOf(context_.get()));
+                        told(kCannotRecord, reasonOf(context_.get())));
         }
         pa_stream_set_state_callback(stream_.get(), &PulseDevice::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulseDevice::onReadable, this);
@@ -101,17 +118,16 @@ public:
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_record(stream_.get(), nullptr, &attr, flags) < 0) {
             return fail(statusFor(pa_context_errno(context_.get())),
-                        "Cannot record from the sound server: " + reasonOf(context_.get()));
+                        told(kCannotRecord, reasonOf(context_.get())));
         }
         pa_stream_state_t streamState;
         while ((streamState = pa_stream_get_state(stream_.get())) != PA_STREAM_READY) {
             if (!PA_STREAM_IS_GOOD(streamState)) {
                 return fail(statusFor(pa_context_errno(context_.get())),
-                            "Cannot record from the sound server: " + reasonOf(context_.get()));
+                            told(kCannotRecord, reasonOf(context_.get())));
             }
             if (deadline.passed()) {
-                return fail(MMSYSERR_NODRIVER, std::string("Cannot record from the sound server: ") +
-                                                   pa_strerror(PA_ERR_TIMEOUT));
+                return fail(MMSYSERR_NODRIVER, told(kCannotRecord, pa_strerror(PA_ERR_TIMEOUT)));
             }
             pa_threaded_mainloop_wait(mainloop_.get());
         }
@@ -356,13 +372,15 @@ private:
     // Waits for a server operation with the lock held; false when the server is gone or silent.
     bool await(Operation operation) {
         if (!operation) {
-            lose("The sound server refused a request: " + reasonOf(context_.get()));
+            lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som recusou um pedido: %1"),
+                      reasonOf(context_.get())));
             return false;
         }
         Deadline deadline(*this);
         while (pa_operation_get_state(operation.get()) == PA_OPERATION_RUNNING && !lost_) {
             if (deadline.passed()) {
-                lose(std::string("The sound server stopped answering: ") + pa_strerror(PA_ERR_TIMEOUT));
+                lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som deixou de responder: %1"),
+                          pa_strerror(PA_ERR_TIMEOUT)));
                 break;
             }
             pa_threaded_mainloop_wait(mainloop_.get());
@@ -465,7 +483,9 @@ private:
     static void onContextState(pa_context* context, void* self) {
         auto* device = static_cast<PulseDevice*>(self);
         if (device->open_ && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
-            device->lose("The connection to the sound server was lost: " + reasonOf(context));
+            device->lose(
+                told(QT_TRANSLATE_NOOP("PulseWaveIn", "A conexão com o servidor de som foi perdida: %1"),
+                     reasonOf(context)));
         }
         pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
     }
@@ -473,7 +493,8 @@ private:
     static void onStreamState(pa_stream* stream, void* self) {
         auto* device = static_cast<PulseDevice*>(self);
         if (device->open_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
-            device->lose("Recording from the sound server stopped: " + reasonOf(device->context_.get()));
+            device->lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "A gravação do servidor de som parou: %1"),
+                              reasonOf(device->context_.get())));
         }
         pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
     }

@@ -3,6 +3,8 @@
 
 #include "platform/wavein/WaveIn.h"
 
+#include <QCoreApplication>
+
 namespace platform::wavein {
 
 WimDataEvent::WimDataEvent(WaveInDevice* device, WAVEHDR* header)
@@ -14,21 +16,38 @@ QEvent::Type WimDataEvent::eventType() {
 }
 
 std::string standardErrorText(MMRESULT status) {
-    switch (status) {
-        case MMSYSERR_NOERROR: return "The command completed successfully.";
-        case MMSYSERR_ERROR: return "An unspecified error occurred in the sound device.";
-        case MMSYSERR_BADDEVICEID: return "There is no recording device.";
-        case MMSYSERR_ALLOCATED: return "The recording device is already in use.";
-        case MMSYSERR_INVALHANDLE: return "The recording device is not open.";
-        case MMSYSERR_NODRIVER: return "There is no sound server or recording device.";
-        case MMSYSERR_NOMEM: return "There is not enough memory for the recording buffers.";
-        case MMSYSERR_INVALFLAG: return "An invalid flag was passed to the recording device.";
-        case MMSYSERR_INVALPARAM: return "An invalid parameter was passed to the recording device.";
-        case WAVERR_BADFORMAT: return "The recording device does not support this sample format.";
-        case WAVERR_STILLPLAYING: return "The recording buffer is still in use by the device.";
-        case WAVERR_UNPREPARED: return "The recording buffer has not been prepared.";
-        default: return "Unknown recording device error " + std::to_string(status) + ".";
+    static const struct {
+        MMRESULT status;
+        const char* text;
+    } kTexts[] = {
+        {MMSYSERR_NOERROR, QT_TRANSLATE_NOOP("WaveIn", "O comando foi concluído com sucesso.")},
+        {MMSYSERR_ERROR,
+         QT_TRANSLATE_NOOP("WaveIn", "Ocorreu um erro não especificado no dispositivo de som.")},
+        {MMSYSERR_BADDEVICEID, QT_TRANSLATE_NOOP("WaveIn", "Não há dispositivo de gravação.")},
+        {MMSYSERR_ALLOCATED, QT_TRANSLATE_NOOP("WaveIn", "O dispositivo de gravação já está em uso.")},
+        {MMSYSERR_INVALHANDLE, QT_TRANSLATE_NOOP("WaveIn", "O dispositivo de gravação não está aberto.")},
+        {MMSYSERR_NODRIVER,
+         QT_TRANSLATE_NOOP("WaveIn", "Não há servidor de som nem dispositivo de gravação.")},
+        {MMSYSERR_NOMEM,
+         QT_TRANSLATE_NOOP("WaveIn", "Não há memória suficiente para os buffers de gravação.")},
+        {MMSYSERR_INVALFLAG,
+         QT_TRANSLATE_NOOP("WaveIn", "Um sinalizador inválido foi passado ao dispositivo de gravação.")},
+        {MMSYSERR_INVALPARAM,
+         QT_TRANSLATE_NOOP("WaveIn", "Um parâmetro inválido foi passado ao dispositivo de gravação.")},
+        {WAVERR_BADFORMAT,
+         QT_TRANSLATE_NOOP("WaveIn", "O dispositivo de gravação não aceita este formato de amostra.")},
+        {WAVERR_STILLPLAYING,
+         QT_TRANSLATE_NOOP("WaveIn", "O buffer de gravação ainda está em uso pelo dispositivo.")},
+        {WAVERR_UNPREPARED, QT_TRANSLATE_NOOP("WaveIn", "O buffer de gravação não foi preparado.")},
+    };
+    for (const auto& entry : kTexts) {
+        if (entry.status == status) {
+            return QCoreApplication::translate("WaveIn", entry.text).toStdString();
+        }
     }
+    return QCoreApplication::translate("WaveIn", "Erro desconhecido do dispositivo de gravação %1.")
+        .arg(status)
+        .toStdString();
 }
 
 }  // namespace platform::wavein

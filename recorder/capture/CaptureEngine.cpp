@@ -5,6 +5,7 @@
 
 #include "platform/dialogs/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QStringList>
 
@@ -282,18 +283,20 @@ QString CaptureEngine::overrunReport() const {
         const double seconds = static_cast<double>(overruns_[n].frames) / rate;
         total += seconds;
         if (n < kListed) {
-            const auto at = static_cast<long long>((leadIn + static_cast<double>(overruns_[n].atFrame)) / rate);
-            gaps << QStringLiteral("%1 s lost at %2:%3:%4")
+            const auto at =
+                static_cast<long long>((leadIn + static_cast<double>(overruns_[n].atFrame)) / rate);
+            gaps << QCoreApplication::translate("CaptureEngine", "%L1 s perdidos em %2:%3:%4")
                         .arg(seconds, 0, 'f', 1)
                         .arg(at / 3600)
                         .arg(at / 60 % 60, 2, 10, QLatin1Char('0'))
                         .arg(at % 60, 2, 10, QLatin1Char('0'));
         }
     }
-    QString text = QStringLiteral("The recorder fell behind and part of the take was lost: %1")
+    QString text = QCoreApplication::translate("CaptureEngine",
+                                               "O gravador ficou para trás e parte da gravação se perdeu: %1")
                        .arg(gaps.join(QStringLiteral(", ")));
     if (overruns_.size() > kListed) {
-        text += QStringLiteral(", and %1 more gaps; %2 s in all")
+        text += QCoreApplication::translate("CaptureEngine", ", e mais %1 trechos; %L2 s ao todo")
                     .arg(overruns_.size() - kListed)
                     .arg(total, 0, 'f', 1);
     }

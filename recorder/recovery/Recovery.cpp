@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFile>
@@ -208,17 +209,18 @@ QString describeRecovered(const std::vector<RecoveredTake>& takes) {
     for (const auto& take : takes) {
         lines << QStringLiteral("%1 (%2)").arg(QFileInfo(take.path).fileName(), clock(take.seconds));
     }
-    const QString intro = takes.size() == 1
-                              ? QStringLiteral(
-                                    "A take that was interrupted (the program or the computer stopped "
-                                    "while it was recording) has been recovered:")
-                              : QStringLiteral(
-                                    "Takes that were interrupted (the program or the computer stopped "
-                                    "while they were recording) have been recovered:");
-    return intro + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')) +
-           QStringLiteral(
-               "\n\nThe newest is now the current take: save it, or it will be offered for "
-               "deletion before the next take.");
+    const QString intro =
+        takes.size() == 1
+            ? QCoreApplication::translate("Recovery",
+                                          "Uma gravação interrompida (o programa ou o computador parou "
+                                          "no meio dela) foi recuperada:")
+            : QCoreApplication::translate("Recovery",
+                                          "Gravações interrompidas (o programa ou o computador parou "
+                                          "no meio delas) foram recuperadas:");
+    return intro + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')) + QStringLiteral("\n\n") +
+           QCoreApplication::translate("Recovery",
+                                       "A mais recente é agora a gravação atual: salve-a, ou ela será "
+                                       "oferecida para exclusão antes da próxima gravação.");
 }
 
 }  // namespace recovery

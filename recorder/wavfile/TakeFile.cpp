@@ -112,7 +112,7 @@ QString AppendResult::describe() const {
             return QString();
         case Status::SizeLimitReached:
             if (!nextPart.isEmpty()) {
-                return QCoreApplication::translate("basSoundRec_2::AppendResult",
+                return QCoreApplication::translate("TakeFile",
                                                    "A gravação atingiu o maior tamanho que um arquivo WAV "
                                                    "comporta e a parte seguinte, "
                                                    "\"%1\", não pôde ser criada (%2). A gravação foi "
@@ -120,12 +120,16 @@ QString AppendResult::describe() const {
                                                    "até aqui foi mantido.")
                     .arg(QFileInfo(nextPart).fileName(), systemReason(error));
             }
-            return QStringLiteral(
-                "The take reached the largest size a WAV file can hold, so the recording was stopped.");
+            return QCoreApplication::translate(
+                "TakeFile",
+                "A gravação chegou ao maior tamanho que um arquivo WAV comporta, por isso foi parada.");
         case Status::WriteFailed:
-            return QStringLiteral("Could not write to the take file: %1.").arg(systemReason(error));
+            return QCoreApplication::translate("TakeFile",
+                                               "Não foi possível escrever no arquivo da gravação: %1.")
+                .arg(systemReason(error));
         case Status::NotOpen:
-            return QStringLiteral("Could not write to the take file: it is not open.");
+            return QCoreApplication::translate(
+                "TakeFile", "Não foi possível escrever no arquivo da gravação: ele não está aberto.");
     }
     return QString();
 }
@@ -176,21 +180,21 @@ struct Part {
     const char* writeHeader(const WAVEFORMATEX& format) {
         riffChunk.fccType = fourCC("WAVE");
         if (!createChunk(riffChunk, kCreateRiff)) {
-            return "Failed To Create RIFF CHUNK";
+            return QT_TRANSLATE_NOOP("TakeFile", "Failed To Create RIFF CHUNK");
         }
         subChunk.ckid = fourCC("fmt");
         subChunk.cksize = sizeof(WAVEFORMATEX);
         if (!createChunk(subChunk, 0)) {
-            return "Failed To Create FMT CHUNK";
+            return QT_TRANSLATE_NOOP("TakeFile", "Failed To Create FMT CHUNK");
         }
         if (!writeHere(reinterpret_cast<const std::byte*>(&format), sizeof(WAVEFORMATEX))) {
-            return "Could Not Write wformat";
+            return QT_TRANSLATE_NOOP("TakeFile", "Could Not Write wformat");
         }
         // The fmt chunk is left without an ascent: its size went out correct and exactly that many
         // bytes follow. The data chunk reuses the record, so its provisional size is the fmt chunk's.
         subChunk.ckid = fourCC("data");
         if (!createChunk(subChunk, 0)) {
-            return "Failed To Create DATA CHUNK";
+            return QT_TRANSLATE_NOOP("TakeFile", "Failed To Create DATA CHUNK");
         }
         return nullptr;
     }
@@ -255,13 +259,13 @@ struct Part {
     const char* complete() {
         const char* failure = nullptr;
         if (!ascend(subChunk)) {
-            failure = "Cannot ascend out of DATA CHUNK";
+            failure = QT_TRANSLATE_NOOP("TakeFile", "Cannot ascend out of DATA CHUNK");
         } else if (!ascend(subChunk)) {
-            failure = "Could Ascend Out Of wformat Chunk";
+            failure = QT_TRANSLATE_NOOP("TakeFile", "Could Ascend Out Of wformat Chunk");
         } else if (!ascend(riffChunk) || detail::fileCalls().fdatasync(file.get()) != 0) {
             // A flush that fails means the sizes, or the audio before them, may never reach the
             // disk: the file is then no more complete than if the RIFF size had not been written.
-            failure = "Cannot ascend out of RIFF CHUNK";
+            failure = QT_TRANSLATE_NOOP("TakeFile", "Cannot ascend out of RIFF CHUNK");
         } else {
             // Complete on disk: no longer a take the next start should recover.
             ::fremovexattr(file.get(), recovery::kRecordingAttribute);
@@ -309,7 +313,7 @@ struct TakeFile::Impl {
     std::chrono::steady_clock::time_point lastFlush;
     TakeFile::Upkeep upkeep;
 
-    void report(const char* text) { dialogs.message(QString::fromLatin1(text), title); }
+    void report(const char* text) { dialogs.message(QCoreApplication::translate("TakeFile", text), title); }
 
     void close() {
         part.file.reset();
@@ -436,7 +440,7 @@ QString TakeFile::Create(const QString& wanted) {
             break;
         }
     }
-    d->report("Failed to create WAV file");
+    d->report(QT_TRANSLATE_NOOP("TakeFile", "Failed to create WAV file"));
     return QString();
 }
 

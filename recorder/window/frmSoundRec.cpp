@@ -48,11 +48,14 @@ using platform::wavein::WAVEFORMATEX;
 
 namespace {
 
-const QString kStartCaption = QStringLiteral("Iniciar Gravação");
-const QString kStopCaption = QStringLiteral("Parar Gravação");
-const QString kQuestionTitle = QStringLiteral("VIZ Eridorov");
-const QString kDeleteUnsavedQuestion = QStringLiteral("Arquivo não foi salvo. Deseja Excluir?");
-const QString kExitUnsavedQuestion = QStringLiteral("Deseja sair sem Gravar o arquivo?");
+// Translated where they are shown, so each box reads in the language of the moment.
+const char* const kStartCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Iniciar Gravação");
+const char* const kStopCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Parar Gravação");
+const char* const kQuestionTitle = QT_TRANSLATE_NOOP("frmSoundRec", "VIZ Eridorov");
+const char* const kDeleteUnsavedQuestion =
+    QT_TRANSLATE_NOOP("frmSoundRec", "Arquivo não foi salvo. Deseja Excluir?");
+const char* const kExitUnsavedQuestion =
+    QT_TRANSLATE_NOOP("frmSoundRec", "Deseja sair sem Gravar o arquivo?");
 
 const QString kSaveFormatKey = QStringLiteral("save/format");
 
@@ -143,7 +146,7 @@ QString clockText(long long seconds) {
 constexpr long long kFewSecondsOfRoom = 10 * 60;
 
 QString spokenElapsed(long long seconds) {
-    return QStringLiteral("Tempo de gravação %1:%2:%3")
+    return frmSoundRec::tr("Tempo de gravação %1:%2:%3")
         .arg(seconds / 3600)
         .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
@@ -214,8 +217,8 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     // Down and Page Down lower it, Right, Up and Page Up raise it.
     ui->scrLevel->setInvertedControls(false);
     connect(ui->scrLevel, &QAbstractSlider::valueChanged, this, &frmSoundRec::scrLevel_Change);
-    ui->AniGIF2->setAccessibleName(QStringLiteral("Nivel esquerdo"));
-    ui->AniGIF3->setAccessibleName(QStringLiteral("Nivel direito"));
+    ui->AniGIF2->setAccessibleName(tr("Nivel esquerdo"));
+    ui->AniGIF3->setAccessibleName(tr("Nivel direito"));
     if (services_.peakSource != nullptr) {
         levelMonitor_ = std::make_unique<level::LevelMonitor>(*services_.peakSource);
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
@@ -241,10 +244,12 @@ void frmSoundRec::describeForAssistiveTechnologies() {
                 QStringLiteral("Label6"),    QStringLiteral("opt11"),    QStringLiteral("Label7"),
                 QStringLiteral("chkStereo"), QStringLiteral("Command3"), QStringLiteral("Command1")});
     // The controls speak their captions; what the design says only by position is said here.
-    static const char* const kDigitRoles[] = {"dezenas de minutos", "minutos", "dezenas de segundos",
-                                              "segundos", "horas"};
+    static const char* const kDigitRoles[] = {
+        QT_TRANSLATE_NOOP("frmSoundRec", "dezenas de minutos"), QT_TRANSLATE_NOOP("frmSoundRec", "minutos"),
+        QT_TRANSLATE_NOOP("frmSoundRec", "dezenas de segundos"), QT_TRANSLATE_NOOP("frmSoundRec", "segundos"),
+        QT_TRANSLATE_NOOP("frmSoundRec", "horas")};
     for (std::size_t i = 0; i < LED1_.size(); ++i) {
-        LED1_[i]->setAccessibleDescription(QString::fromUtf8(kDigitRoles[i]));
+        LED1_[i]->setAccessibleDescription(tr(kDigitRoles[i]));
     }
     ui->Shape6->setAccessibleName(spokenElapsed(0));
     // A screen reader's press of the toggle may open the unsaved-take question; its call must not
@@ -372,7 +377,7 @@ void frmSoundRec::openMixer() {
     level_ = std::make_unique<basSoundRec_3::Module>(*services_.mixer);
     mmResult = level_->OpenMixer();
     if (mmResult != platform::mixer::MMSYSERR_NOERROR) {
-        dialogs_.message(QStringLiteral("Couldn't open the mixer."), kProgramTitle);
+        dialogs_.message(tr("Couldn't open the mixer."), kProgramTitle);
         return;
     }
     levelControlFound = basSoundRec_3::FindVolumeControl(
@@ -585,7 +590,7 @@ bool frmSoundRec::settleLastTake() {
     if (takeFileName.trimmed().isEmpty() || takeSaved) {
         return true;
     }
-    switch (dialogs_.question(kDeleteUnsavedQuestion, kQuestionTitle)) {
+    switch (dialogs_.question(tr(kDeleteUnsavedQuestion), tr(kQuestionTitle))) {
         case platform::Answer::Cancel:
             return false;
         case platform::Answer::No:
@@ -629,7 +634,7 @@ void frmSoundRec::startTake() {
 
     takeSaved = false;
     ui->cmdSave->setEnabled(false);
-    ui->Check1->setText(kStopCaption);
+    ui->Check1->setText(tr(kStopCaption));
     if (levelMonitor_) {
         levelMonitor_->clearClips();
     }
@@ -701,8 +706,8 @@ void frmSoundRec::stopAfterSourceLoss() {
     const QString reason = engine_->sourceLostReason();
     engine_->StopCapture();
     enterStoppedState();
-    tellHowTheTakeEnded(QStringLiteral("The recording stopped because the sound server went away (%1). "
-                                       "Everything recorded until then is in the take.")
+    tellHowTheTakeEnded(tr("A gravação parou porque o servidor de som saiu do ar (%1). "
+                           "Tudo o que foi gravado até então está no arquivo.")
                             .arg(reason));
 }
 
@@ -721,7 +726,7 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     // The room left goes with the take; a time set for the next take stays told.
     showReadoutNotes();
     setCheck1(false);
-    ui->Check1->setText(kStartCaption);
+    ui->Check1->setText(tr(kStartCaption));
     // Save is offered once there is a take to save.
     ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
 }
@@ -755,7 +760,7 @@ void frmSoundRec::Gandu() {
     if (mmResult != platform::wavein::MMSYSERR_NOERROR && !showingRequeueFailure_) {
         // Notifications keep arriving while the box is open; they retry, but do not stack boxes.
         showingRequeueFailure_ = true;
-        dialogs_.message(QStringLiteral("Failed"), kProgramTitle);
+        dialogs_.message(tr("Failed"), kProgramTitle);
         showingRequeueFailure_ = false;
     }
 }
@@ -776,7 +781,7 @@ void frmSoundRec::cmdSave_Click() {
             selected = filters.back();
         }
     }
-    const auto chosen = dialogs_.saveFileName(cmdlg.DialogTitle, filters, selected, cmdlg.FileName);
+    const auto chosen = dialogs_.saveFileName(tr(cmdlg.DialogTitle.toUtf8().constData()), filters, selected, cmdlg.FileName);
     if (!chosen || chosen->path.isEmpty()) {
         return;
     }
@@ -792,7 +797,7 @@ void frmSoundRec::cmdSave_Click() {
                      : chosen->path + QLatin1Char('.') + platform::encoding::extensionOf(format);
     rememberSaveFormat(format);
     if (!QFile::exists(takeFileName)) {
-        dialogs_.message(QStringLiteral("The take \"%1\" is no longer there: it was saved or removed before.")
+        dialogs_.message(tr("A gravação \"%1\" não está mais lá: já foi salva ou removida antes.")
                              .arg(QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
         return;
@@ -828,7 +833,7 @@ void frmSoundRec::moveTake(const QString& destination) {
             // Only a copy to another file system takes long enough to need a box.
             if (!progress) {
                 progress = dialogs_.progress(
-                    QStringLiteral("Saving the take as \"%1\"...").arg(QDir::toNativeSeparators(destination)),
+                    tr("Salvando a gravação como \"%1\"...").arg(QDir::toNativeSeparators(destination)),
                     kProgramTitle, total);
             }
             return progress->advance(done);
@@ -840,9 +845,9 @@ void frmSoundRec::moveTake(const QString& destination) {
         // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
         takeSaved = true;
     } else if (result.outcome == platform::files::MoveResult::Outcome::Failed) {
-        dialogs_.message(result.describe(QDir::toNativeSeparators(destination)) +
-                             QStringLiteral(" The take stays where it was, \"%1\".")
-                                 .arg(QDir::toNativeSeparators(takeFileName)),
+        dialogs_.message(tr("%1 A gravação continua onde estava, \"%2\".")
+                             .arg(result.describe(QDir::toNativeSeparators(destination)),
+                                  QDir::toNativeSeparators(takeFileName)),
                          kProgramTitle);
     }
 }
@@ -891,10 +896,9 @@ void frmSoundRec::encodeTake(const QString& destination, platform::encoding::For
         takeSaved = true;
         return;
     }
-    dialogs_.message(
-        result.describe(shown) + QLatin1Char(' ') +
-            tr("A gravação continua onde estava, \"%1\".").arg(QDir::toNativeSeparators(takeFileName)),
-        kProgramTitle);
+    dialogs_.message(tr("%1 A gravação continua onde estava, \"%2\".")
+                         .arg(result.describe(shown), QDir::toNativeSeparators(takeFileName)),
+                     kProgramTitle);
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {
@@ -905,7 +909,7 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
     if (takeFileName.trimmed().isEmpty() || takeSaved) {
         return;
     }
-    switch (dialogs_.question(kExitUnsavedQuestion, kQuestionTitle)) {
+    switch (dialogs_.question(tr(kExitUnsavedQuestion), tr(kQuestionTitle))) {
         case platform::Answer::Cancel:
             Cancel = 1;
             // Staying means going on as after any stop, whatever the take was doing.

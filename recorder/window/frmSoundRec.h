@@ -80,7 +80,8 @@ public:
 
     // The save-file dialog's settings; the save flow shows the dialog with them.
     struct SaveDialogSettings {
-        QString DialogTitle = QStringLiteral("Save Wave File");
+        // As designed; translated when the dialog is shown.
+        QString DialogTitle = QString::fromUtf8(QT_TRANSLATE_NOOP("frmSoundRec", "Save Wave File"));
         QString Filter = QStringLiteral("*.WAV");
         // Kept between showings, so the dialog offers the name chosen last.
         QString FileName;

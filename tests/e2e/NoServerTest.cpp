@@ -25,7 +25,7 @@ TEST(NoSoundServer, TheReasonIsShownAndTheWindowIsBackToStopped) {
     ASSERT_EQ(dialogs.messages().size(), 1);
     const QString text = dialogs.messages()[0];
     EXPECT_FALSE(text.isEmpty());
-    EXPECT_TRUE(text.contains(QStringLiteral("sound server"), Qt::CaseInsensitive)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("servidor de som"), Qt::CaseInsensitive)) << text.toStdString();
     EXPECT_EQ(dialogs.shown[0].title, QStringLiteral("Tolvane"));
     EXPECT_FALSE(window.Check1()->isChecked());
     EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));

@@ -83,7 +83,7 @@ TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
     EXPECT_FALSE(w.window.Timer2().isActive());
     const QStringList boxes = w.dialogs.messages();
     ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("The recording stopped because the sound server went away (")))
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
         << boxes[0].toStdString();
     const QString first = w.window.takeFileName;
     expectFinishedTake(first);
@@ -155,8 +155,9 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         } else {
             ASSERT_EQ(boxes.size(), 1);
             const auto match =
-                QRegularExpression(QStringLiteral("^The recorder fell behind and part of the take was lost: "
-                                                  "(\\d+\\.\\d) s lost at 0:00:0(\\d)\\.$"))
+                QRegularExpression(
+                    QStringLiteral("^O gravador ficou para trás e parte da gravação se perdeu: "
+                                   "(\\d+\\.\\d) s perdidos em 0:00:0(\\d)\\.$"))
                     .match(boxes[0]);
             ASSERT_TRUE(match.hasMatch()) << boxes[0].toStdString();
             // One break in the count, where and as long as the box says.

@@ -218,7 +218,7 @@ TEST_F(DesignerForm, AFailedApplyStillRecordsTheFlagsItWrote) {
     editAction(core_, l)->trigger();
     ASSERT_TRUE(script.ran);
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains("type mismatch"));
+    EXPECT_TRUE(reports[0].contains(QString::fromUtf8("tipo incompatível")));
     EXPECT_TRUE(l->ShowDecimal());
     EXPECT_EQ(ledPropertiesIn(form->contents()).at("LED1"),
               (std::map<QString, QString>{{"ShowDecimal", "true"}}));
@@ -233,8 +233,8 @@ TEST_F(DesignerForm, AFormWithARefusedStoredValueOpensAfterTheErrorBox) {
         const char* stored;
         QString boxText;
     } cases[] = {
-        {"BackStyle", "<number>7</number>", "invalid property value"},
-        {"Value", "<number>40000</number>", "overflow"},
+        {"BackStyle", "<number>7</number>", QString::fromUtf8("valor de propriedade inválido")},
+        {"Value", "<number>40000</number>", QStringLiteral("estouro")},
         {"Value", "<number>12</number>", LED::errorDescription(LED::LEDOverFlow)},
     };
     for (const auto& c : cases) {

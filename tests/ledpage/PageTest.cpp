@@ -223,8 +223,8 @@ TEST_F(Page, ValueTextOutcomes) {
             EXPECT_EQ(error->number(), c.number);
             EXPECT_EQ(error->property(), "Value");
             if (c.designMode) {
-                EXPECT_TRUE(error->message().startsWith(*c.error == Kind::Overflow ? "Value: overflow"
-                                                                                 : "Value: type mismatch"))
+                EXPECT_TRUE(error->message().startsWith(QString::fromUtf8(
+                    *c.error == Kind::Overflow ? "Value: estouro" : "Value: tipo incompatível")))
                     << error->message().toStdString();
             }
         }

@@ -65,7 +65,7 @@ TEST_F(Sheet, ApplyIsEnabledWhileAPageHoldsEditsAndErrorsAreReportedByTheSheet) 
     QSignalSpy applied(sheet.get(), &LEDPropertySheet::applied);
     QTest::mouseClick(sheet->applyButton(), Qt::LeftButton);
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].startsWith(sheet->windowTitle() + "|Value: overflow")) << reports[0].toStdString();
+    EXPECT_TRUE(reports[0].startsWith(sheet->windowTitle() + "|Value: estouro")) << reports[0].toStdString();
     EXPECT_EQ(sheet->tabs()->currentIndex(), 0);  // the failing page is shown
     EXPECT_TRUE(sheet->applyButton()->isEnabled());
     EXPECT_TRUE(leds[0]->ShowBorder());  // the host hears of the partial write too
@@ -85,7 +85,7 @@ TEST_F(Sheet, OkAppliesAndClosesUnlessApplyFailsAndCancelWritesNothing) {
     QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
     EXPECT_TRUE(sheet->isVisible());
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].contains("type mismatch"));
+    EXPECT_TRUE(reports[0].contains(QString::fromUtf8("tipo incompatível")));
     sheet->propertiesPage()->txtValue()->setText("8");
     QTest::mouseClick(sheet->okButton(), Qt::LeftButton);
     EXPECT_EQ(sheet->result(), QDialog::Accepted);

@@ -269,7 +269,7 @@ TEST(PulseWaveIn, OpenWithoutAServerFailsWithItsReason) {
     EXPECT_EQ(status, MMSYSERR_NODRIVER);
     EXPECT_FALSE(device);
     const std::string text = waveIn->errorText(status);
-    const std::string prefix = "Cannot connect to the sound server: ";
+    const std::string prefix = "Não foi possível conectar ao servidor de som: ";
     ASSERT_EQ(text.rfind(prefix, 0), 0u) << text;
     EXPECT_GT(text.size(), prefix.size() + 3) << "the server's reason follows";
     EXPECT_EQ(waveIn->errorText(WAVERR_BADFORMAT), standardErrorText(WAVERR_BADFORMAT));
@@ -335,7 +335,7 @@ TEST(PulseWaveIn, ServerDyingMidTakeReturnsTheBuffersAndRefusesMore) {
     EXPECT_EQ(status, MMSYSERR_NODRIVER);
     EXPECT_EQ(take.pool.header(0).dwFlags.load(), WHDR_PREPARED | WHDR_DONE);
     const std::string text = waveIn->errorText(status);
-    EXPECT_EQ(text.rfind("The connection to the sound server was lost: ", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("A conexão com o servidor de som foi perdida: ", 0), 0u) << text;
     EXPECT_EQ(take.device->start(), MMSYSERR_NODRIVER);
 
     const std::size_t notes = take.receiver.notes.size();

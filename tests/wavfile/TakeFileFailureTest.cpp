@@ -71,7 +71,8 @@ TEST_F(TakeFileTest, AFailedAppendKeepsWholeAppendsAndTheFileStaysValid) {
     }
     EXPECT_EQ(failed.status, AppendResult::Status::WriteFailed);
     EXPECT_EQ(failed.error, EFBIG);
-    EXPECT_EQ(failed.describe(), QStringLiteral("Could not write to the take file: File too large."));
+    EXPECT_EQ(failed.describe(),
+              QStringLiteral("Não foi possível escrever no arquivo da gravação: File too large."));
     EXPECT_EQ(take->dataLength(), 400u);
     EXPECT_EQ(QFileInfo(take->path()).size(), 446);
 
@@ -88,9 +89,9 @@ TEST_F(TakeFileTest, AFailedAppendKeepsWholeAppendsAndTheFileStaysValid) {
 
 TEST(AppendResultText, NamesTheSystemReason) {
     EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, ENOSPC, {}}).describe(),
-              QStringLiteral("Could not write to the take file: No space left on device."));
+              QStringLiteral("Não foi possível escrever no arquivo da gravação: No space left on device."));
     EXPECT_EQ((AppendResult{AppendResult::Status::WriteFailed, EIO, {}}).describe(),
-              QStringLiteral("Could not write to the take file: Input/output error."));
+              QStringLiteral("Não foi possível escrever no arquivo da gravação: Input/output error."));
     EXPECT_TRUE(AppendResult{}.describe().isEmpty());
 }
 

@@ -4,6 +4,11 @@
 // LED: a seven-segment digit widget with a decimal point.
 //
 // #include <LED/LED.h>, and link LED::LED from find_package(LED).
+//
+// Texts (error descriptions, the property pages, the Designer entries) are in Portuguese and
+// English. The library installs its own translator when the QApplication is created (or when it is
+// loaded into a running one): English when the user's languages put English before Portuguese,
+// Portuguese otherwise. A host needs to do nothing.
 #pragma once
 
 #include <LED/led_export.h>

@@ -1,0 +1,468 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="pt_BR">
+<context>
+    <name>CaptureEngine</name>
+    <message>
+        <source>%L1 s perdidos em %2:%3:%4</source>
+        <translation>%L1 s lost at %2:%3:%4</translation>
+    </message>
+    <message>
+        <source>O gravador ficou para trás e parte da gravação se perdeu: %1</source>
+        <translation>The recorder fell behind and part of the take was lost: %1</translation>
+    </message>
+    <message>
+        <source>, e mais %1 trechos; %L2 s ao todo</source>
+        <translation>, and %1 more gaps; %L2 s in all</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Grava a fonte de som padrão em arquivos WAV PCM de 16 bits.</source>
+        <translation>Records the default sound source into 16-bit PCM WAV takes.</translation>
+    </message>
+    <message>
+        <source>esta cópia roda de uma pasta própria com permissão de escrita, então as gravações ficam ao lado dela:</source>
+        <translation>this copy runs from a writable folder of its own, so takes go next to it:</translation>
+    </message>
+    <message>
+        <source>esta cópia está instalada (ou sua pasta é somente leitura), então as gravações vão para a pasta de música do usuário:</source>
+        <translation>this copy is installed (or its folder is read-only), so takes go to the user&apos;s music folder:</translation>
+    </message>
+    <message>
+        <source>Onde ficam as gravações:
+  %1
+  %2
+</source>
+        <translation>Where takes go:
+  %1
+  %2
+</translation>
+    </message>
+    <message>
+        <source>Som:
+  As gravações vêm da fonte padrão do PulseAudio ou do serviço PulseAudio do PipeWire.
+  PULSE_SOURCE=&lt;nome&gt; grava de outra fonte; PULSE_SERVER=&lt;endereço&gt; usa outro servidor.
+</source>
+        <translation>Sound:
+  Takes record the default source of PulseAudio or of PipeWire&apos;s PulseAudio service.
+  PULSE_SOURCE=&lt;name&gt; records another source; PULSE_SERVER=&lt;address&gt; uses another server.
+</translation>
+    </message>
+    <message>
+        <source>O Tolvane não aceita argumentos: &apos;%1&apos;.</source>
+        <translation>Tolvane takes no arguments: &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <source>tolvane: %1
+Experimente &apos;tolvane --help&apos;.
+</source>
+        <translation>tolvane: %1
+Try &apos;tolvane --help&apos;.
+</translation>
+    </message>
+</context>
+<context>
+    <name>Form2</name>
+    <message>
+        <source>Sobre o Programa</source>
+        <translation>About the Program</translation>
+    </message>
+    <message>
+        <source>Programador:</source>
+        <translation>Programmer:</translation>
+    </message>
+    <message>
+        <source>Website:</source>
+        <translation>Website:</translation>
+    </message>
+    <message>
+        <source>E-mail:</source>
+        <translation>E-mail:</translation>
+    </message>
+    <message>
+        <source>Messenger:</source>
+        <translation>Messenger:</translation>
+    </message>
+    <message>
+        <source>* Nota: Em caso de sistemas especificos para telefônia e/ou varreduras anti-grampos telefônicos entre em contato. </source>
+        <translation>* Note: for systems made for telephony and/or anti-wiretap sweeps, get in touch. </translation>
+    </message>
+    <message>
+        <source>Entrada do microfone</source>
+        <translation>Microphone input</translation>
+    </message>
+    <message>
+        <source>Entrada de sinal</source>
+        <translation>Signal input</translation>
+    </message>
+    <message>
+        <source>Saida para caixa de som</source>
+        <translation>Output to speakers</translation>
+    </message>
+    <message>
+        <source>TIPOS DE CABOS PARA:</source>
+        <translation>CABLE TYPES FOR:</translation>
+    </message>
+    <message>
+        <source>Conversor de LP ou fita cassete</source>
+        <translation>LP or cassette converter</translation>
+    </message>
+    <message>
+        <source>Gravação de ambiente</source>
+        <translation>Room recording</translation>
+    </message>
+    <message>
+        <source>Gravação telefônica (Grampo)</source>
+        <translation>Telephone recording (tap)</translation>
+    </message>
+    <message>
+        <source>Esculta tipo espião</source>
+        <translation>Spy-style listening</translation>
+    </message>
+    <message>
+        <source>Fone:</source>
+        <translation>Phone:</translation>
+    </message>
+</context>
+<context>
+    <name>MoveFile</name>
+    <message>
+        <source>Não foi possível ler a gravação para salvá-la como &quot;%1&quot;: %2.</source>
+        <translation>Could not read the take to save it as &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>A cópia salva como &quot;%1&quot; não conferia com a gravação e foi removida: %2.</source>
+        <translation>The copy saved as &quot;%1&quot; did not match the take, so it was removed: %2.</translation>
+    </message>
+    <message>
+        <source>Não foi possível salvar a gravação como &quot;%1&quot;: %2.</source>
+        <translation>Could not save the take as &quot;%1&quot;: %2.</translation>
+    </message>
+</context>
+<context>
+    <name>PulsePeakSource</name>
+    <message>
+        <source>Medidor de nível</source>
+        <translation>Level meter</translation>
+    </message>
+</context>
+<context>
+    <name>PulseWaveIn</name>
+    <message>
+        <source>Não foi possível conectar ao servidor de som: %1</source>
+        <translation>Cannot connect to the sound server: %1</translation>
+    </message>
+    <message>
+        <source>Não foi possível gravar do servidor de som: %1</source>
+        <translation>Cannot record from the sound server: %1</translation>
+    </message>
+    <message>
+        <source>Não foi possível iniciar a conexão com o servidor de som.</source>
+        <translation>Cannot start the connection to the sound server.</translation>
+    </message>
+    <message>
+        <source>Gravação</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>O servidor de som recusou um pedido: %1</source>
+        <translation>The sound server refused a request: %1</translation>
+    </message>
+    <message>
+        <source>O servidor de som deixou de responder: %1</source>
+        <translation>The sound server stopped answering: %1</translation>
+    </message>
+    <message>
+        <source>A conexão com o servidor de som foi perdida: %1</source>
+        <translation>The connection to the sound server was lost: %1</translation>
+    </message>
+    <message>
+        <source>A gravação do servidor de som parou: %1</source>
+        <translation>Recording from the sound server stopped: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Recovery</name>
+    <message>
+        <source>Uma gravação interrompida (o programa ou o computador parou no meio dela) foi recuperada:</source>
+        <translation>A take that was interrupted (the program or the computer stopped while it was recording) has been recovered:</translation>
+    </message>
+    <message>
+        <source>Gravações interrompidas (o programa ou o computador parou no meio delas) foram recuperadas:</source>
+        <translation>Takes that were interrupted (the program or the computer stopped while they were recording) have been recovered:</translation>
+    </message>
+    <message>
+        <source>A mais recente é agora a gravação atual: salve-a, ou ela será oferecida para exclusão antes da próxima gravação.</source>
+        <translation>The newest is now the current take: save it, or it will be offered for deletion before the next take.</translation>
+    </message>
+</context>
+<context>
+    <name>SpinningGlobe</name>
+    <message>
+        <source>Globo girando</source>
+        <translation>Spinning globe</translation>
+    </message>
+</context>
+<context>
+    <name>SystemError</name>
+    <message>
+        <source>Erro desconhecido</source>
+        <translation>Unknown error</translation>
+    </message>
+    <message>
+        <source>Erro %1</source>
+        <translation>Error %1</translation>
+    </message>
+</context>
+<context>
+    <name>TakeFile</name>
+    <message>
+        <source>A gravação chegou ao maior tamanho que um arquivo WAV comporta, por isso foi parada.</source>
+        <translation>The take reached the largest size a WAV file can hold, so the recording was stopped.</translation>
+    </message>
+    <message>
+        <source>Não foi possível escrever no arquivo da gravação: %1.</source>
+        <translation>Could not write to the take file: %1.</translation>
+    </message>
+    <message>
+        <source>Não foi possível escrever no arquivo da gravação: ele não está aberto.</source>
+        <translation>Could not write to the take file: it is not open.</translation>
+    </message>
+    <message>
+        <source>Cannot ascend out of DATA CHUNK</source>
+        <translation>Cannot ascend out of DATA CHUNK</translation>
+    </message>
+    <message>
+        <source>Could Ascend Out Of wformat Chunk</source>
+        <translation>Could Ascend Out Of wformat Chunk</translation>
+    </message>
+    <message>
+        <source>Cannot ascend out of RIFF CHUNK</source>
+        <translation>Cannot ascend out of RIFF CHUNK</translation>
+    </message>
+    <message>
+        <source>Failed to create WAV file</source>
+        <translation>Failed to create WAV file</translation>
+    </message>
+    <message>
+        <source>Failed To Create RIFF CHUNK</source>
+        <translation>Failed To Create RIFF CHUNK</translation>
+    </message>
+    <message>
+        <source>Failed To Create FMT CHUNK</source>
+        <translation>Failed To Create FMT CHUNK</translation>
+    </message>
+    <message>
+        <source>Could Not Write wformat</source>
+        <translation>Could Not Write wformat</translation>
+    </message>
+    <message>
+        <source>Failed To Create DATA CHUNK</source>
+        <translation>Failed To Create DATA CHUNK</translation>
+    </message>
+</context>
+<context>
+    <name>WaveIn</name>
+    <message>
+        <source>O comando foi concluído com sucesso.</source>
+        <translation>The command completed successfully.</translation>
+    </message>
+    <message>
+        <source>Ocorreu um erro não especificado no dispositivo de som.</source>
+        <translation>An unspecified error occurred in the sound device.</translation>
+    </message>
+    <message>
+        <source>Não há dispositivo de gravação.</source>
+        <translation>There is no recording device.</translation>
+    </message>
+    <message>
+        <source>O dispositivo de gravação já está em uso.</source>
+        <translation>The recording device is already in use.</translation>
+    </message>
+    <message>
+        <source>O dispositivo de gravação não está aberto.</source>
+        <translation>The recording device is not open.</translation>
+    </message>
+    <message>
+        <source>Não há servidor de som nem dispositivo de gravação.</source>
+        <translation>There is no sound server or recording device.</translation>
+    </message>
+    <message>
+        <source>Não há memória suficiente para os buffers de gravação.</source>
+        <translation>There is not enough memory for the recording buffers.</translation>
+    </message>
+    <message>
+        <source>Um sinalizador inválido foi passado ao dispositivo de gravação.</source>
+        <translation>An invalid flag was passed to the recording device.</translation>
+    </message>
+    <message>
+        <source>Um parâmetro inválido foi passado ao dispositivo de gravação.</source>
+        <translation>An invalid parameter was passed to the recording device.</translation>
+    </message>
+    <message>
+        <source>O dispositivo de gravação não aceita este formato de amostra.</source>
+        <translation>The recording device does not support this sample format.</translation>
+    </message>
+    <message>
+        <source>O buffer de gravação ainda está em uso pelo dispositivo.</source>
+        <translation>The recording buffer is still in use by the device.</translation>
+    </message>
+    <message>
+        <source>O buffer de gravação não foi preparado.</source>
+        <translation>The recording buffer has not been prepared.</translation>
+    </message>
+    <message>
+        <source>Erro desconhecido do dispositivo de gravação %1.</source>
+        <translation>Unknown recording device error %1.</translation>
+    </message>
+</context>
+<context>
+    <name>frmSoundRec</name>
+    <message>
+        <source>Zazudoda Zedarizere V1.00</source>
+        <translation>Zazudoda Zedarizere V1.00</translation>
+    </message>
+    <message>
+        <source>GRAVADOR DE ÁUDIO</source>
+        <translation>AUDIO RECORDER</translation>
+    </message>
+    <message>
+        <source>Conversa Telefônica</source>
+        <translation>Telephone call</translation>
+    </message>
+    <message>
+        <source>Gravação ambiente</source>
+        <translation>Room recording</translation>
+    </message>
+    <message>
+        <source>Min                 Nivel                Max</source>
+        <translation>Min                 Level                Max</translation>
+    </message>
+    <message>
+        <source>Windows </source>
+        <translation>Windows </translation>
+    </message>
+    <message>
+        <source>QUALIDADE</source>
+        <translation>QUALITY</translation>
+    </message>
+    <message>
+        <source>Gravação LP/Fita cassete</source>
+        <translation>LP/Cassette recording</translation>
+    </message>
+    <message>
+        <source>Iniciar Gravação</source>
+        <translation>Start Recording</translation>
+    </message>
+    <message>
+        <source>Nivel</source>
+        <translation>Level</translation>
+    </message>
+    <message>
+        <source>Savar Com...</source>
+        <translation>Save As...</translation>
+    </message>
+    <message>
+        <source>Sobre</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>11025 Hz</source>
+        <translation>11025 Hz</translation>
+    </message>
+    <message>
+        <source>22050 Hz</source>
+        <translation>22050 Hz</translation>
+    </message>
+    <message>
+        <source>44100 Hz</source>
+        <translation>44100 Hz</translation>
+    </message>
+    <message>
+        <source>Stereo / Mono</source>
+        <translation>Stereo / Mono</translation>
+    </message>
+    <message>
+        <source>Saida</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>Parar Gravação</source>
+        <translation>Stop Recording</translation>
+    </message>
+    <message>
+        <source>VIZ Eridorov</source>
+        <translation>VIZ Eridorov</translation>
+    </message>
+    <message>
+        <source>Arquivo não foi salvo. Deseja Excluir?</source>
+        <translation>The file was not saved. Delete it?</translation>
+    </message>
+    <message>
+        <source>Deseja sair sem Gravar o arquivo?</source>
+        <translation>Exit without saving the file?</translation>
+    </message>
+    <message>
+        <source>Tempo de gravação %1:%2:%3</source>
+        <translation>Recording time %1:%2:%3</translation>
+    </message>
+    <message>
+        <source>Nivel esquerdo</source>
+        <translation>Left level</translation>
+    </message>
+    <message>
+        <source>Nivel direito</source>
+        <translation>Right level</translation>
+    </message>
+    <message>
+        <source>dezenas de minutos</source>
+        <translation>tens of minutes</translation>
+    </message>
+    <message>
+        <source>minutos</source>
+        <translation>minutes</translation>
+    </message>
+    <message>
+        <source>dezenas de segundos</source>
+        <translation>tens of seconds</translation>
+    </message>
+    <message>
+        <source>segundos</source>
+        <translation>seconds</translation>
+    </message>
+    <message>
+        <source>horas</source>
+        <translation>hours</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t open the mixer.</source>
+        <translation>Couldn&apos;t open the mixer.</translation>
+    </message>
+    <message>
+        <source>A gravação parou porque o servidor de som saiu do ar (%1). Tudo o que foi gravado até então está no arquivo.</source>
+        <translation>The recording stopped because the sound server went away (%1). Everything recorded until then is in the take.</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>A gravação &quot;%1&quot; não está mais lá: já foi salva ou removida antes.</source>
+        <translation>The take &quot;%1&quot; is no longer there: it was saved or removed before.</translation>
+    </message>
+    <message>
+        <source>Salvando a gravação como &quot;%1&quot;...</source>
+        <translation>Saving the take as &quot;%1&quot;...</translation>
+    </message>
+    <message>
+        <source>%1 A gravação continua onde estava, &quot;%2&quot;.</source>
+        <translation>%1 The take stays where it was, &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Save Wave File</source>
+        <translation>Save Wave File</translation>
+    </message>
+</context>
+</TS>
