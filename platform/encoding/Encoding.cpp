@@ -10,40 +10,39 @@
 #include <exception>
 
 namespace platform::encoding {
-namespace {
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("Encoding", text);
-}
-
-
-}  // namespace
+namespace {}  // namespace
 
 QString EncodeResult::describe(const QString& destination) const {
     switch (outcome) {
         case Outcome::Encoded:
             return QString();
         case Outcome::Cancelled:
-            return tr("O salvamento como \"%1\" foi cancelado.").arg(destination);
+            return QCoreApplication::translate("Encoding", "O salvamento como \"%1\" foi cancelado.")
+                .arg(destination);
         case Outcome::Failed:
             break;
     }
     const QString reason = error != 0 ? platform::files::systemReason(error) : detail;
     switch (step) {
         case Step::ReadTake:
-            return tr("Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
+            return QCoreApplication::translate(
+                       "Encoding", "Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
                 .arg(destination, reason);
         case Step::CreateDestination:
-            return tr("Não foi possível criar \"%1\": %2.").arg(destination, reason);
+            return QCoreApplication::translate("Encoding", "Não foi possível criar \"%1\": %2.")
+                .arg(destination, reason);
         case Step::Check:
-            return tr("O arquivo salvo como \"%1\" não confere com a gravação e foi removido: %2.")
+            return QCoreApplication::translate(
+                       "Encoding",
+                       "O arquivo salvo como \"%1\" não confere com a gravação e foi removido: %2.")
                 .arg(destination, reason);
         case Step::None:
         case Step::Encode:
         case Step::Flush:
             break;
     }
-    return tr("Não foi possível salvar a gravação como \"%1\": %2.").arg(destination, reason);
+    return QCoreApplication::translate("Encoding", "Não foi possível salvar a gravação como \"%1\": %2.")
+        .arg(destination, reason);
 }
 
 Encoding::Encoding(EncodeRequest request, std::function<void()> finished)

@@ -68,10 +68,6 @@ const FormatRow& rowOf(Format format) {
                          [&](const FormatRow& r) { return r.format == format; });
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("Encoding", text);
-}
-
 // Opus takes only a few rates: the lowest of them that keeps everything the take holds.
 int encodedRate(Format format, int takeRate) {
     if (format != Format::Opus) {
@@ -426,7 +422,9 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
         }
         if (!inputs.empty() && (input.info.channels != inputs.front().info.channels ||
                                 input.info.samplerate != inputs.front().info.samplerate)) {
-            return failure(Step::ReadTake, 0, tr("as partes da gravação têm formatos diferentes"));
+            return failure(
+                Step::ReadTake, 0,
+                QCoreApplication::translate("Encoding", "as partes da gravação têm formatos diferentes"));
         }
         takeFrames += static_cast<std::uint64_t>(input.info.frames);
         inputs.push_back(std::move(input));
@@ -512,7 +510,9 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
     if (read != takeFrames) {
         return failure(
             Step::ReadTake, 0,
-            tr("a gravação tem %1 quadros, mas só %2 puderam ser lidos").arg(takeFrames).arg(read));
+            QCoreApplication::translate("Encoding", "a gravação tem %1 quadros, mas só %2 puderam ser lidos")
+                .arg(takeFrames)
+                .arg(read));
     }
     if (resampler) {
         resampled.clear();
@@ -540,15 +540,16 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
     }
     if (backInfo.channels != channels || backInfo.samplerate != rate ||
         static_cast<std::uint64_t>(backInfo.frames) != expectedFrames) {
-        return failure(
-            Step::Check, 0,
-            tr("o arquivo diz ter %1 quadros, %2 canais a %3 Hz, e deveria ter %4 quadros, %5 canais a %6 Hz")
-                .arg(backInfo.frames)
-                .arg(backInfo.channels)
-                .arg(backInfo.samplerate)
-                .arg(expectedFrames)
-                .arg(channels)
-                .arg(rate));
+        return failure(Step::Check, 0,
+                       QCoreApplication::translate("Encoding",
+                                                   "o arquivo diz ter %1 quadros, %2 canais a %3 Hz, e "
+                                                   "deveria ter %4 quadros, %5 canais a %6 Hz")
+                           .arg(backInfo.frames)
+                           .arg(backInfo.channels)
+                           .arg(backInfo.samplerate)
+                           .arg(expectedFrames)
+                           .arg(channels)
+                           .arg(rate));
     }
     if (lossless && !take.rewind()) {
         return failure(Step::ReadTake, 0, libraryReason(nullptr));
@@ -572,7 +573,9 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
                     const auto at = decoded + static_cast<std::uint64_t>(mismatch.first - pcm.begin()) /
                                                   static_cast<std::uint64_t>(channels);
                     return failure(Step::Check, 0,
-                                   tr("as amostras diferem da gravação no quadro %1").arg(at));
+                                   QCoreApplication::translate("Encoding",
+                                                               "as amostras diferem da gravação no quadro %1")
+                                       .arg(at));
                 }
             }
         } else {
@@ -596,7 +599,9 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
     if (decoded != expectedFrames) {
         return failure(
             Step::Check, 0,
-            tr("só %1 dos %2 quadros puderam ser lidos de volta").arg(decoded).arg(expectedFrames));
+            QCoreApplication::translate("Encoding", "só %1 dos %2 quadros puderam ser lidos de volta")
+                .arg(decoded)
+                .arg(expectedFrames));
     }
     back.reset();
     if (const int error = fd.close(); error != 0) {

@@ -64,6 +64,49 @@ Try &apos;tolvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>Encoding</name>
+    <message>
+        <source>O salvamento como &quot;%1&quot; foi cancelado.</source>
+        <translation>Saving as &quot;%1&quot; was cancelled.</translation>
+    </message>
+    <message>
+        <source>Não foi possível ler a gravação para salvá-la como &quot;%1&quot;: %2.</source>
+        <translation>Could not read the take to save it as &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>Não foi possível criar &quot;%1&quot;: %2.</source>
+        <translation>Could not create &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>O arquivo salvo como &quot;%1&quot; não confere com a gravação e foi removido: %2.</source>
+        <translation>The file saved as &quot;%1&quot; did not match the take, so it was removed: %2.</translation>
+    </message>
+    <message>
+        <source>Não foi possível salvar a gravação como &quot;%1&quot;: %2.</source>
+        <translation>Could not save the take as &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>as partes da gravação têm formatos diferentes</source>
+        <translation>the take&apos;s parts have different formats</translation>
+    </message>
+    <message>
+        <source>a gravação tem %1 quadros, mas só %2 puderam ser lidos</source>
+        <translation>the take has %1 frames, but only %2 could be read</translation>
+    </message>
+    <message>
+        <source>o arquivo diz ter %1 quadros, %2 canais a %3 Hz, e deveria ter %4 quadros, %5 canais a %6 Hz</source>
+        <translation>the file says it has %1 frames, %2 channels at %3 Hz, and should have %4 frames, %5 channels at %6 Hz</translation>
+    </message>
+    <message>
+        <source>as amostras diferem da gravação no quadro %1</source>
+        <translation>the samples differ from the take at frame %1</translation>
+    </message>
+    <message>
+        <source>só %1 dos %2 quadros puderam ser lidos de volta</source>
+        <translation>only %1 of the %2 frames could be read back</translation>
+    </message>
+</context>
+<context>
     <name>Form2</name>
     <message>
         <source>Sobre o Programa</source>
@@ -261,6 +304,10 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>Failed To Create DATA CHUNK</source>
         <translation>Failed To Create DATA CHUNK</translation>
+    </message>
+    <message>
+        <source>A gravação atingiu o maior tamanho que um arquivo WAV comporta e a parte seguinte, &quot;%1&quot;, não pôde ser criada (%2). A gravação foi interrompida; tudo o que foi gravado até aqui foi mantido.</source>
+        <translation>The take reached the largest size a WAV file can hold and its next part, &quot;%1&quot;, could not be created (%2). The recording was stopped; everything recorded until then is kept.</translation>
     </message>
 </context>
 <context>
@@ -463,6 +510,18 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>Save Wave File</source>
         <translation>Save Wave File</translation>
+    </message>
+    <message>
+        <source>Gravando</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>Espaço livre para %1</source>
+        <translation>Free space for %1</translation>
+    </message>
+    <message>
+        <source>Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?</source>
+        <translation>There is disk space for only %1 of recording. Record anyway?</translation>
     </message>
 </context>
 </TS>

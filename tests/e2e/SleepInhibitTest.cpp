@@ -121,7 +121,7 @@ TEST(SleepInhibit, ASoundServerLostMidTakeEndsTheLock) {
     }
     ASSERT_FALSE(window.captureEngine().isRecording());
     ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_TRUE(dialogs.messages()[0].contains(QStringLiteral("sound server went away")));
+    EXPECT_TRUE(dialogs.messages()[0].contains(QStringLiteral("servidor de som saiu do ar")));
     EXPECT_TRUE(bus.waitFor(QStringLiteral("released 1 closed"))) << bus.calls().join(';').toStdString();
     EXPECT_FALSE(inhibitor->held());
 }
