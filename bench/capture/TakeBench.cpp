@@ -30,7 +30,10 @@ int main(int argc, char** argv) {
     QTimer::singleShot(seconds * 1000, &window, [&] {
         window.Check1()->click();
         std::printf("%s %lld\n", qPrintable(window.takeFileName), QFileInfo(window.takeFileName).size());
-        QApplication::quit();
+        std::fflush(stdout);
+        // Not quit(): that closes the window first, and its close asks about the unsaved take
+        // with nobody there to answer.
+        QApplication::exit(0);
     });
     return QApplication::exec();
 }

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QtGlobal>
 
@@ -502,6 +503,20 @@ QSize LED::minimumSizeHint() const {
 // ---- events ----------------------------------------------------------------------------------
 
 bool LED::event(QEvent* event) {
+    if (event->type() != QEvent::MetaCall) {
+        return QWidget::event(event);
+    }
+    // A queued call may end the LED itself, as Qt allows: count it off only while it lives.
+    struct Delivering {
+        QPointer<LED> led;
+        LEDPrivate* d;
+        ~Delivering() {
+            if (led) {
+                --d->queuedCalls;
+            }
+        }
+    } delivering{this, d.get()};
+    ++d->queuedCalls;
     return QWidget::event(event);
 }
 

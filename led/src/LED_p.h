@@ -95,12 +95,12 @@ public:
     // Reports a conversion error the same way.
     void report(const LEDConversionError& error);
     void showErrorBox(const QString& text);
-    // Runs a setter's work. Reached through a signal, a refused value must not unwind through the
-    // emitter: it is reported by refused() and a warning instead, and the old value stays. Called
-    // directly, the error goes to the caller as before.
+    // Runs a setter's work. Reached through a signal or a queued call, a refused value must not
+    // unwind through the emitter or the event loop: it is reported by refused() and a warning
+    // instead, and the old value stays. Called directly, the error goes to the caller as before.
     template <typename Work>
     void runAsSlot(Work&& work) {
-        if (q->sender() == nullptr) {
+        if (q->sender() == nullptr && queuedCalls == 0) {
             work();
             return;
         }
@@ -134,6 +134,9 @@ public:
     bool designMode = false;
     // Typed change signals are held back while a load or an initialisation runs, then sent once.
     int holdSignals = 0;
+    // Queued calls being delivered: a queued invokeMethod has no sender, and nobody but the event
+    // loop is there to receive an error.
+    int queuedCalls = 0;
     QString announcedDigit;
 
     std::array<LEDSegmentLine, 7> segments{};

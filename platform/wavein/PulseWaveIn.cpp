@@ -5,11 +5,13 @@
 
 #include "platform/pulse/PulseOwners.h"
 #include "platform/wavein/HeaderQueue.h"
+#include "platform/wavein/StreamClock.h"
 
 #include <QCoreApplication>
 
 #include <pulse/context.h>
 #include <pulse/error.h>
+#include <pulse/introspect.h>
 #include <pulse/rtclock.h>
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
@@ -22,6 +24,8 @@
 #include <deque>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace platform::wavein {
 
@@ -29,6 +33,11 @@ namespace {
 
 // How long a call waits for a server that accepted the connection but does not answer.
 constexpr pa_usec_t kServerTimeout = 5 * PA_USEC_PER_SEC;
+// How long the end of a take waits beyond the sound the source still held back at the release.
+constexpr double kEndGrace = 0.5;
+// Between two timing reports (a second or so apart) the stream's position may lag the server's
+// clock by a few milliseconds of jitter; a gap beyond this is sound the server lost.
+constexpr double kLossThreshold = 0.05;
 
 using pulse::MainloopLock;
 using pulse::Operation;
@@ -56,12 +65,14 @@ public:
         : reasons_(std::move(reasons)),
           queue_(this, notify, format.nBlockAlign),
           backlog_(format.nBlockAlign,
-                   static_cast<std::size_t>(format.nAvgBytesPerSec * static_cast<std::uint64_t>(backlog.count()) / 1000)),
+                   static_cast<std::size_t>(format.nAvgBytesPerSec *
+                                            static_cast<std::uint64_t>(backlog.count()) / 1000)),
           spec_{PA_SAMPLE_S16LE, format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)},
           blockAlign_(format.nBlockAlign),
           // Until buffers are prepared, a tenth of a second, which is what the recorder uses in mono.
           fragment_(std::max<std::uint32_t>(format.nAvgBytesPerSec / 10 / blockAlign_, 1) * blockAlign_),
-          wantedFragment_(fragment_) {}
+          wantedFragment_(fragment_),
+          losses_(format.nSamplesPerSec, kLossThreshold) {}
 
     ~PulseDevice() override {
         close();
@@ -114,8 +125,12 @@ public:
         }
         pa_stream_set_state_callback(stream_.get(), &PulseDevice::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulseDevice::onReadable, this);
+        pa_stream_set_latency_update_callback(stream_.get(), &PulseDevice::onTiming, this);
         const pa_buffer_attr attr = attributes(fragment_);
-        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+        // The server's clock says which frame reached the source when, and shows what it lost.
+        const auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
+                                           PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
         if (pa_stream_connect_record(stream_.get(), nullptr, &attr, flags) < 0) {
             return fail(statusFor(pa_context_errno(context_.get())),
                         told(kCannotRecord, reasonOf(context_.get())));
@@ -190,9 +205,70 @@ public:
         if (!await(Operation(pa_stream_cork(stream_.get(), 0, &PulseDevice::onDone, this)))) {
             return lostStatus();
         }
+        losses_.restart();
+        skippedBaseline_.reset();
+        if (begin_ && !firstFrame_) {
+            // The first report after the uncork places the take's first frame.
+            if (!await(Operation(pa_stream_update_timing_info(stream_.get(), &PulseDevice::onDone, this)))) {
+                return lostStatus();
+            }
+            const auto reading = readClock();
+            // Without a clock the take starts with the first frame the stream brings.
+            firstFrame_ = reading ? detail::frameHeardAt(*reading, *begin_, spec_.rate) : 0;
+        }
         started_ = true;
+        // What arrived before the first frame was placed goes on from it.
+        for (const Early& piece : std::exchange(early_, {})) {
+            accept(piece.hole ? nullptr : piece.bytes.data(), piece.from, piece.frames);
+        }
         backlog_.feed(queue_);
         return MMSYSERR_NOERROR;
+    }
+
+    void beginAt(std::chrono::steady_clock::time_point instant) override {
+        MainloopLock lock(mainloop_.get());
+        if (!started_) {
+            begin_ = instant;
+            firstFrame_.reset();
+        }
+    }
+
+    void endAt(std::chrono::steady_clock::time_point instant) override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_ || !started_ || lost_ || lastFrame_) {
+            return;
+        }
+        const auto reading = readClock();
+        if (!reading) {
+            return;
+        }
+        // Sound the server skipped without a hole never arrives: the frames that do are counted
+        // without it.
+        lastFrame_ =
+            std::max<std::int64_t>(detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_, 0);
+        end_ = instant;
+        const double behind =
+            static_cast<double>(*lastFrame_ - static_cast<std::int64_t>(streamFrames_)) / spec_.rate;
+        if (behind <= 0) {
+            return;
+        }
+        // The source may hold back seconds of sound (a block source, a network) and deliver it in
+        // its own time: the take waits for it as long as the source says it holds sound back, but
+        // not for a source that stopped delivering.
+        sourceLatency_ = 0;
+        await(Operation(pa_context_get_source_info_by_index(
+            context_.get(), pa_stream_get_device_index(stream_.get()), &PulseDevice::onSourceInfo, this)));
+        if (lost_) {
+            return;
+        }
+        const double held = static_cast<double>(sourceLatency_) / PA_USEC_PER_SEC;
+        const auto limit = static_cast<pa_usec_t>(
+            std::min(held + kEndGrace, static_cast<double>(kServerTimeout) / PA_USEC_PER_SEC) *
+            PA_USEC_PER_SEC);
+        Deadline deadline(*this, limit);
+        while (static_cast<std::int64_t>(streamFrames_) < *lastFrame_ && !lost_ && !deadline.passed()) {
+            pa_threaded_mainloop_wait(mainloop_.get());
+        }
     }
 
     MMRESULT reset() override {
@@ -206,6 +282,7 @@ public:
             await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this)));
         }
         started_ = false;
+        losses_.restart();
         drain();
         endPause();
         backlog_.feed(queue_);
@@ -224,13 +301,17 @@ public:
         // Audio still on its way waits in the backlog and continues the take at the next start.
         queue_.completePartial();
         started_ = false;
+        losses_.restart();
         if (!lost_) {
             await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this)));
         }
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT pause() override {
+    // A pause is like a release and a resume like a press: the frame heard at each instant, by the
+    // server's clock, bounds what passes by. The stream runs on meanwhile and is read as ever, so a
+    // long pause neither fills the backlog nor looks to the server's reports like lost sound.
+    MMRESULT pause(std::chrono::steady_clock::time_point at) override {
         MainloopLock lock(mainloop_.get());
         if (!open_) {
             return MMSYSERR_INVALHANDLE;
@@ -241,19 +322,12 @@ public:
         if (!started_ || paused_) {
             return MMSYSERR_NOERROR;
         }
-        // The audio heard until now is the take's, also what is still on its way; from the frame
-        // heard now on, what arrives passes by, so a long pause does not run into the backlog.
-        const auto heard = positionHeardNow();
-        if (!heard) {
-            return lostStatus();
-        }
-        drain();
-        skips_.push_back({std::max(*heard, readPosition_), kOpen});
+        pauses_.push_back({frameHeardAt(at), kOpen});
         paused_ = true;
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT resume() override {
+    MMRESULT resume(std::chrono::steady_clock::time_point at) override {
         MainloopLock lock(mainloop_.get());
         if (!open_) {
             return MMSYSERR_INVALHANDLE;
@@ -264,14 +338,8 @@ public:
         if (lost_) {
             return lostStatus();
         }
-        // Audio heard from now on is the take's again, also where it arrives after this call.
-        const auto heard = positionHeardNow();
-        if (!heard) {
-            return lostStatus();
-        }
-        skips_.back().to = std::max(*heard, skips_.back().from);
+        pauses_.back().to = std::max(frameHeardAt(at), pauses_.back().from);
         paused_ = false;
-        drain();
         return MMSYSERR_NOERROR;
     }
 
@@ -308,16 +376,16 @@ public:
             return overruns_;
         }
         MainloopLock lock(mainloop_.get());
-        return backlog_.overruns();
+        return boundedOverruns();
     }
 
 private:
     // A time limit on waiting for the server, from construction on; expects the lock held.
     class Deadline {
     public:
-        explicit Deadline(PulseDevice& device) : device_(device) {
+        explicit Deadline(PulseDevice& device, pa_usec_t limit = kServerTimeout) : device_(device) {
             device_.timedOut_ = false;
-            event_ = pa_context_rttime_new(device_.context_.get(), pa_rtclock_now() + kServerTimeout,
+            event_ = pa_context_rttime_new(device_.context_.get(), pa_rtclock_now() + limit,
                                            &PulseDevice::onTimeout, &device_);
         }
         ~Deadline() {
@@ -398,50 +466,156 @@ private:
         const void* data = nullptr;
         std::size_t bytes = 0;
         while (pa_stream_peek(stream_.get(), &data, &bytes) == 0 && bytes > 0) {
-            for (std::size_t done = 0; done < bytes;) {
-                const std::uint64_t at = readPosition_ + done;
-                while (!skips_.empty() && skips_.front().to <= at) {
-                    skips_.pop_front();
+            const std::uint64_t frames = bytes / blockAlign_;
+            const std::uint64_t from = streamFrames_;
+            streamFrames_ += frames;
+            if (begin_ && !firstFrame_) {
+                // Not yet known where the take begins: held until the clock says.
+                Early piece{from, frames, data == nullptr, {}};
+                if (data != nullptr) {
+                    const auto* begin = static_cast<const std::byte*>(data);
+                    piece.bytes.assign(begin, begin + frames * blockAlign_);
                 }
-                const bool skipped = !skips_.empty() && skips_.front().from <= at;
-                std::size_t run = bytes - done;
-                if (!skips_.empty()) {
-                    run = static_cast<std::size_t>(std::min<std::uint64_t>(
-                        run, (skipped ? skips_.front().to : skips_.front().from) - at));
-                }
-                if (skipped) {
-                    // Heard while paused: neither the take's nor a loss.
-                } else if (data != nullptr) {
-                    backlog_.take(queue_, static_cast<const std::byte*>(data) + done, run, started_);
-                } else {
-                    // A hole: the server skipped this much of the source.
-                    backlog_.lose(run);
-                }
-                done += run;
+                early_.push_back(std::move(piece));
+            } else {
+                // A hole (no data) is sound the server skipped; it is counted lost.
+                accept(static_cast<const std::byte*>(data), from, frames);
             }
-            readPosition_ += bytes;
             pa_stream_drop(stream_.get());
+        }
+        // The end of a take may be waiting for this sound.
+        pa_threaded_mainloop_signal(mainloop_.get(), 0);
+    }
+
+    // Frames [from, from + frames) of the stream, null for a hole: what the take's span holds goes
+    // on, into the queued buffers or the backlog; what lies before the press or after the release
+    // is left out.
+    void accept(const std::byte* data, std::uint64_t from, std::uint64_t frames) {
+        const auto first = static_cast<std::uint64_t>(std::max<std::int64_t>(firstFrame_.value_or(0), 0));
+        std::uint64_t lo = std::max(from, first);
+        std::uint64_t hi = from + frames;
+        if (lastFrame_) {
+            hi = std::min(hi, static_cast<std::uint64_t>(*lastFrame_));
+        }
+        // Heard while paused: neither the take's nor a loss.
+        while (lo < hi) {
+            while (!pauses_.empty() && pauses_.front().to <= lo) {
+                pauses_.pop_front();
+            }
+            if (!pauses_.empty() && pauses_.front().from <= lo) {
+                const std::uint64_t resumed = std::min(hi, pauses_.front().to);
+                pausedFrames_ += resumed - lo;
+                lo = resumed;
+                continue;
+            }
+            const std::uint64_t end = pauses_.empty() ? hi : std::min(hi, pauses_.front().from);
+            acceptHeard(data, from, lo, end);
+            lo = end;
         }
     }
 
-    // Where in the stream (bytes read since it was made, holes counted) the frame the source is
-    // capturing now will arrive, by the server's clock and the stream's read index. Expects the
-    // lock held; nothing when the server does not answer.
-    std::optional<std::uint64_t> positionHeardNow() {
-        if (!await(Operation(pa_stream_update_timing_info(stream_.get(), &PulseDevice::onDone, this)))) {
-            return std::nullopt;
+    // Frames [lo, hi) of the piece of the stream that begins at `from`, all of them the take's.
+    void acceptHeard(const std::byte* data, std::uint64_t from, std::uint64_t lo, std::uint64_t hi) {
+        const std::size_t length = (hi - lo) * blockAlign_;
+        if (data != nullptr) {
+            backlog_.take(queue_, data + (lo - from) * blockAlign_, length, started_);
+            framesInTake_ += hi - lo;
+        } else {
+            backlog_.lose(length);
         }
+    }
+
+    // The frame reaching the source now, as the server's clock tells; none before its first report.
+    std::optional<detail::ClockReading> readClock() const {
         pa_usec_t usec = 0;
         if (pa_stream_get_time(stream_.get(), &usec) < 0) {
             return std::nullopt;
         }
-        return pa_usec_to_bytes(usec, &spec_);
+        return detail::ClockReading{std::chrono::steady_clock::now(),
+                                    static_cast<double>(usec) * spec_.rate / PA_USEC_PER_SEC};
     }
 
-    // A reset, stop or close ends a pause; what it left out is in the past.
+    // The stream frame heard at `instant`, by the server's clock (as the end of a take finds it);
+    // without a clock, or for sound already read, the next frame to arrive.
+    std::uint64_t frameHeardAt(std::chrono::steady_clock::time_point instant) const {
+        const auto reading = readClock();
+        if (!reading) {
+            return streamFrames_;
+        }
+        const std::int64_t frame = detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_;
+        return static_cast<std::uint64_t>(
+            std::max<std::int64_t>(frame, static_cast<std::int64_t>(streamFrames_)));
+    }
+
     void endPause() {
         paused_ = false;
-        skips_.clear();
+        pauses_.clear();
+    }
+
+    // A timing report: when the stream's position (frames captured, those the source still holds
+    // counted in) moved on less than the server's clock, the server lost that much sound, at the
+    // point where its queue for the stream filled while nobody read it.
+    void checkForLoss() {
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream_.get());
+        if (timing == nullptr || !started_ || lost_ || timing->write_index_corrupt ||
+            timing->read_index_corrupt) {
+            return;
+        }
+        const double rate = spec_.rate;
+        const double position =
+            static_cast<double>(timing->write_index) / blockAlign_ +
+            (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * rate /
+                PA_USEC_PER_SEC;
+        const std::uint64_t lost = losses_.report(pa_timeval_load(&timing->timestamp), position);
+        const std::int64_t readAt = lastReadIndex_;
+        lastReadIndex_ = timing->read_index;
+        // A server that drops what its queue cannot hold by moving the queue's read index on
+        // (PipeWire does) sends no hole: the read index runs ahead of what arrived here.
+        const auto received =
+            static_cast<std::int64_t>(streamFrames_ * blockAlign_ + pa_stream_readable_size(stream_.get()));
+        const std::int64_t skipped = timing->read_index - received;
+        if (skippedBaseline_ &&
+            skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
+            skippedFrames_ += (skipped - *skippedBaseline_) / blockAlign_;
+            const std::int64_t inTake = static_cast<std::int64_t>(streamFrames_ - pausedFrames_) -
+                                        std::max<std::int64_t>(firstFrame_.value_or(0), 0);
+            serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)),
+                       static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_));
+        }
+        skippedBaseline_ = skipped;
+        if (lost == 0) {
+            return;
+        }
+        std::int64_t at = timing->write_index;
+        if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_.get())) {
+            at = std::min<std::int64_t>(at, readAt + attr->maxlength);
+        }
+        const std::int64_t inTake = at / blockAlign_ - static_cast<std::int64_t>(pausedFrames_) -
+                                    std::max<std::int64_t>(firstFrame_.value_or(0), 0);
+        serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost);
+    }
+
+    // A server whose clock ran fast while it dropped sound (PipeWire after a long stall) counts
+    // more lost than the take misses: no more is told than the time held less the sound taken.
+    std::vector<Overrun> boundedOverruns() const {
+        std::vector<Overrun> all = serverLosses_;
+        if (begin_ && end_) {
+            const double held = std::chrono::duration<double>(*end_ - *begin_).count() * spec_.rate;
+            all = detail::boundedBy(std::move(all), static_cast<std::uint64_t>(std::max(
+                                                        0.0, held - static_cast<double>(framesInTake_))));
+        }
+        // With what the device itself could not keep, in the order the gaps lie in the take.
+        const std::vector<Overrun>& own = backlog_.overruns();
+        all.insert(all.end(), own.begin(), own.end());
+        std::stable_sort(all.begin(), all.end(),
+                         [](const Overrun& a, const Overrun& b) { return a.atFrame < b.atFrame; });
+        return all;
+    }
+
+    // Sound the server lost before it reached the stream, found out from its reports: the gap lies
+    // at `atFrame` of the take.
+    void serverLoss(std::uint64_t atFrame, std::uint64_t frames) {
+        serverLosses_.push_back({atFrame, frames});
     }
 
     // The server or the stream went away: what was captured comes back with the queued buffers,
@@ -467,6 +641,7 @@ private:
             if (stream_) {
                 pa_stream_set_state_callback(stream_.get(), nullptr, nullptr);
                 pa_stream_set_read_callback(stream_.get(), nullptr, nullptr);
+                pa_stream_set_latency_update_callback(stream_.get(), nullptr, nullptr);
             }
             if (context_) {
                 pa_context_set_state_callback(context_.get(), nullptr, nullptr);
@@ -474,7 +649,7 @@ private:
         }
         // With the server thread stopped nothing else touches the stream, the context or the headers.
         pa_threaded_mainloop_stop(mainloop_.get());
-        overruns_ = backlog_.overruns();
+        overruns_ = boundedOverruns();
         stream_.reset();
         context_.reset();
         mainloop_.reset();
@@ -500,6 +675,16 @@ private:
     }
 
     static void onReadable(pa_stream*, std::size_t, void* self) { static_cast<PulseDevice*>(self)->drain(); }
+
+    static void onSourceInfo(pa_context*, const pa_source_info* info, int, void* self) {
+        auto* device = static_cast<PulseDevice*>(self);
+        if (info != nullptr) {
+            device->sourceLatency_ = std::max(info->configured_latency, info->latency);
+        }
+        pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
+    }
+
+    static void onTiming(pa_stream*, void* self) { static_cast<PulseDevice*>(self)->checkForLoss(); }
 
     static void onDone(pa_stream*, int, void* self) {
         pa_threaded_mainloop_signal(static_cast<PulseDevice*>(self)->mainloop_.get(), 0);
@@ -527,18 +712,39 @@ private:
     std::uint32_t wantedFragment_;  // the length of the capture buffers prepared
     bool open_ = false;
     bool started_ = false;
-    bool paused_ = false;
     bool lost_ = false;
-    // Stretches of the stream heard while the take was paused; the last one is open while it is.
+    bool timedOut_ = false;
+    std::string lostReason_;
+
+    // Where the take lies in the stream, in the stream's frames (counted by its read index).
+    struct Early {
+        std::uint64_t from;
+        std::uint64_t frames;
+        bool hole;
+        std::vector<std::byte> bytes;
+    };
+    std::uint64_t streamFrames_ = 0;  // frames the read index has passed, holes included
+    std::optional<std::chrono::steady_clock::time_point> begin_;
+    std::optional<std::int64_t> firstFrame_;  // heard at the press; negative: before the stream began
+    std::optional<std::int64_t> lastFrame_;   // heard at the release
+    std::vector<Early> early_;                // read before the first frame was placed
+    detail::LossTracker losses_;
+    std::int64_t lastReadIndex_ = 0;
+    std::optional<std::int64_t> skippedBaseline_;  // read index less what arrived, at the last report
+    std::int64_t skippedFrames_ = 0;               // skipped by the server without a hole
+    std::vector<Overrun> serverLosses_;            // found from the server's reports
+    std::optional<std::chrono::steady_clock::time_point> end_;
+    std::uint64_t framesInTake_ = 0;  // frames of sound that went into the take
+    // Stretches of the stream heard while the take was paused; the last one open while it is.
     static constexpr std::uint64_t kOpen = UINT64_MAX;
-    struct Skip {
+    struct Pause {
         std::uint64_t from;
         std::uint64_t to;
     };
-    std::deque<Skip> skips_;
-    std::uint64_t readPosition_ = 0;  // bytes read from the stream since it was made
-    bool timedOut_ = false;
-    std::string lostReason_;
+    std::deque<Pause> pauses_;
+    bool paused_ = false;
+    std::uint64_t pausedFrames_ = 0;  // frames of the stream left out by pauses
+    pa_usec_t sourceLatency_ = 0;     // the most sound the source holds back, as it says
 };
 
 class PulseWaveIn final : public WaveIn {
@@ -570,7 +776,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName, std::chrono::milliseconds backlog) {
+std::unique_ptr<WaveIn> makePulseAudioWaveIn(const QString& applicationName,
+                                             std::chrono::milliseconds backlog) {
     return std::make_unique<PulseWaveIn>(applicationName, backlog);
 }
 

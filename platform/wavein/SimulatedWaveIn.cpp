@@ -299,7 +299,7 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT pause() override {
+    MMRESULT pause(std::chrono::steady_clock::time_point) override {
         std::lock_guard lock(state_->mutex);
         if (!open_) {
             return MMSYSERR_INVALHANDLE;
@@ -315,7 +315,7 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT resume() override {
+    MMRESULT resume(std::chrono::steady_clock::time_point) override {
         std::lock_guard lock(state_->mutex);
         if (!open_) {
             return MMSYSERR_INVALHANDLE;

@@ -8,6 +8,7 @@
 #include <QEvent>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -110,18 +111,27 @@ public:
     // so a caller that queues buffers until one comes back empty has everything.
     virtual MMRESULT reset() = 0;
     virtual MMRESULT stop() = 0;
-    // Holds a started device: audio heard from this instant on goes nowhere, neither into buffers
-    // nor into the backlog, and is not counted as lost. Audio heard before still arrives. The queued
-    // buffers stay queued, the partly filled one where it was, so nothing is returned early.
-    virtual MMRESULT pause() = 0;
-    // Takes audio again from this instant on, into the buffer the pause left partly filled. Reset,
-    // stop and close end a pause as well.
-    virtual MMRESULT resume() = 0;
+    // Holds a started device: audio heard from `at` on (the press, steady clock) goes nowhere,
+    // neither into buffers nor into the backlog, and is not counted as lost; audio heard before it
+    // still arrives. The queued buffers stay queued, the partly filled one where it was, so nothing
+    // is returned early. A device without a clock of its source pauses at the call.
+    virtual MMRESULT pause(std::chrono::steady_clock::time_point at) = 0;
+    // Takes audio again from what was heard at `at` on, into the buffer the pause left partly
+    // filled. Reset, stop and close end a pause as well.
+    virtual MMRESULT resume(std::chrono::steady_clock::time_point at) = 0;
     virtual MMRESULT unprepareHeader(WAVEHDR& header) = 0;
     // After close the device posts nothing more and touches no header.
     virtual MMRESULT close() = 0;
     // Every loss since the open, in order.
     virtual std::vector<Overrun> overruns() const = 0;
+
+    // The instants (steady clock) a take begins and ends, the press and the release of the toggle.
+    // A device that knows when each frame reached its source leaves out what was heard before the
+    // beginning, given before start(); given the end, it waits (at most as long as the source holds
+    // sound back, and half a second) until the sound heard up to it has arrived, and leaves out what
+    // comes after. A device without such a clock records from start() to reset(), as it always did.
+    virtual void beginAt(std::chrono::steady_clock::time_point) {}
+    virtual void endAt(std::chrono::steady_clock::time_point) {}
 };
 
 // A wave-input service: opens devices and describes statuses.

@@ -84,7 +84,7 @@ bool CaptureEngine::buffersAllocated() const {
     return false;
 }
 
-bool CaptureEngine::StartCapture() {
+bool CaptureEngine::StartCapture(std::optional<std::chrono::steady_clock::time_point> heardFrom) {
     if (isRecording_) {
         return true;
     }
@@ -123,13 +123,21 @@ bool CaptureEngine::StartCapture() {
     }
     for (auto& header : waveHeaders_) {
         QueueAndWriteBuffer(header);
-        if (lastResult_ != MMSYSERR_NOERROR) {
+        // A server gone between the open and here refuses every buffer: that is one lost server,
+        // told once by the window as the take stops, not a box for each buffer.
+        if (lastResult_ == MMSYSERR_NODRIVER) {
+            sourceLost_ = true;
+        } else if (lastResult_ != MMSYSERR_NOERROR) {
             ReportWaveError();
         }
     }
 
     isRecording_ = true;
+    if (heardFrom) {
+        hWaveIn_->beginAt(*heardFrom);
+    }
     lastResult_ = hWaveIn_->start();
+    sourceLost_ = sourceLost_ || lastResult_ == MMSYSERR_NODRIVER;
     return true;
 }
 
@@ -143,20 +151,20 @@ void CaptureEngine::QueueAndWriteBuffer(WAVEHDR& header) {
     appendLeadIn(header);
 }
 
-MMRESULT CaptureEngine::PauseCapture() {
+MMRESULT CaptureEngine::PauseCapture(std::chrono::steady_clock::time_point at) {
     if (!isRecording_ || !hWaveIn_ || paused_) {
         return MMSYSERR_NOERROR;
     }
-    lastResult_ = hWaveIn_->pause();
+    lastResult_ = hWaveIn_->pause(at);
     paused_ = lastResult_ == MMSYSERR_NOERROR;
     return lastResult_;
 }
 
-MMRESULT CaptureEngine::ResumeCapture() {
+MMRESULT CaptureEngine::ResumeCapture(std::chrono::steady_clock::time_point at) {
     if (!paused_ || !hWaveIn_) {
         return MMSYSERR_NOERROR;
     }
-    lastResult_ = hWaveIn_->resume();
+    lastResult_ = hWaveIn_->resume(at);
     paused_ = lastResult_ != MMSYSERR_NOERROR;
     return lastResult_;
 }
@@ -205,7 +213,10 @@ MMRESULT CaptureEngine::HandleDoneBuffers() {
     return MMSYSERR_NOERROR;
 }
 
-void CaptureEngine::StopCapture() {
+void CaptureEngine::StopCapture(std::optional<std::chrono::steady_clock::time_point> heardUntil) {
+    if (hWaveIn_ && isRecording_ && heardUntil) {
+        hWaveIn_->endAt(*heardUntil);
+    }
     isRecording_ = false;
     paused_ = false;
     if (hWaveIn_) {

@@ -64,17 +64,21 @@ public:
     void HookWindow(QObject* window, std::function<void()> gandu);
 
     // Needs `waveFormat` filled and the take file open with its data chunk created. True when
-    // capture runs (also when it already did), false when the device could not be opened.
-    bool StartCapture();
+    // capture runs (also when it already did), false when the device could not be opened. With
+    // `heardFrom` (the press), the take leaves out what the source heard before it. A device that
+    // lost its server before its buffers were queued tells no box: sourceLost() says so, and the
+    // take must stop like any take whose server went away.
+    bool StartCapture(std::optional<std::chrono::steady_clock::time_point> heardFrom = std::nullopt);
     // Halts the device, writes everything it had received (the buffers it filled, the partly filled
     // one and its backlog beyond them), releases what the take holds and finalises the file.
-    // Releases only what is held; a second call does nothing.
-    void StopCapture();
-    // Holds a running take: the device keeps its buffers and takes in no audio until the resume,
-    // so the take goes on after it as if the paused span had not been. The device's status, also
-    // kept in lastResult.
-    MMRESULT PauseCapture();
-    MMRESULT ResumeCapture();
+    // Releases only what is held; a second call does nothing. With `heardUntil` (the release), it
+    // first waits for the sound heard up to then and leaves out what came after.
+    void StopCapture(std::optional<std::chrono::steady_clock::time_point> heardUntil = std::nullopt);
+    // Holds a running take from what the source heard at `at` (the press): the device keeps its
+    // buffers and takes in no audio until the resume, from what was heard at its `at`, so the take
+    // goes on as if the paused span had not been. The device's status, also kept in lastResult.
+    MMRESULT PauseCapture(std::chrono::steady_clock::time_point at);
+    MMRESULT ResumeCapture(std::chrono::steady_clock::time_point at);
     bool isPaused() const { return paused_; }
 
     // The take takes in no more audio than `limit` (the lead-in and pauses not counted); nothing

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QKeySequence>
@@ -27,6 +28,12 @@ QString withoutMnemonic(const QString& caption) {
         text.append(caption[i]);
     }
     return text;
+}
+
+// True while a modal window other than the widget's own holds its window.
+bool blockedByModal(const QWidget& widget) {
+    const QWidget* modal = QApplication::activeModalWidget();
+    return modal != nullptr && modal != widget.window() && !modal->isAncestorOf(&widget);
 }
 
 class QueuedButtonAccessible final : public QAccessibleWidget {
@@ -87,8 +94,17 @@ public:
         if (!widget()->isEnabled()) {
             return;
         }
-        // The caller's answer goes out first; the press follows from the event loop.
-        QMetaObject::invokeMethod(button(), &QAbstractButton::click, Qt::QueuedConnection);
+        // The caller's answer goes out first; the press follows from the event loop, unless a
+        // modal box then holds the button's window, as it holds the mouse and the keys.
+        QAbstractButton* pressed = button();
+        QMetaObject::invokeMethod(
+            pressed,
+            [pressed] {
+                if (!blockedByModal(*pressed)) {
+                    pressed->click();
+                }
+            },
+            Qt::QueuedConnection);
     }
 
 private:

@@ -427,11 +427,12 @@ void frmSoundRec::togglePause() {
     // The press is the moment: the readout holds what it shows now, and the time from here on is
     // not the take's.
     const auto now = services_.monotonicClock();
+    const auto pressed = std::chrono::steady_clock::now();
     const bool pausing = !paused_;
     if (pausing) {
         Timer2_Timer();
     }
-    const auto result = pausing ? engine_->PauseCapture() : engine_->ResumeCapture();
+    const auto result = pausing ? engine_->PauseCapture(pressed) : engine_->ResumeCapture(pressed);
     if (result == platform::wavein::MMSYSERR_NOERROR) {
         if (pausing) {
             pausedSince_ = now;
@@ -640,6 +641,8 @@ void frmSoundRec::startTake() {
     }
     takeStartedAt_ = services_.monotonicClock();
     pausedBefore_ = {};
+    // The take is what the source heard from here on, whenever the device starts delivering it.
+    const auto pressed = std::chrono::steady_clock::now();
     timer2_.start();
     Timer2_Timer();
 
@@ -651,7 +654,7 @@ void frmSoundRec::startTake() {
         takeFileName = created;
         takeBegan_ = began;
         engine_->waveFormat = chosenFormat();
-        started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture();
+        started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture(pressed);
     }
     if (!started) {
         // A take that never ran leaves nothing behind: no device, no buffers, no empty file.
@@ -675,13 +678,17 @@ void frmSoundRec::startTake() {
     }
     if (engine_->takeWriteFailure()) {
         stopAfterWriteFailure();
+    } else if (engine_->sourceLost()) {
+        stopAfterSourceLoss();
     }
 }
 
 void frmSoundRec::stopTake() {
+    // The take ends with what the source heard at the release, however long it holds sound back.
+    const auto released = std::chrono::steady_clock::now();
     const bool failedBefore = engine_->takeWriteFailure().has_value();
     finishReadout();
-    engine_->StopCapture();
+    engine_->StopCapture(released);
     enterStoppedState();
     tellHowTheTakeEnded(!failedBefore && engine_->takeWriteFailure() ? engine_->takeWriteFailure()->describe()
                                                                      : QString());

@@ -143,7 +143,8 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         EXPECT_EQ(take.u32(42), take.dataLength());
         EXPECT_EQ(take.u32(4), take.bytes.size() - 8);
         EXPECT_EQ(testsupport::independentReadersComplaints(w.window.takeFileName, 2, 44100), QString());
-        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u) << "the take does not start with the count";
+        EXPECT_GE(testsupport::counterAt(take, kLeadIn / 4), 65536u)
+            << "the take does not start with the count";
         const auto jumps = testsupport::counterJumps(take, kLeadIn / 4);
         const QStringList boxes = w.dialogs.messages();
         if (!row.lost) {
@@ -170,4 +171,89 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
             EXPECT_EQ(match.captured(2).toInt(), static_cast<int>(at));
         }
     }
+}
+
+namespace {
+
+// The real device, whose server dies after the open and before the take queues its buffers.
+class ServerDiesAfterOpen final : public platform::wavein::WaveIn {
+public:
+    ServerDiesAfterOpen(platform::wavein::WaveIn& real, testsupport::PrivateServer& server)
+        : real_(real), server_(server) {}
+
+    platform::wavein::MMRESULT open(std::unique_ptr<platform::wavein::WaveInDevice>& device,
+                                    const platform::wavein::WAVEFORMATEX& format, QObject* notify) override {
+        const auto result = real_.open(device, format, notify);
+        if (result == platform::wavein::MMSYSERR_NOERROR) {
+            server_.kill();
+            // The connection's own thread sees the socket close.
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        return result;
+    }
+    std::string errorText(platform::wavein::MMRESULT status) const override {
+        return real_.errorText(status);
+    }
+
+private:
+    platform::wavein::WaveIn& real_;
+    testsupport::PrivateServer& server_;
+};
+
+}  // namespace
+
+TEST(SoundServer, GoneBetweenTheOpenAndTheBuffersEndsTheTakeWithOneBox) {
+    testsupport::PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const testsupport::ServerInUse inUse(server);
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    auto real = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
+    ServerDiesAfterOpen waveIn(*real, server);
+    frmSoundRec window({.waveIn = waveIn, .dialogs = &dialogs, .programFolder = folder.path()});
+    window.show();
+
+    window.Check1()->click();
+
+    EXPECT_FALSE(window.Check1()->isChecked());
+    EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+    EXPECT_FALSE(window.captureEngine().isRecording());
+    EXPECT_FALSE(window.Timer2().isActive());
+    const QStringList boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(
+        boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
+        << boxes[0].toStdString();
+    // A finished take of its lead-in, which every reader opens.
+    const auto take = readTake(window.takeFileName);
+    EXPECT_EQ(take.dataLength(), kLeadIn);
+    EXPECT_EQ(take.u32(42), take.dataLength());
+    EXPECT_EQ(testsupport::independentReadersComplaints(window.takeFileName, 2, 44100), QString());
+}
+
+// A source that delivers in blocks of two seconds: the take is still what was heard between the
+// press and the release, not whole blocks (before, 5.1 s held gave 6.0 s and 3.1 s gave 2.0 s).
+TEST(SoundServer, ATakeFromABlockSourceIsWhatWasHeardWhileTheToggleWasDown) {
+    testsupport::PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const testsupport::ServerInUse inUse(server);
+    qputenv("PULSE_SOURCE", "tolvane_sine");
+    for (const int heldMs : {3100, 5100}) {
+        Window w;
+        QElapsedTimer down;
+        w.window.Check1()->click();
+        down.start();
+        ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
+        QTest::qWait(heldMs);
+        const double secondsDown = static_cast<double>(down.elapsed()) / 1000.0;
+        w.window.Check1()->click();
+        const auto take = readTake(w.window.takeFileName);
+        std::printf("block source: %.3f s recorded while the toggle was down %.3f s\n", secondsOfSound(take),
+                    secondsDown);
+        EXPECT_TRUE(w.dialogs.messages().isEmpty()) << w.dialogs.messages().join(' ').toStdString();
+        // Within one capture buffer (a fifth of a second in stereo) of the time held.
+        EXPECT_NEAR(secondsOfSound(take), secondsDown, 0.2);
+        EXPECT_EQ(take.u32(42), take.dataLength());
+    }
+    qunsetenv("PULSE_SOURCE");
 }

@@ -133,7 +133,9 @@ pump(1)
 # The keyboard alone. The toggle has the focus when the window opens.
 x_keys("space")
 check("space starts a take", lambda: pressed() and toggle().name == "Parar Gravação")
-pump(1.5)
+# The take runs (its readout counts) before it is paused.
+check("the take's readout runs", lambda: readout().name != "Tempo de gravação 0:00:00"
+      and readout().name != "Tempo de gravação 0:00:01", 15)
 x_keys("ctrl+p")
 check("Ctrl+P pauses", lambda: toggle().description == "Pausado" and pressed())
 held = readout().name

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
+
 #include "LedInside.h"
 
 #include "ModalBoxWatcher.h"
@@ -482,6 +485,59 @@ TEST(LedModel, TypedConnectionsAndChangeSignalsFollowRealChanges) {
     ASSERT_EQ(colours.count(), 1);
     EXPECT_EQ(colours[0][0].toUInt(), 255u);
     EXPECT_EQ(borders.count(), 0);
+}
+
+// Whichever way Qt carries a refused value to the LED, nobody up the stack can catch an error: the
+// LED keeps its value and says refused() once; a direct call afterwards throws again.
+TEST(LedModel, ARefusedValueArrivingThroughQtIsToldNotThrown) {
+    const std::pair<const char*, std::function<void(QSpinBox&, LED&)>> ways[] = {
+        {"typed connection",
+         [](QSpinBox& spin, LED& led) {
+             QObject::connect(&spin, &QSpinBox::valueChanged, &led, &LED::setValue);
+             spin.setValue(12);
+         }},
+        {"queued connection",
+         [](QSpinBox& spin, LED& led) {
+             QObject::connect(&spin, &QSpinBox::valueChanged, &led, &LED::setValue, Qt::QueuedConnection);
+             spin.setValue(12);
+         }},
+        {"connection by name",
+         [](QSpinBox& spin, LED& led) {
+             QObject::connect(&spin, SIGNAL(valueChanged(int)), &led, SLOT(setValue(int)));
+             spin.setValue(12);
+         }},
+        {"queued call by name",
+         [](QSpinBox&, LED& led) {
+             QMetaObject::invokeMethod(&led, "setValue", Qt::QueuedConnection, Q_ARG(int, 12));
+         }},
+        {"queued call",
+         [](QSpinBox&, LED& led) {
+             QMetaObject::invokeMethod(
+                 &led, [&led] { led.setValue(12); }, Qt::QueuedConnection);
+         }},
+    };
+    for (const auto& [name, deliver] : ways) {
+        SCOPED_TRACE(name);
+        QSpinBox spin;
+        spin.setRange(0, 99);
+        LED led;
+        led.setValue(7);
+        QSignalSpy refused(&led, &LED::refused);
+        EXPECT_NO_THROW({
+            deliver(spin, led);
+            QCoreApplication::sendPostedEvents();
+        });
+        EXPECT_EQ(led.Value(), 7);
+        ASSERT_EQ(refused.count(), 1);
+        EXPECT_EQ(refused[0][0].toInt(), LED::ErrorNumberOverFlow);
+        EXPECT_EQ(refused[0][1].toString(), LED::errorDescription(LED::LEDOverFlow));
+        EXPECT_THROW(led.setValue(12), LEDError);
+    }
+    // A queued call may end the LED itself, as Qt allows.
+    auto* doomed = new LED;
+    QMetaObject::invokeMethod(
+        doomed, [doomed] { delete doomed; }, Qt::QueuedConnection);
+    QCoreApplication::sendPostedEvents();
 }
 
 TEST(LedModel, AssistiveTechnologyReadsTheShownDigit) {

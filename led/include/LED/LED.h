@@ -129,10 +129,10 @@ LED_EXPORT quint32 ledQColorToOleColor(const QColor& colour);
 // A value the mode does not allow is refused. In run mode (the default) the setter throws an
 // LEDError and the widget keeps its old value; in design mode, which a form editor sets, the
 // widget shows the error in an "LED Error" message box instead, never throws, and stores 0.
-// A setter reached through a signal never throws, since an exception must not unwind through
-// the emitter: the widget keeps its old value, emits refused() with the error's number and
-// description and logs a warning, as QLCDNumber emits overflow(). Call the setter directly (not
-// from a signal) to get the LEDError.
+// A setter reached through a signal or a queued call (QMetaObject::invokeMethod) never throws,
+// since an exception must not unwind through the emitter or the event loop: the widget keeps its
+// old value, emits refused() with the error's number and description and logs a warning, as
+// QLCDNumber emits overflow(). Call the setter directly (not from a signal) to get the LEDError.
 // Every setter emits PropertyChanged with the property's name each time it stores, changed or not
 // (ValueIsMask only when it changes), so a container knows its saved form is out of date; the
 // per-property signals follow Qt's custom and fire only when the value really changes.
@@ -239,7 +239,7 @@ public Q_SLOTS:
     // 0x800400C8 for a mask) and keeps the old value; design mode shows the box and stores 0.
     // A number outside -32768 to 32767 is an overflow (LEDConversionError) in either mode and
     // changes nothing. Connectable: connect(spin, &QSpinBox::valueChanged, led, &LED::setValue);
-    // reached through a signal, a refused value emits refused() instead of throwing.
+    // reached through a signal or a queued call, a refused value emits refused() instead of throwing.
     void setValue(int New_Value);
     // Sets Value from a number or numeric text, converted like a dispatch argument (rounded half
     // to even); text that is no number is a type mismatch. Then as setValue().
@@ -263,8 +263,8 @@ Q_SIGNALS:
     void ledColorOnChanged(quint32 colour);
     void ledColorOffChanged(quint32 colour);
     void backStyleChanged(LED::BackStyleType backStyle);
-    // A setter reached through a signal refused its value (and kept the old one): the error's
-    // automation number (LEDError::number()) and its description.
+    // A setter reached through a signal or a queued call refused its value (and kept the old one): the
+    // error's automation number (LEDError::number()) and its description.
     void refused(qint32 number, const QString& description);
 
 protected:
