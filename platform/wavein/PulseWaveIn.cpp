@@ -615,6 +615,10 @@ private:
     // Sound the server lost before it reached the stream, found out from its reports: the gap lies
     // at `atFrame` of the take.
     void serverLoss(std::uint64_t atFrame, std::uint64_t frames) {
+        // Sound lost while the take is paused would have passed by all the same.
+        if (paused_) {
+            return;
+        }
         serverLosses_.push_back({atFrame, frames});
     }
 
