@@ -61,6 +61,9 @@ public:
     std::unique_ptr<platform::Progress> progress(const QString&, const QString&, std::uint64_t) override {
         return nullptr;
     }
+    std::optional<std::chrono::minutes> duration(const QString&, const QString&, std::chrono::minutes) override {
+        return {};
+    }
     int shown = 0;
 };
 

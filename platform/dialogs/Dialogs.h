@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -47,6 +48,10 @@ public:
     virtual std::optional<SaveChoice> saveFileName(const QString& title, const QStringList& filters,
                                                    const QString& selectedFilter,
                                                    const QString& initialName) = 0;
+    // A small box asking for a length of time in hours and minutes (H:MM), from 0:01 to 9:59,
+    // `initial` offered; nothing when the user cancels.
+    virtual std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
+                                                         std::chrono::minutes initial) = 0;
     // Opens a progress box for work of `total` units; it closes when the returned object goes.
     virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
                                                std::uint64_t total) = 0;

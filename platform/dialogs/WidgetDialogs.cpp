@@ -5,11 +5,16 @@
 #include "platform/dialogs/Dialogs.h"
 
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStandardPaths>
+#include <QTimeEdit>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -110,6 +115,35 @@ public:
             return std::nullopt;
         }
         return SaveChoice{dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
+    }
+
+    std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
+                                                 std::chrono::minutes initial) override {
+        QDialog dialog(parent_);
+        dialog.setWindowTitle(title);
+        auto* label = new QLabel(text, &dialog);
+        auto* edit = new QTimeEdit(&dialog);
+        edit->setDisplayFormat(QStringLiteral("H:mm"));
+        edit->setTimeRange(QTime(0, 1), QTime(9, 59));
+        edit->setTime(QTime(0, 0).addSecs(static_cast<int>(std::chrono::seconds(initial).count())));
+        // The field is read out with the question it answers.
+        label->setBuddy(edit);
+        edit->setAccessibleName(text);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(label);
+        layout->addWidget(edit);
+        layout->addWidget(buttons);
+        // A small question, not a window to resize.
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        edit->setFocus();
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        const QTime chosen = edit->time();
+        return std::chrono::hours(chosen.hour()) + std::chrono::minutes(chosen.minute());
     }
 
     std::unique_ptr<Progress> progress(const QString& text, const QString& title,

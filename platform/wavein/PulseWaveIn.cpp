@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <utility>
@@ -273,6 +274,7 @@ public:
         started_ = false;
         losses_.restart();
         drain();
+        endPause();
         backlog_.feed(queue_);
         queue_.returnAll();
         return MMSYSERR_NOERROR;
@@ -284,6 +286,7 @@ public:
             return MMSYSERR_INVALHANDLE;
         }
         drain();
+        endPause();
         // Like a stopped sound card: the buffer being filled comes back, empty ones stay queued.
         // Audio still on its way waits in the backlog and continues the take at the next start.
         queue_.completePartial();
@@ -292,6 +295,41 @@ public:
         if (!lost_) {
             await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this)));
         }
+        return MMSYSERR_NOERROR;
+    }
+
+    // A pause is like a release and a resume like a press: the frame heard at each instant, by the
+    // server's clock, bounds what passes by. The stream runs on meanwhile and is read as ever, so a
+    // long pause neither fills the backlog nor looks to the server's reports like lost sound.
+    MMRESULT pause(std::chrono::steady_clock::time_point at) override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (lost_) {
+            return lostStatus();
+        }
+        if (!started_ || paused_) {
+            return MMSYSERR_NOERROR;
+        }
+        pauses_.push_back({frameHeardAt(at), kOpen});
+        paused_ = true;
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT resume(std::chrono::steady_clock::time_point at) override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (!paused_) {
+            return MMSYSERR_NOERROR;
+        }
+        if (lost_) {
+            return lostStatus();
+        }
+        pauses_.back().to = std::max(frameHeardAt(at), pauses_.back().from);
+        paused_ = false;
         return MMSYSERR_NOERROR;
     }
 
@@ -317,6 +355,7 @@ public:
             backlog_.clear();
             open_ = false;
             started_ = false;
+            endPause();
         }
         teardown();
         return MMSYSERR_NOERROR;
@@ -461,9 +500,25 @@ private:
         if (lastFrame_) {
             hi = std::min(hi, static_cast<std::uint64_t>(*lastFrame_));
         }
-        if (hi <= lo) {
-            return;
+        // Heard while paused: neither the take's nor a loss.
+        while (lo < hi) {
+            while (!pauses_.empty() && pauses_.front().to <= lo) {
+                pauses_.pop_front();
+            }
+            if (!pauses_.empty() && pauses_.front().from <= lo) {
+                const std::uint64_t resumed = std::min(hi, pauses_.front().to);
+                pausedFrames_ += resumed - lo;
+                lo = resumed;
+                continue;
+            }
+            const std::uint64_t end = pauses_.empty() ? hi : std::min(hi, pauses_.front().from);
+            acceptHeard(data, from, lo, end);
+            lo = end;
         }
+    }
+
+    // Frames [lo, hi) of the piece of the stream that begins at `from`, all of them the take's.
+    void acceptHeard(const std::byte* data, std::uint64_t from, std::uint64_t lo, std::uint64_t hi) {
         const std::size_t length = (hi - lo) * blockAlign_;
         if (data != nullptr) {
             backlog_.take(queue_, data + (lo - from) * blockAlign_, length, started_);
@@ -481,6 +536,23 @@ private:
         }
         return detail::ClockReading{std::chrono::steady_clock::now(),
                                     static_cast<double>(usec) * spec_.rate / PA_USEC_PER_SEC};
+    }
+
+    // The stream frame heard at `instant`, by the server's clock (as the end of a take finds it);
+    // without a clock, or for sound already read, the next frame to arrive.
+    std::uint64_t frameHeardAt(std::chrono::steady_clock::time_point instant) const {
+        const auto reading = readClock();
+        if (!reading) {
+            return streamFrames_;
+        }
+        const std::int64_t frame = detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_;
+        return static_cast<std::uint64_t>(
+            std::max<std::int64_t>(frame, static_cast<std::int64_t>(streamFrames_)));
+    }
+
+    void endPause() {
+        paused_ = false;
+        pauses_.clear();
     }
 
     // A timing report: when the stream's position (frames captured, those the source still holds
@@ -508,8 +580,8 @@ private:
         if (skippedBaseline_ &&
             skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
             skippedFrames_ += (skipped - *skippedBaseline_) / blockAlign_;
-            const std::int64_t inTake =
-                static_cast<std::int64_t>(streamFrames_) - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
+            const std::int64_t inTake = static_cast<std::int64_t>(streamFrames_ - pausedFrames_) -
+                                        std::max<std::int64_t>(firstFrame_.value_or(0), 0);
             serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)),
                        static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_));
         }
@@ -521,7 +593,8 @@ private:
         if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_.get())) {
             at = std::min<std::int64_t>(at, readAt + attr->maxlength);
         }
-        const std::int64_t inTake = at / blockAlign_ - std::max<std::int64_t>(firstFrame_.value_or(0), 0);
+        const std::int64_t inTake = at / blockAlign_ - static_cast<std::int64_t>(pausedFrames_) -
+                                    std::max<std::int64_t>(firstFrame_.value_or(0), 0);
         serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost);
     }
 
@@ -545,6 +618,10 @@ private:
     // Sound the server lost before it reached the stream, found out from its reports: the gap lies
     // at `atFrame` of the take.
     void serverLoss(std::uint64_t atFrame, std::uint64_t frames) {
+        // Sound lost while the take is paused would have passed by all the same.
+        if (paused_) {
+            return;
+        }
         serverLosses_.push_back({atFrame, frames});
     }
 
@@ -664,6 +741,15 @@ private:
     std::vector<Overrun> serverLosses_;            // found from the server's reports
     std::optional<std::chrono::steady_clock::time_point> end_;
     std::uint64_t framesInTake_ = 0;  // frames of sound that went into the take
+    // Stretches of the stream heard while the take was paused; the last one open while it is.
+    static constexpr std::uint64_t kOpen = UINT64_MAX;
+    struct Pause {
+        std::uint64_t from;
+        std::uint64_t to;
+    };
+    std::deque<Pause> pauses_;
+    bool paused_ = false;
+    std::uint64_t pausedFrames_ = 0;  // frames of the stream left out by pauses
     pa_usec_t sourceLatency_ = 0;     // the most sound the source holds back, as it says
 };
 

@@ -277,6 +277,7 @@ public:
         ++state_->stats.resets;
         catchUp();
         started_ = false;
+        paused_ = false;
         ++run_;
         backlog_.feed(queue_);
         queue_.returnAll();
@@ -291,9 +292,48 @@ public:
         ++state_->stats.stops;
         catchUp();
         started_ = false;
+        paused_ = false;
         ++run_;
         // Like a stopped sound card: the buffer being filled comes back, empty ones stay queued.
         queue_.completePartial();
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT pause(std::chrono::steady_clock::time_point) override {
+        std::lock_guard lock(state_->mutex);
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (!started_ || paused_ || dead_) {
+            return MMSYSERR_NOERROR;
+        }
+        // What was heard until now still goes in.
+        catchUp();
+        paused_ = true;
+        ++run_;
+        state_->wake.notify_all();
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT resume(std::chrono::steady_clock::time_point) override {
+        std::lock_guard lock(state_->mutex);
+        if (!open_) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (!paused_) {
+            return MMSYSERR_NOERROR;
+        }
+        paused_ = false;
+        if (state_->pacing == Pacing::RealTime) {
+            // The source ran on while nobody listened: the paused span is skipped, not owed.
+            const std::uint64_t due = framesDue();
+            if (due > framesTaken_) {
+                generator_.skip(due - framesTaken_);
+                framesTaken_ = due;
+            }
+        }
+        ++run_;
+        state_->wake.notify_all();
         return MMSYSERR_NOERROR;
     }
 
@@ -317,6 +357,7 @@ public:
             backlog_.clear();
             open_ = false;
             started_ = false;
+            paused_ = false;
             if (state_->current == this) {
                 state_->current = nullptr;
             }
@@ -332,6 +373,12 @@ public:
     std::size_t produceLocked(std::size_t bytes) {
         if (!open_ || !started_ || dead_) {
             return 0;
+        }
+        if (paused_) {
+            // Heard while paused: it passes by.
+            bytes -= bytes % blockAlign_;
+            generator_.skip(bytes / blockAlign_);
+            return bytes;
         }
         return deliver(bytes);
     }
@@ -410,16 +457,21 @@ private:
         dieIfSpent();
     }
 
-    // Real-time pacing: hands over the audio of the time since the last hand-over.
-    void catchUp() {
-        if (state_->pacing != Pacing::RealTime || !started_ || dead_) {
-            return;
-        }
+    // Real-time frames the source has put out since the start.
+    std::uint64_t framesDue() const {
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - startedAt_).count();
         const auto ns = static_cast<std::uint64_t>(std::max<std::int64_t>(elapsed, 0));
         // Whole seconds and the rest apart, so the product cannot overflow in a long take.
-        const std::uint64_t due = ns / 1'000'000'000 * rate_ + ns % 1'000'000'000 * rate_ / 1'000'000'000;
+        return ns / 1'000'000'000 * rate_ + ns % 1'000'000'000 * rate_ / 1'000'000'000;
+    }
+
+    // Real-time pacing: hands over the audio of the time since the last hand-over.
+    void catchUp() {
+        if (state_->pacing != Pacing::RealTime || !started_ || paused_ || dead_) {
+            return;
+        }
+        const std::uint64_t due = framesDue();
         if (due <= framesTaken_) {
             return;
         }
@@ -434,8 +486,8 @@ private:
     void runRealTime(std::stop_token stop) {
         std::unique_lock lock(state_->mutex);
         while (!stop.stop_requested()) {
-            if (!started_ || dead_) {
-                state_->wake.wait(lock, stop, [this] { return started_ && !dead_; });
+            if (!started_ || paused_ || dead_) {
+                state_->wake.wait(lock, stop, [this] { return started_ && !paused_ && !dead_; });
                 continue;
             }
             catchUp();
@@ -451,7 +503,8 @@ private:
     void runAsFastAsPossible(std::stop_token stop) {
         std::unique_lock lock(state_->mutex);
         while (!stop.stop_requested()) {
-            if (!state_->wake.wait(lock, stop, [this] { return started_ && !dead_ && !queue_.empty(); })) {
+            if (!state_->wake.wait(lock, stop,
+                                   [this] { return started_ && !paused_ && !dead_ && !queue_.empty(); })) {
                 break;
             }
             deliver(std::numeric_limits<std::size_t>::max());
@@ -467,6 +520,7 @@ private:
     const std::uint32_t blockAlign_;
     bool open_ = true;
     bool started_ = false;
+    bool paused_ = false;
     bool dead_ = false;
     int addCalls_ = 0;
     std::uint64_t sourceBytes_ = 0;  // put out by the source, delivered or dropped

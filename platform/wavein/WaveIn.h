@@ -111,6 +111,14 @@ public:
     // so a caller that queues buffers until one comes back empty has everything.
     virtual MMRESULT reset() = 0;
     virtual MMRESULT stop() = 0;
+    // Holds a started device: audio heard from `at` on (the press, steady clock) goes nowhere,
+    // neither into buffers nor into the backlog, and is not counted as lost; audio heard before it
+    // still arrives. The queued buffers stay queued, the partly filled one where it was, so nothing
+    // is returned early. A device without a clock of its source pauses at the call.
+    virtual MMRESULT pause(std::chrono::steady_clock::time_point at) = 0;
+    // Takes audio again from what was heard at `at` on, into the buffer the pause left partly
+    // filled. Reset, stop and close end a pause as well.
+    virtual MMRESULT resume(std::chrono::steady_clock::time_point at) = 0;
     virtual MMRESULT unprepareHeader(WAVEHDR& header) = 0;
     // After close the device posts nothing more and touches no header.
     virtual MMRESULT close() = 0;

@@ -9,8 +9,11 @@
 #include <QEvent>
 #include <QStringList>
 
+#include <algorithm>
 #include <cfenv>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace basSoundRec_1 {
@@ -87,6 +90,8 @@ bool CaptureEngine::StartCapture(std::optional<std::chrono::steady_clock::time_p
     }
     writeFailure_.reset();
     sourceLost_ = false;
+    paused_ = false;
+    recordedBytes_ = 0;
     overruns_.clear();
     deviceOrder_.clear();
     writtenAwaitingQueue_.fill(false);
@@ -143,7 +148,44 @@ void CaptureEngine::QueueAndWriteBuffer(WAVEHDR& header) {
     }
     // The lead-in is written whether or not the device took the buffer: every take starts with
     // ten buffers of silence.
-    appendToTake(header, static_cast<std::size_t>(bufferSize_));
+    appendLeadIn(header);
+}
+
+MMRESULT CaptureEngine::PauseCapture(std::chrono::steady_clock::time_point at) {
+    if (!isRecording_ || !hWaveIn_ || paused_) {
+        return MMSYSERR_NOERROR;
+    }
+    lastResult_ = hWaveIn_->pause(at);
+    paused_ = lastResult_ == MMSYSERR_NOERROR;
+    return lastResult_;
+}
+
+MMRESULT CaptureEngine::ResumeCapture(std::chrono::steady_clock::time_point at) {
+    if (!paused_ || !hWaveIn_) {
+        return MMSYSERR_NOERROR;
+    }
+    lastResult_ = hWaveIn_->resume(at);
+    paused_ = lastResult_ != MMSYSERR_NOERROR;
+    return lastResult_;
+}
+
+std::uint64_t CaptureEngine::recordedFrames() const {
+    return waveFormat.nBlockAlign == 0 ? 0 : recordedBytes_ / waveFormat.nBlockAlign;
+}
+
+std::size_t CaptureEngine::roomUnderLimit() const {
+    if (!lengthLimit_ || waveFormat.nBlockAlign == 0) {
+        return SIZE_MAX;
+    }
+    const auto ms = static_cast<std::uint64_t>(std::max<std::int64_t>(lengthLimit_->count(), 0));
+    const std::uint64_t frames =
+        ms / 1000 * waveFormat.nSamplesPerSec + ms % 1000 * waveFormat.nSamplesPerSec / 1000;
+    const std::uint64_t bytes = frames * waveFormat.nBlockAlign;
+    return bytes > recordedBytes_ ? static_cast<std::size_t>(bytes - recordedBytes_) : 0;
+}
+
+bool CaptureEngine::lengthLimitReached() const {
+    return roomUnderLimit() == 0;
 }
 
 MMRESULT CaptureEngine::HandleDoneBuffers() {
@@ -176,6 +218,7 @@ void CaptureEngine::StopCapture(std::optional<std::chrono::steady_clock::time_po
         hWaveIn_->endAt(*heardUntil);
     }
     isRecording_ = false;
+    paused_ = false;
     if (hWaveIn_) {
         hWaveIn_->reset();
         writeFilledBuffersAfterReset();
@@ -280,7 +323,19 @@ void CaptureEngine::releaseBuffers() {
     }
 }
 
+void CaptureEngine::appendLeadIn(const WAVEHDR& header) {
+    if (writeFailure_ || bufferSize_ <= 0 || !takeFile_.isOpen()) {
+        return;
+    }
+    const auto result = takeFile_.Append(header.lpData, static_cast<std::size_t>(bufferSize_));
+    if (!result.ok()) {
+        writeFailure_ = result;
+    }
+}
+
 void CaptureEngine::appendToTake(const WAVEHDR& header, std::size_t length) {
+    // A take with a set length ends exactly there; what the device heard beyond it is not the take's.
+    length = std::min(length, roomUnderLimit());
     // After a failed write the file ends at the last good buffer; nothing more goes in.
     if (writeFailure_ || length == 0 || !takeFile_.isOpen()) {
         return;
@@ -288,7 +343,9 @@ void CaptureEngine::appendToTake(const WAVEHDR& header, std::size_t length) {
     const auto result = takeFile_.Append(header.lpData, length);
     if (!result.ok()) {
         writeFailure_ = result;
+        return;
     }
+    recordedBytes_ += length;
 }
 
 void CaptureEngine::ReportWaveError() {

@@ -74,6 +74,22 @@ public:
     // Releases only what is held; a second call does nothing. With `heardUntil` (the release), it
     // first waits for the sound heard up to then and leaves out what came after.
     void StopCapture(std::optional<std::chrono::steady_clock::time_point> heardUntil = std::nullopt);
+    // Holds a running take from what the source heard at `at` (the press): the device keeps its
+    // buffers and takes in no audio until the resume, from what was heard at its `at`, so the take
+    // goes on as if the paused span had not been. The device's status, also kept in lastResult.
+    MMRESULT PauseCapture(std::chrono::steady_clock::time_point at);
+    MMRESULT ResumeCapture(std::chrono::steady_clock::time_point at);
+    bool isPaused() const { return paused_; }
+
+    // The take takes in no more audio than `limit` (the lead-in and pauses not counted); nothing
+    // means no limit. It may change while a take runs and stays until changed.
+    void setLengthLimit(std::optional<std::chrono::milliseconds> limit) { lengthLimit_ = limit; }
+    const std::optional<std::chrono::milliseconds>& lengthLimit() const { return lengthLimit_; }
+    // The take holds all the audio its limit allows: it must stop.
+    bool lengthLimitReached() const;
+    // Frames of audio in the take after its lead-in.
+    std::uint64_t recordedFrames() const;
+
     // The device's text for `lastResult` in a message box.
     void ReportWaveError();
     // Queues `header` and appends its bytes (the zeroed lead-in) to the take file.
@@ -111,6 +127,9 @@ public:
 
 private:
     void appendToTake(const WAVEHDR& header, std::size_t length);
+    void appendLeadIn(const WAVEHDR& header);
+    // The bytes of audio the length limit still lets in, or SIZE_MAX without one.
+    std::size_t roomUnderLimit() const;
     void writeFilledBuffersAfterReset();
     void writeBacklogAfterReset();
     void releaseBuffers();
@@ -127,6 +146,9 @@ private:
     std::array<std::unique_ptr<std::byte[]>, kBufferCount> bufferMemory_;
     std::array<WAVEHDR, kBufferCount> waveHeaders_;
     bool isRecording_ = false;
+    bool paused_ = false;
+    std::optional<std::chrono::milliseconds> lengthLimit_;
+    std::uint64_t recordedBytes_ = 0;  // audio appended after the lead-in
     QObject* hookedWindow_ = nullptr;
     CaptureWindowProc* windowProc_ = nullptr;  // owned by the hooked window
 

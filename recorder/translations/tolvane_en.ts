@@ -356,6 +356,57 @@ Try &apos;tolvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>TakeMenu</name>
+    <message>
+        <source>15 minutos</source>
+        <translation>15 minutes</translation>
+    </message>
+    <message>
+        <source>30 minutos</source>
+        <translation>30 minutes</translation>
+    </message>
+    <message>
+        <source>45 minutos</source>
+        <translation>45 minutes</translation>
+    </message>
+    <message>
+        <source>1 hora</source>
+        <translation>1 hour</translation>
+    </message>
+    <message>
+        <source>2 horas</source>
+        <translation>2 hours</translation>
+    </message>
+    <message>
+        <source>Pausar gravação</source>
+        <translation>Pause recording</translation>
+    </message>
+    <message>
+        <source>Parar após</source>
+        <translation>Stop after</translation>
+    </message>
+    <message>
+        <source>Outro tempo…</source>
+        <translation>Other time…</translation>
+    </message>
+    <message>
+        <source>Sem limite</source>
+        <translation>No limit</translation>
+    </message>
+    <message>
+        <source>Parar a gravação após (horas:minutos):</source>
+        <translation>Stop recording after (hours:minutes):</translation>
+    </message>
+    <message>
+        <source>Outro tempo… (%1)</source>
+        <translation>Other time… (%1)</translation>
+    </message>
+    <message>
+        <source>Continuar gravação</source>
+        <translation>Resume recording</translation>
+    </message>
+</context>
+<context>
     <name>WaveIn</name>
     <message>
         <source>O comando foi concluído com sucesso.</source>
@@ -587,6 +638,14 @@ Choose another input in the recording level&apos;s context menu.</translation>
     <message>
         <source>A gravação parou porque a entrada &quot;%1&quot; foi desconectada. Tudo o que foi gravado até então está na gravação.</source>
         <translation>The recording stopped because the input &quot;%1&quot; was disconnected. Everything recorded until then is in the take.</translation>
+    </message>
+    <message>
+        <source>Pausado</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>Faltam %1 para parar a gravação</source>
+        <translation>%1 left until recording stops</translation>
     </message>
 </context>
 </TS>

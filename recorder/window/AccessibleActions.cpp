@@ -7,6 +7,8 @@
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QMetaObject>
 #include <QPushButton>
@@ -70,11 +72,21 @@ public:
         QStringList names;
         if (widget()->isEnabled()) {
             names << (button()->isCheckable() ? toggleAction() : pressAction());
+            // A button with a menu of its own offers to open it, as its context-menu key does.
+            if (widget()->contextMenuPolicy() == Qt::CustomContextMenu) {
+                names << showMenuAction();
+            }
         }
         return names + QAccessibleWidget::actionNames();
     }
 
     void doAction(const QString& name) override {
+        if (name == showMenuAction() && widget()->isEnabled()) {
+            const QPoint centre = widget()->rect().center();
+            QCoreApplication::postEvent(widget(), new QContextMenuEvent(QContextMenuEvent::Keyboard, centre,
+                                                                        widget()->mapToGlobal(centre)));
+            return;
+        }
         if (name != pressAction() && name != toggleAction()) {
             QAccessibleWidget::doAction(name);
             return;

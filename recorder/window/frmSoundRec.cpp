@@ -17,6 +17,7 @@
 #include "recorder/window/Form2.h"
 #include "recorder/window/InputMenu.h"
 #include "recorder/window/ReadingOrder.h"
+#include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
 #include <LED/LED.h>
@@ -38,6 +39,7 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <cmath>
 
 // The pictures are compiled into this static library; the linker keeps them only when asked for.
 static void loadPictures() {
@@ -209,6 +211,11 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
     connect(ui->cmdSave, &QAbstractButton::clicked, this, &frmSoundRec::cmdSave_Click);
     connect(&timer2_, &QTimer::timeout, this, &frmSoundRec::Timer2_Timer);
+    takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_);
+    connect(takeMenu_, &TakeMenu::pauseRequested, this, &frmSoundRec::togglePause);
+    connect(takeMenu_, &TakeMenu::stopAfterChanged, this, &frmSoundRec::applyStopAfter);
+    blink_.setInterval(500);
+    connect(&blink_, &QTimer::timeout, this, &frmSoundRec::blinkReadout);
     // The level changes when a drag of the thumb ends and at each arrow, track or key step.
     ui->scrLevel->setTracking(false);
     // A scroll bar turns its keys round by default; the level's keys go as on every slider: Left,
@@ -515,10 +522,82 @@ void frmSoundRec::setCheck1(bool pressed) {
 }
 
 void frmSoundRec::Timer2_Timer() {
-    showElapsed(services_.monotonicClock() - takeStartedAt_);
-    if (engine_->isRecording()) {
-        showRoomLeft();
+    showElapsed(takeElapsed());
+    showReadoutNotes();
+}
+
+std::chrono::steady_clock::duration frmSoundRec::takeElapsed() const {
+    const auto now = services_.monotonicClock();
+    return now - takeStartedAt_ - pausedBefore_ -
+           (paused_ ? now - pausedSince_ : std::chrono::steady_clock::duration{});
+}
+
+void frmSoundRec::togglePause() {
+    if (!ui->Check1->isChecked() || !engine_->isRecording()) {
+        return;
     }
+    // The press is the moment: the readout holds what it shows now, and the time from here on is
+    // not the take's.
+    const auto now = services_.monotonicClock();
+    const auto pressed = std::chrono::steady_clock::now();
+    const bool pausing = !paused_;
+    if (pausing) {
+        Timer2_Timer();
+    }
+    const auto result = pausing ? engine_->PauseCapture(pressed) : engine_->ResumeCapture(pressed);
+    if (result == platform::wavein::MMSYSERR_NOERROR) {
+        if (pausing) {
+            pausedSince_ = now;
+        } else {
+            pausedBefore_ += now - pausedSince_;
+        }
+        showPaused(pausing);
+    } else if (result != platform::wavein::MMSYSERR_NODRIVER) {
+        // A lost server is told once, by the stop its returned buffers bring.
+        engine_->ReportWaveError();
+    }
+}
+
+void frmSoundRec::showPaused(bool paused) {
+    paused_ = paused;
+    ui->Check1->setAccessibleDescription(paused ? tr("Pausado") : QString());
+    takeMenu_->showTake(engine_->isRecording(), paused);
+    if (paused) {
+        blink_.start();
+    } else {
+        blink_.stop();
+        if (readoutDark_) {
+            blinkReadout();
+        }
+    }
+}
+
+void frmSoundRec::blinkReadout() {
+    // Dark digits are lit in the unlit colour: the panel stays, the figures go.
+    if (!readoutDark_) {
+        readoutLit_ = LED1_[0]->LEDColorOn();
+    }
+    readoutDark_ = !readoutDark_;
+    for (LED* digit : LED1_) {
+        digit->setLEDColorOn(readoutDark_ ? digit->LEDColorOff() : readoutLit_);
+    }
+}
+
+void frmSoundRec::applyStopAfter() {
+    engine_->setLengthLimit(lengthLimit());
+    showReadoutNotes();
+    // A time already passed ends the take now, as a press of the toggle would.
+    if (ui->Check1->isChecked() && engine_->isRecording() && engine_->lengthLimitReached()) {
+        ui->Check1->setChecked(false);
+    }
+}
+
+std::optional<std::chrono::milliseconds> frmSoundRec::lengthLimit() const {
+    const auto time = takeMenu_->stopAfter();
+    if (!time) {
+        return std::nullopt;
+    }
+    return time->count() * services_.stopAfterMinute;
 }
 
 std::optional<long long> frmSoundRec::secondsOfRoom(const WAVEFORMATEX& format) const {
@@ -529,9 +608,24 @@ std::optional<long long> frmSoundRec::secondsOfRoom(const WAVEFORMATEX& format) 
     return static_cast<long long>(*free / format.nAvgBytesPerSec);
 }
 
-void frmSoundRec::showRoomLeft() {
-    const auto room = secondsOfRoom(engine_->waveFormat);
-    const QString text = room ? tr("Espaço livre para %1").arg(clockText(*room)) : QString();
+void frmSoundRec::showReadoutNotes() {
+    QStringList notes;
+    // The room left is told only while a take fills it.
+    if (engine_->isRecording()) {
+        if (const auto room = secondsOfRoom(engine_->waveFormat)) {
+            notes << tr("Espaço livre para %1").arg(clockText(*room));
+        }
+    }
+    if (const auto limit = lengthLimit()) {
+        const auto& format = engine_->waveFormat;
+        const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
+                                    ? static_cast<double>(engine_->recordedFrames()) / format.nSamplesPerSec
+                                    : 0.0;
+        const auto left = static_cast<long long>(
+            std::max(0.0, std::ceil(static_cast<double>(limit->count()) / 1000.0 - recorded)));
+        notes << tr("Faltam %1 para parar a gravação").arg(clockText(left));
+    }
+    const QString text = notes.join(QLatin1Char('\n'));
     if (ui->Shape6->toolTip() == text) {
         return;
     }
@@ -543,9 +637,13 @@ void frmSoundRec::showRoomLeft() {
 }
 
 void frmSoundRec::finishReadout() {
-    // The digits keep the take's length, measured at the moment it ends.
+    // The digits keep the take's length, measured at the moment it ends; a take that ran to its set
+    // time holds exactly that, whatever the clock says of the moment its last audio arrived.
     if (timer2_.isActive()) {
         Timer2_Timer();
+        if (engine_->lengthLimitReached()) {
+            showElapsed(*engine_->lengthLimit());
+        }
     }
     timer2_.stop();
 }
@@ -660,6 +758,7 @@ void frmSoundRec::startTake() {
         levelMonitor_->clearClips();
     }
     takeStartedAt_ = services_.monotonicClock();
+    pausedBefore_ = {};
     // The take is what the source heard from here on, whenever the device starts delivering it.
     const auto pressed = std::chrono::steady_clock::now();
     timer2_.start();
@@ -685,10 +784,12 @@ void frmSoundRec::startTake() {
         takeFileName = previousStillThere ? previousTake : QString();
         takeBegan_ = previousStillThere ? previousBegan : QDateTime();
         takeSaved = previousStillThere && previousSaved;
-        enterStoppedState();
+        // No take ran: a time set for it waits for the next.
+        enterStoppedState(false);
         return;
     }
-    showRoomLeft();
+    takeMenu_->showTake(true, false);
+    showReadoutNotes();
     // The computer stays awake for the take, however long nobody touches it.
     if (services_.sleepInhibitor != nullptr) {
         services_.sleepInhibitor->hold();
@@ -742,18 +843,20 @@ void frmSoundRec::stopAfterSourceLoss() {
                             .arg(reason));
 }
 
-void frmSoundRec::enterStoppedState() {
+void frmSoundRec::enterStoppedState(bool takeEnded) {
     // Every end of a take comes here: the computer may sleep again.
     if (services_.sleepInhibitor != nullptr) {
         services_.sleepInhibitor->release();
     }
+    // The readout keeps the time it held, paused or not, and lights up again.
     finishReadout();
-    // The room left is told only while a take fills it.
-    ui->Shape6->setToolTip(QString());
-    ui->Shape6->setAccessibleDescription(QString());
-    for (LED* digit : LED1_) {
-        digit->setToolTip(QString());
+    showPaused(false);
+    if (takeEnded) {
+        // A set time is for one take.
+        takeMenu_->clearStopAfter();
     }
+    // The room left goes with the take; a time set for the next take stays told.
+    showReadoutNotes();
     setCheck1(false);
     ui->Check1->setText(tr(kStartCaption));
     // Save is offered once there is a take to save.
@@ -779,6 +882,11 @@ void frmSoundRec::Gandu() {
     }
     if (engine_->sourceLost()) {
         stopAfterSourceLoss();
+        return;
+    }
+    if (engine_->lengthLimitReached()) {
+        // The set time is up: the take ends as a press of the toggle would end it.
+        ui->Check1->setChecked(false);
         return;
     }
     if (mmResult != platform::wavein::MMSYSERR_NOERROR && !showingRequeueFailure_) {

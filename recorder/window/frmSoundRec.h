@@ -43,6 +43,7 @@ class frmSoundRec;
 
 class LED;
 class LevelMeter;
+class TakeMenu;
 class QAbstractButton;
 class QCheckBox;
 class QMenu;
@@ -83,6 +84,8 @@ public:
         // The input asked for on the command line or in PULSE_SOURCE; it wins for this run and is
         // not kept.
         QString sourceForThisRun = {};
+        // How long a minute of "Parar após" lasts; shortened only by tests.
+        std::chrono::milliseconds stopAfterMinute = std::chrono::minutes(1);
         // Held for exactly each take's life; null lets the computer sleep as it will.
         platform::power::SleepInhibitor* sleepInhibitor = nullptr;
     };
@@ -129,6 +132,8 @@ public:
     // The input menu while it is open, else null.
     QMenu* inputMenu() const;
     QTimer& Timer2() { return timer2_; }
+    // The record toggle's context menu: pause, and the time after which a take stops.
+    TakeMenu& takeMenu() const { return *takeMenu_; }
     SaveDialogSettings cmdlg;
 
     const basSoundRec_1::CaptureEngine& captureEngine() const { return *engine_; }
@@ -179,7 +184,17 @@ private:
     void showElapsed(std::chrono::steady_clock::duration elapsed);
     void startTake();
     void stopTake();
-    void enterStoppedState();
+    // `takeEnded`: a take ran and is over, so what was set for it goes back to its default.
+    void enterStoppedState(bool takeEnded = true);
+    // Pauses the running take, or resumes the paused one.
+    void togglePause();
+    void showPaused(bool paused);
+    void blinkReadout();
+    // The take's length limit follows the menu's "Parar após".
+    void applyStopAfter();
+    // The length of audio the menu's "Parar após" allows a take.
+    std::optional<std::chrono::milliseconds> lengthLimit() const;
+    std::chrono::steady_clock::duration takeElapsed() const;
     void abandonFailedStart();
     void stopAfterWriteFailure();
     void stopAfterSourceLoss();
@@ -188,8 +203,9 @@ private:
     platform::wavein::WAVEFORMATEX chosenFormat() const;
     // Whole seconds of `format` the take folder's file system still has room for.
     std::optional<long long> secondsOfRoom(const platform::wavein::WAVEFORMATEX& format) const;
-    // The readout's tooltip and description say how long the take can still go on.
-    void showRoomLeft();
+    // The readout's tooltip and description: how long the disk has room for while a take runs, and
+    // what is left of a set time.
+    void showReadoutNotes();
 
     std::unique_ptr<Ui::frmSoundRec> ui;
     Services services_;
@@ -206,6 +222,15 @@ private:
     QHash<QString, QString> knownInputs_;
     QTimer timer2_;
     std::chrono::steady_clock::time_point takeStartedAt_{};
+    TakeMenu* takeMenu_ = nullptr;
+    // Paused spans do not count in the take's time.
+    std::chrono::steady_clock::duration pausedBefore_{};
+    std::chrono::steady_clock::time_point pausedSince_{};
+    // A paused readout blinks: its digits are unlit half of each second.
+    QTimer blink_;
+    bool paused_ = false;
+    bool readoutDark_ = false;
+    quint32 readoutLit_ = 0;  // the digits' lit colour, while they are dark
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;
     // The format of the last save, offered first by the next one; kept between runs.

@@ -74,6 +74,17 @@ std::unique_ptr<platform::Progress> ScriptedDialogs::progress(const QString& tex
     return std::make_unique<ScriptedProgress>(*this, shown.size() - 1);
 }
 
+std::optional<std::chrono::minutes> ScriptedDialogs::duration(const QString& text, const QString& title,
+                                                              std::chrono::minutes) {
+    shown.push_back({ShownDialog::Kind::Duration, text, title});
+    if (durations.empty()) {
+        return std::nullopt;
+    }
+    const auto given = durations.front();
+    durations.pop_front();
+    return given;
+}
+
 QStringList ScriptedDialogs::messages() const {
     QStringList texts;
     for (const auto& d : shown) {

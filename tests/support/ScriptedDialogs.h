@@ -16,7 +16,7 @@
 namespace testsupport {
 
 struct ShownDialog {
-    enum class Kind { Message, Question, SaveFile, Progress } kind;
+    enum class Kind { Message, Question, SaveFile, Progress, Duration } kind;
     QString text;  // the message or question; the first filter for a save dialog
     QString title;
     QString initialName = {};         // save dialog only
@@ -36,6 +36,8 @@ public:
                                                      const QString& initialName) override;
     std::unique_ptr<platform::Progress> progress(const QString& text, const QString& title,
                                                  std::uint64_t total) override;
+    std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
+                                                 std::chrono::minutes initial) override;
 
     // Answers given in order; a question with no scripted answer fails the test and answers Cancel.
     std::deque<platform::Answer> answers;
@@ -43,6 +45,8 @@ public:
     std::deque<std::optional<QString>> savePaths;
     // Filters chosen in order, one for each chosen path; none left keeps the one selected as it opened.
     std::deque<QString> saveFilters;
+    // Lengths of time given in order; nullopt cancels. None left cancels.
+    std::deque<std::optional<std::chrono::minutes>> durations;
 
     // Runs while a message box is "open", as the nested event loop of a real box would.
     std::function<void()> whileMessageOpen;
