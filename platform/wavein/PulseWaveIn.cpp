@@ -573,9 +573,10 @@ private:
         const std::int64_t readAt = lastReadIndex_;
         lastReadIndex_ = timing->read_index;
         // A server that drops what its queue cannot hold by moving the queue's read index on
-        // (PipeWire does) sends no hole: the read index runs ahead of what arrived here.
-        const auto received =
-            static_cast<std::int64_t>(streamFrames_ * blockAlign_ + pa_stream_readable_size(stream_.get()));
+        // (PipeWire does) sends no hole: the read index runs ahead of what arrived here. libpulse
+        // already counts what waits unread in the stream out of the record stream's read index, so
+        // it is set against what was read, and nothing unread is counted a second time.
+        const auto received = static_cast<std::int64_t>(streamFrames_ * blockAlign_);
         const std::int64_t skipped = timing->read_index - received;
         if (skippedBaseline_ &&
             skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
