@@ -64,12 +64,6 @@ const QString kInputSetting = QStringLiteral("input/source");
 
 const QString kSaveFormatKey = QStringLiteral("save/format");
 
-// The user's settings of the program, in its own folder of the user's configuration
-// (~/.config/Tolvane/Tolvane.conf), whatever names the application was given.
-QSettings settings() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Tolvane"), QStringLiteral("Tolvane"));
-}
-
 // When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
 // `otherwise` for a take of another name.
 QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
@@ -229,9 +223,11 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
-    if (const auto remembered =
-            platform::encoding::formatOfKey(settings().value(kSaveFormatKey).toString())) {
-        saveFormat_ = *remembered;
+    if (services_.settings != nullptr) {
+        if (const auto remembered =
+                platform::encoding::formatOfKey(services_.settings->value(kSaveFormatKey).toString())) {
+            saveFormat_ = *remembered;
+        }
     }
     offerInputChoice();
     Form_Load();
@@ -948,7 +944,10 @@ void frmSoundRec::cmdSave_Click() {
 
 void frmSoundRec::rememberSaveFormat(platform::encoding::Format format) {
     saveFormat_ = format;
-    settings().setValue(kSaveFormatKey, platform::encoding::keyOf(format));
+    if (services_.settings != nullptr) {
+        services_.settings->setValue(kSaveFormatKey, platform::encoding::keyOf(format));
+        services_.settings->sync();
+    }
 }
 
 void frmSoundRec::moveTake(const QString& destination) {

@@ -79,7 +79,7 @@ public:
         platform::mixer::PeakSource* peakSource = nullptr;
         // The server's sources and the choice of the input; null: no input menu, the default source.
         platform::mixer::SourceList* sources = nullptr;
-        // Where the chosen input is kept between runs; null: it is not kept.
+        // Where the chosen input and the last save format are kept between runs; null: not kept.
         QSettings* settings = nullptr;
         // The input asked for on the command line or in PULSE_SOURCE; it wins for this run and is
         // not kept.

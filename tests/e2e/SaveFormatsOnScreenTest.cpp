@@ -27,6 +27,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -256,7 +257,8 @@ TEST_F(SaveFormatsOnScreen, EveryFormatByItsFilterAndByATypedExtensionReadsBackA
     QTemporaryDir takes;
     QTemporaryDir saved;
     auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
-    frmSoundRec window({.waveIn = *waveIn, .programFolder = takes.path()});
+    QSettings settings(takes.filePath(QStringLiteral("Tolvane.conf")), QSettings::IniFormat);
+    frmSoundRec window({.waveIn = *waveIn, .programFolder = takes.path(), .settings = &settings});
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     recordFor(window, 2500);
@@ -352,7 +354,7 @@ TEST_F(SaveFormatsOnScreen, EveryFormatByItsFilterAndByATypedExtensionReadsBackA
 
     // The program started again remembers the format chosen last.
     window.close();
-    frmSoundRec again({.waveIn = *waveIn, .programFolder = takes.path()});
+    frmSoundRec again({.waveIn = *waveIn, .programFolder = takes.path(), .settings = &settings});
     again.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
     recordFor(again, 300);
@@ -366,7 +368,8 @@ TEST_F(SaveFormatsOnScreen, EveryFormatByItsFilterAndByATypedExtensionReadsBackA
     QTest::mouseClick(again.cmdSave(), Qt::LeftButton);
     EXPECT_TRUE(driver.steps.empty());
     EXPECT_EQ(openedWith, previousFormat);
-    EXPECT_TRUE(QFile::exists(QDir(config_.path()).filePath(QStringLiteral("Tolvane/Tolvane.conf"))));
+    // Kept in the program's settings file, not only in the window that chose it.
+    EXPECT_FALSE(QSettings(settings.fileName(), QSettings::IniFormat).allKeys().isEmpty());
 }
 
 // Three saves of a long take that must not happen; each leaves the take as it was, nothing of the
@@ -376,7 +379,8 @@ TEST_F(SaveFormatsOnScreen, ACancelledFullOrTakenSaveLeavesTheTakeAsItWas) {
     QTemporaryDir elsewhere;
     testsupport::OtherVolume small(1u << 20);
     auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
-    frmSoundRec window({.waveIn = *waveIn, .programFolder = takes.path()});
+    QSettings settings(takes.filePath(QStringLiteral("Tolvane.conf")), QSettings::IniFormat);
+    frmSoundRec window({.waveIn = *waveIn, .programFolder = takes.path(), .settings = &settings});
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     recordFor(window, 300);
