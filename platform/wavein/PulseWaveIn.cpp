@@ -197,6 +197,7 @@ public:
         }
         losses_.restart();
         skippedBaseline_.reset();
+        stall_.reset();
         if (begin_ && !firstFrame_) {
             // The first report after the uncork places the take's first frame.
             if (!await(Operation(pa_stream_update_timing_info(stream_.get(), &PulseDevice::onDone, this)))) {
@@ -578,25 +579,42 @@ private:
         // it is set against what was read, and nothing unread is counted a second time.
         const auto received = static_cast<std::int64_t>(streamFrames_ * blockAlign_);
         const std::int64_t skipped = timing->read_index - received;
+        std::uint64_t skippedNow = 0;
         if (skippedBaseline_ &&
             skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
-            skippedFrames_ += (skipped - *skippedBaseline_) / blockAlign_;
-            const std::int64_t inTake = static_cast<std::int64_t>(streamFrames_ - pausedFrames_) -
-                                        std::max<std::int64_t>(firstFrame_.value_or(0), 0);
-            serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)),
-                       static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_));
+            skippedNow = static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_);
+            skippedFrames_ += static_cast<std::int64_t>(skippedNow);
         }
         skippedBaseline_ = skipped;
+        // A clock loss told at the last report whose skip shows only now is the same stall.
+        const std::optional<Stall> stall = std::exchange(stall_, std::nullopt);
+        if (skippedNow > 0) {
+            // One stall, seen two ways: sound the server never queued (its clock ran on) and sound
+            // it queued and then skipped unread. Neither ever arrives, so the gap lies where the
+            // take stood when the stall was first seen; what came after is from after the stall.
+            if (stall && stall->index < serverLosses_.size()) {
+                Overrun& told = serverLosses_[stall->index];
+                told = {stall->delivered, told.frames + lost + skippedNow};
+            } else {
+                serverLoss(framesInTake_, lost + skippedNow);
+            }
+            return;
+        }
         if (lost == 0) {
             return;
         }
+        // A server that keeps what it holds and drops what comes after (PulseAudio) leaves the gap
+        // where its queue for the stream filled, which may lie in sound not yet read.
         std::int64_t at = timing->write_index;
         if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_.get())) {
             at = std::min<std::int64_t>(at, readAt + attr->maxlength);
         }
-        const std::int64_t inTake = at / blockAlign_ - static_cast<std::int64_t>(pausedFrames_) -
+        const std::int64_t inTake = at / blockAlign_ - skippedFrames_ -
+                                    static_cast<std::int64_t>(pausedFrames_) -
                                     std::max<std::int64_t>(firstFrame_.value_or(0), 0);
-        serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost);
+        if (serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost)) {
+            stall_ = Stall{serverLosses_.size() - 1, framesInTake_};
+        }
     }
 
     // A server whose clock ran fast while it dropped sound (PipeWire after a long stall) counts
@@ -608,6 +626,10 @@ private:
             all = detail::boundedBy(std::move(all), static_cast<std::uint64_t>(std::max(
                                                         0.0, held - static_cast<double>(framesInTake_))));
         }
+        // No gap lies beyond the sound the take holds.
+        for (Overrun& loss : all) {
+            loss.atFrame = std::min(loss.atFrame, framesInTake_);
+        }
         // With what the device itself could not keep, in the order the gaps lie in the take.
         const std::vector<Overrun>& own = backlog_.overruns();
         all.insert(all.end(), own.begin(), own.end());
@@ -617,13 +639,14 @@ private:
     }
 
     // Sound the server lost before it reached the stream, found out from its reports: the gap lies
-    // at `atFrame` of the take.
-    void serverLoss(std::uint64_t atFrame, std::uint64_t frames) {
+    // at `atFrame` of the take. False when it is not told.
+    bool serverLoss(std::uint64_t atFrame, std::uint64_t frames) {
         // Sound lost while the take is paused would have passed by all the same.
         if (paused_) {
-            return;
+            return false;
         }
         serverLosses_.push_back({atFrame, frames});
+        return true;
     }
 
     // The server or the stream went away: what was captured comes back with the queued buffers,
@@ -740,6 +763,12 @@ private:
     std::optional<std::int64_t> skippedBaseline_;  // read index less what arrived, at the last report
     std::int64_t skippedFrames_ = 0;               // skipped by the server without a hole
     std::vector<Overrun> serverLosses_;            // found from the server's reports
+    // A loss the server's clock showed at the last report, and the take's frames at that moment.
+    struct Stall {
+        std::size_t index;
+        std::uint64_t delivered;
+    };
+    std::optional<Stall> stall_;
     std::optional<std::chrono::steady_clock::time_point> end_;
     std::uint64_t framesInTake_ = 0;  // frames of sound that went into the take
     // Stretches of the stream heard while the take was paused; the last one open while it is.

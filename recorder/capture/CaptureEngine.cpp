@@ -254,9 +254,13 @@ void CaptureEngine::writeBacklogAfterReset() {
     for (;;) {
         std::vector<int> queued;
         for (int i = 0; i < kBufferCount; ++i) {
-            if (hWaveIn_->addBuffer(waveHeaders_[static_cast<std::size_t>(i)]) == MMSYSERR_NOERROR) {
+            const MMRESULT result = hWaveIn_->addBuffer(waveHeaders_[static_cast<std::size_t>(i)]);
+            if (result == MMSYSERR_NOERROR) {
                 queued.push_back(i);
             }
+            // A server lost while the stop waited for the last of the sound: the take ends short,
+            // and the stop tells why.
+            sourceLost_ = sourceLost_ || result == MMSYSERR_NODRIVER;
         }
         if (queued.empty()) {
             return;

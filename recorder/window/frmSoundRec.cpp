@@ -804,8 +804,15 @@ void frmSoundRec::stopTake() {
     finishReadout();
     engine_->StopCapture(released);
     enterStoppedState();
-    tellHowTheTakeEnded(!failedBefore && engine_->takeWriteFailure() ? engine_->takeWriteFailure()->describe()
-                                                                     : QString());
+    QStringList reasons;
+    if (!failedBefore && engine_->takeWriteFailure()) {
+        reasons << engine_->takeWriteFailure()->describe();
+    }
+    // The server may go while the stop waits for the sound up to the release: told as any lost server.
+    if (engine_->sourceLost()) {
+        reasons << sourceLossText(engine_->sourceLostReason());
+    }
+    tellHowTheTakeEnded(reasons.join(QStringLiteral("\n\n")));
 }
 
 void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
@@ -827,16 +834,19 @@ void frmSoundRec::stopAfterSourceLoss() {
     const QString reason = engine_->sourceLostReason();
     engine_->StopCapture();
     enterStoppedState();
+    tellHowTheTakeEnded(sourceLossText(reason));
+}
+
+QString frmSoundRec::sourceLossText(const QString& reason) const {
     // The server still answers: it was the chosen input that went (a device unplugged).
     if (!chosenInput().isEmpty() && services_.sources->answering()) {
-        tellHowTheTakeEnded(tr("A gravação parou porque a entrada \"%1\" foi desconectada. "
-                               "Tudo o que foi gravado até então está na gravação.")
-                                .arg(describedInput()));
-        return;
+        return tr("A gravação parou porque a entrada \"%1\" foi desconectada. "
+                  "Tudo o que foi gravado até então está na gravação.")
+            .arg(describedInput());
     }
-    tellHowTheTakeEnded(tr("A gravação parou porque o servidor de som saiu do ar (%1). "
-                           "Tudo o que foi gravado até então está no arquivo.")
-                            .arg(reason));
+    return tr("A gravação parou porque o servidor de som saiu do ar (%1). "
+              "Tudo o que foi gravado até então está no arquivo.")
+        .arg(reason);
 }
 
 void frmSoundRec::enterStoppedState(bool takeEnded) {

@@ -200,6 +200,8 @@ private:
     void stopAfterSourceLoss();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
+    // Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
+    QString sourceLossText(const QString& reason) const;
     platform::wavein::WAVEFORMATEX chosenFormat() const;
     // Whole seconds of `format` the take folder's file system still has room for.
     std::optional<long long> secondsOfRoom(const platform::wavein::WAVEFORMATEX& format) const;

@@ -175,19 +175,25 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
 
 namespace {
 
-// The real device, whose server dies after the open and before the take queues its buffers.
-class ServerDiesAfterOpen final : public platform::wavein::WaveIn {
+// The real device, whose server dies at a chosen moment: after the open, before the take queues its
+// buffers; or at the release, while the stop waits for the sound the source still holds back.
+enum class Dies { AfterOpen, AtRelease };
+
+class ServerDies final : public platform::wavein::WaveIn {
 public:
-    ServerDiesAfterOpen(platform::wavein::WaveIn& real, testsupport::PrivateServer& server)
-        : real_(real), server_(server) {}
+    ServerDies(platform::wavein::WaveIn& real, testsupport::PrivateServer& server, Dies when)
+        : real_(real), server_(server), when_(when) {}
 
     platform::wavein::MMRESULT open(std::unique_ptr<platform::wavein::WaveInDevice>& device,
                                     const platform::wavein::WAVEFORMATEX& format, QObject* notify) override {
         const auto result = real_.open(device, format, notify);
-        if (result == platform::wavein::MMSYSERR_NOERROR) {
-            server_.kill();
-            // The connection's own thread sees the socket close.
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        if (result != platform::wavein::MMSYSERR_NOERROR) {
+            return result;
+        }
+        if (when_ == Dies::AfterOpen) {
+            kill();
+        } else {
+            device = std::make_unique<DiesAtRelease>(std::move(device), *this);
         }
         return result;
     }
@@ -196,39 +202,92 @@ public:
     }
 
 private:
+    void kill() {
+        server_.kill();
+        // The connection's own thread sees the socket close.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+
+    class DiesAtRelease final : public platform::wavein::WaveInDevice {
+    public:
+        DiesAtRelease(std::unique_ptr<platform::wavein::WaveInDevice> real, ServerDies& owner)
+            : real_(std::move(real)), owner_(owner) {}
+        using MMRESULT = platform::wavein::MMRESULT;
+        MMRESULT prepareHeader(platform::wavein::WAVEHDR& h) override { return real_->prepareHeader(h); }
+        MMRESULT addBuffer(platform::wavein::WAVEHDR& h) override { return real_->addBuffer(h); }
+        MMRESULT start() override { return real_->start(); }
+        MMRESULT reset() override { return real_->reset(); }
+        MMRESULT stop() override { return real_->stop(); }
+        MMRESULT pause(std::chrono::steady_clock::time_point at) override { return real_->pause(at); }
+        MMRESULT resume(std::chrono::steady_clock::time_point at) override { return real_->resume(at); }
+        MMRESULT unprepareHeader(platform::wavein::WAVEHDR& h) override { return real_->unprepareHeader(h); }
+        MMRESULT close() override { return real_->close(); }
+        std::vector<platform::wavein::Overrun> overruns() const override { return real_->overruns(); }
+        void beginAt(std::chrono::steady_clock::time_point at) override { real_->beginAt(at); }
+        void endAt(std::chrono::steady_clock::time_point at) override {
+            std::thread killer([this] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                owner_.server_.kill();
+            });
+            real_->endAt(at);
+            killer.join();
+        }
+
+    private:
+        std::unique_ptr<platform::wavein::WaveInDevice> real_;
+        ServerDies& owner_;
+    };
+
     platform::wavein::WaveIn& real_;
     testsupport::PrivateServer& server_;
+    Dies when_;
 };
 
 }  // namespace
 
-TEST(SoundServer, GoneBetweenTheOpenAndTheBuffersEndsTheTakeWithOneBox) {
-    testsupport::PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const testsupport::ServerInUse inUse(server);
-    QTemporaryDir folder;
-    testsupport::ScriptedDialogs dialogs;
-    auto real = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
-    ServerDiesAfterOpen waveIn(*real, server);
-    frmSoundRec window({.waveIn = waveIn, .dialogs = &dialogs, .programFolder = folder.path()});
-    window.show();
+// However late the server goes, the take ends with one box that says so, the toggle up, and a
+// finished take. At the release the block source still holds back up to two seconds.
+TEST(SoundServer, GoneAtTheStartOrAtTheReleaseEndsTheTakeWithOneBox) {
+    for (const Dies when : {Dies::AfterOpen, Dies::AtRelease}) {
+        SCOPED_TRACE(when == Dies::AfterOpen ? "after the open" : "at the release");
+        testsupport::PrivateServer server;
+        ASSERT_TRUE(server.started());
+        const testsupport::ServerInUse inUse(server);
+        if (when == Dies::AtRelease) {
+            qputenv("PULSE_SOURCE", "tolvane_sine");
+        }
+        QTemporaryDir folder;
+        testsupport::ScriptedDialogs dialogs;
+        auto real = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
+        ServerDies waveIn(*real, server, when);
+        frmSoundRec window({.waveIn = waveIn, .dialogs = &dialogs, .programFolder = folder.path()});
+        window.show();
 
-    window.Check1()->click();
+        window.Check1()->click();
+        if (when == Dies::AtRelease) {
+            ASSERT_TRUE(window.Check1()->isChecked()) << dialogs.messages().join(' ').toStdString();
+            QTest::qWait(2500);
+            window.Check1()->click();
+        }
+        qunsetenv("PULSE_SOURCE");
 
-    EXPECT_FALSE(window.Check1()->isChecked());
-    EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
-    EXPECT_FALSE(window.captureEngine().isRecording());
-    EXPECT_FALSE(window.Timer2().isActive());
-    const QStringList boxes = dialogs.messages();
-    ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-    EXPECT_TRUE(
-        boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
-        << boxes[0].toStdString();
-    // A finished take of its lead-in, which every reader opens.
-    const auto take = readTake(window.takeFileName);
-    EXPECT_EQ(take.dataLength(), kLeadIn);
-    EXPECT_EQ(take.u32(42), take.dataLength());
-    EXPECT_EQ(testsupport::independentReadersComplaints(window.takeFileName, 2, 44100), QString());
+        EXPECT_FALSE(window.Check1()->isChecked());
+        EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+        EXPECT_FALSE(window.captureEngine().isRecording());
+        EXPECT_FALSE(window.Timer2().isActive());
+        const QStringList boxes = dialogs.messages();
+        ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
+        EXPECT_TRUE(
+            boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
+            << boxes[0].toStdString();
+        // A finished take, which every reader opens: of its lead-in alone when nothing was recorded.
+        const auto take = readTake(window.takeFileName);
+        if (when == Dies::AfterOpen) {
+            EXPECT_EQ(take.dataLength(), kLeadIn);
+        }
+        EXPECT_EQ(take.u32(42), take.dataLength());
+        EXPECT_EQ(testsupport::independentReadersComplaints(window.takeFileName, 2, 44100), QString());
+    }
 }
 
 // A source that delivers in blocks of two seconds: the take is still what was heard between the
