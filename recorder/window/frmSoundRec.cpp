@@ -582,8 +582,10 @@ void frmSoundRec::blinkReadout() {
 void frmSoundRec::applyStopAfter() {
     engine_->setLengthLimit(lengthLimit());
     showReadoutNotes();
-    // A time already passed ends the take now, as a press of the toggle would.
+    // A time already passed ends the take now, as a press of the toggle would: with everything heard
+    // up to now, and the readout at the take's real length, not at the shorter time.
     if (ui->Check1->isChecked() && engine_->isRecording() && engine_->lengthLimitReached()) {
+        engine_->setLengthLimit(std::nullopt);
         ui->Check1->setChecked(false);
     }
 }

@@ -217,6 +217,23 @@ TEST(TakeMenu, StopAfterEndsTheTakeAtItsLength) {
     }
 }
 
+// A time shorter than what the take already holds ends it at once, as a press would: nothing
+// recorded is cut, and the readout keeps the take's real length, not the time chosen.
+TEST(TakeMenu, AStopAfterAlreadyPassedEndsTheTakeAsAPress) {
+    Recorder r;
+    showWindow(r);
+    r.click();
+    const std::size_t second = 44100 * kFrame;
+    feed(r, second * 90 + 1000);  // the last 1000 bytes still in the buffer being filled
+    r.now += std::chrono::seconds(90);
+    r.dialogs.durations.push_back(std::chrono::minutes(1));
+    item(r.window.takeMenu().menu(), QStringLiteral("Outro tempo…"))->trigger();
+    ASSERT_TRUE(r.stopped());
+    EXPECT_EQ(readTake(r.window.takeFileName).dataLength(), kLeadIn + 90 * second + 1000);
+    EXPECT_EQ(r.readout(), QStringLiteral("0 01 30"));
+    EXPECT_EQ(r.window.takeMenu().stopAfter(), std::nullopt);
+}
+
 // The presets set their time and say so in the tooltip before a take; a cancelled "Outro tempo…"
 // keeps what was chosen; the context-menu key and Shift+F10 open the menu under the toggle.
 TEST(TakeMenu, ChoicesAndKeys) {
