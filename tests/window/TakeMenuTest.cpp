@@ -8,7 +8,10 @@
 
 #include "recorder/window/TakeMenu.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
+#include <QDialog>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -262,6 +265,21 @@ TEST(TakeMenu, ChoicesAndKeys) {
         QTest::keyClick(r.window.Check1(), key, modifiers);
         EXPECT_TRUE(menu.isVisible());
         EXPECT_FALSE(r.window.Check1()->isChecked());
+        menu.hide();
+    }
+
+    // An assistive technology's request opens it too, but not while a modal box holds the window.
+    QAccessibleActionInterface* actions =
+        QAccessible::queryAccessibleInterface(r.window.Check1())->actionInterface();
+    for (const bool modalOpen : {true, false}) {
+        QDialog box(&r.window);
+        box.setModal(true);
+        if (modalOpen) {
+            box.show();
+        }
+        actions->doAction(QAccessibleActionInterface::showMenuAction());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(menu.isVisible(), !modalOpen);
         menu.hide();
     }
 }
