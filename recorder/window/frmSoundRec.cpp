@@ -741,7 +741,8 @@ void frmSoundRec::startTake() {
                 takeFileName.clear();
                 takeBegan_ = QDateTime();
             }
-            enterStoppedState();
+            // No take ran: a time set for it waits for the next.
+            enterStoppedState(false);
             return;
         }
     }
@@ -1057,8 +1058,9 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
     switch (dialogs_.question(tr(kExitUnsavedQuestion), tr(kQuestionTitle))) {
         case platform::Answer::Cancel:
             Cancel = 1;
-            // Staying means going on as after any stop, whatever the take was doing.
-            enterStoppedState();
+            // Staying means going on as after any stop, whatever the take was doing; a running take
+            // was ended above, so a time set now is for the next one and stays.
+            enterStoppedState(false);
             return;
         case platform::Answer::No:
             // The window closes whatever came of the save.

@@ -167,6 +167,11 @@ TEST(TakeMenu, ClosingWhilePausedFinishesTheTake) {
     // Ctrl+P does nothing without a take.
     pressCtrlP(r);
     EXPECT_FALSE(r.window.captureEngine().isPaused());
+    // A time chosen for the next take outlives a close that was called off.
+    item(r.window.takeMenu().menu(), QStringLiteral("1 hora"))->trigger();
+    r.dialogs.answers.push_back(platform::Answer::Cancel);
+    r.window.close();
+    EXPECT_EQ(r.window.takeMenu().stopAfter(), std::chrono::hours(1));
 }
 
 // "Parar após": the take stops by itself at the set length of audio, pauses not counted, exactly as
