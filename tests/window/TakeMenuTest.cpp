@@ -12,6 +12,7 @@
 #include <QAccessibleActionInterface>
 #include <QAction>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -158,6 +159,10 @@ TEST(TakeMenu, ClosingWhilePausedFinishesTheTake) {
     r.click();
     r.produceBuffers(2);
     pressCtrlP(r);
+    // Keys held down repeat; the pause does not flip with every repeat.
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_P, Qt::ControlModifier, QString(), true);
+    QCoreApplication::sendEvent(&r.window, &repeated);
+    EXPECT_TRUE(r.window.captureEngine().isPaused());
     r.dialogs.answers.push_back(platform::Answer::Cancel);  // "Deseja sair sem Gravar o arquivo?"
     r.window.close();
     ASSERT_TRUE(r.stopped());
