@@ -82,9 +82,20 @@ public:
 
     void doAction(const QString& name) override {
         if (name == showMenuAction() && widget()->isEnabled()) {
-            const QPoint centre = widget()->rect().center();
-            QCoreApplication::postEvent(widget(), new QContextMenuEvent(QContextMenuEvent::Keyboard, centre,
-                                                                        widget()->mapToGlobal(centre)));
+            // Asked for from the event loop, and like the keys not while a modal box holds the window:
+            // the menu would open over the box and act behind it.
+            QWidget* asking = widget();
+            QMetaObject::invokeMethod(
+                asking,
+                [asking] {
+                    if (!blockedByModal(*asking)) {
+                        const QPoint centre = asking->rect().center();
+                        QContextMenuEvent request(QContextMenuEvent::Keyboard, centre,
+                                                  asking->mapToGlobal(centre));
+                        QCoreApplication::sendEvent(asking, &request);
+                    }
+                },
+                Qt::QueuedConnection);
             return;
         }
         if (name != pressAction() && name != toggleAction()) {

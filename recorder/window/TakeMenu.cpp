@@ -44,6 +44,8 @@ TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& 
     pause_->setObjectName(QStringLiteral("PauseTake"));
     pause_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     pause_->setShortcutContext(Qt::WindowShortcut);
+    // Held down a moment too long, the keys would pause and resume over and over.
+    pause_->setAutoRepeat(false);
     // On the window too, so the shortcut works wherever the focus is, with the menu closed.
     window.addAction(pause_);
     connect(pause_, &QAction::triggered, this, &TakeMenu::pauseRequested);

@@ -582,8 +582,10 @@ void frmSoundRec::blinkReadout() {
 void frmSoundRec::applyStopAfter() {
     engine_->setLengthLimit(lengthLimit());
     showReadoutNotes();
-    // A time already passed ends the take now, as a press of the toggle would.
+    // A time already passed ends the take now, as a press of the toggle would: with everything heard
+    // up to now, and the readout at the take's real length, not at the shorter time.
     if (ui->Check1->isChecked() && engine_->isRecording() && engine_->lengthLimitReached()) {
+        engine_->setLengthLimit(std::nullopt);
         ui->Check1->setChecked(false);
     }
 }
@@ -739,7 +741,8 @@ void frmSoundRec::startTake() {
                 takeFileName.clear();
                 takeBegan_ = QDateTime();
             }
-            enterStoppedState();
+            // No take ran: a time set for it waits for the next.
+            enterStoppedState(false);
             return;
         }
     }
@@ -1065,8 +1068,9 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
     switch (dialogs_.question(tr(kExitUnsavedQuestion), tr(kQuestionTitle))) {
         case platform::Answer::Cancel:
             Cancel = 1;
-            // Staying means going on as after any stop, whatever the take was doing.
-            enterStoppedState();
+            // Staying means going on as after any stop, whatever the take was doing; a running take
+            // was ended above, so a time set now is for the next one and stays.
+            enterStoppedState(false);
             return;
         case platform::Answer::No:
             // The window closes whatever came of the save.

@@ -8,7 +8,11 @@
 
 #include "recorder/window/TakeMenu.h"
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
+#include <QDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -155,6 +159,10 @@ TEST(TakeMenu, ClosingWhilePausedFinishesTheTake) {
     r.click();
     r.produceBuffers(2);
     pressCtrlP(r);
+    // Keys held down repeat; the pause does not flip with every repeat.
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_P, Qt::ControlModifier, QString(), true);
+    QCoreApplication::sendEvent(&r.window, &repeated);
+    EXPECT_TRUE(r.window.captureEngine().isPaused());
     r.dialogs.answers.push_back(platform::Answer::Cancel);  // "Deseja sair sem Gravar o arquivo?"
     r.window.close();
     ASSERT_TRUE(r.stopped());
@@ -164,6 +172,11 @@ TEST(TakeMenu, ClosingWhilePausedFinishesTheTake) {
     // Ctrl+P does nothing without a take.
     pressCtrlP(r);
     EXPECT_FALSE(r.window.captureEngine().isPaused());
+    // A time chosen for the next take outlives a close that was called off.
+    item(r.window.takeMenu().menu(), QStringLiteral("1 hora"))->trigger();
+    r.dialogs.answers.push_back(platform::Answer::Cancel);
+    r.window.close();
+    EXPECT_EQ(r.window.takeMenu().stopAfter(), std::chrono::hours(1));
 }
 
 // "Parar após": the take stops by itself at the set length of audio, pauses not counted, exactly as
@@ -217,6 +230,23 @@ TEST(TakeMenu, StopAfterEndsTheTakeAtItsLength) {
     }
 }
 
+// A time shorter than what the take already holds ends it at once, as a press would: nothing
+// recorded is cut, and the readout keeps the take's real length, not the time chosen.
+TEST(TakeMenu, AStopAfterAlreadyPassedEndsTheTakeAsAPress) {
+    Recorder r;
+    showWindow(r);
+    r.click();
+    const std::size_t second = 44100 * kFrame;
+    feed(r, second * 90 + 1000);  // the last 1000 bytes still in the buffer being filled
+    r.now += std::chrono::seconds(90);
+    r.dialogs.durations.push_back(std::chrono::minutes(1));
+    item(r.window.takeMenu().menu(), QStringLiteral("Outro tempo…"))->trigger();
+    ASSERT_TRUE(r.stopped());
+    EXPECT_EQ(readTake(r.window.takeFileName).dataLength(), kLeadIn + 90 * second + 1000);
+    EXPECT_EQ(r.readout(), QStringLiteral("0 01 30"));
+    EXPECT_EQ(r.window.takeMenu().stopAfter(), std::nullopt);
+}
+
 // The presets set their time and say so in the tooltip before a take; a cancelled "Outro tempo…"
 // keeps what was chosen; the context-menu key and Shift+F10 open the menu under the toggle.
 TEST(TakeMenu, ChoicesAndKeys) {
@@ -245,6 +275,21 @@ TEST(TakeMenu, ChoicesAndKeys) {
         QTest::keyClick(r.window.Check1(), key, modifiers);
         EXPECT_TRUE(menu.isVisible());
         EXPECT_FALSE(r.window.Check1()->isChecked());
+        menu.hide();
+    }
+
+    // An assistive technology's request opens it too, but not while a modal box holds the window.
+    QAccessibleActionInterface* actions =
+        QAccessible::queryAccessibleInterface(r.window.Check1())->actionInterface();
+    for (const bool modalOpen : {true, false}) {
+        QDialog box(&r.window);
+        box.setModal(true);
+        if (modalOpen) {
+            box.show();
+        }
+        actions->doAction(QAccessibleActionInterface::showMenuAction());
+        QCoreApplication::processEvents();
+        EXPECT_EQ(menu.isVisible(), !modalOpen);
         menu.hide();
     }
 }
