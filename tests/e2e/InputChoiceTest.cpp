@@ -396,6 +396,28 @@ TEST_F(InputChoice, AChosenInputThatGoesAwayIsNeverReplaced) {
     EXPECT_EQ(heardPeriod(p.window.takeFileName), high.periodFrames);
     EXPECT_EQ(testsupport::independentReadersComplaints(p.window.takeFileName, 2, 44100), QString());
     p.window.takeSaved = true;
+
+    // The server reads a number as a source's index: asked for by "name", the lit input's index is
+    // no input at all. The meters stay dark, the slider moves nothing, a press says so.
+    QString index;
+    for (const QString& line :
+         server.pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")})
+             .value_or(QString())
+             .split('\n')) {
+        if (line.section('\t', 1, 1) == low.name) {
+            index = line.section('\t', 0, 0);
+        }
+    }
+    ASSERT_FALSE(index.isEmpty());
+    Program q(settingsFile(), index);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return q.lists(low.name); }, 20000));
+    QTest::keyClick(q.window.scrLevel(), q.window.scrLevel()->value() == 0 ? Qt::Key_End : Qt::Key_Home);
+    QTest::qWait(2500);
+    EXPECT_EQ(q.window.AniGIF2()->litCells(), 0);
+    EXPECT_TRUE(at(server, low.name, 50));
+    q.window.Check1()->click();
+    EXPECT_FALSE(q.window.captureEngine().isRecording());
+    EXPECT_EQ(q.dialogs.messages().size(), 1) << q.dialogs.messages().join(' ').toStdString();
 }
 
 TEST_F(InputChoice, TheWindowGoesOnWhileTheServerIsStoppedAndTheLastLevelWins) {
