@@ -268,9 +268,9 @@ private:
     // Looks the chosen source up anew for every value sent ("@DEFAULT_SOURCE@" when the default is
     // chosen, so a change of the default is followed), then sets its volume.
     void sendPending() {
-        const std::string& chosen = connection_->chosenSource();
+        asked_ = connection_->chosenSource();
         inFlight_.reset(pa_context_get_source_info_by_name(
-            connection_->context(), chosen.empty() ? "@DEFAULT_SOURCE@" : chosen.c_str(),
+            connection_->context(), asked_.empty() ? "@DEFAULT_SOURCE@" : asked_.c_str(),
             &PulseMixer::onTarget, this));
         if (!inFlight_) {
             pending_.clear();
@@ -281,7 +281,9 @@ private:
         auto* mixer = static_cast<PulseMixer*>(self);
         if (eol == 0 && info != nullptr) {
             readSource(info, mixer->target_);
-            mixer->targetFound_ = true;
+            // The server also reads a number as a source's index and "@...@" as a default: a chosen
+            // name is only ever the source of that name, as it is for the take.
+            mixer->targetFound_ = mixer->asked_.empty() || mixer->asked_ == mixer->target_.name;
             return;
         }
         const bool found = std::exchange(mixer->targetFound_, false);
@@ -328,6 +330,7 @@ private:
     // The request on its way (a lookup or a volume) and the newest value waiting behind it.
     Operation inFlight_;
     std::vector<MIXERCONTROLDETAILS_UNSIGNED> pending_;
+    std::string asked_;  // the chosen source the lookup on its way was for; empty for the default
     Source target_;
     bool targetFound_ = false;
 };

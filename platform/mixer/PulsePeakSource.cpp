@@ -199,6 +199,16 @@ private:
         auto* self = static_cast<PulsePeakSource*>(userdata);
         const pa_stream_state_t state = pa_stream_get_state(stream);
         if (state == PA_STREAM_READY) {
+            // The server also reads a number as a source's index and "@...@" as a default: a
+            // chosen name is only ever the source of that name, as it is for the take.
+            const std::string& chosen = self->connection_->chosenSource();
+            const char* device = pa_stream_get_device_name(stream);
+            if (!chosen.empty() && (device == nullptr || chosen != device)) {
+                self->stream_.reset();
+                self->setLive(false);
+                self->scheduleRetry(kRetryDelay);
+                return;
+            }
             self->setLive(true);
         } else if (!PA_STREAM_IS_GOOD(state)) {
             self->setLive(false);

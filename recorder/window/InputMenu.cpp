@@ -9,6 +9,7 @@
 #include <QMenu>
 
 #include <algorithm>
+#include <optional>
 
 namespace input {
 
@@ -51,6 +52,11 @@ QString entryText(const SourceEntry& source) {
 }  // namespace
 
 void fillInputMenu(QMenu& menu, const std::vector<SourceEntry>& sources, const QString& chosen, bool locked) {
+    // The highlighted choice stays highlighted: the server tells of many changes (a volume, an
+    // output waking) that leave the list as it was, and the keyboard must not lose its place.
+    const QAction* active = menu.activeAction();
+    const std::optional<QString> highlighted =
+        active != nullptr && active->isCheckable() ? std::optional(active->data().toString()) : std::nullopt;
     menu.clear();
     const QString title = QCoreApplication::translate("InputMenu", "Entrada de áudio");
     menu.setTitle(title);
@@ -65,6 +71,9 @@ void fillInputMenu(QMenu& menu, const std::vector<SourceEntry>& sources, const Q
         action->setChecked(name == chosen);
         action->setEnabled(!locked);
         group->addAction(action);
+        if (highlighted == name) {
+            menu.setActiveAction(action);
+        }
     };
     add(QCoreApplication::translate("InputMenu", "Padrão do sistema"), QString());
     for (const SourceEntry& source : sources) {

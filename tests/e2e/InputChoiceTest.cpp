@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -142,7 +143,7 @@ struct Program {
     }
 
     // Chooses `text` with the keyboard alone: down arrows to it, then Enter.
-    void chooseWithKeyboard(const QString& text) {
+    void chooseWithKeyboard(const QString& text, testsound::SoundServer& testServer) {
         withMenu([&](QMenu& menu) {
             int downs = 0;
             for (QAction* action : menu.actions()) {
@@ -156,6 +157,12 @@ struct Program {
             for (int i = 0; i < downs; ++i) {
                 QTest::keyClick(&menu, Qt::Key_Down);
             }
+            ASSERT_EQ(menu.activeAction() != nullptr ? menu.activeAction()->text() : QString(), text);
+            // The server tells of a change that leaves the list as it was: the place holds.
+            QSignalSpy told(sources.get(), &platform::mixer::SourceList::changed);
+            ASSERT_TRUE(testServer.pactl(
+                {QStringLiteral("set-sink-mute"), QStringLiteral("quiet"), QStringLiteral("toggle")}));
+            ASSERT_TRUE(told.wait(20000));
             ASSERT_EQ(menu.activeAction() != nullptr ? menu.activeAction()->text() : QString(), text);
             QTest::keyClick(&menu, Qt::Key_Return);
         });
@@ -277,7 +284,7 @@ TEST_F(InputChoice, TakeLevelAndMetersFollowTheChoiceWhichLasts) {
 
         for (const Input* input : {&high, &monitor, &low}) {
             SCOPED_TRACE(input->name.toStdString());
-            p.chooseWithKeyboard(input->menuText);
+            p.chooseWithKeyboard(input->menuText, server);
             EXPECT_EQ(p.sources->chosen(), input->name);
             EXPECT_TRUE(p.menuEntries().contains(QStringLiteral("[x] ") + input->menuText));
             EXPECT_EQ(p.window.AniGIF2()->toolTip(), QStringLiteral("Entrada: ") + input->menuText);
@@ -341,7 +348,7 @@ TEST_F(InputChoice, TakeLevelAndMetersFollowTheChoiceWhichLasts) {
 TEST_F(InputChoice, AChosenInputThatGoesAwayIsNeverReplaced) {
     Program p(settingsFile());
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.lists(high.name); }, 20000));
-    p.chooseWithKeyboard(high.menuText);
+    p.chooseWithKeyboard(high.menuText, server);
 
     // Gone while idle: the list drops it, and a press records nothing and says so once.
     ASSERT_TRUE(server.pactl({QStringLiteral("unload-module"), high.module}));
@@ -396,12 +403,34 @@ TEST_F(InputChoice, AChosenInputThatGoesAwayIsNeverReplaced) {
     EXPECT_EQ(heardPeriod(p.window.takeFileName), high.periodFrames);
     EXPECT_EQ(testsupport::independentReadersComplaints(p.window.takeFileName, 2, 44100), QString());
     p.window.takeSaved = true;
+
+    // The server reads a number as a source's index: asked for by "name", the lit input's index is
+    // no input at all. The meters stay dark, the slider moves nothing, a press says so.
+    QString index;
+    for (const QString& line :
+         server.pactl({QStringLiteral("list"), QStringLiteral("short"), QStringLiteral("sources")})
+             .value_or(QString())
+             .split('\n')) {
+        if (line.section('\t', 1, 1) == low.name) {
+            index = line.section('\t', 0, 0);
+        }
+    }
+    ASSERT_FALSE(index.isEmpty());
+    Program q(settingsFile(), index);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return q.lists(low.name); }, 20000));
+    QTest::keyClick(q.window.scrLevel(), q.window.scrLevel()->value() == 0 ? Qt::Key_End : Qt::Key_Home);
+    QTest::qWait(2500);
+    EXPECT_EQ(q.window.AniGIF2()->litCells(), 0);
+    EXPECT_TRUE(at(server, low.name, 50));
+    q.window.Check1()->click();
+    EXPECT_FALSE(q.window.captureEngine().isRecording());
+    EXPECT_EQ(q.dialogs.messages().size(), 1) << q.dialogs.messages().join(' ').toStdString();
 }
 
 TEST_F(InputChoice, TheWindowGoesOnWhileTheServerIsStoppedAndTheLastLevelWins) {
     Program p(settingsFile());
     ASSERT_TRUE(QTest::qWaitFor([&] { return p.lists(low.name); }, 20000));
-    p.chooseWithKeyboard(low.menuText);
+    p.chooseWithKeyboard(low.menuText, server);
     const qint64 pid = server.pulsePid();
     ASSERT_GT(pid, 0);
 
