@@ -9,6 +9,8 @@
 
 #include "ModalDriver.h"
 #include "OtherVolume.h"
+#include "Readers.h"
+#include "RecordFor.h"
 #include "platform/wavein/PulseWaveIn.h"
 
 #include <QApplication>
@@ -24,7 +26,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
@@ -40,33 +41,12 @@
 
 #include <sys/resource.h>
 
+using testsupport::readFile;
+using testsupport::recordFor;
+using testsupport::runTool;
+using testsupport::ToolRun;
+
 namespace {
-
-struct Output {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Output run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    Output result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray digestOf(const QString& path) {
     QFile file(path);
@@ -84,21 +64,21 @@ struct Audio {
 
 Audio audioOf(const QString& wav) {
     Audio audio;
-    audio.rate = run(QStringLiteral("soxi"), {QStringLiteral("-r"), wav}).out.trimmed().toInt();
-    audio.channels = run(QStringLiteral("soxi"), {QStringLiteral("-c"), wav}).out.trimmed().toInt();
-    audio.pcm =
-        run(QStringLiteral("sox"), {wav, QStringLiteral("-t"), QStringLiteral("s16"), QStringLiteral("-")})
-            .out;
+    audio.rate = runTool(QStringLiteral("soxi"), {QStringLiteral("-r"), wav}).out.trimmed().toInt();
+    audio.channels = runTool(QStringLiteral("soxi"), {QStringLiteral("-c"), wav}).out.trimmed().toInt();
+    audio.pcm = runTool(QStringLiteral("sox"),
+                        {wav, QStringLiteral("-t"), QStringLiteral("s16"), QStringLiteral("-")})
+                    .out;
     return audio;
 }
 
 // Decoded by ffmpeg back to the take's rate and channels, as 16-bit frames.
 QByteArray decodedLike(const QString& file, const Audio& take) {
-    return run(QStringLiteral("ffmpeg"),
-               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
-                QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"),
-                QString::number(take.channels), QStringLiteral("-ar"), QString::number(take.rate),
-                QStringLiteral("-")})
+    return runTool(QStringLiteral("ffmpeg"),
+                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                    QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"),
+                    QString::number(take.channels), QStringLiteral("-ar"), QString::number(take.rate),
+                    QStringLiteral("-")})
         .out;
 }
 
@@ -138,10 +118,10 @@ struct Probe {
 };
 
 Probe probe(const QString& file) {
-    const Output r =
-        run(QStringLiteral("ffprobe"),
-            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
-             QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"), file});
+    const ToolRun r =
+        runTool(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
+                 QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"), file});
     const QJsonObject root = QJsonDocument::fromJson(r.out).object();
     const QJsonObject format = root.value(QStringLiteral("format")).toObject();
     const QJsonObject stream = root.value(QStringLiteral("streams")).toArray().first().toObject();
@@ -168,14 +148,6 @@ struct PaintCounter : QObject {
     }
     int count = 0;
 };
-
-void recordFor(frmSoundRec& window, int ms) {
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_TRUE(window.captureEngine().isRecording());
-    QTest::qWait(ms);
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_FALSE(window.captureEngine().isRecording());
-}
 
 // The user picks a filter with the keyboard, then types a name and presses Return.
 void chooseInDialog(QWidget* modal, const QString& folder, const QString& filter, const QString& name,
@@ -334,11 +306,13 @@ TEST_F(SaveFormatsOnScreen, EveryFormatByItsFilterAndByATypedExtensionReadsBackA
         }
         if (p.codec == QLatin1String("flac")) {
             EXPECT_EQ(
-                run(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), file}).exitCode, 0);
-            const Output raw = run(QStringLiteral("flac"),
-                                   {QStringLiteral("-d"), QStringLiteral("-s"), QStringLiteral("-c"),
-                                    QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
-                                    QStringLiteral("--sign=signed"), file});
+                runTool(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), file}).exitCode,
+                0);
+            const ToolRun raw =
+                runTool(QStringLiteral("flac"),
+                        {QStringLiteral("-d"), QStringLiteral("-s"), QStringLiteral("-c"),
+                         QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
+                         QStringLiteral("--sign=signed"), file});
             EXPECT_TRUE(raw.out == take.pcm) << "flac decodes other samples than the take's";
         }
         // The format saved in is the one the next dialog offers first.
@@ -387,13 +361,14 @@ TEST_F(SaveFormatsOnScreen, ACancelledFullOrTakenSaveLeavesTheTakeAsItWas) {
     // The take made ten minutes long, with sound all through.
     const QString takePath = window.takeFileName;
     ASSERT_TRUE(QFile::remove(takePath));
-    ASSERT_EQ(run(QStringLiteral("sox"),
-                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
-                   QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-t"),
-                   QStringLiteral("wav"), takePath, QStringLiteral("synth"), QStringLiteral("600"),
-                   QStringLiteral("pinknoise"), QStringLiteral("vol"), QStringLiteral("0.3")})
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        runTool(QStringLiteral("sox"),
+                {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                 QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-t"),
+                 QStringLiteral("wav"), takePath, QStringLiteral("synth"), QStringLiteral("600"),
+                 QStringLiteral("pinknoise"), QStringLiteral("vol"), QStringLiteral("0.3")})
+            .exitCode,
+        0);
     const QByteArray takeDigest = digestOf(takePath);
     ASSERT_FALSE(takeDigest.isEmpty());
 
