@@ -43,7 +43,7 @@
 
 using testsupport::readFile;
 using testsupport::recordFor;
-using testsupport::runTool;
+using testsupport::run;
 using testsupport::ToolRun;
 
 namespace {
@@ -64,21 +64,21 @@ struct Audio {
 
 Audio audioOf(const QString& wav) {
     Audio audio;
-    audio.rate = runTool(QStringLiteral("soxi"), {QStringLiteral("-r"), wav}).out.trimmed().toInt();
-    audio.channels = runTool(QStringLiteral("soxi"), {QStringLiteral("-c"), wav}).out.trimmed().toInt();
-    audio.pcm = runTool(QStringLiteral("sox"),
-                        {wav, QStringLiteral("-t"), QStringLiteral("s16"), QStringLiteral("-")})
-                    .out;
+    audio.rate = run(QStringLiteral("soxi"), {QStringLiteral("-r"), wav}).out.trimmed().toInt();
+    audio.channels = run(QStringLiteral("soxi"), {QStringLiteral("-c"), wav}).out.trimmed().toInt();
+    audio.pcm =
+        run(QStringLiteral("sox"), {wav, QStringLiteral("-t"), QStringLiteral("s16"), QStringLiteral("-")})
+            .out;
     return audio;
 }
 
 // Decoded by ffmpeg back to the take's rate and channels, as 16-bit frames.
 QByteArray decodedLike(const QString& file, const Audio& take) {
-    return runTool(QStringLiteral("ffmpeg"),
-                   {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
-                    QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"),
-                    QString::number(take.channels), QStringLiteral("-ar"), QString::number(take.rate),
-                    QStringLiteral("-")})
+    return run(QStringLiteral("ffmpeg"),
+               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), file,
+                QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-ac"),
+                QString::number(take.channels), QStringLiteral("-ar"), QString::number(take.rate),
+                QStringLiteral("-")})
         .out;
 }
 
@@ -119,9 +119,9 @@ struct Probe {
 
 Probe probe(const QString& file) {
     const ToolRun r =
-        runTool(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
-                 QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"), file});
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
+             QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"), file});
     const QJsonObject root = QJsonDocument::fromJson(r.out).object();
     const QJsonObject format = root.value(QStringLiteral("format")).toObject();
     const QJsonObject stream = root.value(QStringLiteral("streams")).toArray().first().toObject();
@@ -306,13 +306,11 @@ TEST_F(SaveFormatsOnScreen, EveryFormatByItsFilterAndByATypedExtensionReadsBackA
         }
         if (p.codec == QLatin1String("flac")) {
             EXPECT_EQ(
-                runTool(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), file}).exitCode,
-                0);
-            const ToolRun raw =
-                runTool(QStringLiteral("flac"),
-                        {QStringLiteral("-d"), QStringLiteral("-s"), QStringLiteral("-c"),
-                         QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
-                         QStringLiteral("--sign=signed"), file});
+                run(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), file}).exitCode, 0);
+            const ToolRun raw = run(QStringLiteral("flac"),
+                                    {QStringLiteral("-d"), QStringLiteral("-s"), QStringLiteral("-c"),
+                                     QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
+                                     QStringLiteral("--sign=signed"), file});
             EXPECT_TRUE(raw.out == take.pcm) << "flac decodes other samples than the take's";
         }
         // The format saved in is the one the next dialog offers first.
@@ -361,14 +359,13 @@ TEST_F(SaveFormatsOnScreen, ACancelledFullOrTakenSaveLeavesTheTakeAsItWas) {
     // The take made ten minutes long, with sound all through.
     const QString takePath = window.takeFileName;
     ASSERT_TRUE(QFile::remove(takePath));
-    ASSERT_EQ(
-        runTool(QStringLiteral("sox"),
-                {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
-                 QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-t"),
-                 QStringLiteral("wav"), takePath, QStringLiteral("synth"), QStringLiteral("600"),
-                 QStringLiteral("pinknoise"), QStringLiteral("vol"), QStringLiteral("0.3")})
-            .exitCode,
-        0);
+    ASSERT_EQ(run(QStringLiteral("sox"),
+                  {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+                   QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-t"),
+                   QStringLiteral("wav"), takePath, QStringLiteral("synth"), QStringLiteral("600"),
+                   QStringLiteral("pinknoise"), QStringLiteral("vol"), QStringLiteral("0.3")})
+                  .exitCode,
+              0);
     const QByteArray takeDigest = digestOf(takePath);
     ASSERT_FALSE(takeDigest.isEmpty());
 

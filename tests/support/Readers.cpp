@@ -10,7 +10,7 @@
 
 namespace testsupport {
 
-ToolRun runTool(const QString& program, const QStringList& arguments) {
+ToolRun run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit) {

@@ -19,7 +19,7 @@ struct ToolRun {
 };
 
 // Runs the program to its end; one that cannot start, crashes or hangs for two minutes is a failure.
-ToolRun runTool(const QString& program, const QStringList& arguments);
+ToolRun run(const QString& program, const QStringList& arguments);
 
 // The file's bytes, or none where it cannot be read.
 QByteArray readFile(const QString& path);

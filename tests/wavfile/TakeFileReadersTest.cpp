@@ -15,7 +15,7 @@
 namespace wavfiletest {
 namespace {
 
-using testsupport::runTool;
+using testsupport::run;
 using testsupport::ToolRun;
 
 // The value after "<label> :" on a line of a reader's report.
@@ -64,7 +64,7 @@ TEST_P(IndependentReaders, ReadTheFinalisedTakeWithoutComplaint) {
     const QString channels = QString::number(format.channels);
     const QString count = QString::number(frames);
 
-    const ToolRun soxi = runTool(QStringLiteral("soxi"), {path});
+    const ToolRun soxi = run(QStringLiteral("soxi"), {path});
     EXPECT_EQ(soxi.exitCode, 0);
     EXPECT_EQ(soxi.errText(), QString());
     EXPECT_EQ(field(soxi.outText(), QStringLiteral("Channels")), channels);
@@ -74,7 +74,7 @@ TEST_P(IndependentReaders, ReadTheFinalisedTakeWithoutComplaint) {
         field(soxi.outText(), QStringLiteral("Duration")).contains(QStringLiteral("= %1 samples").arg(count)))
         << soxi.outText().toStdString();
 
-    const ToolRun info = runTool(QStringLiteral("sndfile-info"), {path});
+    const ToolRun info = run(QStringLiteral("sndfile-info"), {path});
     EXPECT_EQ(info.exitCode, 0);
     EXPECT_FALSE(info.outText().contains(QStringLiteral("should be"))) << info.outText().toStdString();
     EXPECT_EQ(field(info.outText(), QStringLiteral("RIFF")), QString::number(46 - 8 + audio.size()));
@@ -84,23 +84,23 @@ TEST_P(IndependentReaders, ReadTheFinalisedTakeWithoutComplaint) {
     EXPECT_EQ(field(info.outText(), QStringLiteral("Frames")), count);
 
     const ToolRun python =
-        runTool(QStringLiteral("python3"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("import hashlib, sys, wave\n"
-                                "w = wave.open(sys.argv[1])\n"
-                                "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), "
-                                "w.getnframes(), hashlib.sha1(w.readframes(w.getnframes())).hexdigest())"),
-                 path});
+        run(QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import hashlib, sys, wave\n"
+                            "w = wave.open(sys.argv[1])\n"
+                            "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), "
+                            "w.getnframes(), hashlib.sha1(w.readframes(w.getnframes())).hexdigest())"),
+             path});
     EXPECT_EQ(python.exitCode, 0) << python.errText().toStdString();
     const QString sha1 =
         QString::fromLatin1(QCryptographicHash::hash(audio, QCryptographicHash::Sha1).toHex());
     EXPECT_EQ(python.outText().trimmed(), QStringLiteral("%1 2 %2 %3 %4").arg(channels, rate, count, sha1));
 
     const ToolRun ffprobe =
-        runTool(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("warning"), QStringLiteral("-show_entries"),
-                 QStringLiteral("stream=codec_name,sample_rate,channels,duration_ts"), QStringLiteral("-of"),
-                 QStringLiteral("default=noprint_wrappers=1"), path});
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("warning"), QStringLiteral("-show_entries"),
+             QStringLiteral("stream=codec_name,sample_rate,channels,duration_ts"), QStringLiteral("-of"),
+             QStringLiteral("default=noprint_wrappers=1"), path});
     EXPECT_EQ(ffprobe.exitCode, 0);
     EXPECT_EQ(ffprobe.errText(), QString());
     EXPECT_EQ(ffprobe.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts),
