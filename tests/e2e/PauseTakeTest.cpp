@@ -28,8 +28,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 using namespace testsupport;
 using namespace std::chrono_literals;
@@ -90,138 +91,107 @@ struct Sound {
     CountingSource source;
 };
 
-// One server and one count for the three takes: starting them is most of the time they take.
-class PauseTakeOnPulse : public testing::Test {
-protected:
-    static void SetUpTestSuite() { sound = new Sound; }
-    static void TearDownTestSuite() {
-        delete sound;
-        sound = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_TRUE(sound->server.started());
-        ASSERT_TRUE(sound->source.playing());
-    }
-    static Sound* sound;
-};
-Sound* PauseTakeOnPulse::sound = nullptr;
-
 std::size_t audioFrames(const TakeBytes& take) {
     return take.dataLength() / 4 - kLeadInFrames;
 }
 
 }  // namespace
 
-// Two pauses: the take is the time from press to release less the paused spans, and the count
-// runs on by one everywhere but at the two resumes, where each paused span is missing as one jump.
-TEST_F(PauseTakeOnPulse, TwoPausesLeaveOutTheirSpansAndNothingElse) {
-    Window w;
-    ASSERT_TRUE(w.active);
-    const double start = 0.5;
-    w.waitUntil(start);
-    const double pressed = w.toggle();
-    ASSERT_TRUE(w.window.captureEngine().isRecording()) << w.dialogs.messages().join(' ').toStdString();
-    // Pause and resume moments, seconds after the press.
-    const double plan[] = {2.0, 4.5, 6.0, 8.0};
-    double at[4];
-    for (int i = 0; i < 4; ++i) {
-        w.waitUntil(pressed + plan[i]);
-        at[i] = w.ctrlP();
-        EXPECT_EQ(w.window.captureEngine().isPaused(), i % 2 == 0);
-    }
-    w.waitUntil(pressed + 9.5);
-    const double released = w.toggle();
-    ASSERT_TRUE(w.dialogs.shown.empty()) << w.dialogs.messages().join(' ').toStdString();
+// Each take is paused and resumed by Ctrl+P at set moments after the press: the take is the time
+// from press to release less the paused spans, and the count runs on by one everywhere but at the
+// resumes, where each paused span is missing as one jump. A pause longer than the backlog the device
+// keeps for a stalled window loses nothing, as nothing runs into it, and tells no overrun. With
+// "Parar após" "Outro tempo…" 0:01 the take stops by itself at one minute of audio, pauses not
+// counted, as a press would stop it, and the setting is back to "Sem limite" afterwards.
+TEST(PauseTakeOnPulse, PausedSpansAreLeftOutAndNothingElse) {
+    const bool longPause = qEnvironmentVariableIntValue("TOLVANE_LONG_PAUSE") == 1;
+    const double pause = longPause ? 60.0 : 3.0;
+    const std::chrono::milliseconds minute =
+        qEnvironmentVariableIntValue("TOLVANE_REAL_MINUTE") == 1 ? 60s : 3s;
+    struct Case {
+        const char* what;
+        std::vector<double> pauses;  // pause and resume moments, seconds after the press
+        double release;              // seconds after the press; 0: "Parar após" stops the take
+        std::chrono::milliseconds backlog = 20s;
+    };
+    const Case cases[] = {
+        {"two pauses", {2.0, 4.5, 6.0, 8.0}, 9.5},
+        {"a pause longer than the backlog", {1.0, 1.0 + pause}, 2.0 + pause, longPause ? 20s : 1s},
+        {"stopped after one minute of audio", {1.0, 2.0}, 0},
+    };
+    Sound sound;
+    ASSERT_TRUE(sound.server.started());
+    ASSERT_TRUE(sound.source.playing());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const bool stopAfter = c.release == 0;
+        Window w(c.backlog, minute);
+        ASSERT_TRUE(w.active);
+        if (stopAfter) {
+            w.dialogs.durations.push_back(1min);
+            const auto actions =
+                w.window.takeMenu().menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu"))->actions();
+            const auto other = std::find_if(actions.begin(), actions.end(), [](QAction* action) {
+                return action->text() == QStringLiteral("Outro tempo…");
+            });
+            ASSERT_NE(other, actions.end());
+            (*other)->trigger();
+        }
+        w.waitUntil(0.5);
+        const double pressed = w.toggle();
+        ASSERT_TRUE(w.window.captureEngine().isRecording()) << w.dialogs.messages().join(' ').toStdString();
+        std::vector<double> at;
+        for (const double moment : c.pauses) {
+            w.waitUntil(pressed + moment);
+            at.push_back(w.ctrlP());
+            EXPECT_EQ(w.window.captureEngine().isPaused(), at.size() % 2 == 1);
+        }
+        double paused = 0;
+        for (std::size_t i = 0; i < at.size(); i += 2) {
+            paused += at[i + 1] - at[i];
+        }
+        const double limit = static_cast<double>(minute.count()) / 1000;
+        if (stopAfter) {
+            while (w.window.Check1()->isChecked() && w.clock.elapsed() / 1000.0 < at.back() + limit + 10) {
+                QTest::qWait(5);
+            }
+            ASSERT_FALSE(w.window.Check1()->isChecked());
+        } else {
+            w.waitUntil(pressed + c.release);
+            w.toggle();
+        }
+        const double heard = static_cast<double>(w.clock.nsecsElapsed()) / 1e9 - pressed - paused;
 
-    const TakeBytes take = readTake(w.window.takeFileName);
-    const double heard = released - pressed - (at[1] - at[0]) - (at[3] - at[2]);
-    const double recorded = static_cast<double>(audioFrames(take)) / kRate;
-    const auto jumps = counterJumps(take, kLeadInFrames);
-    std::printf("press to release less pauses %.3f s, take %.3f s; paused %.3f s and %.3f s\n", heard,
-                recorded, at[1] - at[0], at[3] - at[2]);
-    for (const auto& jump : jumps) {
-        std::printf("jump of %lld frames (%.3f s) at %.3f s of audio\n", static_cast<long long>(jump.skipped),
-                    static_cast<double>(jump.skipped) / kRate, static_cast<double>(jump.atFrame) / kRate);
-    }
-    EXPECT_GE(counterAt(take, kLeadInFrames), 65536u) << "the audio after the lead-in is not the count";
-    ASSERT_EQ(jumps.size(), 2u);
-    const double buffer = kBufferFrames / kRate;
-    EXPECT_NEAR(static_cast<double>(jumps[0].skipped) / kRate, at[1] - at[0], buffer);
-    EXPECT_NEAR(static_cast<double>(jumps[1].skipped) / kRate, at[3] - at[2], buffer);
-    EXPECT_NEAR(static_cast<double>(jumps[0].atFrame) / kRate, at[0] - pressed, buffer);
-    EXPECT_NEAR(static_cast<double>(jumps[1].atFrame) / kRate, at[0] - pressed + at[2] - at[1], buffer);
-    EXPECT_NEAR(recorded, heard, buffer);
-}
-
-// A pause longer than the backlog the device keeps for a stalled window: nothing runs into it, so
-// nothing is lost and no overrun is told.
-TEST_F(PauseTakeOnPulse, APauseLongerThanTheBacklogLosesNothing) {
-    const bool full = qEnvironmentVariableIntValue("TOLVANE_LONG_PAUSE") == 1;
-    const auto backlog = full ? 20s : 1s;
-    const double pause = full ? 60.0 : 3.0;
-    Window w(backlog);
-    ASSERT_TRUE(w.active);
-    const double pressed = w.toggle();
-    ASSERT_TRUE(w.window.captureEngine().isRecording()) << w.dialogs.messages().join(' ').toStdString();
-    w.waitUntil(pressed + 1.0);
-    const double paused = w.ctrlP();
-    w.waitUntil(paused + pause);
-    const double resumed = w.ctrlP();
-    w.waitUntil(resumed + 1.0);
-    const double released = w.toggle();
-
-    EXPECT_TRUE(w.dialogs.shown.empty()) << w.dialogs.messages().join(' ').toStdString();
-    EXPECT_TRUE(w.window.captureEngine().overruns().empty());
-    const TakeBytes take = readTake(w.window.takeFileName);
-    const auto jumps = counterJumps(take, kLeadInFrames);
-    std::printf("paused %.3f s against a backlog of %lld s; take %.3f s of %.3f s heard\n", resumed - paused,
-                static_cast<long long>(std::chrono::seconds(backlog).count()),
-                static_cast<double>(audioFrames(take)) / kRate, released - pressed - (resumed - paused));
-    ASSERT_EQ(jumps.size(), 1u);
-    std::printf("jump of %.3f s\n", static_cast<double>(jumps[0].skipped) / kRate);
-    EXPECT_NEAR(static_cast<double>(jumps[0].skipped) / kRate, resumed - paused, kBufferFrames / kRate);
-}
-
-// "Parar após" "Outro tempo…" 0:01: the take stops by itself at one minute of audio, the pause not
-// counted, as a press would stop it; the setting is back to "Sem limite" afterwards.
-TEST_F(PauseTakeOnPulse, StopAfterOneMinuteOfAudio) {
-    const bool real = qEnvironmentVariableIntValue("TOLVANE_REAL_MINUTE") == 1;
-    const std::chrono::milliseconds minute = real ? 60s : 3s;
-    Window w(20s, minute);
-    ASSERT_TRUE(w.active);
-    w.dialogs.durations.push_back(1min);
-    QAction* other = nullptr;
-    for (QAction* action :
-         w.window.takeMenu().menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu"))->actions()) {
-        if (action->text() == QStringLiteral("Outro tempo…")) {
-            other = action;
+        const TakeBytes take = readTake(w.window.takeFileName);
+        const double recorded = static_cast<double>(audioFrames(take)) / kRate;
+        const auto jumps = counterJumps(take, kLeadInFrames);
+        std::printf("%s: take %.3f s, press to end less pauses %.3f s, paused %.3f s; readout %s\n", c.what,
+                    recorded, heard, paused, qPrintable(w.readout()));
+        for (const auto& jump : jumps) {
+            std::printf("jump of %lld frames (%.3f s) at %.3f s of audio\n",
+                        static_cast<long long>(jump.skipped), static_cast<double>(jump.skipped) / kRate,
+                        static_cast<double>(jump.atFrame) / kRate);
+        }
+        EXPECT_GE(counterAt(take, kLeadInFrames), 65536u) << "the audio after the lead-in is not the count";
+        EXPECT_TRUE(w.window.captureEngine().overruns().empty());
+        ASSERT_EQ(jumps.size(), at.size() / 2);
+        const double buffer = kBufferFrames / kRate;
+        double before = 0;  // audio recorded before each pause
+        for (std::size_t i = 0; i < jumps.size(); ++i) {
+            before += at[2 * i] - (i == 0 ? pressed : at[2 * i - 1]);
+            EXPECT_NEAR(static_cast<double>(jumps[i].skipped) / kRate, at[2 * i + 1] - at[2 * i], buffer);
+            EXPECT_NEAR(static_cast<double>(jumps[i].atFrame) / kRate, before, buffer);
+        }
+        if (stopAfter) {
+            EXPECT_NEAR(recorded, limit, buffer);
+            EXPECT_EQ(w.readout(), minute == 60s ? QStringLiteral("0 01 00") : QStringLiteral("0 00 03"));
+            EXPECT_TRUE(w.window.cmdSave()->isEnabled());
+            EXPECT_EQ(w.window.takeMenu().stopAfter(), std::nullopt);
+            EXPECT_TRUE(w.dialogs.shown.size() == 1 && w.dialogs.messages().isEmpty())
+                << w.dialogs.messages().join(' ').toStdString();
+        } else {
+            EXPECT_NEAR(recorded, heard, buffer);
+            EXPECT_TRUE(w.dialogs.shown.empty()) << w.dialogs.messages().join(' ').toStdString();
         }
     }
-    ASSERT_NE(other, nullptr);
-    other->trigger();
-    const double pressed = w.toggle();
-    ASSERT_TRUE(w.window.captureEngine().isRecording()) << w.dialogs.messages().join(' ').toStdString();
-    w.waitUntil(pressed + 1.0);
-    const double paused = w.ctrlP();
-    w.waitUntil(paused + 1.0);
-    const double resumed = w.ctrlP();
-    const double limit = static_cast<double>(minute.count()) / 1000;
-    while (w.window.Check1()->isChecked() && w.clock.elapsed() / 1000.0 < resumed + limit + 10) {
-        QTest::qWait(5);
-    }
-    const double stopped = static_cast<double>(w.clock.nsecsElapsed()) / 1e9;
-    ASSERT_FALSE(w.window.Check1()->isChecked());
-
-    const TakeBytes take = readTake(w.window.takeFileName);
-    const double recorded = static_cast<double>(audioFrames(take)) / kRate;
-    const double due = pressed + limit + (resumed - paused);
-    std::printf("take %.4f s of a %.1f s limit; stopped %.3f s after its audio was due; readout %s\n",
-                recorded, limit, stopped - due, qPrintable(w.readout()));
-    EXPECT_NEAR(recorded, limit, kBufferFrames / kRate);
-    EXPECT_EQ(w.readout(), real ? QStringLiteral("0 01 00") : QStringLiteral("0 00 03"));
-    EXPECT_TRUE(w.window.cmdSave()->isEnabled());
-    EXPECT_EQ(w.window.takeMenu().stopAfter(), std::nullopt);
-    EXPECT_EQ(counterJumps(take, kLeadInFrames).size(), 1u);
-    EXPECT_TRUE(w.dialogs.shown.size() == 1 && w.dialogs.messages().isEmpty())
-        << w.dialogs.messages().join(' ').toStdString();
 }

@@ -9,6 +9,8 @@
 
 #include "ModalDriver.h"
 #include "OtherVolume.h"
+#include "Readers.h"
+#include "RecordFor.h"
 #include "platform/wavein/PulseWaveIn.h"
 
 #include <QApplication>
@@ -24,7 +26,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
@@ -40,33 +41,12 @@
 
 #include <sys/resource.h>
 
+using testsupport::readFile;
+using testsupport::recordFor;
+using testsupport::run;
+using testsupport::ToolRun;
+
 namespace {
-
-struct Output {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Output run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    Output result;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return result;
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QByteArray digestOf(const QString& path) {
     QFile file(path);
@@ -138,7 +118,7 @@ struct Probe {
 };
 
 Probe probe(const QString& file) {
-    const Output r =
+    const ToolRun r =
         run(QStringLiteral("ffprobe"),
             {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
              QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"), file});
@@ -168,14 +148,6 @@ struct PaintCounter : QObject {
     }
     int count = 0;
 };
-
-void recordFor(frmSoundRec& window, int ms) {
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_TRUE(window.captureEngine().isRecording());
-    QTest::qWait(ms);
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_FALSE(window.captureEngine().isRecording());
-}
 
 // The user picks a filter with the keyboard, then types a name and presses Return.
 void chooseInDialog(QWidget* modal, const QString& folder, const QString& filter, const QString& name,
@@ -335,10 +307,10 @@ TEST_F(SaveFormatsOnScreen, EveryFormatByItsFilterAndByATypedExtensionReadsBackA
         if (p.codec == QLatin1String("flac")) {
             EXPECT_EQ(
                 run(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), file}).exitCode, 0);
-            const Output raw = run(QStringLiteral("flac"),
-                                   {QStringLiteral("-d"), QStringLiteral("-s"), QStringLiteral("-c"),
-                                    QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
-                                    QStringLiteral("--sign=signed"), file});
+            const ToolRun raw = run(QStringLiteral("flac"),
+                                    {QStringLiteral("-d"), QStringLiteral("-s"), QStringLiteral("-c"),
+                                     QStringLiteral("--force-raw-format"), QStringLiteral("--endian=little"),
+                                     QStringLiteral("--sign=signed"), file});
             EXPECT_TRUE(raw.out == take.pcm) << "flac decodes other samples than the take's";
         }
         // The format saved in is the one the next dialog offers first.

@@ -7,6 +7,8 @@
 
 #include "ModalDriver.h"
 #include "OtherVolume.h"
+#include "Readers.h"
+#include "RecordFor.h"
 #include "platform/wavein/PulseWaveIn.h"
 
 #include <QAbstractButton>
@@ -23,22 +25,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void recordFor(frmSoundRec& window, int ms) {
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_TRUE(window.captureEngine().isRecording());
-    QTest::qWait(ms);
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_FALSE(window.captureEngine().isRecording());
-}
-
-}  // namespace
+using testsupport::readFile;
+using testsupport::recordFor;
 
 TEST(SaveTakeOnScreen, ATakeSavedByTypingANameAndTheNextOneDiscardedAtExit) {
     ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("xcb"));

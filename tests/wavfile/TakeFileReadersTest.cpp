@@ -3,10 +3,10 @@
 
 // Finalised takes read back by independent WAV readers, for every format the recorder offers.
 
+#include "Readers.h"
 #include "TakeFileSupport.h"
 
 #include <QCryptographicHash>
-#include <QProcess>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -15,22 +15,8 @@
 namespace wavfiletest {
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ToolRun runTool(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        ADD_FAILURE() << program.toStdString() << " did not run: " << process.errorString().toStdString();
-        return {};
-    }
-    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
+using testsupport::run;
+using testsupport::ToolRun;
 
 // The value after "<label> :" on a line of a reader's report.
 QString field(const QString& report, const QString& label) {
@@ -78,46 +64,46 @@ TEST_P(IndependentReaders, ReadTheFinalisedTakeWithoutComplaint) {
     const QString channels = QString::number(format.channels);
     const QString count = QString::number(frames);
 
-    const ToolRun soxi = runTool(QStringLiteral("soxi"), {path});
+    const ToolRun soxi = run(QStringLiteral("soxi"), {path});
     EXPECT_EQ(soxi.exitCode, 0);
-    EXPECT_EQ(soxi.err, QString());
-    EXPECT_EQ(field(soxi.out, QStringLiteral("Channels")), channels);
-    EXPECT_EQ(field(soxi.out, QStringLiteral("Sample Rate")), rate);
-    EXPECT_EQ(field(soxi.out, QStringLiteral("Precision")), QStringLiteral("16-bit"));
+    EXPECT_EQ(soxi.errText(), QString());
+    EXPECT_EQ(field(soxi.outText(), QStringLiteral("Channels")), channels);
+    EXPECT_EQ(field(soxi.outText(), QStringLiteral("Sample Rate")), rate);
+    EXPECT_EQ(field(soxi.outText(), QStringLiteral("Precision")), QStringLiteral("16-bit"));
     EXPECT_TRUE(
-        field(soxi.out, QStringLiteral("Duration")).contains(QStringLiteral("= %1 samples").arg(count)))
-        << soxi.out.toStdString();
+        field(soxi.outText(), QStringLiteral("Duration")).contains(QStringLiteral("= %1 samples").arg(count)))
+        << soxi.outText().toStdString();
 
-    const ToolRun info = runTool(QStringLiteral("sndfile-info"), {path});
+    const ToolRun info = run(QStringLiteral("sndfile-info"), {path});
     EXPECT_EQ(info.exitCode, 0);
-    EXPECT_FALSE(info.out.contains(QStringLiteral("should be"))) << info.out.toStdString();
-    EXPECT_EQ(field(info.out, QStringLiteral("RIFF")), QString::number(46 - 8 + audio.size()));
-    EXPECT_EQ(field(info.out, QStringLiteral("data")), QString::number(audio.size()));
-    EXPECT_EQ(field(info.out, QStringLiteral("Sample Rate")), rate);
-    EXPECT_EQ(field(info.out, QStringLiteral("Channels")), channels);
-    EXPECT_EQ(field(info.out, QStringLiteral("Frames")), count);
+    EXPECT_FALSE(info.outText().contains(QStringLiteral("should be"))) << info.outText().toStdString();
+    EXPECT_EQ(field(info.outText(), QStringLiteral("RIFF")), QString::number(46 - 8 + audio.size()));
+    EXPECT_EQ(field(info.outText(), QStringLiteral("data")), QString::number(audio.size()));
+    EXPECT_EQ(field(info.outText(), QStringLiteral("Sample Rate")), rate);
+    EXPECT_EQ(field(info.outText(), QStringLiteral("Channels")), channels);
+    EXPECT_EQ(field(info.outText(), QStringLiteral("Frames")), count);
 
     const ToolRun python =
-        runTool(QStringLiteral("python3"),
-                {QStringLiteral("-c"),
-                 QStringLiteral("import hashlib, sys, wave\n"
-                                "w = wave.open(sys.argv[1])\n"
-                                "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), "
-                                "w.getnframes(), hashlib.sha1(w.readframes(w.getnframes())).hexdigest())"),
-                 path});
-    EXPECT_EQ(python.exitCode, 0) << python.err.toStdString();
+        run(QStringLiteral("python3"),
+            {QStringLiteral("-c"),
+             QStringLiteral("import hashlib, sys, wave\n"
+                            "w = wave.open(sys.argv[1])\n"
+                            "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), "
+                            "w.getnframes(), hashlib.sha1(w.readframes(w.getnframes())).hexdigest())"),
+             path});
+    EXPECT_EQ(python.exitCode, 0) << python.errText().toStdString();
     const QString sha1 =
         QString::fromLatin1(QCryptographicHash::hash(audio, QCryptographicHash::Sha1).toHex());
-    EXPECT_EQ(python.out.trimmed(), QStringLiteral("%1 2 %2 %3 %4").arg(channels, rate, count, sha1));
+    EXPECT_EQ(python.outText().trimmed(), QStringLiteral("%1 2 %2 %3 %4").arg(channels, rate, count, sha1));
 
     const ToolRun ffprobe =
-        runTool(QStringLiteral("ffprobe"),
-                {QStringLiteral("-v"), QStringLiteral("warning"), QStringLiteral("-show_entries"),
-                 QStringLiteral("stream=codec_name,sample_rate,channels,duration_ts"), QStringLiteral("-of"),
-                 QStringLiteral("default=noprint_wrappers=1"), path});
+        run(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("warning"), QStringLiteral("-show_entries"),
+             QStringLiteral("stream=codec_name,sample_rate,channels,duration_ts"), QStringLiteral("-of"),
+             QStringLiteral("default=noprint_wrappers=1"), path});
     EXPECT_EQ(ffprobe.exitCode, 0);
-    EXPECT_EQ(ffprobe.err, QString());
-    EXPECT_EQ(ffprobe.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+    EXPECT_EQ(ffprobe.errText(), QString());
+    EXPECT_EQ(ffprobe.outText().split(QLatin1Char('\n'), Qt::SkipEmptyParts),
               (QStringList{QStringLiteral("codec_name=pcm_s16le"), QStringLiteral("sample_rate=") + rate,
                            QStringLiteral("channels=") + channels, QStringLiteral("duration_ts=") + count}));
     EXPECT_TRUE(messages().isEmpty());

@@ -85,52 +85,94 @@ std::vector<std::pair<std::size_t, std::size_t>> countJumps(const testsupport::T
 
 }  // namespace
 
-// Two pauses by Ctrl+P, each over audio the source went on making: the take holds everything
-// before and after each, and each paused span is missing as one jump in the count.
-TEST(TakeMenu, PausedSpansAreLeftOutAndNothingElse) {
-    Recorder r;
-    showWindow(r);
-    r.click();
-    QAction& pause = r.window.takeMenu().pauseAction();
-    feed(r, kBuffer * 3 + 400);  // the pause falls inside a buffer
-
+// Pauses by Ctrl+P, each over audio the source went on making: the take holds everything before
+// and after each, and each paused span is missing as one jump in the count. "Parar após" chosen
+// during a take stops it by itself at the set length of audio, pauses not counted, exactly as a
+// press would stop it, even where the end falls inside a buffer; the choice is for one take.
+TEST(TakeMenu, PausedSpansAreLeftOutAndATimedStopIsExact) {
+    constexpr std::size_t second = 44100 * kFrame;
     struct Span {
         std::size_t pausedBytes;
         std::size_t afterBytes;
     };
-    const Span spans[] = {{kBuffer * 7 + 1200, kBuffer * 2 + 88}, {20000, kBuffer * 4}};
-    std::vector<std::pair<std::size_t, std::size_t>> expectedJumps;
-    std::size_t recorded = kBuffer * 3 + 400;
-    for (const Span& span : spans) {
-        const QString before = r.readout();
-        pressCtrlP(r);
-        ASSERT_TRUE(r.window.captureEngine().isPaused());
-        EXPECT_EQ(pause.text(), QStringLiteral("Continuar gravação"));
-        EXPECT_EQ(r.window.Check1()->accessibleDescription(), QStringLiteral("Pausado"));
-        // The time goes on, the readout does not; the toggle stays down and Save stays off.
-        r.now += std::chrono::seconds(30);
-        feed(r, span.pausedBytes);
-        r.window.Timer2_Timer();
-        EXPECT_EQ(r.readout(), before);
-        EXPECT_TRUE(r.window.Check1()->isChecked());
-        EXPECT_FALSE(r.window.cmdSave()->isEnabled());
-
-        pressCtrlP(r);
-        EXPECT_FALSE(r.window.captureEngine().isPaused());
-        EXPECT_EQ(pause.text(), QStringLiteral("Pausar gravação"));
-        EXPECT_EQ(r.window.Check1()->accessibleDescription(), QString());
-        expectedJumps.emplace_back(recorded / kFrame, span.pausedBytes / kFrame);
-        feed(r, span.afterBytes);
-        recorded += span.afterBytes;
+    struct Case {
+        const char* what;
+        std::size_t leadBytes;  // before the first pause
+        std::vector<Span> spans;
+        bool stopAfterOneMinute;
+    };
+    const Case cases[] = {
+        {"two pauses, a press ends the take",
+         kBuffer * 3 + 400,  // the pause falls inside a buffer
+         {{kBuffer * 7 + 1200, kBuffer * 2 + 88}, {20000, kBuffer * 4}},
+         false},
+        {"a pause, then one minute chosen", second * 10, {{second * 5, 0}}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Recorder r;
+        showWindow(r);
+        QMenu& menu = r.window.takeMenu().menu();
+        QAction& pause = r.window.takeMenu().pauseAction();
+        r.click();
+        feed(r, c.leadBytes);
+        r.now += std::chrono::milliseconds(c.leadBytes * 1000 / second);
+        std::size_t recorded = c.leadBytes;
+        std::vector<std::pair<std::size_t, std::size_t>> expectedJumps;
+        for (const Span& span : c.spans) {
+            r.window.Timer2_Timer();
+            const QString before = r.readout();
+            pressCtrlP(r);
+            ASSERT_TRUE(r.window.captureEngine().isPaused());
+            // The time goes on, the readout does not; the toggle stays down and Save stays off.
+            r.now += std::chrono::seconds(30);
+            feed(r, span.pausedBytes);
+            r.window.Timer2_Timer();
+            EXPECT_EQ(r.readout(), before);
+            EXPECT_TRUE(r.window.Check1()->isChecked());
+            EXPECT_FALSE(r.window.cmdSave()->isEnabled());
+            pressCtrlP(r);
+            EXPECT_FALSE(r.window.captureEngine().isPaused());
+            // The count wraps at 65536 frames, and so does a jump in it.
+            expectedJumps.emplace_back(recorded / kFrame, span.pausedBytes / kFrame % 65536);
+            feed(r, span.afterBytes);
+            recorded += span.afterBytes;
+        }
+        if (c.stopAfterOneMinute) {
+            r.dialogs.durations.push_back(std::chrono::minutes(1));
+            item(menu, QStringLiteral("Outro tempo…"))->trigger();
+            ASSERT_EQ(r.window.takeMenu().stopAfter(), std::chrono::minutes(1));
+            EXPECT_TRUE(item(menu, QStringLiteral("Outro tempo… (0:01)"))->isChecked());
+            r.window.Timer2_Timer();
+            // Below the room left on the disk, which a running take's tooltip gives first.
+            EXPECT_TRUE(r.window.LED1(0)->toolTip().endsWith(
+                QStringLiteral("\nFaltam 0:00:50 para parar a gravação")))
+                << r.window.LED1(0)->toolTip().toStdString();
+            r.now += std::chrono::seconds(50);
+            // Fed in odd pieces: the end falls inside a buffer.
+            for (; recorded < 62 * second && r.window.Check1()->isChecked(); recorded += 30000) {
+                r.device.produce(30000);
+                r.deliver();
+            }
+            recorded = 60 * second;
+        } else {
+            r.click();
+        }
+        ASSERT_TRUE(r.stopped());
+        EXPECT_FALSE(pause.isEnabled());
+        EXPECT_TRUE(r.window.cmdSave()->isEnabled());
+        const auto take = readTake(r.window.takeFileName);
+        EXPECT_EQ(take.dataLength(), kLeadIn + recorded);
+        EXPECT_EQ(countJumps(take), expectedJumps);
+        EXPECT_EQ(r.dialogs.shown.size(), c.stopAfterOneMinute ? 1u : 0u)
+            << r.dialogs.messages().join(' ').toStdString();
+        EXPECT_EQ(r.window.takeMenu().stopAfter(), std::nullopt);
+        EXPECT_TRUE(item(menu, QStringLiteral("Sem limite"))->isChecked());
+        EXPECT_EQ(r.window.LED1(0)->toolTip(), QString());
+        if (c.stopAfterOneMinute) {
+            EXPECT_EQ(r.readout(), QStringLiteral("0 01 00"));
+        }
     }
-    r.click();
-    ASSERT_TRUE(r.stopped());
-    EXPECT_FALSE(pause.isEnabled());
-
-    const auto take = readTake(r.window.takeFileName);
-    EXPECT_EQ(take.dataLength(), kLeadIn + recorded);
-    EXPECT_EQ(countJumps(take), expectedJumps);
-    EXPECT_TRUE(r.dialogs.shown.empty());
 }
 
 // While paused the digits go dark and light again once a second; a resume leaves them lit.
@@ -177,57 +219,6 @@ TEST(TakeMenu, ClosingWhilePausedFinishesTheTake) {
     r.dialogs.answers.push_back(platform::Answer::Cancel);
     r.window.close();
     EXPECT_EQ(r.window.takeMenu().stopAfter(), std::chrono::hours(1));
-}
-
-// "Parar após": the take stops by itself at the set length of audio, pauses not counted, exactly as
-// a press would stop it; the choice is for one take. Set before the take and during it.
-TEST(TakeMenu, StopAfterEndsTheTakeAtItsLength) {
-    for (const bool duringTake : {false, true}) {
-        SCOPED_TRACE(duringTake ? "set during the take" : "set before the take");
-        Recorder r;
-        showWindow(r);
-        QMenu& menu = r.window.takeMenu().menu();
-        const auto chooseOneMinute = [&] {
-            r.dialogs.durations.push_back(std::chrono::minutes(1));
-            item(menu, QStringLiteral("Outro tempo…"))->trigger();
-        };
-        if (!duringTake) {
-            chooseOneMinute();
-        }
-        r.click();
-        const std::size_t second = 44100 * kFrame;
-        feed(r, second * 10);
-        r.now += std::chrono::seconds(10);
-        r.window.takeMenu().pauseAction().trigger();
-        feed(r, second * 5);  // not counted
-        r.now += std::chrono::seconds(5);
-        pressCtrlP(r);
-        if (duringTake) {
-            chooseOneMinute();
-        }
-        ASSERT_EQ(r.window.takeMenu().stopAfter(), std::chrono::minutes(1));
-        EXPECT_EQ(item(menu, QStringLiteral("Outro tempo… (0:01)"))->isChecked(), true);
-        r.window.Timer2_Timer();
-        // Below the room left on the disk, which a running take's tooltip gives first.
-        EXPECT_TRUE(
-            r.window.LED1(0)->toolTip().endsWith(QStringLiteral("\nFaltam 0:00:50 para parar a gravação")))
-            << r.window.LED1(0)->toolTip().toStdString();
-        r.now += std::chrono::seconds(50);
-        // Fed in odd pieces: the end falls inside a buffer.
-        for (std::size_t fed = 10 * second; fed < 62 * second && r.window.Check1()->isChecked();
-             fed += 30000) {
-            r.device.produce(30000);
-            r.deliver();
-        }
-        ASSERT_TRUE(r.stopped());
-        EXPECT_TRUE(r.window.cmdSave()->isEnabled());
-        EXPECT_EQ(readTake(r.window.takeFileName).dataLength(), kLeadIn + 60 * second);
-        EXPECT_EQ(r.readout(), QStringLiteral("0 01 00"));
-        EXPECT_EQ(r.window.takeMenu().stopAfter(), std::nullopt);
-        EXPECT_TRUE(item(menu, QStringLiteral("Sem limite"))->isChecked());
-        EXPECT_EQ(r.window.LED1(0)->toolTip(), QString());
-        EXPECT_TRUE(r.dialogs.messages().isEmpty()) << r.dialogs.messages().join(' ').toStdString();
-    }
 }
 
 // A time shorter than what the take already holds ends it at once, as a press would: nothing
