@@ -347,7 +347,8 @@ TEST(TakeLifeDetails, QuittingDuringAnEncodingKeepsTheTakeAndSaysNothing) {
     Recorder r;
     r.window.show();
     r.click();
-    r.produceBuffers(300);  // a minute: long enough to be encoding still when the quit comes
+    // Ten minutes: seconds of encoding even on a fast machine, so the quit lands while it runs.
+    r.produceBuffers(3000);
     r.click();
     const QString take = r.window.takeFileName;
     const std::vector<std::uint8_t> before = testsupport::readTake(take).bytes;
