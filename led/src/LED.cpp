@@ -97,31 +97,31 @@ LED::BackStyleType LED::BackStyle() const {
     return d->backStyle;
 }
 
-void LED::setValue(int New_Value) {
-    d->runAsSlot([&] {
+namespace {
+
+// Value is 16-bit: a wider number fails its conversion, as it does through a dispatch.
+template <typename Input>
+void setValueChecked(LEDPrivate& d, const Input& input) {
+    d.runAsSlot([&] {
         qint16 value = 0;
         try {
-            // Value is 16-bit: a wider number fails its conversion, as it does through a dispatch.
-            value = LEDPrivate::toInt16(New_Value, kValue);
+            value = LEDPrivate::toInt16(input, kValue);
         } catch (const LEDConversionError& e) {
-            d->report(e);
+            d.report(e);
             return;
         }
-        d->setValue16(value);
+        d.setValue16(value);
     });
 }
 
+}  // namespace
+
+void LED::setValue(int New_Value) {
+    setValueChecked(*d, New_Value);
+}
+
 void LED::setValueFromVariant(const QVariant& New_Value) {
-    d->runAsSlot([&] {
-        qint16 value = 0;
-        try {
-            value = LEDPrivate::toInt16(New_Value, kValue);
-        } catch (const LEDConversionError& e) {
-            d->report(e);
-            return;
-        }
-        d->setValue16(value);
-    });
+    setValueChecked(*d, New_Value);
 }
 
 void LEDPrivate::setValue16(qint16 New_Value) {

@@ -28,6 +28,7 @@ namespace {
 using Outcome = EncodeResult::Outcome;
 using Step = EncodeResult::Step;
 using platform::files::FileDescriptor;
+using platform::files::PartialFile;
 using platform::files::syncFolderOf;
 
 // One row per format, in the order the save dialog offers them.
@@ -195,24 +196,6 @@ int closeNow(Sndfile& file) {
     const int rc = sf_close(file.release());
     return rc;
 }
-
-// Removes the file this save created unless it was completed.
-class PartialFile {
-public:
-    explicit PartialFile(QByteArray path) : path_(std::move(path)) {}
-    ~PartialFile() {
-        if (!kept_) {
-            ::unlink(path_.constData());
-        }
-    }
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-    void keep() { kept_ = true; }
-
-private:
-    QByteArray path_;
-    bool kept_ = false;
-};
 
 // Tags and quality, before the first frame is written. False when the library refused a setting:
 // the file would not be what we promise.

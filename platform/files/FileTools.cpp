@@ -79,6 +79,12 @@ std::optional<std::uint64_t> freeBytesAt(const QString& folder) {
     return std::uint64_t{info.f_bavail} * info.f_frsize;
 }
 
+PartialFile::~PartialFile() {
+    if (!kept_) {
+        ::unlink(path_.constData());
+    }
+}
+
 void syncFolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
@@ -94,7 +100,8 @@ QString systemReason(int error) {
     }
     // strerrordesc_np is thread-safe and, unlike strerror, never formats into a shared buffer.
     const char* text = ::strerrordesc_np(error);
-    return text != nullptr ? QString::fromLocal8Bit(text) : QCoreApplication::translate("SystemError", "Erro %1").arg(error);
+    return text != nullptr ? QString::fromLocal8Bit(text)
+                           : QCoreApplication::translate("SystemError", "Erro %1").arg(error);
 }
 
 }  // namespace platform::files

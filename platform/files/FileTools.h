@@ -85,6 +85,21 @@ bool lockForWriting(int fd);
 // folder cannot be asked.
 std::optional<std::uint64_t> freeBytesAt(const QString& folder);
 
+// Removes the file a call created unless the call completed it: a failed or cancelled copy or
+// encoding leaves nothing of itself behind.
+class PartialFile {
+public:
+    explicit PartialFile(QByteArray path) : path_(std::move(path)) {}
+    ~PartialFile();
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+    void keep() { kept_ = true; }
+
+private:
+    QByteArray path_;
+    bool kept_ = false;
+};
+
 // Flushes the folder that holds `path`, so a name just made or changed there survives a crash.
 void syncFolderOf(const QByteArray& path);
 

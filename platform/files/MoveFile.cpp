@@ -40,24 +40,6 @@ MoveResult movedResult(bool copied, bool sourceRemoved) {
     return result;
 }
 
-// Deletes the destination this call created unless the copy was completed.
-class PartialCopy {
-public:
-    explicit PartialCopy(QByteArray path) : path_(std::move(path)) {}
-    ~PartialCopy() {
-        if (!kept_) {
-            ::unlink(path_.constData());
-        }
-    }
-    PartialCopy(const PartialCopy&) = delete;
-    PartialCopy& operator=(const PartialCopy&) = delete;
-    void keep() { kept_ = true; }
-
-private:
-    QByteArray path_;
-    bool kept_ = false;
-};
-
 ssize_t readSome(int fd, std::byte* into, std::size_t length) {
     for (;;) {
         const ssize_t n = ::read(fd, into, length);
@@ -92,7 +74,7 @@ MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyP
     // Only such a recorder's brief check can hold it meanwhile; a file system without locks gets
     // the copy all the same.
     lockForWriting(out.get());
-    PartialCopy partial(to);
+    PartialFile partial(to);
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     const auto total = static_cast<std::uint64_t>(source.st_size);
