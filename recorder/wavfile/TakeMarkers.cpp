@@ -125,7 +125,8 @@ int writeWhole(const QByteArray& path, const std::vector<std::uint64_t>& frames)
         text += lineFor(frame);
     }
     const QByteArray temporary = replacementOf(path);
-    FileDescriptor fd(::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+    FileDescriptor fd(
+        ::open(temporary.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
     if (!fd.isOpen()) {
         return errno;
     }
@@ -276,7 +277,8 @@ int moveTakeMarkers(const QString& fromFirstPart, const QString& toFirstPart) {
     if (markers.error != 0) {
         return markers.error;
     }
-    const int written = markers.frames.empty() ? removeTakeMarkers(toFirstPart) : writeWhole(to, markers.frames);
+    const int written =
+        markers.frames.empty() ? removeTakeMarkers(toFirstPart) : writeWhole(to, markers.frames);
     return written != 0 ? written : removeTakeMarkers(fromFirstPart);
 }
 

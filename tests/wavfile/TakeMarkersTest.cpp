@@ -83,7 +83,10 @@ TEST_F(TakeMarkersTest, DamagedLinesAreDroppedAlone) {
         int damaged;
     } rows[] = {
         {"empty file", {}, {}, 0},
-        {"unsorted with duplicates", c + a + b + a, {1000, 2000, std::numeric_limits<std::uint64_t>::max()}, 0},
+        {"unsorted with duplicates",
+         c + a + b + a,
+         {1000, 2000, std::numeric_limits<std::uint64_t>::max()},
+         0},
         {"a digit changed", a + digitChanged + c, {1000, std::numeric_limits<std::uint64_t>::max()}, 1},
         {"the sum changed", a + sumChanged, {1000}, 1},
         {"the last line cut short", a + b.left(b.size() - 4), {1000}, 1},
@@ -140,7 +143,8 @@ TEST_F(TakeMarkersTest, ReplacingWritesTheWholeSetAndLeavesNothingBeside) {
     write(takeMarkersPath(take()) + QStringLiteral(".new"), "junk");
     ASSERT_EQ(replaceTakeMarkers(take(), {900, 300, 900, 600}), 0);
     EXPECT_EQ(readTakeMarkers(take()).frames, (Frames{300, 600, 900}));
-    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("03052024010708PM.WAV.markers")});
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files),
+              QStringList{QStringLiteral("03052024010708PM.WAV.markers")});
 
     ASSERT_EQ(replaceTakeMarkers(take(), {}), 0);
     EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::Files).isEmpty());
@@ -149,8 +153,8 @@ TEST_F(TakeMarkersTest, ReplacingWritesTheWholeSetAndLeavesNothingBeside) {
 
 TEST_F(TakeMarkersTest, MarkersMoveWithTheTakeAndGoWithIt) {
     QTemporaryDir otherDisk(QStringLiteral("/dev/shm/tolvane-markers-XXXXXX"));
-    const QString elsewhere =
-        otherDisk.isValid() ? otherDisk.filePath(QStringLiteral("song.Wav")) : take(QStringLiteral("x/song.Wav"));
+    const QString elsewhere = otherDisk.isValid() ? otherDisk.filePath(QStringLiteral("song.Wav"))
+                                                  : take(QStringLiteral("x/song.Wav"));
     const struct {
         const char* what;
         QString to;
