@@ -129,6 +129,36 @@ TEST(WavCues, EveryLayoutGetsNamedCuePointsAfterItsAudio) {
     }
 }
 
+// The recorder's own layout (an 18-byte fmt chunk) tagged through TagLib, then given its cue points.
+TEST(WavCues, TheTakesOwnLayoutTakesTagsAndCuePointsTogether) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("saved.Wav"));
+    writeTakeLayout(path, 11025);
+    const QByteArray audio = readFile(path).mid(46);
+    platform::encoding::TagRequest request;
+    request.path = path;
+    request.format = platform::encoding::Format::Wav;
+    request.tags.title = QStringLiteral("Canção do mar");
+    request.tags.software = QStringLiteral("Tolvane 1.0");
+    request.markers = {{5512, QStringLiteral("Marca 1")}};
+    request.sampleRate = 11025;
+    request.frames = 11025;
+    const auto result = platform::encoding::writeTags(request);
+    ASSERT_TRUE(result.ok()) << result.reason().toStdString();
+
+    const QJsonObject walk = riffChunks(path);
+    EXPECT_TRUE(walk[QStringLiteral("riffSizeMatches")].toBool());
+    EXPECT_EQ(idsOf(walk),
+              (QStringList{QStringLiteral("fmt "), QStringLiteral("data"), QStringLiteral("LISTINFO"),
+                           QStringLiteral("cue "), QStringLiteral("LISTadtl")}));
+    EXPECT_EQ(readFile(path).mid(46, audio.size()), audio);
+    const QJsonObject tags = tagsOf(probe(path));
+    EXPECT_EQ(tags[QStringLiteral("title")].toString(), QStringLiteral("Canção do mar"));
+    EXPECT_EQ(tags[QStringLiteral("encoder")].toString(), QStringLiteral("Tolvane 1.0"));
+    const QString info = run(QStringLiteral("sndfile-info"), {path}).outText();
+    EXPECT_TRUE(info.contains(QStringLiteral("labl : 1 : Marca 1"))) << info.toStdString();
+}
+
 TEST(WavCues, WritingAgainReplacesTheCuePointsAndNoneLeavesTheFileAsItWas) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("saved.Wav"));
