@@ -257,11 +257,7 @@ int moveTakeMarkers(const QString& fromFirstPart, const QString& toFirstPart) {
     }
     struct stat st {};
     if (::lstat(from.constData(), &st) != 0) {
-        if (errno != ENOENT) {
-            return errno;
-        }
-        // The take has no markers, so none may wait for it where it went.
-        return removeTakeMarkers(toFirstPart);
+        return errno == ENOENT ? 0 : errno;
     }
     if (::rename(from.constData(), to.constData()) == 0) {
         syncFolderOf(to);
