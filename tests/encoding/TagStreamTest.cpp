@@ -79,23 +79,4 @@ TEST(TagStream, EditsInTheMiddleKeepEveryByteAfterThem) {
     ::close(fd);
 }
 
-TEST(TagStream, AStreamOpenedForReadingRefusesToWrite) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("stream"));
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("0123456789");
-    }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    TagStream stream(fd, QFile::encodeName(path), false);
-    stream.seek(-4, TagLib::IOStream::End);
-    EXPECT_EQ(stream.readBlock(100), TagLib::ByteVector("6789"));
-    stream.insert(TagLib::ByteVector("xx"), 2, 0);
-    EXPECT_EQ(stream.error(), EBADF);
-    ::close(fd);
-    EXPECT_EQ(testsupport::readFile(path), QByteArray("0123456789"));
-}
-
 }  // namespace

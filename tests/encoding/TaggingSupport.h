@@ -10,6 +10,7 @@
 #include "platform/encoding/Markers.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,6 +43,31 @@ inline void writeSine(const QString& path, int rate, int channels, std::int64_t 
     }
     EXPECT_EQ(sf_writef_float(file, samples.data(), frames), frames);
     ASSERT_EQ(sf_close(file), 0);
+}
+
+inline void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+inline QByteArray le(std::uint32_t value, int bytes) {
+    QByteArray out;
+    for (int i = 0; i < bytes; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+    return out;
+}
+
+// A take as the recorder writes it, 16-bit: an 18-byte fmt chunk, then the samples.
+inline void writeTakeLayout(const QString& path, std::uint32_t rate, std::uint32_t channels,
+                            std::uint32_t frames) {
+    const QByteArray fmt = le(1, 2) + le(channels, 2) + le(rate, 4) + le(rate * 2 * channels, 4) +
+                           le(2 * channels, 2) + le(16, 2) + le(0, 2);
+    const QByteArray data(static_cast<qsizetype>(frames * 2 * channels), '\x10');
+    const QByteArray body =
+        "WAVE" + ("fmt " + le(18, 4) + fmt) + ("data" + le(frames * 2 * channels, 4) + data);
+    writeBytes(path, "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body);
 }
 
 // Frames as libsndfile reads them; -1 when it cannot open the file.

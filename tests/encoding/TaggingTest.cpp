@@ -41,7 +41,8 @@ QString savedTake(const QTemporaryDir& dir, Format format) {
     const QString saved = dir.filePath(QStringLiteral("saved.") + platform::encoding::keyOf(format));
     QFile::remove(saved);
     if (format == Format::Wav) {
-        EXPECT_TRUE(QFile::copy(take, saved));
+        // As the recorder writes its takes.
+        writeTakeLayout(saved, kRate, 2, kFrames);
         return saved;
     }
     platform::encoding::EncodeRequest request;
@@ -166,11 +167,6 @@ TEST(TaggedFields, Mp3HasId3v24ChaptersUnderOneOrderedTopLevelTable) {
                                                path}));
     ASSERT_TRUE(id3[QStringLiteral("id3")].toBool());
     EXPECT_EQ(id3[QStringLiteral("version")].toInt(), 4);
-    const QJsonObject texts = id3[QStringLiteral("texts")].toObject();
-    EXPECT_EQ(texts[QStringLiteral("TIT2")].toString(), QStringLiteral("Canção do mar"));
-    EXPECT_EQ(texts[QStringLiteral("TRCK")].toString(), QStringLiteral("3/12"));
-    EXPECT_EQ(texts[QStringLiteral("TDRC")].toString(), QStringLiteral("2026-03-14T09:30:05"));
-    EXPECT_EQ(texts[QStringLiteral("TSSE")].toString(), QStringLiteral("Tolvane 1.0"));
     const QJsonArray tocs = id3[QStringLiteral("tocs")].toArray();
     ASSERT_EQ(tocs.size(), 1);
     const QJsonObject toc = tocs.at(0).toObject();

@@ -21,29 +21,6 @@ using platform::encoding::writeWavCues;
 using testsupport::readFile;
 using testsupport::run;
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
-QByteArray le(std::uint32_t value, int bytes) {
-    QByteArray out;
-    for (int i = 0; i < bytes; ++i) {
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-    return out;
-}
-
-// A take as the recorder writes it: an 18-byte fmt chunk, then the samples.
-void writeTakeLayout(const QString& path, std::uint32_t frames) {
-    const QByteArray fmt =
-        le(1, 2) + le(1, 2) + le(11025, 4) + le(22050, 4) + le(2, 2) + le(16, 2) + le(0, 2);
-    const QByteArray data(static_cast<qsizetype>(frames) * 2, '\x10');
-    const QByteArray body = "WAVE" + ("fmt " + le(18, 4) + fmt) + ("data" + le(frames * 2, 4) + data);
-    writeBytes(path, "RIFF" + le(static_cast<std::uint32_t>(body.size()), 4) + body);
-}
-
 // libsndfile with a title: its LIST/INFO goes after the audio.
 void writeWithInfo(const QString& path, std::int64_t frames) {
     SF_INFO info{};
@@ -67,7 +44,8 @@ struct Layout {
 const Layout kLayouts[] = {
     {"libsndfile, 16-bit stereo", [](const QString& p, std::int64_t n) { writeSine(p, 44100, 2, n); }, 44100},
     {"the take's own layout",
-     [](const QString& p, std::int64_t n) { writeTakeLayout(p, static_cast<std::uint32_t>(n)); }, 11025},
+     [](const QString& p, std::int64_t n) { writeTakeLayout(p, 11025, 1, static_cast<std::uint32_t>(n)); },
+     11025},
     {"24-bit mono, an odd number of data bytes",
      [](const QString& p, std::int64_t n) { writeSine(p, 48000, 1, n, SF_FORMAT_WAV | SF_FORMAT_PCM_24); },
      48001},
@@ -127,36 +105,6 @@ TEST(WavCues, EveryLayoutGetsNamedCuePointsAfterItsAudio) {
         EXPECT_TRUE(info.contains(QStringLiteral("labl : 2 : Marca 2"))) << info.toStdString();
         EXPECT_TRUE(info.contains(QStringLiteral("labl : 1 : Início"))) << info.toStdString();
     }
-}
-
-// The recorder's own layout (an 18-byte fmt chunk) tagged through TagLib, then given its cue points.
-TEST(WavCues, TheTakesOwnLayoutTakesTagsAndCuePointsTogether) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("saved.Wav"));
-    writeTakeLayout(path, 11025);
-    const QByteArray audio = readFile(path).mid(46);
-    platform::encoding::TagRequest request;
-    request.path = path;
-    request.format = platform::encoding::Format::Wav;
-    request.tags.title = QStringLiteral("Canção do mar");
-    request.tags.software = QStringLiteral("Tolvane 1.0");
-    request.markers = {{5512, QStringLiteral("Marca 1")}};
-    request.sampleRate = 11025;
-    request.frames = 11025;
-    const auto result = platform::encoding::writeTags(request);
-    ASSERT_TRUE(result.ok()) << result.reason().toStdString();
-
-    const QJsonObject walk = riffChunks(path);
-    EXPECT_TRUE(walk[QStringLiteral("riffSizeMatches")].toBool());
-    EXPECT_EQ(idsOf(walk),
-              (QStringList{QStringLiteral("fmt "), QStringLiteral("data"), QStringLiteral("LISTINFO"),
-                           QStringLiteral("cue "), QStringLiteral("LISTadtl")}));
-    EXPECT_EQ(readFile(path).mid(46, audio.size()), audio);
-    const QJsonObject tags = tagsOf(probe(path));
-    EXPECT_EQ(tags[QStringLiteral("title")].toString(), QStringLiteral("Canção do mar"));
-    EXPECT_EQ(tags[QStringLiteral("encoder")].toString(), QStringLiteral("Tolvane 1.0"));
-    const QString info = run(QStringLiteral("sndfile-info"), {path}).outText();
-    EXPECT_TRUE(info.contains(QStringLiteral("labl : 1 : Marca 1"))) << info.toStdString();
 }
 
 TEST(WavCues, WritingAgainReplacesTheCuePointsAndNoneLeavesTheFileAsItWas) {

@@ -185,13 +185,6 @@ TEST_F(TakeMarkersTest, MarkersMoveWithTheTakeAndGoWithIt) {
     EXPECT_EQ(removeTakeMarkers(take()), 0);
 }
 
-TEST_F(TakeMarkersTest, FailuresComeBackAsTheSystemsReason) {
-    EXPECT_EQ(addTakeMarker(take(QStringLiteral("missing/take.WAV")), 1), ENOENT);
-    ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("take.WAV.markers")));
-    EXPECT_EQ(readTakeMarkers(take(QStringLiteral("take.WAV"))).error, EISDIR);
-    EXPECT_EQ(replaceTakeMarkers(take(QStringLiteral("missing/take.WAV")), {1}), ENOENT);
-}
-
 TEST(SavedMarkers, OnlyThoseInsideTheHandlesCountedFromTheFirstKeptFrame) {
     const Frames take{10, 20, 30};
     const struct {
