@@ -117,9 +117,3 @@ inline QJsonObject riffChunks(const QString& path) {
 }
 
 }  // namespace taggingtest
-
-namespace platform::encoding {
-inline void PrintTo(const Marker& m, std::ostream* os) {
-    *os << '{' << m.frame << ", \"" << m.name.toStdString() << "\"}";
-}
-}  // namespace platform::encoding

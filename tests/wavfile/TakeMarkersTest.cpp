@@ -54,19 +54,6 @@ protected:
     QTemporaryDir dir_;
 };
 
-TEST_F(TakeMarkersTest, SetMarkersComeBackInOrderEachOnce) {
-    const QString path = take();
-    EXPECT_EQ(readTakeMarkers(path).frames, Frames{});
-    for (std::uint64_t frame : {88200u, 44100u, 88200u, 0u}) {
-        ASSERT_EQ(addTakeMarker(path, frame), 0);
-    }
-    const auto markers = readTakeMarkers(path);
-    EXPECT_EQ(markers.frames, (Frames{0, 44100, 88200}));
-    EXPECT_EQ(markers.damagedLines, 0);
-    EXPECT_EQ(markers.error, 0);
-    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".markers")));
-}
-
 // Each line checks itself: whatever happened to one line, the others stay.
 TEST_F(TakeMarkersTest, DamagedLinesAreDroppedAlone) {
     const QByteArray a = lineOf(1000);
