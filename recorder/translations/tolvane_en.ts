@@ -305,6 +305,41 @@ Try &apos;tolvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>Tagging</name>
+    <message>
+        <source>o arquivo gravado não pôde ser aberto para receber as etiquetas</source>
+        <translation>the saved file could not be opened to receive its tags</translation>
+    </message>
+    <message>
+        <source>a biblioteca de etiquetas não conseguiu gravá-las</source>
+        <translation>the tagging library could not write them</translation>
+    </message>
+    <message>
+        <source>as marcas não estão dentro do áudio gravado</source>
+        <translation>the markers are not within the saved audio</translation>
+    </message>
+    <message>
+        <source>o formato guarda no máximo %1 marcas</source>
+        <translation>the format keeps at most %1 markers</translation>
+    </message>
+    <message>
+        <source>as etiquetas gravadas não puderam ser lidas de volta</source>
+        <translation>the tags written could not be read back</translation>
+    </message>
+    <message>
+        <source>as etiquetas lidas de volta diferem das gravadas (%1)</source>
+        <translation>the tags read back differ from those written (%1)</translation>
+    </message>
+    <message>
+        <source>o arquivo não é um WAV completo</source>
+        <translation>the file is not a complete WAV</translation>
+    </message>
+    <message>
+        <source>o arquivo já tem pontos de marcação no meio</source>
+        <translation>the file already has cue points in its middle</translation>
+    </message>
+</context>
+<context>
     <name>TakeFile</name>
     <message>
         <source>A gravação chegou ao maior tamanho que um arquivo WAV comporta, por isso foi parada.</source>
@@ -353,6 +388,13 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>A gravação atingiu o maior tamanho que um arquivo WAV comporta e a parte seguinte, &quot;%1&quot;, não pôde ser criada (%2). A gravação foi interrompida; tudo o que foi gravado até aqui foi mantido.</source>
         <translation>The take reached the largest size a WAV file can hold and its next part, &quot;%1&quot;, could not be created (%2). The recording was stopped; everything recorded until then is kept.</translation>
+    </message>
+</context>
+<context>
+    <name>TakeMarkers</name>
+    <message>
+        <source>Marca %1</source>
+        <translation>Mark %1</translation>
     </message>
 </context>
 <context>
