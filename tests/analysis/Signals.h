@@ -48,28 +48,32 @@ struct Signal {
     template <typename F>
     Signal& append(double seconds, F value) {
         const std::int64_t count = frameAt(seconds);
+        std::size_t at = samples.size();
+        samples.resize(at + static_cast<std::size_t>(count * channels));
         for (std::int64_t i = 0; i < count; ++i) {
             const auto v = static_cast<float>(value(i));
-            samples.insert(samples.end(), static_cast<std::size_t>(channels), v);
+            for (int c = 0; c < channels; ++c) {
+                samples[at++] = v;
+            }
         }
         return *this;
     }
 
     std::vector<std::int16_t> int16() const {
-        std::vector<std::int16_t> out;
-        for (float s : samples) {
-            out.push_back(static_cast<std::int16_t>(std::clamp(std::lround(s * 32768.0), -32768L, 32767L)));
+        std::vector<std::int16_t> out(samples.size());
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            out[i] = static_cast<std::int16_t>(std::clamp(std::lround(samples[i] * 32768.0), -32768L, 32767L));
         }
         return out;
     }
     // Little-endian 24-bit PCM bytes.
     std::vector<std::byte> int24() const {
-        std::vector<std::byte> out;
-        for (float s : samples) {
-            const auto v = static_cast<std::uint32_t>(std::clamp(std::lround(s * 8388608.0), -8388608L, 8388607L));
-            for (int shift : {0, 8, 16}) {
-                out.push_back(static_cast<std::byte>(v >> shift));
-            }
+        std::vector<std::byte> out(samples.size() * 3);
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            const auto v = static_cast<std::uint32_t>(std::clamp(std::lround(samples[i] * 8388608.0), -8388608L, 8388607L));
+            out[3 * i] = static_cast<std::byte>(v);
+            out[3 * i + 1] = static_cast<std::byte>(v >> 8);
+            out[3 * i + 2] = static_cast<std::byte>(v >> 16);
         }
         return out;
     }
