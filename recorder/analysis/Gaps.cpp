@@ -61,12 +61,14 @@ TrackSplit findTrackBoundaries(const LoudnessProfile& profile, const GapSettings
             ++end;
         }
         if (end - i < kShortSoundWindows) {
-            std::fill(quiet.begin() + static_cast<std::ptrdiff_t>(i), quiet.begin() + static_cast<std::ptrdiff_t>(end), true);
+            std::fill(quiet.begin() + static_cast<std::ptrdiff_t>(i),
+                      quiet.begin() + static_cast<std::ptrdiff_t>(end), true);
         }
         i = end;
     }
 
-    const std::int64_t minimum = std::max<std::int64_t>(1, framesIn(settings.minimumSilenceSeconds, profile.rate));
+    const std::int64_t minimum =
+        std::max<std::int64_t>(1, framesIn(settings.minimumSilenceSeconds, profile.rate));
     for (std::size_t i = 0; i < count;) {
         if (!quiet[i]) {
             ++i;

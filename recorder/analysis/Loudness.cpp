@@ -122,10 +122,12 @@ Samples::Samples(std::span<const std::int16_t> samples)
     : Samples(Encoding::Int16, reinterpret_cast<const std::byte*>(samples.data()), samples.size(), 32768.0) {}
 
 Samples::Samples(std::span<const std::int32_t> samples, double fullScale)
-    : Samples(Encoding::Int32, reinterpret_cast<const std::byte*>(samples.data()), samples.size(), fullScale) {}
+    : Samples(Encoding::Int32, reinterpret_cast<const std::byte*>(samples.data()), samples.size(),
+              fullScale) {}
 
 Samples::Samples(std::span<const float> samples, double fullScale)
-    : Samples(Encoding::Float32, reinterpret_cast<const std::byte*>(samples.data()), samples.size(), fullScale) {}
+    : Samples(Encoding::Float32, reinterpret_cast<const std::byte*>(samples.data()), samples.size(),
+              fullScale) {}
 
 std::optional<Samples> Samples::pcm(std::span<const std::byte> bytes, int bitsPerSample) {
     switch (bitsPerSample) {
@@ -189,7 +191,8 @@ WindowLoudness LoudnessMeter::closeWindow() {
     window.start = seen_ - filled_;
     window.frames = filled_;
     for (int c = 0; c < channels_; ++c) {
-        window.channelDb[static_cast<std::size_t>(c)] = dbfsOfMeanSquare(sumSquares_[static_cast<std::size_t>(c)] / filled_);
+        window.channelDb[static_cast<std::size_t>(c)] =
+            dbfsOfMeanSquare(sumSquares_[static_cast<std::size_t>(c)] / filled_);
     }
     window.db = *std::max_element(window.channelDb.begin(), window.channelDb.end());
     filled_ = 0;
@@ -220,7 +223,9 @@ void LoudnessProfile::add(const std::optional<WindowLoudness>& window) {
 LoudnessProfile LoudnessProfile::of(const Samples& samples, int rate, int channels) {
     LoudnessProfile profile(rate);
     LoudnessMeter meter(rate, channels);
-    profile.db.reserve(samples.count() / static_cast<std::size_t>(channels) / static_cast<std::size_t>(profile.windowFrames) + 1);
+    profile.db.reserve(samples.count() / static_cast<std::size_t>(channels) /
+                           static_cast<std::size_t>(profile.windowFrames) +
+                       1);
     profile.add(meter.feed(samples));
     profile.add(meter.finish());
     return profile;

@@ -66,7 +66,7 @@ struct WindowLoudness {
     std::int64_t start = 0;   // the window's first frame in the stream
     std::int32_t frames = 0;  // a whole window's, fewer only for the last window of a stream
     std::array<float, kMaxChannels> channelDb{kSilentDb, kSilentDb};  // a mono stream's second reads silent
-    float db = kSilentDb;                                               // the louder channel
+    float db = kSilentDb;                                             // the louder channel
 
     std::int64_t end() const { return start + frames; }
 };
@@ -77,7 +77,9 @@ public:
     // `rate` above 0, `channels` 1 or 2 (see supports()).
     LoudnessMeter(int rate, int channels);
 
-    static bool supports(int rate, int channels) { return rate > 0 && channels >= 1 && channels <= kMaxChannels; }
+    static bool supports(int rate, int channels) {
+        return rate > 0 && channels >= 1 && channels <= kMaxChannels;
+    }
 
     // Measures the next frames of the stream: whole frames (a trailing partial frame is not read).
     // The windows this block completed, in order; the span lasts until the next call.
@@ -99,7 +101,7 @@ private:
     int channels_;
     std::int32_t window_;
     std::int64_t seen_ = 0;
-    std::int32_t filled_ = 0;                       // frames of the window under way
+    std::int32_t filled_ = 0;                        // frames of the window under way
     std::array<double, kMaxChannels> sumSquares_{};  // of that window, relative to full scale
     std::vector<WindowLoudness> completed_;
 };

@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
+using analysis::findTrackBoundaries;
 using analysis::FrameRange;
 using analysis::GapSettings;
 using analysis::GapSettingsFault;
 using analysis::LoudnessProfile;
 using analysis::Samples;
 using analysis::TrackSplit;
-using analysis::findTrackBoundaries;
 
 namespace {
 
@@ -25,7 +25,8 @@ LoudnessProfile profileOf(const Signal& signal) {
 }
 
 // Each boundary lies in its own expected gap (seconds), within one window of its middle.
-void expectBoundariesIn(const TrackSplit& split, const Signal& signal, const std::vector<std::pair<double, double>>& gaps) {
+void expectBoundariesIn(const TrackSplit& split, const Signal& signal,
+                        const std::vector<std::pair<double, double>>& gaps) {
     ASSERT_EQ(split.boundaries.size(), gaps.size());
     for (std::size_t i = 0; i < gaps.size(); ++i) {
         const auto [from, to] = gaps[i];
@@ -36,7 +37,8 @@ void expectBoundariesIn(const TrackSplit& split, const Signal& signal, const std
 }
 
 TEST(TrackBoundaries, FiveTonesSeparatedByNoiseWithClicksGiveFourBoundariesInTheirGaps) {
-    for (const auto& [rate, channels] : {std::pair{11025, 1}, {22050, 2}, {44100, 2}, {48000, 1}, {96000, 2}}) {
+    for (const auto& [rate, channels] :
+         {std::pair{11025, 1}, {22050, 2}, {44100, 2}, {48000, 1}, {96000, 2}}) {
         {
             SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " ch");
             // A 2 s lead-in and run-out of noise, 8 s tracks, 2.5 s gaps with clicks: one alone, two
@@ -47,7 +49,11 @@ TEST(TrackBoundaries, FiveTonesSeparatedByNoiseWithClicksGiveFourBoundariesInThe
             for (int track = 0; track < 5; ++track) {
                 if (track > 0) {
                     const double start = side.seconds();
-                    side.noise(2.5, -60).click(start + 0.31).click(start + 0.9).click(start + 0.96).click(start + 1.25);
+                    side.noise(2.5, -60)
+                        .click(start + 0.31)
+                        .click(start + 0.9)
+                        .click(start + 0.96)
+                        .click(start + 1.25);
                     gaps.emplace_back(start, start + 2.5);
                 }
                 side.tone(8.0, 220.0 * (track + 2), -18);
@@ -69,7 +75,8 @@ TEST(TrackBoundaries, SoundShorterThan0_2sLeavesTheGapWholeLongerSoundSplitsIt) 
         double seconds;  // of a -20 dBFS tone in the middle of a 4 s gap; 0: three clicks 60 ms apart
         std::size_t boundaries;
     };
-    const Case cases[] = {{"clicks", 0.0, 1}, {"0.1 s", 0.1, 1}, {"0.15 s", 0.15, 1}, {"0.25 s", 0.25, 2}, {"0.5 s", 0.5, 2}};
+    const Case cases[] = {
+        {"clicks", 0.0, 1}, {"0.1 s", 0.1, 1}, {"0.15 s", 0.15, 1}, {"0.25 s", 0.25, 2}, {"0.5 s", 0.5, 2}};
     for (int rate : {22050, 44100, 96000}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(testing::Message() << rate << " Hz, " << c.what);
@@ -89,7 +96,13 @@ TEST(TrackBoundaries, SoundShorterThan0_2sLeavesTheGapWholeLongerSoundSplitsIt) 
 TEST(TrackBoundaries, FollowTheSettingsFoundAgainFromOneProfile) {
     // Gaps: 2.5 s at -60 dBFS, 2.5 s at -40 dBFS, 1.2 s of digital silence.
     Signal side{44100, 2};
-    side.tone(5, 300, -15).noise(2.5, -60).tone(5, 400, -15).noise(2.5, -40).tone(5, 500, -15).silence(1.2).tone(5, 600, -15);
+    side.tone(5, 300, -15)
+        .noise(2.5, -60)
+        .tone(5, 400, -15)
+        .noise(2.5, -40)
+        .tone(5, 500, -15)
+        .silence(1.2)
+        .tone(5, 600, -15);
     const std::pair<double, double> quiet{5, 7.5}, noisy{12.5, 15}, silent{20, 21.2};
     const LoudnessProfile profile = profileOf(side);
     struct Case {
@@ -97,12 +110,13 @@ TEST(TrackBoundaries, FollowTheSettingsFoundAgainFromOneProfile) {
         std::vector<std::pair<double, double>> gaps;
     };
     const Case cases[] = {
-        {{-45, 1.5}, {quiet}},        {{-35, 1.5}, {quiet, noisy}}, {{-35, 1.0}, {quiet, noisy, silent}},
-        {{-45, 3.0}, {}},             {{-45, 1.0}, {quiet, silent}}, {{0, 1.0}, {}},
+        {{-45, 1.5}, {quiet}},  {{-35, 1.5}, {quiet, noisy}},  {{-35, 1.0}, {quiet, noisy, silent}},
+        {{-45, 3.0}, {}},       {{-45, 1.0}, {quiet, silent}}, {{0, 1.0}, {}},
         {{-45, 2.45}, {quiet}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.settings.thresholdDb << " dBFS, " << c.settings.minimumSilenceSeconds << " s");
+        SCOPED_TRACE(testing::Message()
+                     << c.settings.thresholdDb << " dBFS, " << c.settings.minimumSilenceSeconds << " s");
         expectBoundariesIn(findTrackBoundaries(profile, c.settings), side, c.gaps);
     }
 }
@@ -135,7 +149,11 @@ TEST(TrackBoundaries, ARangeSearchesOnlyWithinItsEdges) {
         std::vector<std::pair<double, double>> gaps;
     };
     // A range from inside the first gap makes it an edge; one past the end is cut to the side.
-    const Case cases[] = {{0, 21, {{5, 8}, {13, 16}}}, {6, 21, {{13, 16}}}, {0, 14, {{5, 8}}}, {2, 99, {{5, 8}, {13, 16}}}, {9, 12, {}}};
+    const Case cases[] = {{0, 21, {{5, 8}, {13, 16}}},
+                          {6, 21, {{13, 16}}},
+                          {0, 14, {{5, 8}}},
+                          {2, 99, {{5, 8}, {13, 16}}},
+                          {9, 12, {}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << "-" << c.to << " s");
         const FrameRange range{side.frameAt(c.from), side.frameAt(c.to)};
@@ -170,7 +188,8 @@ TEST(TrackBoundaries, SettingsAFieldRefusesFindNothing) {
     for (const Case& c : cases) {
         const TrackSplit split = findTrackBoundaries(profile, c.settings);
         EXPECT_EQ(split.fault, c.fault) << c.settings.thresholdDb << " " << c.settings.minimumSilenceSeconds;
-        EXPECT_EQ(split.boundaries.size(), c.boundaries) << c.settings.thresholdDb << " " << c.settings.minimumSilenceSeconds;
+        EXPECT_EQ(split.boundaries.size(), c.boundaries)
+            << c.settings.thresholdDb << " " << c.settings.minimumSilenceSeconds;
     }
 }
 

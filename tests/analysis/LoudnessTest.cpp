@@ -31,10 +31,11 @@ std::vector<WindowLoudness> measure(const Signal& signal, Form form, std::int64_
     for (std::int64_t at = 0; at < signal.frames(); at += block) {
         const auto first = static_cast<std::size_t>(at * signal.channels);
         const auto count = static_cast<std::size_t>(std::min(block, signal.frames() - at) * signal.channels);
-        const Samples samples = form == Form::Int16   ? Samples(std::span(int16).subspan(first, count))
-                                : form == Form::Int24 ? *Samples::pcm(std::span(int24).subspan(first * 3, count * 3), 24)
-                                : form == Form::Int32 ? Samples(std::span(int32).subspan(first, count), 1e9)
-                                                      : Samples(std::span(signal.samples).subspan(first, count));
+        const Samples samples =
+            form == Form::Int16   ? Samples(std::span(int16).subspan(first, count))
+            : form == Form::Int24 ? *Samples::pcm(std::span(int24).subspan(first * 3, count * 3), 24)
+            : form == Form::Int32 ? Samples(std::span(int32).subspan(first, count), 1e9)
+                                  : Samples(std::span(signal.samples).subspan(first, count));
         for (const WindowLoudness& w : meter.feed(samples)) {
             windows.push_back(w);
         }
@@ -49,12 +50,15 @@ TEST(Loudness, WindowsOf50msTheLastMeasuredOverWhatItHasAtEveryRateAndForm) {
     for (int rate : kRates) {
         for (int channels : {1, 2}) {
             for (Form form : kForms) {
-                SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " ch, form " << static_cast<int>(form));
+                SCOPED_TRACE(testing::Message()
+                             << rate << " Hz, " << channels << " ch, form " << static_cast<int>(form));
                 // Twenty windows of a full-scale sine, then a partial window of a constant quarter of
                 // full scale.
                 const std::int64_t length = std::lround(rate * 0.05);
                 Signal signal{rate, channels};
-                signal.tone(20.0 * length / rate, 997, -3.0103).append(37.0 / rate, [](std::int64_t) { return 0.25; });
+                signal.tone(20.0 * length / rate, 997, -3.0103).append(37.0 / rate, [](std::int64_t) {
+                    return 0.25;
+                });
                 const auto windows = measure(signal, form);
                 ASSERT_EQ(std::ssize(windows), signal.frames() / length + 1);
                 for (std::size_t i = 0; i + 1 < windows.size(); ++i) {

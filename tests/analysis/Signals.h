@@ -27,12 +27,15 @@ struct Signal {
     // A sine whose RMS is `rmsDb` dBFS.
     Signal& tone(double seconds, double hz, double rmsDb) {
         const double amplitude = std::min(1.0, std::sqrt(2.0) * std::pow(10.0, rmsDb / 20.0));
-        return append(seconds, [&](std::int64_t i) { return amplitude * std::sin(2 * std::numbers::pi * hz * i / rate); });
+        return append(seconds, [&](std::int64_t i) {
+            return amplitude * std::sin(2 * std::numbers::pi * hz * i / rate);
+        });
     }
     // White noise whose RMS is `rmsDb` dBFS.
     Signal& noise(double seconds, double rmsDb) {
         const double amplitude = std::sqrt(3.0) * std::pow(10.0, rmsDb / 20.0);
-        return append(seconds, [&](std::int64_t) { return amplitude * (2.0 * random() / std::mt19937::max() - 1.0); });
+        return append(seconds,
+                      [&](std::int64_t) { return amplitude * (2.0 * random() / std::mt19937::max() - 1.0); });
     }
     Signal& silence(double seconds) {
         return append(seconds, [](std::int64_t) { return 0.0; });
@@ -62,7 +65,8 @@ struct Signal {
     std::vector<std::int16_t> int16() const {
         std::vector<std::int16_t> out(samples.size());
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            out[i] = static_cast<std::int16_t>(std::clamp(std::lround(samples[i] * 32768.0), -32768L, 32767L));
+            out[i] =
+                static_cast<std::int16_t>(std::clamp(std::lround(samples[i] * 32768.0), -32768L, 32767L));
         }
         return out;
     }
@@ -70,7 +74,8 @@ struct Signal {
     std::vector<std::byte> int24() const {
         std::vector<std::byte> out(samples.size() * 3);
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            const auto v = static_cast<std::uint32_t>(std::clamp(std::lround(samples[i] * 8388608.0), -8388608L, 8388607L));
+            const auto v = static_cast<std::uint32_t>(
+                std::clamp(std::lround(samples[i] * 8388608.0), -8388608L, 8388607L));
             out[3 * i] = static_cast<std::byte>(v);
             out[3 * i + 1] = static_cast<std::byte>(v >> 8);
             out[3 * i + 2] = static_cast<std::byte>(v >> 16);

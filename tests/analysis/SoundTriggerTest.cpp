@@ -29,8 +29,8 @@ struct Capture {
     bool ringMissed = false;
 };
 
-Capture record(const Signal& signal, const std::vector<std::int16_t>& samples, std::int64_t block, double levelDb,
-               std::optional<double> stopAt = std::nullopt) {
+Capture record(const Signal& signal, const std::vector<std::int16_t>& samples, std::int64_t block,
+               double levelDb, std::optional<double> stopAt = std::nullopt) {
     const auto* bytes = reinterpret_cast<const std::byte*>(samples.data());
     const auto frameBytes = static_cast<std::size_t>(signal.channels) * 2;
     SoundTrigger trigger(signal.rate, signal.channels, {.levelDb = levelDb});
@@ -50,7 +50,8 @@ Capture record(const Signal& signal, const std::vector<std::int16_t>& samples, s
     };
     const std::int64_t end = stopAt ? signal.frameAt(*stopAt) : signal.frames();
     for (std::int64_t at = 0; at < end; at += block) {
-        const std::span<const std::byte> buffer(bytes + at * frameBytes, std::min(block, end - at) * frameBytes);
+        const std::span<const std::byte> buffer(bytes + at * frameBytes,
+                                                std::min(block, end - at) * frameBytes);
         ring.push(buffer);
         handle(trigger.feed(*Samples::pcm(buffer, 16)));
     }
@@ -106,14 +107,26 @@ TEST(SoundTrigger, BurstsAreKeptWithTheSecondBeforeAndFiveAfterAtAnyRateAndBuffe
         for (int channels : {1, 2}) {
             Signal signal{rate, channels};
             // Three bursts at -20 dBFS (2 s, 3 s, 2 s) with 8 s of -60 dBFS noise between and after.
-            signal.noise(3, -60).tone(2, 440, -20).noise(8, -60).tone(3, 550, -20).noise(8, -60).tone(2, 660, -20).noise(8, -60);
+            signal.noise(3, -60)
+                .tone(2, 440, -20)
+                .noise(8, -60)
+                .tone(3, 550, -20)
+                .noise(8, -60)
+                .tone(2, 660, -20)
+                .noise(8, -60);
             const auto pcm = signal.int16();
             const std::int64_t r = rate;
             // Capture buffers of 0.1 and 0.2 s, blocks across windows, one block for all.
-            for (std::int64_t block : {r / 10, r / 5, r / 50 * 3 + 1, rate == 11025 ? 7 : r, signal.frames()}) {
+            for (std::int64_t block :
+                 {r / 10, r / 5, r / 50 * 3 + 1, rate == 11025 ? 7 : r, signal.frames()}) {
                 SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " ch, blocks of " << block);
                 checkCapture(record(signal, pcm, block, -40), signal, pcm,
-                         {{Kind::Start, 2}, {Kind::Pause, 10}, {Kind::Resume, 12}, {Kind::Pause, 21}, {Kind::Resume, 23}, {Kind::Pause, 31}});
+                             {{Kind::Start, 2},
+                              {Kind::Pause, 10},
+                              {Kind::Resume, 12},
+                              {Kind::Pause, 21},
+                              {Kind::Resume, 23},
+                              {Kind::Pause, 31}});
             }
         }
     }
@@ -129,12 +142,24 @@ TEST(SoundTrigger, PrerollHoldAndStopAtTheEdges) {
     };
     Case cases[] = {
         {"never above the level", Signal{44100, 2}, -40, {}, {}},
-        {"sound from 0.3 s: the pre-roll starts at the first frame", Signal{44100, 2}, -40, {}, {{Kind::Start, 0}, {Kind::Pause, 6.3}}},
+        {"sound from 0.3 s: the pre-roll starts at the first frame",
+         Signal{44100, 2},
+         -40,
+         {},
+         {{Kind::Start, 0}, {Kind::Pause, 6.3}}},
         {"back within 5 s: no pause", Signal{48000, 1}, -30, {}, {{Kind::Start, 0}, {Kind::Pause, 12.5}}},
-        {"back 0.5 s after the pause: resumes where it paused", Signal{22050, 2}, -40, {}, {{Kind::Start, 0}, {Kind::Pause, 7}, {Kind::Resume, 7}, {Kind::Pause, 13.5}}},
+        {"back 0.5 s after the pause: resumes where it paused",
+         Signal{22050, 2},
+         -40,
+         {},
+         {{Kind::Start, 0}, {Kind::Pause, 7}, {Kind::Resume, 7}, {Kind::Pause, 13.5}}},
         {"stopped while recording", Signal{44100, 2}, -40, 4.0, {{Kind::Start, 0}}},
         // At 11025 Hz the hold ends inside a window: the stop comes before that window is whole.
-        {"stopped in the hold's last window", Signal{11025, 2}, -40, 7.06, {{Kind::Start, 0}, {Kind::Pause, 7.05}}},
+        {"stopped in the hold's last window",
+         Signal{11025, 2},
+         -40,
+         7.06,
+         {{Kind::Start, 0}, {Kind::Pause, 7.05}}},
     };
     cases[0].signal.noise(2, -60).tone(3, 440, -50).noise(2, -60);
     cases[1].signal.noise(0.3, -60).tone(1, 440, -20).noise(10, -60);
@@ -161,7 +186,7 @@ TEST(PrerollRing, HoldsTheLastFramesAcrossItsWrapAndNothingOlder) {
         stream.push_back(static_cast<std::byte>(i));
         stream.push_back(static_cast<std::byte>(100 + i));
     }
-    ring.push(std::span(stream).first(6));     // frames 0-2
+    ring.push(std::span(stream).first(6));       // frames 0-2
     ring.push(std::span(stream).subspan(6, 8));  // 3-6: wraps
     EXPECT_EQ(ring.firstFrame(), 2);
     EXPECT_FALSE(ring.frames(1, 3)) << "frame 1 is gone";
