@@ -62,23 +62,16 @@ struct Signal {
         return *this;
     }
 
-    std::vector<std::int16_t> int16() const {
-        std::vector<std::int16_t> out(samples.size());
+    // Little-endian PCM bytes, `bits` (16 or 24) a sample.
+    std::vector<std::byte> pcm(int bits) const {
+        const std::size_t width = static_cast<std::size_t>(bits / 8);
+        const long top = 1L << (bits - 1);
+        std::vector<std::byte> out(samples.size() * width);
         for (std::size_t i = 0; i < samples.size(); ++i) {
-            out[i] =
-                static_cast<std::int16_t>(std::clamp(std::lround(samples[i] * 32768.0), -32768L, 32767L));
-        }
-        return out;
-    }
-    // Little-endian 24-bit PCM bytes.
-    std::vector<std::byte> int24() const {
-        std::vector<std::byte> out(samples.size() * 3);
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            const auto v = static_cast<std::uint32_t>(
-                std::clamp(std::lround(samples[i] * 8388608.0), -8388608L, 8388607L));
-            out[3 * i] = static_cast<std::byte>(v);
-            out[3 * i + 1] = static_cast<std::byte>(v >> 8);
-            out[3 * i + 2] = static_cast<std::byte>(v >> 16);
+            const long v = std::clamp(std::lround(samples[i] * static_cast<double>(top)), -top, top - 1);
+            for (std::size_t b = 0; b < width; ++b) {
+                out[i * width + b] = static_cast<std::byte>(static_cast<unsigned long>(v) >> (8 * b));
+            }
         }
         return out;
     }
