@@ -44,6 +44,9 @@ TrackSplit findTrackBoundaries(const LoudnessProfile& profile, const GapSettings
     const std::int64_t window = profile.windowFrames;
     const auto firstWindow = static_cast<std::size_t>(from / window);
     const auto endWindow = std::min(static_cast<std::size_t>((to - 1) / window) + 1, profile.db.size());
+    if (endWindow <= firstWindow) {
+        return split;  // a profile whose windows do not cover its frames
+    }
     const std::size_t count = endWindow - firstWindow;
 
     // Which windows count as quiet: those below the threshold, and short runs of loud ones.
