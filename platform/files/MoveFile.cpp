@@ -4,6 +4,7 @@
 #include "platform/files/MoveFile.h"
 
 #include "platform/files/FileTools.h"
+#include "platform/files/RenameCall.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,6 +20,12 @@
 #include <unistd.h>
 
 namespace platform::files {
+
+detail::RenameAt2& detail::renameCall() {
+    static RenameAt2 call = ::renameat2;
+    return call;
+}
+
 namespace {
 
 using Outcome = MoveResult::Outcome;
@@ -128,7 +135,7 @@ MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyP
 // one could not be dropped.
 int renameNoReplace(const QByteArray& from, const QByteArray& to, bool& sourceLeft) {
     sourceLeft = false;
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+    if (detail::renameCall()(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
         return 0;
     }
     int error = errno;
@@ -183,12 +190,14 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
         }
         MoveResult refused = failed(Step::Rename, error);
         refused.file = renamed;
+        // Back the way they came: where the file system cannot refuse a replacing rename, only the
+        // second name and the dropped first one put a part back without risking another file.
         while (renamed-- > 0) {
+            bool backLeft = false;
             if (sourceLeft[renamed]) {
-                ::unlink(destinations[renamed].constData());
-            } else {
-                ::renameat2(AT_FDCWD, destinations[renamed].constData(), AT_FDCWD,
-                            sources[renamed].constData(), RENAME_NOREPLACE);
+                refused.restored = ::unlink(destinations[renamed].constData()) == 0 && refused.restored;
+            } else if (renameNoReplace(destinations[renamed], sources[renamed], backLeft) != 0) {
+                refused.restored = false;
             }
         }
         return refused;

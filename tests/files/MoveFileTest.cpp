@@ -4,6 +4,7 @@
 // Moving a take to a chosen name: on its own file system and onto another one, with the ways a
 // copy can end early.
 #include "platform/files/MoveFile.h"
+#include "platform/files/RenameCall.h"
 
 #include "OtherVolume.h"
 #include "platform/dialogs/Dialogs.h"
@@ -25,6 +26,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <thread>
 
@@ -282,4 +284,43 @@ TEST(MoveTakeProgressBox, CancelInTheRealBoxStopsTheCopyAndRemovesIt) {
     EXPECT_LT(lastStep, static_cast<std::uint64_t>(take.size()));
     EXPECT_EQ(readFile(source), take);
     EXPECT_TRUE(filesIn(other.path()).isEmpty());
+}
+
+// On NFS, 9p and FUSE file systems a rename cannot be told to refuse a replacement: the parts go by
+// a second name and the first dropped. When the third name is taken, the two parts moved so far
+// come back the same way, and the take is whole where it was.
+TEST(MoveTakeParts, ARefusedPartPutsBackThoseMovedWhereTheRenameCannotRefuse) {
+    QTemporaryDir here;
+    QStringList parts;
+    QStringList destinations;
+    std::vector<QByteArray> contents;
+    for (const char* name : {"take.WAV", "take.2.WAV", "take.3.WAV"}) {
+        parts << here.filePath(QString::fromLatin1(name));
+        contents.push_back(noise(1000 + parts.size()));
+        writeFile(parts.back(), contents.back());
+    }
+    for (const char* name : {"saved.Wav", "saved.2.Wav", "saved.3.Wav"}) {
+        destinations << here.filePath(QString::fromLatin1(name));
+    }
+    writeFile(destinations[2], "someone else's file");
+
+    auto& rename = platform::files::detail::renameCall();
+    const auto system = rename;
+    rename = [](int, const char*, int, const char*, unsigned flags) {
+        errno = (flags & RENAME_NOREPLACE) != 0 ? EINVAL : ENOSYS;
+        return -1;
+    };
+    const MoveResult result = platform::files::moveFiles(parts, destinations);
+    rename = system;
+
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    EXPECT_EQ(result.error, EEXIST);
+    EXPECT_EQ(result.file, 2u);
+    EXPECT_TRUE(result.restored);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_TRUE(readFile(parts[static_cast<qsizetype>(i)]) == contents[i]) << "part " << i + 1;
+    }
+    EXPECT_FALSE(QFile::exists(destinations[0]));
+    EXPECT_FALSE(QFile::exists(destinations[1]));
+    EXPECT_EQ(readFile(destinations[2]), "someone else's file");
 }
