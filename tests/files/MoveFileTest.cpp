@@ -286,41 +286,58 @@ TEST(MoveTakeProgressBox, CancelInTheRealBoxStopsTheCopyAndRemovesIt) {
     EXPECT_TRUE(filesIn(other.path()).isEmpty());
 }
 
-// On NFS, 9p and FUSE file systems a rename cannot be told to refuse a replacement: the parts go by
-// a second name and the first dropped. When the third name is taken, the two parts moved so far
-// come back the same way, and the take is whole where it was.
-TEST(MoveTakeParts, ARefusedPartPutsBackThoseMovedWhereTheRenameCannotRefuse) {
-    QTemporaryDir here;
-    QStringList parts;
-    QStringList destinations;
-    std::vector<QByteArray> contents;
-    for (const char* name : {"take.WAV", "take.2.WAV", "take.3.WAV"}) {
-        parts << here.filePath(QString::fromLatin1(name));
-        contents.push_back(noise(1000 + parts.size()));
-        writeFile(parts.back(), contents.back());
-    }
-    for (const char* name : {"saved.Wav", "saved.2.Wav", "saved.3.Wav"}) {
-        destinations << here.filePath(QString::fromLatin1(name));
-    }
-    writeFile(destinations[2], "someone else's file");
+// A take in three parts whose third name is taken: before the save where the rename cannot be told
+// to refuse a replacement (NFS, 9p, FUSE: the parts go by a second name and the first dropped), or
+// while the parts are copied to another disk. The parts moved or copied so far go back the way they
+// came, none of the new names shows, and the take is whole where it was.
+TEST(MoveTakeParts, AThirdNameTakenMovesNone) {
+    const struct {
+        const char* name;
+        bool acrossVolumes;  // else the refusing rename is unsupported
+    } rows[] = {{"RenameCannotRefuse", false}, {"TakenDuringTheCopy", true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir here;
+        testsupport::OtherVolume other(64 * kCopyBlockSize);
+        if (row.acrossVolumes && !other.usable()) {
+            continue;
+        }
+        const QString folder = row.acrossVolumes ? other.path() : here.filePath(QStringLiteral("saved"));
+        QDir().mkpath(folder);
+        QStringList parts, destinations;
+        std::vector<QByteArray> contents;
+        for (const char* suffix : {"", ".2", ".3"}) {
+            parts << here.filePath(QStringLiteral("take%1.WAV").arg(QLatin1String(suffix)));
+            destinations << QDir(folder).filePath(QStringLiteral("saved%1.Wav").arg(QLatin1String(suffix)));
+            contents.push_back(noise(kCopyBlockSize + static_cast<qsizetype>(parts.size())));
+            writeFile(parts.back(), contents.back());
+        }
+        auto& rename = platform::files::detail::renameCall();
+        const auto system = rename;
+        if (!row.acrossVolumes) {
+            writeFile(destinations[2], "someone else's file");
+            rename = [](int, const char*, int, const char*, unsigned flags) {
+                errno = (flags & RENAME_NOREPLACE) != 0 ? EINVAL : ENOSYS;
+                return -1;
+            };
+        }
+        const MoveResult result =
+            platform::files::moveFiles(parts, destinations, [&](std::uint64_t done, std::uint64_t) {
+                if (done > 0 && !QFile::exists(destinations[2])) {
+                    writeFile(destinations[2], "someone else's file");
+                }
+                return true;
+            });
+        rename = system;
 
-    auto& rename = platform::files::detail::renameCall();
-    const auto system = rename;
-    rename = [](int, const char*, int, const char*, unsigned flags) {
-        errno = (flags & RENAME_NOREPLACE) != 0 ? EINVAL : ENOSYS;
-        return -1;
-    };
-    const MoveResult result = platform::files::moveFiles(parts, destinations);
-    rename = system;
-
-    EXPECT_EQ(result.outcome, Outcome::Failed);
-    EXPECT_EQ(result.error, EEXIST);
-    EXPECT_EQ(result.file, 2u);
-    EXPECT_TRUE(result.restored);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_TRUE(readFile(parts[static_cast<qsizetype>(i)]) == contents[i]) << "part " << i + 1;
+        EXPECT_EQ(result.outcome, Outcome::Failed);
+        EXPECT_EQ(result.error, EEXIST);
+        EXPECT_EQ(result.file, 2u);
+        EXPECT_TRUE(result.restored);
+        for (std::size_t i = 0; i < 3; ++i) {
+            EXPECT_TRUE(readFile(parts[static_cast<qsizetype>(i)]) == contents[i]) << "part " << i + 1;
+        }
+        EXPECT_EQ(filesIn(folder).join(' ').toStdString(), "saved.3.Wav") << "a part or a hidden copy stayed";
+        EXPECT_EQ(readFile(destinations[2]), "someone else's file");
     }
-    EXPECT_FALSE(QFile::exists(destinations[0]));
-    EXPECT_FALSE(QFile::exists(destinations[1]));
-    EXPECT_EQ(readFile(destinations[2]), "someone else's file");
 }
