@@ -70,9 +70,9 @@ QByteArray journal(const QByteArray& hidden, const QByteArray& target, const QBy
         return {};
     }
     ::flock(file, LOCK_EX | LOCK_NB);
-    const QByteArray text = "leftover=" + hidden.toPercentEncoding() + "\ndestination=" +
-                            target.toPercentEncoding() + "\norigin=" + origin.toPercentEncoding() +
-                            "\nboot=" + bootId() +
+    const QByteArray text = "leftover=" + hidden.toPercentEncoding() +
+                            "\ndestination=" + target.toPercentEncoding() +
+                            "\norigin=" + origin.toPercentEncoding() + "\nboot=" + bootId() +
                             "\npid=" + QByteArray::number(::getpid()) + '\n';
     if (writeAll(file, reinterpret_cast<const std::byte*>(text.constData()),
                  static_cast<std::size_t>(text.size())) != 0 ||
@@ -244,13 +244,14 @@ int StagedFile::create(const QString& destination, const QString& origin) {
     const QFileInfo absolute(QFileInfo(destination).absoluteFilePath());
     const QDir folder(absolute.path());
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const QByteArray hidden =
-            QFile::encodeName(folder.filePath(QStringLiteral(".tolvane-%1.partial").arg(QLatin1String(randomHex()))));
+        const QByteArray hidden = QFile::encodeName(
+            folder.filePath(QStringLiteral(".tolvane-%1.partial").arg(QLatin1String(randomHex()))));
         // Remembered on disk before the file exists. Where the journal cannot be written the save
         // goes on all the same; only the clean-up after a crash is lost.
-        entry_ = journal(hidden, QFile::encodeName(absolute.filePath()),
-                         origin.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(origin).absoluteFilePath()),
-                         entryFd_);
+        entry_ =
+            journal(hidden, QFile::encodeName(absolute.filePath()),
+                    origin.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(origin).absoluteFilePath()),
+                    entryFd_);
         const int fd = ::open(hidden.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             struct stat info {};

@@ -235,13 +235,15 @@ QString describeStartUp(const StartUpFindings& findings) {
     for (const auto& save : findings.removedSaves) {
         const QString destination = QDir::toNativeSeparators(save.destination);
         saves << (!save.origin.isEmpty() && QFileInfo::exists(save.origin)
-                           ? QCoreApplication::translate("Recovery",
-                                                         "O salvamento como \"%1\" foi interrompido: o arquivo "
-                                                         "incompleto foi removido, e a gravação continua em \"%2\".")
-                                 .arg(destination, QDir::toNativeSeparators(save.origin))
-                           : QCoreApplication::translate(
-                                 "Recovery", "O salvamento como \"%1\" foi interrompido: o arquivo incompleto foi removido.")
-                                 .arg(destination));
+                      ? QCoreApplication::translate(
+                            "Recovery",
+                            "O salvamento como \"%1\" foi interrompido: o arquivo "
+                            "incompleto foi removido, e a gravação continua em \"%2\".")
+                            .arg(destination, QDir::toNativeSeparators(save.origin))
+                      : QCoreApplication::translate(
+                            "Recovery",
+                            "O salvamento como \"%1\" foi interrompido: o arquivo incompleto foi removido.")
+                            .arg(destination));
     }
     QStringList paragraphs;
     if (!findings.takes.empty()) {

@@ -42,7 +42,7 @@ QString describeRecovered(const std::vector<RecoveredTake>& takes);
 
 // What a start found left by a crash, a kill or a power cut, and put right.
 struct StartUpFindings {
-    std::vector<RecoveredTake> takes;  // recoverInterruptedTakes
+    std::vector<RecoveredTake> takes;                           // recoverInterruptedTakes
     std::vector<platform::files::UnfinishedSave> removedSaves;  // platform::files::removeUnfinishedSaves
     bool empty() const { return takes.empty() && removedSaves.empty(); }
 };

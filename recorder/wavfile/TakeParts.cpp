@@ -26,8 +26,8 @@ std::optional<recovery::TakeHeader> takeFormatOf(const QString& path) {
     const platform::files::FileDescriptor file(
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     std::array<std::uint8_t, recovery::kTakeHeaderSize> bytes{};
-    if (!file.isOpen() ||
-        platform::files::readAllAt(file.get(), reinterpret_cast<std::byte*>(bytes.data()), bytes.size(), 0) != 0) {
+    if (!file.isOpen() || platform::files::readAllAt(file.get(), reinterpret_cast<std::byte*>(bytes.data()),
+                                                     bytes.size(), 0) != 0) {
         return std::nullopt;
     }
     return recovery::parseTakeHeader(bytes.data(), bytes.size());
