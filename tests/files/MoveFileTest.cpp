@@ -291,30 +291,25 @@ TEST(MoveTakeProgressBox, CancelInTheRealBoxStopsTheCopyAndRemovesIt) {
 // while the parts are copied to another disk. The parts moved or copied so far go back the way they
 // came, none of the new names shows, and the take is whole where it was.
 TEST(MoveTakeParts, AThirdNameTakenMovesNone) {
-    const struct {
-        const char* name;
-        bool acrossVolumes;  // else the refusing rename is unsupported
-    } rows[] = {{"RenameCannotRefuse", false}, {"TakenDuringTheCopy", true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const bool acrossVolumes : {false, true}) {
+        SCOPED_TRACE(acrossVolumes ? "taken during the copy" : "the rename cannot refuse");
         QTemporaryDir here;
         testsupport::OtherVolume other(64 * kCopyBlockSize);
-        if (row.acrossVolumes && !other.usable()) {
+        const QString folder = acrossVolumes ? other.path() : here.filePath(QStringLiteral("saved"));
+        if ((acrossVolumes && !other.usable()) || !QDir().mkpath(folder)) {
             continue;
         }
-        const QString folder = row.acrossVolumes ? other.path() : here.filePath(QStringLiteral("saved"));
-        QDir().mkpath(folder);
         QStringList parts, destinations;
-        std::vector<QByteArray> contents;
+        QList<QByteArray> contents;
         for (const char* suffix : {"", ".2", ".3"}) {
             parts << here.filePath(QStringLiteral("take%1.WAV").arg(QLatin1String(suffix)));
             destinations << QDir(folder).filePath(QStringLiteral("saved%1.Wav").arg(QLatin1String(suffix)));
-            contents.push_back(noise(kCopyBlockSize + static_cast<qsizetype>(parts.size())));
+            contents << noise(kCopyBlockSize + parts.size());
             writeFile(parts.back(), contents.back());
         }
         auto& rename = platform::files::detail::renameCall();
         const auto system = rename;
-        if (!row.acrossVolumes) {
+        if (!acrossVolumes) {
             writeFile(destinations[2], "someone else's file");
             rename = [](int, const char*, int, const char*, unsigned flags) {
                 errno = (flags & RENAME_NOREPLACE) != 0 ? EINVAL : ENOSYS;
@@ -334,8 +329,8 @@ TEST(MoveTakeParts, AThirdNameTakenMovesNone) {
         EXPECT_EQ(result.error, EEXIST);
         EXPECT_EQ(result.file, 2u);
         EXPECT_TRUE(result.restored);
-        for (std::size_t i = 0; i < 3; ++i) {
-            EXPECT_TRUE(readFile(parts[static_cast<qsizetype>(i)]) == contents[i]) << "part " << i + 1;
+        for (qsizetype i = 0; i < 3; ++i) {
+            EXPECT_TRUE(readFile(parts[i]) == contents[i]) << "part " << i + 1;
         }
         EXPECT_EQ(filesIn(folder).join(' ').toStdString(), "saved.3.Wav") << "a part or a hidden copy stayed";
         EXPECT_EQ(readFile(destinations[2]), "someone else's file");
