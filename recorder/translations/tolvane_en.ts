@@ -287,7 +287,7 @@ Try &apos;tolvane --help&apos;.
     </message>
     <message>
         <source>O salvamento como &quot;%1&quot; foi interrompido: o arquivo incompleto foi removido, e a gravação continua em &quot;%2&quot;.</source>
-        <translation>Saving as &quot;%1&quot; was interrupted: the unfinished file was removed, and the take is still in &quot;%2&quot;.</translation>
+        <translation>Saving as &quot;%1&quot; was interrupted: the unfinished file was removed, and the take is still at &quot;%2&quot;.</translation>
     </message>
     <message>
         <source>O salvamento como &quot;%1&quot; foi interrompido: o arquivo incompleto foi removido.</source>
