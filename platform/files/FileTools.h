@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The small file tools the take, its recovery and its move share: an owned descriptor, whole reads
-// and writes that go on after a partial one, a bounded wait for a file's lock, and the system's
-// words for an errno value.
+// The small file tools the take, its recovery and its saves share: an owned descriptor, whole reads
+// and writes that go on after a partial one, a bounded wait for a file's lock, a rename that never
+// replaces, and the system's words for an errno value.
 
 #include <QByteArray>
 #include <QString>

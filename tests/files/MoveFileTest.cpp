@@ -286,10 +286,8 @@ TEST(MoveTakeProgressBox, CancelInTheRealBoxStopsTheCopyAndRemovesIt) {
     EXPECT_TRUE(filesIn(other.path()).isEmpty());
 }
 
-// A take in three parts whose third name is taken: before the save where the rename cannot be told
-// to refuse a replacement (NFS, 9p, FUSE: the parts go by a second name and the first dropped), or
-// while the parts are copied to another disk. The parts moved or copied so far go back the way they
-// came, none of the new names shows, and the take is whole where it was.
+// A take in three parts whose third name is taken, where a rename cannot refuse to replace (NFS, 9p,
+// FUSE), or while the parts are copied to another disk: no new name shows, the take is where it was.
 TEST(MoveTakeParts, AThirdNameTakenMovesNone) {
     for (const bool acrossVolumes : {false, true}) {
         SCOPED_TRACE(acrossVolumes ? "taken during the copy" : "the rename cannot refuse");
