@@ -285,6 +285,14 @@ Try &apos;tolvane --help&apos;.
         <source>A mais recente é agora a gravação atual: salve-a, ou ela será oferecida para exclusão antes da próxima gravação.</source>
         <translation>The newest is now the current take: save it, or it will be offered for deletion before the next take.</translation>
     </message>
+    <message>
+        <source>O salvamento como &quot;%1&quot; foi interrompido: o arquivo incompleto foi removido, e a gravação continua em &quot;%2&quot;.</source>
+        <translation>Saving as &quot;%1&quot; was interrupted: the unfinished file was removed, and the take is still at &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>O salvamento como &quot;%1&quot; foi interrompido: o arquivo incompleto foi removido.</source>
+        <translation>Saving as &quot;%1&quot; was interrupted: the unfinished file was removed.</translation>
+    </message>
 </context>
 <context>
     <name>SpinningGlobe</name>
