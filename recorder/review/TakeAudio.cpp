@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -272,6 +273,10 @@ TakeAudio::Opened TakeAudio::openParts(const QStringList& paths) {
             layout.dataSize = kProvisionalDataSize;
             audio->opened_.push_back({Lack::DamagedHeader, number, first, 0});
         } else {
+            // A last part cut off in its header was only just begun; any other held audio once.
+            if (number < static_cast<int>(probes.size())) {
+                audio->opened_.push_back({Lack::DamagedHeader, number, first, 0});
+            }
             continue;
         }
         std::uint64_t stated = 0;
@@ -312,30 +317,39 @@ void TakeAudio::readRaw(const Part& part, std::uint64_t from, std::uint64_t to, 
     if (platform::files::readAllAt(part.fd.get(), out, length, offset) == 0) {
         return;
     }
-    // Page by page, so one bad sector (or a file cut short under us) costs only its own frames.
+    // Again a page at a time, keeping every byte the disk gives: one bad sector (or a file cut short
+    // under us) costs only its own frames, which become silence as whole frames.
     std::optional<std::uint64_t> badFrom;
     std::uint64_t badTo = 0;
     const auto remember = [&] {
-        if (badFrom) {
-            const std::lock_guard lock(unreadableMutex_);
-            auto& entry = unreadable_[*badFrom];
-            entry = {std::max(entry.first, badTo), part.number};
+        if (!badFrom) {
+            return;
         }
+        std::memset(out + (*badFrom - from) * blockAlign, 0, static_cast<std::size_t>((badTo - *badFrom) * blockAlign));
+        const std::lock_guard lock(unreadableMutex_);
+        auto& entry = unreadable_[*badFrom];
+        entry = {std::max(entry.first, badTo), part.number};
         badFrom.reset();
     };
     for (std::size_t done = 0; done < length;) {
         const std::size_t piece = std::min(length - done, kPageBytes - (offset + done) % kPageBytes);
-        if (platform::files::readAllAt(part.fd.get(), out + done, piece, offset + done) != 0) {
-            std::memset(out + done, 0, piece);
-            const std::uint64_t lo = from + done / blockAlign;
-            const std::uint64_t hi = from + (done + piece + blockAlign - 1) / blockAlign;
-            if (!badFrom) {
-                badFrom = lo;
-            }
-            badTo = hi;
-        } else {
-            remember();
+        const ssize_t got = ::pread(part.fd.get(), out + done, piece, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
+        if (got > 0) {
+            done += static_cast<std::size_t>(got);
+            if (badFrom && done / blockAlign > badTo - from) {
+                remember();
+            }
+            continue;
+        }
+        const std::uint64_t lo = from + done / blockAlign;
+        const std::uint64_t hi = from + (done + piece + blockAlign - 1) / blockAlign;
+        if (!badFrom) {
+            badFrom = lo;
+        }
+        badTo = std::max(badTo, hi);
         done += piece;
     }
     remember();
