@@ -319,17 +319,20 @@ void TakeAudio::readRaw(const Part& part, std::uint64_t from, std::uint64_t to, 
     }
     // Again a page at a time, keeping every byte the disk gives: one bad sector (or a file cut short
     // under us) costs only its own frames, which become silence as whole frames.
-    std::optional<std::uint64_t> badFrom;
+    // The frames [badFrom, badTo) found unreadable and not yet told; none while badFrom == badTo.
+    std::uint64_t badFrom = 0;
     std::uint64_t badTo = 0;
     const auto remember = [&] {
-        if (!badFrom) {
+        if (badFrom == badTo) {
             return;
         }
-        std::memset(out + (*badFrom - from) * blockAlign, 0, static_cast<std::size_t>((badTo - *badFrom) * blockAlign));
-        const std::lock_guard lock(unreadableMutex_);
-        auto& entry = unreadable_[*badFrom];
-        entry = {std::max(entry.first, badTo), part.number};
-        badFrom.reset();
+        std::memset(out + (badFrom - from) * blockAlign, 0, static_cast<std::size_t>((badTo - badFrom) * blockAlign));
+        {
+            const std::lock_guard lock(unreadableMutex_);
+            auto& entry = unreadable_[badFrom];
+            entry = {std::max(entry.first, badTo), part.number};
+        }
+        badFrom = badTo;
     };
     for (std::size_t done = 0; done < length;) {
         const std::size_t piece = std::min(length - done, kPageBytes - (offset + done) % kPageBytes);
@@ -339,14 +342,14 @@ void TakeAudio::readRaw(const Part& part, std::uint64_t from, std::uint64_t to, 
         }
         if (got > 0) {
             done += static_cast<std::size_t>(got);
-            if (badFrom && done / blockAlign > badTo - from) {
+            if (badFrom != badTo && done / blockAlign > badTo - from) {
                 remember();
             }
             continue;
         }
         const std::uint64_t lo = from + done / blockAlign;
         const std::uint64_t hi = from + (done + piece + blockAlign - 1) / blockAlign;
-        if (!badFrom) {
+        if (badFrom == badTo) {
             badFrom = lo;
         }
         badTo = std::max(badTo, hi);
