@@ -66,10 +66,6 @@ bool tagAt(const unsigned char* p, const char* tag) {
     return std::memcmp(p, tag, 4) == 0;
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("TakeAudio", text);
-}
-
 QString fileName(const QString& path) {
     return QFileInfo(path).fileName();
 }
@@ -215,21 +211,21 @@ TakeAudio::~TakeAudio() = default;
 TakeAudio::Opened TakeAudio::open(const QString& firstPart) {
     const QStringList parts = basSoundRec_2::takeParts(firstPart);
     if (parts.isEmpty()) {
-        return {nullptr, tr("A gravação \"%1\" não foi encontrada.").arg(fileName(firstPart))};
+        return {nullptr, QCoreApplication::translate("TakeAudio", "A gravação \"%1\" não foi encontrada.").arg(fileName(firstPart))};
     }
     return openParts(parts);
 }
 
 TakeAudio::Opened TakeAudio::openParts(const QStringList& paths) {
     if (paths.isEmpty()) {
-        return {nullptr, tr("A gravação não foi encontrada.")};
+        return {nullptr, QCoreApplication::translate("TakeAudio", "A gravação não foi encontrada.")};
     }
     std::vector<Probe> probes;
     for (const QString& path : paths) {
         probes.push_back(probe(path));
     }
     if (!probes.front().fd.isOpen()) {
-        return {nullptr, tr("Não foi possível abrir \"%1\": %2")
+        return {nullptr, QCoreApplication::translate("TakeAudio", "Não foi possível abrir \"%1\": %2")
                              .arg(fileName(paths.front()), platform::files::systemReason(probes.front().error))};
     }
     // The take's format is its first readable header's: a continued take repeats it in every part.
@@ -238,7 +234,7 @@ TakeAudio::Opened TakeAudio::openParts(const QStringList& paths) {
     const bool noAudio = std::all_of(probes.begin(), probes.end(),
                                      [](const Probe& p) { return p.size <= kTakeDataOffset; });
     if (reference == probes.end() && !noAudio) {
-        return {nullptr, tr("\"%1\" não é uma gravação que se possa ler.").arg(fileName(paths.front()))};
+        return {nullptr, QCoreApplication::translate("TakeAudio", "\"%1\" não é uma gravação que se possa ler.").arg(fileName(paths.front()))};
     }
 
     std::shared_ptr<TakeAudio> audio(new TakeAudio);
@@ -437,7 +433,7 @@ QString describeGaps(const std::vector<Gap>& gaps, const QStringList& parts, std
         missing += gap.frames;
     }
     if (gaps.size() > 1) {
-        return tr("Partes desta gravação não puderam ser lidas: faltam %1 em %2 trechos; o resto toca normalmente.")
+        return QCoreApplication::translate("TakeAudio", "Partes desta gravação não puderam ser lidas: faltam %1 em %2 trechos; o resto toca normalmente.")
             .arg(preciseClockText(missing, rate))
             .arg(gaps.size());
     }
@@ -446,15 +442,15 @@ QString describeGaps(const std::vector<Gap>& gaps, const QStringList& parts, std
     const QString length = preciseClockText(gap.frames, rate);
     switch (gap.lack) {
         case Lack::Truncated:
-            return tr("Faltam %1 no fim de \"%2\": o arquivo é menor do que o cabeçalho diz.").arg(length, name);
+            return QCoreApplication::translate("TakeAudio", "Faltam %1 no fim de \"%2\": o arquivo é menor do que o cabeçalho diz.").arg(length, name);
         case Lack::Unreadable:
-            return tr("%1 de \"%2\" não puderam ser lidos e tocam como silêncio.").arg(length, name);
+            return QCoreApplication::translate("TakeAudio", "%1 de \"%2\" não puderam ser lidos e tocam como silêncio.").arg(length, name);
         case Lack::OtherFormat:
-            return tr("\"%2\" está em outro formato e ficou de fora (%1).").arg(length, name);
+            return QCoreApplication::translate("TakeAudio", "\"%2\" está em outro formato e ficou de fora (%1).").arg(length, name);
         case Lack::DamagedHeader:
-            return tr("O cabeçalho de \"%1\" está danificado; o som foi lido no formato da gravação.").arg(name);
+            return QCoreApplication::translate("TakeAudio", "O cabeçalho de \"%1\" está danificado; o som foi lido no formato da gravação.").arg(name);
         case Lack::MissingPart:
-            return tr("Não foi possível abrir \"%1\"; o que ele guarda ficou de fora.").arg(name);
+            return QCoreApplication::translate("TakeAudio", "Não foi possível abrir \"%1\"; o que ele guarda ficou de fora.").arg(name);
     }
     return QString();
 }

@@ -21,8 +21,9 @@ namespace review {
 
 namespace {
 
-// While the summary fills, the view redraws this often: the issue allows 50 ms between repaints.
-constexpr int kFillRefreshMs = 40;
+// While the summary fills, the view redraws this often: the issue allows 50 ms between repaints,
+// and a busy machine delays a timer by some.
+constexpr int kFillRefreshMs = 30;
 const QColor kWave(30, 90, 170);
 const QColor kCentre(150, 150, 150);
 const QColor kNotYet(225, 225, 225);
