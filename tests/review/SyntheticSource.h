@@ -9,6 +9,7 @@
 #include "platform/playback/FrameSource.h"
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <mutex>
 
@@ -26,7 +27,10 @@ public:
             std::unique_lock lock(mutex_);
             ++started_;
             changed_.notify_all();
-            changed_.wait(lock, [&] { return !held_; });
+            changed_.wait(lock, [&] { return passes_ > 0; });
+            if (passes_ != kUnlimited) {
+                --passes_;
+            }
         }
         for (std::uint64_t f = from; f < std::min(to, frames_); ++f) {
             for (int c = 0; c < format_.channels; ++c) {
@@ -35,16 +39,17 @@ public:
         }
     }
 
-    // Reads that begin from now on wait until release().
+    // Reads that begin from now on wait, until let through one by one (pass) or all (release).
     void hold() {
         const std::lock_guard lock(mutex_);
-        held_ = true;
+        passes_ = 0;
     }
-    void release() {
+    void pass(int reads) {
         const std::lock_guard lock(mutex_);
-        held_ = false;
+        passes_ = reads;
         changed_.notify_all();
     }
+    void release() { pass(kUnlimited); }
     int readsStarted() const {
         const std::lock_guard lock(mutex_);
         return started_;
@@ -61,8 +66,9 @@ private:
     const Sound sound_;
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
+    static constexpr int kUnlimited = INT_MAX;
     mutable int started_ = 0;
-    bool held_ = false;
+    mutable int passes_ = kUnlimited;
 };
 
 }  // namespace reviewtest

@@ -137,8 +137,7 @@ TEST(WaveformSummary, FillsFromTheStartAndLeavesAtOnceWhenTheWindowCloses) {
     EXPECT_FALSE(summary->extent(0, 0, kFrames));
 
     // One read goes through, the next waits.
-    source->release();
-    source->hold();
+    source->pass(1);
     source->awaitReads(2);
     ASSERT_TRUE(QTest::qWaitFor([&] { return summary->summarisedFrames() > 0; }, 10000));
     const std::uint64_t done = summary->summarisedFrames();
