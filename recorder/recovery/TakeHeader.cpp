@@ -18,6 +18,16 @@ std::uint16_t le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
+// The rates the recorder records at: the QUALIDADE frame's three and the two archive rates.
+bool isTakeRate(std::uint32_t rate) {
+    for (const std::uint32_t known : {11025u, 22050u, 44100u, 48000u, 96000u}) {
+        if (rate == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool tagAt(const std::uint8_t* bytes, std::size_t at, const char* tag) {
     return std::memcmp(bytes + at, tag, 4) == 0;
 }
@@ -41,11 +51,11 @@ std::optional<TakeHeader> parseTakeHeader(const std::uint8_t* bytes, std::size_t
     header.channels = le16(bytes + 22);
     header.rate = le32(bytes + 24);
     header.blockAlign = le16(bytes + 32);
+    const std::uint16_t bits = le16(bytes + 34);
     const bool ourFormat = le16(bytes + 20) == 1 && (header.channels == 1 || header.channels == 2) &&
-                           (header.rate == 44100 || header.rate == 22050 || header.rate == 11025) &&
-                           header.blockAlign == 2 * header.channels &&
-                           le32(bytes + 28) == header.rate * header.blockAlign && le16(bytes + 34) == 16 &&
-                           le16(bytes + 36) == 18;
+                           isTakeRate(header.rate) && (bits == 16 || bits == 24) &&
+                           header.blockAlign == bits / 8 * header.channels &&
+                           le32(bytes + 28) == header.rate * header.blockAlign && le16(bytes + 36) == 18;
     if (!ourFormat) {
         return std::nullopt;
     }

@@ -29,7 +29,7 @@ struct TakeHeader {
 };
 
 // The header when `bytes` begin with exactly the layout the recorder writes (RIFF, WAVE, an 18-byte
-// fmt chunk of 16-bit PCM in one of the recorder's formats with extra-size 18, then the data chunk
+// fmt chunk of 16- or 24-bit PCM in one of the recorder's formats with extra-size 18, then the data chunk
 // header); the two sizes may hold anything. Nothing for any other bytes or fewer than 46.
 std::optional<TakeHeader> parseTakeHeader(const std::uint8_t* bytes, std::size_t length);
 

@@ -93,7 +93,7 @@ TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone)
         {"13022026030405PM.WAV", header(2, 44100, 0, 18) + audio(4000), std::nullopt},        // no month 13
         {"01022026030409PM.wav", header(2, 44100, 0, 18) + audio(4000), std::nullopt},        // not our extension
         {"01022026030410PM.WAV", header(2, 44100, 0, 18, 16) + audio(4000), std::nullopt},    // 16-byte fmt
-        {"01022026030411PM.WAV", header(2, 48000, 0, 18) + audio(4000), std::nullopt},        // not our rate
+        {"01022026030411PM.WAV", header(2, 32000, 0, 18) + audio(4000), std::nullopt},        // not our rate
         {"01022026030412PM.WAV", header(2, 44100, 0, 18).left(30), std::nullopt},             // cut in the header
         {"01022026030413PM.WAV", QByteArray("RIFX") + header(2, 44100, 0, 18).mid(4) + audio(40), std::nullopt},
         {"01022026030414PM.WAV", QByteArray(), std::nullopt},                                 // empty
