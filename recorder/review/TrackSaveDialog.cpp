@@ -153,7 +153,8 @@ TrackSaveDialog::TrackSaveDialog(TrackSaveSetup setup, QWidget* parent)
     buttons->addButton(save_, QDialogButtonBox::AcceptRole);
     QPushButton* cancel = buttons->addButton(tr("Cancelar"), QDialogButtonBox::RejectRole);
     cancel->setObjectName(QStringLiteral("TrackCancel"));
-    save_->setDefault(true);
+    // Enter in a field saves; it never opens the folder chooser.
+    browse_->setAutoDefault(false);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -161,6 +162,8 @@ TrackSaveDialog::TrackSaveDialog(TrackSaveSetup setup, QWidget* parent)
     layout->addWidget(table_, 1);
     layout->addWidget(status_);
     layout->addWidget(buttons);
+    // Only now within the dialog: a button made default before has no dialog to be the default of.
+    save_->setDefault(true);
 
     QWidget::setTabOrder(folder_, browse_);
     QWidget::setTabOrder(browse_, format_);
@@ -310,6 +313,14 @@ void TrackSaveDialog::check() {
     status_->setText(status);
     save_->setEnabled(ready);
     save_->setAccessibleDescription(status);
+}
+
+bool TrackSaveDialog::event(QEvent* event) {
+    // Back from a file manager: the folder may hold other names now.
+    if (event->type() == QEvent::WindowActivate) {
+        check();
+    }
+    return QDialog::event(event);
 }
 
 void TrackSaveDialog::browse() {

@@ -58,6 +58,9 @@ public:
     // Why "Salvar" is disabled, or what it will write: the line under the table.
     QString status() const;
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
     void fill();
     void check();

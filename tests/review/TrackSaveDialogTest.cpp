@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -59,7 +60,7 @@ void typeTitle(QTableWidget* table, const QString& title) {
     table->setFocus();
     QTest::keyClick(table, Qt::Key_Return);
     QWidget* editor = QApplication::focusWidget();
-    ASSERT_NE(editor, table) << "Enter opened no editor";
+    ASSERT_TRUE(editor != nullptr && editor != table && table->isAncestorOf(editor)) << "Enter opened no editor";
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, title);
     QTest::keyClick(editor, Qt::Key_Return);
@@ -136,13 +137,20 @@ TEST(TrackSaveDialog, ABadTitleShowsInItsRowAndHoldsSalvarUntilFixedThenTheChoic
     EXPECT_FALSE(save->isEnabled());
     EXPECT_TRUE(table->item(0, 2)->toolTip().contains(QStringLiteral("01 Back in Black.Wav")));
     EXPECT_TRUE(table->item(1, 2)->data(Qt::BackgroundRole).isValid());
+    // Removed from a file manager, and the dialog comes back to the front.
     ASSERT_TRUE(QFile::remove(taken.fileName()));
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&dialog, &activate);
+    EXPECT_TRUE(save->isEnabled()) << dialog.status().toStdString();
 
     // Salvar's shortcut while a title is still open takes the title as typed: here a bad one.
     QTest::keyClick(table, Qt::Key_Down);
     QTest::keyClick(table, Qt::Key_Return);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("/"));
+    QSignalSpy clicked(save, &QPushButton::clicked);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+    // A mnemonic presses the button for a moment before it clicks.
+    ASSERT_TRUE(clicked.wait());
     EXPECT_TRUE(dialog.isVisible()) << "Salvar took a title with \"/\"";
     EXPECT_FALSE(save->isEnabled());
     typeTitle(table, QStringLiteral("  Hells Bells "));
