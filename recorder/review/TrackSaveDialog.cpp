@@ -282,7 +282,7 @@ void TrackSaveDialog::check() {
             }
             QTableWidgetItem* title = table_->item(row, TitleColumn);
             title->setIcon(fault ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
-            title->setToolTip(fault ? name.reason : tr("Salva como \"%1\"").arg(name.fileName));
+            title->setToolTip(fault ? name.reason : tr("Será salva como \"%1\"").arg(name.fileName));
             for (int column = 0; column < ColumnCount; ++column) {
                 QTableWidgetItem* item = table_->item(row, column);
                 item->setData(Qt::BackgroundRole, fault ? QVariant(kTroubleBackground) : QVariant());
