@@ -26,7 +26,7 @@ constexpr std::array<unsigned long, 7> kWindowsNaming{
     MSDOS_SUPER_MAGIC, EXFAT_SUPER_MAGIC,
     0x5346544eUL,  // ntfs
     0x7366746eUL,  // ntfs3
-    SMB_SUPER_MAGIC,   CIFS_SUPER_MAGIC, SMB2_SUPER_MAGIC,
+    SMB_SUPER_MAGIC,   CIFS_SUPER_MAGIC,  SMB2_SUPER_MAGIC,
 };
 const QString kWindowsRefuses = QStringLiteral("\"*:<>?\\|");
 
@@ -96,13 +96,15 @@ QString describe(FolderTrouble trouble, const QString& path) {
         case FolderTrouble::Empty:
             return QCoreApplication::translate("TrackNames", "Escolha a pasta onde salvar as faixas.");
         case FolderTrouble::NotAbsolute:
-            return QCoreApplication::translate("TrackNames", "Escreva o caminho completo da pasta, começando por \"/\".");
+            return QCoreApplication::translate("TrackNames",
+                                               "Escreva o caminho completo da pasta, começando por \"/\".");
         case FolderTrouble::Missing:
             return QCoreApplication::translate("TrackNames", "A pasta \"%1\" não existe.").arg(shown);
         case FolderTrouble::NotFolder:
             return QCoreApplication::translate("TrackNames", "\"%1\" não é uma pasta.").arg(shown);
         case FolderTrouble::NotWritable:
-            return QCoreApplication::translate("TrackNames", "Não é possível gravar na pasta \"%1\".").arg(shown);
+            return QCoreApplication::translate("TrackNames", "Não é possível gravar na pasta \"%1\".")
+                .arg(shown);
     }
     return QString();
 }
@@ -113,7 +115,9 @@ QString cleanTitle(const QString& title) {
 
 QString trackFileName(int number, int count, const QString& title, const QString& extension) {
     const int digits = std::max(2, static_cast<int>(QString::number(count).size()));
-    return QStringLiteral("%1 %2.%3").arg(number, digits, 10, QLatin1Char('0')).arg(cleanTitle(title), extension);
+    return QStringLiteral("%1 %2.%3")
+        .arg(number, digits, 10, QLatin1Char('0'))
+        .arg(cleanTitle(title), extension);
 }
 
 std::vector<TrackName> nameTracks(const QStringList& titles, const QString& extension,
@@ -123,33 +127,42 @@ std::vector<TrackName> nameTracks(const QStringList& titles, const QString& exte
     for (int i = 0; i < count; ++i) {
         const QString title = cleanTitle(titles[i]);
         TrackName name{trackFileName(i + 1, count, title, extension), TitleTrouble::None, QString()};
-        const auto refused = std::find_if(title.begin(), title.end(), [&](QChar c) {
-            return destination.refusedCharacters.contains(c);
-        });
+        const auto refused = std::find_if(title.begin(), title.end(),
+                                          [&](QChar c) { return destination.refusedCharacters.contains(c); });
         const qsizetype bytes = QFile::encodeName(name.fileName).size();
         if (title.isEmpty()) {
             name.trouble = TitleTrouble::Empty;
             name.reason = QCoreApplication::translate("TrackNames", "O título está vazio.");
         } else if (title == QLatin1String(".") || title == QLatin1String("..")) {
             name.trouble = TitleTrouble::OnlyDots;
-            name.reason = QCoreApplication::translate("TrackNames", "O título não pode ser \".\" nem \"..\".");
+            name.reason =
+                QCoreApplication::translate("TrackNames", "O título não pode ser \".\" nem \"..\".");
         } else if (title.contains(QLatin1Char('/'))) {
             name.trouble = TitleTrouble::Slash;
-            name.reason = QCoreApplication::translate("TrackNames", "O título tem \"/\", que não cabe num nome de arquivo.");
+            name.reason = QCoreApplication::translate(
+                "TrackNames", "O título tem \"/\", que não cabe num nome de arquivo.");
         } else if (std::any_of(title.begin(), title.end(), isControl)) {
             name.trouble = TitleTrouble::ControlCharacter;
-            name.reason = QCoreApplication::translate("TrackNames", "O título tem um caractere de controle (uma quebra de linha, uma tabulação…).");
+            name.reason = QCoreApplication::translate(
+                "TrackNames", "O título tem um caractere de controle (uma quebra de linha, uma tabulação…).");
         } else if (refused != title.end()) {
             name.trouble = TitleTrouble::RefusedCharacter;
-            name.reason = QCoreApplication::translate("TrackNames", "O título tem \"%1\", que esta pasta não aceita em nomes de arquivo.").arg(*refused);
+            name.reason =
+                QCoreApplication::translate(
+                    "TrackNames", "O título tem \"%1\", que esta pasta não aceita em nomes de arquivo.")
+                    .arg(*refused);
         } else if (bytes > destination.nameMax) {
             name.trouble = TitleTrouble::TooLong;
-            name.reason = QCoreApplication::translate("TrackNames", "O título é longo demais: o nome do arquivo teria %1 bytes, e esta pasta aceita até %2.")
-                              .arg(bytes)
-                              .arg(destination.nameMax);
+            name.reason =
+                QCoreApplication::translate(
+                    "TrackNames",
+                    "O título é longo demais: o nome do arquivo teria %1 bytes, e esta pasta aceita até %2.")
+                    .arg(bytes)
+                    .arg(destination.nameMax);
         } else if (destination.holds && destination.holds(name.fileName)) {
             name.trouble = TitleTrouble::Exists;
-            name.reason = QCoreApplication::translate("TrackNames", "Já existe \"%1\" nesta pasta.").arg(name.fileName);
+            name.reason =
+                QCoreApplication::translate("TrackNames", "Já existe \"%1\" nesta pasta.").arg(name.fileName);
         }
         names.push_back(std::move(name));
     }

@@ -132,6 +132,7 @@ TrackSaveDialog::TrackSaveDialog(TrackSaveSetup setup, QWidget* parent)
 
     year_->setRange(1000, 9999);
     year_->setAlignment(Qt::AlignRight);
+    year_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     format_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
     table_->setHorizontalHeaderLabels({tr("Nº"), tr("Duração"), tr("Título")});
@@ -296,14 +297,17 @@ void TrackSaveDialog::check() {
     if (folderFault != FolderTrouble::None) {
         status = describe(folderFault, path);
     } else if (troubles > 0) {
-        const QString first = tr("Faixa %1: %2").arg(firstTrouble + 1).arg(names[static_cast<std::size_t>(firstTrouble)].reason);
+        const QString first = tr("Faixa %1: %2")
+                                  .arg(firstTrouble + 1)
+                                  .arg(names[static_cast<std::size_t>(firstTrouble)].reason);
         status = troubles == 1   ? first
                  : troubles == 2 ? tr("%1 E mais uma faixa com problema.").arg(first)
                                  : tr("%1 E mais %2 faixas com problemas.").arg(first).arg(troubles - 1);
     } else if (names.empty()) {
         status = tr("Não há faixas a salvar.");
     } else if (names.size() == 1) {
-        status = tr("Será salvo \"%1\" em \"%2\".").arg(names.front().fileName, QDir::toNativeSeparators(path));
+        status =
+            tr("Será salvo \"%1\" em \"%2\".").arg(names.front().fileName, QDir::toNativeSeparators(path));
     } else {
         status = tr("Serão salvos %1 arquivos em \"%2\", de \"%3\" a \"%4\".")
                      .arg(names.size())
@@ -358,8 +362,9 @@ TrackSaveChoice TrackSaveDialog::choice() const {
     const QStringList typed = titles();
     for (qsizetype i = 0; i < typed.size(); ++i) {
         choice.titles << cleanTitle(typed[i]);
-        choice.paths << QDir(choice.folder).filePath(
-            trackFileName(static_cast<int>(i + 1), static_cast<int>(typed.size()), typed[i], extension));
+        choice.paths << QDir(choice.folder)
+                            .filePath(trackFileName(static_cast<int>(i + 1), static_cast<int>(typed.size()),
+                                                    typed[i], extension));
     }
     return choice;
 }

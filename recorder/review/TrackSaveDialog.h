@@ -29,8 +29,8 @@ class TitleTable;
 struct TrackSaveSetup {
     std::vector<analysis::FrameRange> tracks;  // in order (tracksWithin)
     int sampleRate = 0;
-    int year = 0;      // the take's; "Ano" starts there
-    QString folder;    // offered when no folder is remembered
+    int year = 0;    // the take's; "Ano" starts there
+    QString folder;  // offered when no folder is remembered
     // The last folder, format and artist are read from here and kept here on "Salvar" (keys under
     // "tracks/"); nothing is kept without it.
     QSettings* settings = nullptr;

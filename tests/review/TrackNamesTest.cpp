@@ -32,7 +32,8 @@ Destination madeUp(long nameMax = 255, QString refused = {}, std::set<QString> t
 }
 
 TrackName secondOfThree(const QString& title, const Destination& destination) {
-    return nameTracks({QStringLiteral("A"), title, QStringLiteral("C")}, QStringLiteral("flac"), destination)[1];
+    return nameTracks({QStringLiteral("A"), title, QStringLiteral("C")}, QStringLiteral("flac"),
+                      destination)[1];
 }
 
 }  // namespace
@@ -82,8 +83,9 @@ TEST(TrackNames, TheDestinationRefusesItsOwnCharactersItsLongNamesAndTheNamesItH
     EXPECT_EQ(secondOfThree(QStringLiteral("abcdefghijk"), madeUp(18)).trouble, TitleTrouble::TooLong);
 
     // A taken name stops only the track that would have it.
-    const auto names = nameTracks({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")},
-                                  QStringLiteral("ogg"), madeUp(255, {}, {QStringLiteral("02 B.ogg"), QStringLiteral("01 A.flac")}));
+    const auto names =
+        nameTracks({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, QStringLiteral("ogg"),
+                   madeUp(255, {}, {QStringLiteral("02 B.ogg"), QStringLiteral("01 A.flac")}));
     ASSERT_EQ(names.size(), 3U);
     EXPECT_EQ(names[0].trouble, TitleTrouble::None);
     EXPECT_EQ(names[1].trouble, TitleTrouble::Exists);
@@ -95,7 +97,7 @@ TEST(TrackNames, NumbersHaveTwoDigitsOrAsManyAsTheCountNeeds) {
     const struct {
         int number, count;
         const char* name;
-    } rows[] = {{1, 1, "01 T.flac"}, {9, 99, "09 T.flac"}, {99, 99, "99 T.flac"},
+    } rows[] = {{1, 1, "01 T.flac"},    {9, 99, "09 T.flac"},     {99, 99, "99 T.flac"},
                 {1, 100, "001 T.flac"}, {100, 100, "100 T.flac"}, {7, 1000, "0007 T.flac"}};
     for (const auto& row : rows) {
         EXPECT_EQ(trackFileName(row.number, row.count, QStringLiteral(" T "), QStringLiteral("flac")),
@@ -115,13 +117,16 @@ TEST(TrackNames, ARealFolderHoldsFilesFoldersAndBrokenLinksAndGivesItsTrouble) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     ASSERT_TRUE(QDir(root).mkdir(QStringLiteral("02 B.flac")));
-    ASSERT_EQ(::symlink("/nonexistent/target", QFile::encodeName(root + QStringLiteral("/03 C.flac")).constData()), 0);
+    ASSERT_EQ(
+        ::symlink("/nonexistent/target", QFile::encodeName(root + QStringLiteral("/03 C.flac")).constData()),
+        0);
 
     const Destination here = destinationAt(root);
     EXPECT_GT(here.nameMax, 0);
     EXPECT_TRUE(here.refusedCharacters.isEmpty());
-    const auto names = nameTracks({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")},
-                                  QStringLiteral("flac"), here);
+    const auto names =
+        nameTracks({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")},
+                   QStringLiteral("flac"), here);
     EXPECT_EQ(names[0].trouble, TitleTrouble::Exists);
     EXPECT_EQ(names[1].trouble, TitleTrouble::Exists);
     EXPECT_EQ(names[2].trouble, TitleTrouble::Exists);

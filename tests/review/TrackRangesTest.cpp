@@ -34,7 +34,10 @@ TEST(TracksWithin, SplitsTheSelectionAtTheBoundariesInsideItAndCoversItExactly) 
         {"a selection of one frame", {7, 8}, {7, 8}, {{7, 8}}},
         {"an empty selection", {100, 100}, {100, 50}, {}},
         {"a reversed selection", {500, 100}, {300}, {}},
-        {"long take", {kBig - 10, kBig + 5'000'000'000}, {kBig + 1, kBig}, {{kBig - 10, kBig}, {kBig, kBig + 1}, {kBig + 1, kBig + 5'000'000'000}}},
+        {"long take",
+         {kBig - 10, kBig + 5'000'000'000},
+         {kBig + 1, kBig},
+         {{kBig - 10, kBig}, {kBig, kBig + 1}, {kBig + 1, kBig + 5'000'000'000}}},
     };
     for (const SplitRow& row : rows) {
         SCOPED_TRACE(row.what);
@@ -74,6 +77,7 @@ TEST(TrackLength, ShowsHoursMinutesAndSecondsToTheNearestSecond) {
         {48000, 0, "-:--:--"},
     };
     for (const auto& row : rows) {
-        EXPECT_EQ(lengthText(row.frames, row.rate), QString::fromLatin1(row.text)) << row.frames << " at " << row.rate;
+        EXPECT_EQ(lengthText(row.frames, row.rate), QString::fromLatin1(row.text))
+            << row.frames << " at " << row.rate;
     }
 }

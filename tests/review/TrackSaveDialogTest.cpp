@@ -34,7 +34,10 @@ constexpr int kRate = 44100;
 
 TrackSaveSetup threeTracks(const QString& folder, QSettings* settings) {
     return TrackSaveSetup{{{0, kRate * 62}, {kRate * 62, kRate * 245}, {kRate * 245, kRate * 3700}},
-                          kRate, 1979, folder, settings};
+                          kRate,
+                          1979,
+                          folder,
+                          settings};
 }
 
 template <typename T>
@@ -60,7 +63,8 @@ void typeTitle(QTableWidget* table, const QString& title) {
     table->setFocus();
     QTest::keyClick(table, Qt::Key_Return);
     QWidget* editor = QApplication::focusWidget();
-    ASSERT_TRUE(editor != nullptr && editor != table && table->isAncestorOf(editor)) << "Enter opened no editor";
+    ASSERT_TRUE(editor != nullptr && editor != table && table->isAncestorOf(editor))
+        << "Enter opened no editor";
     QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(editor, title);
     QTest::keyClick(editor, Qt::Key_Return);
@@ -73,8 +77,8 @@ TEST(TrackSaveDialog, EveryFieldIsReachedByTabAndNamedForAScreenReader) {
     TrackSaveDialog dialog(threeTracks(dir.path(), nullptr));
     showActive(dialog);
     auto* table = child<QTableWidget>(dialog, "TrackTitles");
-    const QStringList expected{"TrackFolder", "TrackFolderBrowse", "TrackFormat", "TrackAlbum",
-                               "TrackArtist", "TrackYear", "TrackTitles", "TrackSave", "TrackCancel"};
+    const QStringList expected{"TrackFolder", "TrackFolderBrowse", "TrackFormat", "TrackAlbum", "TrackArtist",
+                               "TrackYear",   "TrackTitles",       "TrackSave",   "TrackCancel"};
     child<QLineEdit>(dialog, "TrackFolder")->setFocus();
     QStringList reached;
     for (int i = 0; i < expected.size(); ++i) {
