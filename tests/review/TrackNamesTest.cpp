@@ -14,27 +14,19 @@
 
 #include <unistd.h>
 
-#include <set>
-
 using namespace review;
 
 namespace {
 
 struct TitleRow {
     QString title;
-    QString fileName;  // of track 2 of 3, as FLAC
     TitleTrouble trouble;
+    QString fileName = {};  // of track 2 of 3 as FLAC, where the row names it
+    long nameMax = 255;
+    QString refused = {};
 };
 
-Destination madeUp(long nameMax = 255, QString refused = {}, std::set<QString> taken = {}) {
-    return Destination{QStringLiteral("/x"), nameMax, std::move(refused),
-                       [taken](const QString& name) { return taken.count(name) > 0; }};
-}
-
-TrackName secondOfThree(const QString& title, const Destination& destination) {
-    return nameTracks({QStringLiteral("A"), title, QStringLiteral("C")}, QStringLiteral("flac"),
-                      destination)[1];
-}
+const QString kWindows = QStringLiteral("\"*:<>?\\|");
 
 }  // namespace
 
@@ -42,55 +34,45 @@ TEST(TrackNames, TitlesGiveTheirFileOrTheFirstTroubleInWords) {
     const QString tooLong = QString(247, QLatin1Char('a'));  // "02 " + 247 + ".flac": 255 bytes
     const QString cedillas = QString(123, QChar(0xE7)) + QLatin1Char('a');  // 247 bytes in UTF-8
     const TitleRow rows[] = {
-        {QStringLiteral("Faixa 2"), QStringLiteral("02 Faixa 2.flac"), TitleTrouble::None},
-        {QStringLiteral("  Lado A \t"), QStringLiteral("02 Lado A.flac"), TitleTrouble::None},
-        {QStringLiteral("..."), QStringLiteral("02 ....flac"), TitleTrouble::None},
-        {QStringLiteral("Canção: ao vivo?"), QStringLiteral("02 Canção: ao vivo?.flac"), TitleTrouble::None},
-        {QString(), QStringLiteral("02 .flac"), TitleTrouble::Empty},
-        {QStringLiteral(" \t "), QStringLiteral("02 .flac"), TitleTrouble::Empty},
-        {QStringLiteral("."), {}, TitleTrouble::OnlyDots},
-        {QStringLiteral(" .. "), {}, TitleTrouble::OnlyDots},
-        {QStringLiteral("AC/DC"), {}, TitleTrouble::Slash},
-        {QStringLiteral("/"), {}, TitleTrouble::Slash},
-        {QStringLiteral("a") + QChar(0) + QStringLiteral("b"), {}, TitleTrouble::ControlCharacter},
-        {QStringLiteral("a\nb"), {}, TitleTrouble::ControlCharacter},
-        {QStringLiteral("a") + QChar(0x85) + QStringLiteral("b"), {}, TitleTrouble::ControlCharacter},
-        {QStringLiteral("a\x7f"), {}, TitleTrouble::ControlCharacter},
-        {tooLong, QStringLiteral("02 ") + tooLong + QStringLiteral(".flac"), TitleTrouble::None},
-        {tooLong + QLatin1Char('a'), {}, TitleTrouble::TooLong},
-        {cedillas, {}, TitleTrouble::None},
-        {cedillas + QChar(0xE7), {}, TitleTrouble::TooLong},
+        {QStringLiteral("  Lado A \t"), TitleTrouble::None, QStringLiteral("02 Lado A.flac")},
+        {QStringLiteral("..."), TitleTrouble::None, QStringLiteral("02 ....flac")},
+        {QStringLiteral("Canção: ao vivo?"), TitleTrouble::None, QStringLiteral("02 Canção: ao vivo?.flac")},
+        {QString(), TitleTrouble::Empty},
+        {QStringLiteral(" \t "), TitleTrouble::Empty},
+        {QStringLiteral("."), TitleTrouble::OnlyDots},
+        {QStringLiteral(" .. "), TitleTrouble::OnlyDots},
+        {QStringLiteral("AC/DC"), TitleTrouble::Slash},
+        {QStringLiteral("a") + QChar(0) + QStringLiteral("b"), TitleTrouble::ControlCharacter},
+        {QStringLiteral("a\nb"), TitleTrouble::ControlCharacter},
+        {QStringLiteral("a") + QChar(0x85) + QStringLiteral("b"), TitleTrouble::ControlCharacter},
+        {QStringLiteral("a\x7f"), TitleTrouble::ControlCharacter},
+        {tooLong, TitleTrouble::None, QStringLiteral("02 ") + tooLong + QStringLiteral(".flac")},
+        {tooLong + QLatin1Char('a'), TitleTrouble::TooLong},
+        {cedillas, TitleTrouble::None},
+        {cedillas + QChar(0xE7), TitleTrouble::TooLong},
+        {QStringLiteral("abcdefghij"), TitleTrouble::None, {}, 18},
+        {QStringLiteral("abcdefghijk"), TitleTrouble::TooLong, {}, 18},
+        {QStringLiteral("Lado A: Intro"), TitleTrouble::RefusedCharacter, {}, 255, kWindows},
+        {QStringLiteral("Lado A - Intro"), TitleTrouble::None, {}, 255, kWindows},
+        {QStringLiteral("Taken"), TitleTrouble::Exists},
     };
     for (const TitleRow& row : rows) {
         SCOPED_TRACE(row.title.toStdString());
-        const TrackName name = secondOfThree(row.title, madeUp());
-        EXPECT_EQ(name.trouble, row.trouble);
-        EXPECT_EQ(name.reason.isEmpty(), row.trouble == TitleTrouble::None) << name.reason.toStdString();
+        // A taken name stops only the track that would have it.
+        const Destination destination{
+            QStringLiteral("/x"), row.nameMax, row.refused, [](const QString& name) {
+                return name == QLatin1String("02 Taken.flac") || name == QLatin1String("01 A.ogg");
+            }};
+        const auto names = nameTracks({QStringLiteral("A"), row.title, QStringLiteral("C")},
+                                      QStringLiteral("flac"), destination);
+        EXPECT_EQ(names[0].trouble, TitleTrouble::None);
+        EXPECT_EQ(names[1].trouble, row.trouble);
+        EXPECT_EQ(names[1].reason.isEmpty(), row.trouble == TitleTrouble::None)
+            << names[1].reason.toStdString();
         if (!row.fileName.isEmpty()) {
-            EXPECT_EQ(name.fileName, row.fileName);
+            EXPECT_EQ(names[1].fileName, row.fileName);
         }
     }
-}
-
-TEST(TrackNames, TheDestinationRefusesItsOwnCharactersItsLongNamesAndTheNamesItHolds) {
-    const Destination windows = madeUp(255, QStringLiteral("\"*:<>?\\|"));
-    const TrackName colon = secondOfThree(QStringLiteral("Lado A: Intro"), windows);
-    EXPECT_EQ(colon.trouble, TitleTrouble::RefusedCharacter);
-    EXPECT_TRUE(colon.reason.contains(QLatin1Char(':'))) << colon.reason.toStdString();
-    EXPECT_EQ(secondOfThree(QStringLiteral("Lado A - Intro"), windows).trouble, TitleTrouble::None);
-
-    EXPECT_EQ(secondOfThree(QStringLiteral("abcdefghij"), madeUp(18)).trouble, TitleTrouble::None);
-    EXPECT_EQ(secondOfThree(QStringLiteral("abcdefghijk"), madeUp(18)).trouble, TitleTrouble::TooLong);
-
-    // A taken name stops only the track that would have it.
-    const auto names =
-        nameTracks({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, QStringLiteral("ogg"),
-                   madeUp(255, {}, {QStringLiteral("02 B.ogg"), QStringLiteral("01 A.flac")}));
-    ASSERT_EQ(names.size(), 3U);
-    EXPECT_EQ(names[0].trouble, TitleTrouble::None);
-    EXPECT_EQ(names[1].trouble, TitleTrouble::Exists);
-    EXPECT_TRUE(names[1].reason.contains(QStringLiteral("02 B.ogg"))) << names[1].reason.toStdString();
-    EXPECT_EQ(names[2].trouble, TitleTrouble::None);
 }
 
 TEST(TrackNames, NumbersHaveTwoDigitsOrAsManyAsTheCountNeeds) {
@@ -103,10 +85,6 @@ TEST(TrackNames, NumbersHaveTwoDigitsOrAsManyAsTheCountNeeds) {
         EXPECT_EQ(trackFileName(row.number, row.count, QStringLiteral(" T "), QStringLiteral("flac")),
                   QString::fromLatin1(row.name));
     }
-    const QStringList titles(100, QStringLiteral("x"));
-    const auto names = nameTracks(titles, QStringLiteral("mp3"), madeUp());
-    EXPECT_EQ(names.front().fileName, QStringLiteral("001 x.mp3"));
-    EXPECT_EQ(names.back().fileName, QStringLiteral("100 x.mp3"));
 }
 
 TEST(TrackNames, ARealFolderHoldsFilesFoldersAndBrokenLinksAndGivesItsTrouble) {
