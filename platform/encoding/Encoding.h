@@ -72,8 +72,10 @@ struct EncodeResult {
 // returning false cancels. Called on the thread that encodes.
 using EncodeProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
-// Encodes on the calling thread. The destination is created, never replaced; whatever the outcome
-// other than Encoded, nothing of this call stays there. The parts are only read.
+// Encodes on the calling thread. The new file is written under a hidden name beside the destination
+// and given the destination's name only once complete and read back, never replacing anything
+// (StagedFile.h); whatever the outcome other than Encoded, nothing of this call stays there, and
+// after a crash the next start removes what it left. The parts are only read.
 EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress = {});
 
 // One encoding on a thread of its own, started at once.

@@ -4,7 +4,7 @@
 // The formats and the encoding itself, through libsndfile.
 #include "platform/encoding/Encoding.h"
 #include "platform/encoding/Resampler.h"
-#include "platform/files/FileTools.h"
+#include "platform/files/StagedFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -18,7 +18,6 @@
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,9 +26,7 @@ namespace {
 
 using Outcome = EncodeResult::Outcome;
 using Step = EncodeResult::Step;
-using platform::files::FileDescriptor;
-using platform::files::PartialFile;
-using platform::files::syncFolderOf;
+using platform::files::StagedFile;
 
 // One row per format, in the order the save dialog offers them.
 //   Quality: no knobs, one sensible setting each. FLAC keeps the library's default level (5), the
@@ -436,15 +433,14 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
         return cancelled();
     }
 
-    // Exclusive: whatever appears under the name meanwhile is never written over.
-    const QByteArray destination = QFile::encodeName(request.destination);
-    FileDescriptor fd(::open(destination.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd.isOpen()) {
-        return failure(Step::CreateDestination, errno);
+    // Written under a hidden name and named only once complete and read back: a crash or a kill
+    // meanwhile never leaves a cut-off file under the chosen name, nor replaces one there.
+    StagedFile staged;
+    if (const int error = staged.create(request.destination, request.parts.front()); error != 0) {
+        return failure(Step::CreateDestination, error);
     }
-    PartialFile partial(destination);
 
-    FdStream sink{fd.get()};
+    FdStream sink{staged.fd()};
     SF_INFO outInfo{};
     outInfo.samplerate = rate;
     outInfo.channels = channels;
@@ -523,13 +519,13 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
         return failure(Step::Encode, sink.error,
                        sink.error != 0 ? QString() : QString::fromUtf8(sf_error_number(rc)));
     }
-    if (::fsync(fd.get()) != 0) {
+    if (::fsync(staged.fd()) != 0) {
         return failure(Step::Flush, errno);
     }
 
     // Read back from the disk what was written: every frame must be there, and FLAC must give back
     // the take's very samples.
-    FdStream source{fd.get()};
+    FdStream source{staged.fd()};
     SF_INFO backInfo{};
     Sndfile back(sf_open_virtual(&fdIo, SFM_READ, &backInfo, &source));
     if (!back) {
@@ -601,11 +597,12 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
                 .arg(expectedFrames));
     }
     back.reset();
-    if (const int error = fd.close(); error != 0) {
+    if (const int error = staged.finish(); error != 0) {
         return failure(Step::Flush, error);
     }
-    syncFolderOf(destination);
-    partial.keep();
+    if (const int error = staged.name(); error != 0) {
+        return failure(Step::CreateDestination, error);
+    }
 
     EncodeResult result;
     result.outcome = Outcome::Encoded;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include "platform/files/FileTools.h"
+#include "platform/files/RenameCall.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,6 +15,11 @@
 #include <cstring>
 
 namespace platform::files {
+
+detail::RenameAt2& detail::renameCall() {
+    static RenameAt2 call = ::renameat2;
+    return call;
+}
 
 void FileDescriptor::reset() {
     if (fd_ >= 0) {
@@ -79,12 +85,6 @@ std::optional<std::uint64_t> freeBytesAt(const QString& folder) {
     return std::uint64_t{info.f_bavail} * info.f_frsize;
 }
 
-PartialFile::~PartialFile() {
-    if (!kept_) {
-        ::unlink(path_.constData());
-    }
-}
-
 void syncFolderOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
@@ -92,6 +92,27 @@ void syncFolderOf(const QByteArray& path) {
     if (dir.isOpen()) {
         ::fsync(dir.get());
     }
+}
+
+int renameNoReplace(const QByteArray& from, const QByteArray& to, bool& sourceLeft) {
+    sourceLeft = false;
+    if (detail::renameCall()(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        // The file system cannot refuse a replacing rename: a second name, then drop the first.
+        if (::link(from.constData(), to.constData()) == 0) {
+            sourceLeft = ::unlink(from.constData()) != 0;
+            return 0;
+        }
+        error = errno;
+        if (error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK) {
+            // No hard links here (FAT and the like): only a copy can move the file.
+            error = EXDEV;
+        }
+    }
+    return error;
 }
 
 QString systemReason(int error) {

@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The small file tools the take, its recovery and its move share: an owned descriptor, whole reads
-// and writes that go on after a partial one, a bounded wait for a file's lock, and the system's
-// words for an errno value.
+// The small file tools the take, its recovery and its saves share: an owned descriptor, whole reads
+// and writes that go on after a partial one, a bounded wait for a file's lock, a rename that never
+// replaces, and the system's words for an errno value.
 
 #include <QByteArray>
 #include <QString>
@@ -85,23 +85,14 @@ bool lockForWriting(int fd);
 // folder cannot be asked.
 std::optional<std::uint64_t> freeBytesAt(const QString& folder);
 
-// Removes the file a call created unless the call completed it: a failed or cancelled copy or
-// encoding leaves nothing of itself behind.
-class PartialFile {
-public:
-    explicit PartialFile(QByteArray path) : path_(std::move(path)) {}
-    ~PartialFile();
-    PartialFile(const PartialFile&) = delete;
-    PartialFile& operator=(const PartialFile&) = delete;
-    void keep() { kept_ = true; }
-
-private:
-    QByteArray path_;
-    bool kept_ = false;
-};
-
 // Flushes the folder that holds `path`, so a name just made or changed there survives a crash.
 void syncFolderOf(const QByteArray& path);
+
+// A rename that never replaces anything at `to`; where the file system cannot be told to refuse
+// (NFS, 9p, FUSE), a second name and then the first dropped. 0, EXDEV when only a copy can do it
+// (another file system, or no hard links either), or the errno. `sourceLeft` tells when the second
+// name was made but the first could not be dropped.
+int renameNoReplace(const QByteArray& from, const QByteArray& to, bool& sourceLeft);
 
 // The system's text for an errno value, in English whatever the locale.
 QString systemReason(int error);

@@ -4,6 +4,7 @@
 #include "platform/files/MoveFile.h"
 
 #include "platform/files/FileTools.h"
+#include "platform/files/StagedFile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 namespace platform::files {
+
 namespace {
 
 using Outcome = MoveResult::Outcome;
@@ -49,9 +51,9 @@ ssize_t readSome(int fd, std::byte* into, std::size_t length) {
     }
 }
 
-// Copies `from` to the new file `to`, flushed and checked; `from` stays. Moved, or what went wrong
-// with nothing left at `to`.
-MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyProgress& progress,
+// Copies `from` into the staged file `to`, flushed and checked, and finishes it; `from` stays.
+// Moved, or what went wrong (the staged file then goes with its owner).
+MoveResult copyChecked(const QByteArray& from, StagedFile& to, const CopyProgress& progress,
                        std::size_t blockSize) {
     FileDescriptor in(::open(from.constData(), O_RDONLY | O_CLOEXEC));
     if (!in.isOpen()) {
@@ -64,17 +66,7 @@ MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyP
     if (!S_ISREG(source.st_mode)) {
         return failed(Step::OpenSource, EINVAL);
     }
-    // Exclusive: whatever appears under the name meanwhile is never written over.
-    FileDescriptor out(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.isOpen()) {
-        return failed(Step::CreateDestination, errno);
-    }
-    // Held until the copy is checked: a recorder started in the destination folder takes a
-    // half-copied take there for an interrupted one unless it sees the file is being written.
-    // Only such a recorder's brief check can hold it meanwhile; a file system without locks gets
-    // the copy all the same.
-    lockForWriting(out.get());
-    PartialFile partial(to);
+    const int out = to.fd();
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     const auto total = static_cast<std::uint64_t>(source.st_size);
@@ -91,22 +83,22 @@ MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyP
         if (n == 0) {
             break;
         }
-        if (const int error = writeAll(out.get(), block.get(), static_cast<std::size_t>(n)); error != 0) {
+        if (const int error = writeAll(out, block.get(), static_cast<std::size_t>(n)); error != 0) {
             return failed(Step::Write, error);
         }
         // Writing back as we go keeps the final flush short and the page cache from filling up.
-        ::sync_file_range(out.get(), static_cast<off_t>(done), n, SYNC_FILE_RANGE_WRITE);
+        ::sync_file_range(out, static_cast<off_t>(done), n, SYNC_FILE_RANGE_WRITE);
         done += static_cast<std::uint64_t>(n);
         if (progress && !progress(done, total)) {
             return MoveResult{.outcome = Outcome::Cancelled};
         }
     }
-    if (::fdatasync(out.get()) != 0) {
+    if (::fdatasync(out) != 0) {
         return failed(Step::Flush, errno);
     }
     struct stat copy {};
     struct stat sourceAfter {};
-    if (::fstat(out.get(), &copy) != 0 || ::fstat(in.get(), &sourceAfter) != 0) {
+    if (::fstat(out, &copy) != 0 || ::fstat(in.get(), &sourceAfter) != 0) {
         return failed(Step::Check, errno);
     }
     if (static_cast<std::uint64_t>(copy.st_size) != done || sourceAfter.st_size != copy.st_size) {
@@ -114,37 +106,11 @@ MoveResult copyChecked(const QByteArray& from, const QByteArray& to, const CopyP
         return failed(Step::Check, EIO);
     }
     const struct timespec times[2] = {source.st_atim, source.st_mtim};
-    ::futimens(out.get(), times);
-    if (const int error = out.close(); error != 0) {
+    ::futimens(out, times);
+    if (const int error = to.finish(); error != 0) {
         return failed(Step::Flush, error);
     }
-    syncFolderOf(to);
-    partial.keep();
     return movedResult(true, false);
-}
-
-// A rename that never replaces anything at `to`. 0, EXDEV when only a copy can move the file, or
-// the errno. `sourceLeft` tells when the file system could only add the second name and the first
-// one could not be dropped.
-int renameNoReplace(const QByteArray& from, const QByteArray& to, bool& sourceLeft) {
-    sourceLeft = false;
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    int error = errno;
-    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
-        // The file system cannot refuse a replacing rename: a second name, then drop the first.
-        if (::link(from.constData(), to.constData()) == 0) {
-            sourceLeft = ::unlink(from.constData()) != 0;
-            return 0;
-        }
-        error = errno;
-        if (error == EPERM || error == EOPNOTSUPP || error == EMLINK) {
-            // No hard links here (FAT and the like): a copy on the same file system does it.
-            error = EXDEV;
-        }
-    }
-    return error;
 }
 
 }  // namespace
@@ -183,12 +149,14 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
         }
         MoveResult refused = failed(Step::Rename, error);
         refused.file = renamed;
+        // Back the way they came: where the file system cannot refuse a replacing rename, only the
+        // second name and the dropped first one put a part back without risking another file.
         while (renamed-- > 0) {
+            bool backLeft = false;
             if (sourceLeft[renamed]) {
-                ::unlink(destinations[renamed].constData());
-            } else {
-                ::renameat2(AT_FDCWD, destinations[renamed].constData(), AT_FDCWD,
-                            sources[renamed].constData(), RENAME_NOREPLACE);
+                refused.restored = ::unlink(destinations[renamed].constData()) == 0 && refused.restored;
+            } else if (renameNoReplace(destinations[renamed], sources[renamed], backLeft) != 0) {
+                refused.restored = false;
             }
         }
         return refused;
@@ -197,8 +165,10 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
         return movedResult(false, allSourcesGone);
     }
 
-    // Every file is copied and checked before any original is deleted; a failure or a cancel removes
-    // the copies made.
+    // Every file is copied under a hidden name and checked, then all are named together, before any
+    // original is deleted; a failure or a cancel removes the copies made. The names are made first,
+    // so a taken one is told before anything is copied.
+    std::vector<StagedFile> copies(sources.size());
     std::vector<std::uint64_t> sizes;
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < sources.size(); ++i) {
@@ -210,6 +180,11 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
         }
         sizes.push_back(static_cast<std::uint64_t>(info.st_size));
         total += sizes.back();
+        if (const int error = copies[i].create(to[static_cast<qsizetype>(i)], from.front()); error != 0) {
+            MoveResult refused = failed(Step::CreateDestination, error);
+            refused.file = i;
+            return refused;
+        }
     }
     std::uint64_t before = 0;
     const std::size_t block = blockSize == 0 ? kCopyBlockSize : blockSize;
@@ -218,15 +193,18 @@ MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyP
         if (progress) {
             told = [&](std::uint64_t done, std::uint64_t) { return progress(before + done, total); };
         }
-        MoveResult copied = copyChecked(sources[i], destinations[i], told, block);
+        MoveResult copied = copyChecked(sources[i], copies[i], told, block);
         if (!copied.moved()) {
-            for (std::size_t j = 0; j < i; ++j) {
-                ::unlink(destinations[j].constData());
-            }
             copied.file = i;
             return copied;
         }
         before += sizes[i];
+    }
+    std::size_t refusedAt = 0;
+    if (const int error = nameTogether(copies, &refusedAt); error != 0) {
+        MoveResult refused = failed(Step::Rename, error);
+        refused.file = refusedAt;
+        return refused;
     }
     bool removed = true;
     for (const QByteArray& source : sources) {

@@ -37,6 +37,9 @@ struct MoveResult {
     bool copied = false;
     // Moved only: false when the original could not be deleted after the copy; both files remain.
     bool sourceRemoved = true;
+    // Failed only: false when files already moved could not all be put back (the medium went
+    // away meanwhile); those are under their new names.
+    bool restored = true;
 
     bool moved() const { return outcome == Outcome::Moved; }
     // English, with the system's reason; empty unless Failed.
@@ -49,9 +52,10 @@ MoveResult moveFile(const QString& from, const QString& to, const CopyProgress& 
                     std::size_t blockSize = kCopyBlockSize);
 
 // Moves every file of `from` to the name at the same place in `to`, all or nothing: renamed one by
-// one (a refusal renames back those done), or across file systems all copied and checked before any
-// original is deleted. Progress counts the bytes of all of them. Whatever the outcome other than
-// Moved, every `from` is as it was and no `to` holds anything of this call.
+// one (a refusal puts back those done the way they went), or across file systems all copied and
+// checked before any original is deleted. Progress counts the bytes of all of them. Whatever the
+// outcome other than Moved, every `from` is as it was and no `to` holds anything of this call
+// (short of a medium that fails while parts are put back: see `restored`).
 MoveResult moveFiles(const QStringList& from, const QStringList& to, const CopyProgress& progress = {},
                      std::size_t blockSize = kCopyBlockSize);
 

@@ -223,4 +223,36 @@ QString describeRecovered(const std::vector<RecoveredTake>& takes) {
                                        "oferecida para exclusão antes da próxima gravação.");
 }
 
+StartUpFindings recoverAtStartUp(const QString& folder) {
+    StartUpFindings findings;
+    findings.removedSaves = platform::files::removeUnfinishedSaves();
+    findings.takes = recoverInterruptedTakes(folder);
+    return findings;
+}
+
+QString describeStartUp(const StartUpFindings& findings) {
+    QStringList saves;
+    for (const auto& save : findings.removedSaves) {
+        const QString destination = QDir::toNativeSeparators(save.destination);
+        saves << (!save.origin.isEmpty() && QFileInfo::exists(save.origin)
+                      ? QCoreApplication::translate(
+                            "Recovery",
+                            "O salvamento como \"%1\" foi interrompido: o arquivo "
+                            "incompleto foi removido, e a gravação continua em \"%2\".")
+                            .arg(destination, QDir::toNativeSeparators(save.origin))
+                      : QCoreApplication::translate(
+                            "Recovery",
+                            "O salvamento como \"%1\" foi interrompido: o arquivo incompleto foi removido.")
+                            .arg(destination));
+    }
+    QStringList paragraphs;
+    if (!findings.takes.empty()) {
+        paragraphs << describeRecovered(findings.takes);
+    }
+    if (!saves.isEmpty()) {
+        paragraphs << saves.join(QLatin1Char('\n'));
+    }
+    return paragraphs.join(QStringLiteral("\n\n"));
+}
+
 }  // namespace recovery

@@ -5,6 +5,8 @@
 // Takes interrupted by a crash, a kill or a power cut, found in the program's folder at start-up and
 // made complete again.
 
+#include "platform/files/StagedFile.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -37,5 +39,20 @@ std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder);
 
 // The one message that tells the user which takes were recovered and how long each is.
 QString describeRecovered(const std::vector<RecoveredTake>& takes);
+
+// What a start found left by a crash, a kill or a power cut, and put right.
+struct StartUpFindings {
+    std::vector<RecoveredTake> takes;                           // recoverInterruptedTakes
+    std::vector<platform::files::UnfinishedSave> removedSaves;  // platform::files::removeUnfinishedSaves
+    bool empty() const { return takes.empty() && removedSaves.empty(); }
+};
+
+// Removes what interrupted saves left wherever they were going, then repairs the interrupted
+// takes in `folder`. Called once at start-up, before the window offers a take.
+StartUpFindings recoverAtStartUp(const QString& folder);
+
+// The start-up box: the recovered takes as describeRecovered tells them, then one line for each
+// save whose unfinished file was removed. Empty when nothing was found.
+QString describeStartUp(const StartUpFindings& findings);
 
 }  // namespace recovery

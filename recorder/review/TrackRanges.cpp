@@ -27,15 +27,4 @@ std::vector<analysis::FrameRange> tracksWithin(analysis::FrameRange selection,
     return tracks;
 }
 
-QString lengthText(std::int64_t frames, int rate) {
-    if (rate <= 0) {
-        return QStringLiteral("-:--:--");
-    }
-    const std::int64_t seconds = (std::max<std::int64_t>(frames, 0) + rate / 2) / rate;
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
 }  // namespace review

@@ -7,8 +7,6 @@
 
 #include "recorder/analysis/Gaps.h"
 
-#include <QString>
-
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -21,9 +19,5 @@ namespace review {
 // has no tracks; one with no boundary inside is one track.
 std::vector<analysis::FrameRange> tracksWithin(analysis::FrameRange selection,
                                                std::span<const std::int64_t> boundaries);
-
-// A length of `frames` at `rate` for the tracks' table, "H:MM:SS" to the nearest second (a half
-// rounds up). A rate of 0 or less has no length to give: "-:--:--".
-QString lengthText(std::int64_t frames, int rate);
 
 }  // namespace review

@@ -3,8 +3,8 @@
 
 #include "recorder/review/TrackSaveDialog.h"
 
+#include "recorder/review/TimeText.h"
 #include "recorder/review/TrackNames.h"
-#include "recorder/review/TrackRanges.h"
 
 #include <QComboBox>
 #include <QDate>
@@ -228,7 +228,8 @@ void TrackSaveDialog::fill() {
     for (int row = 0; row < table_->rowCount(); ++row) {
         const analysis::FrameRange& track = setup_.tracks[static_cast<std::size_t>(row)];
         auto* number = new QTableWidgetItem(QString::number(row + 1));
-        auto* length = new QTableWidgetItem(lengthText(track.to - track.from, setup_.sampleRate));
+        auto* length = new QTableWidgetItem(clockText(static_cast<std::uint64_t>(track.to - track.from),
+                                                      static_cast<std::uint32_t>(setup_.sampleRate)));
         for (QTableWidgetItem* item : {number, length}) {
             item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -237,6 +237,25 @@ Try &apos;tolvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>PulsePlayback</name>
+    <message>
+        <source>Não foi possível conectar ao servidor de som: %1</source>
+        <translation>Cannot connect to the sound server: %1</translation>
+    </message>
+    <message>
+        <source>Não foi possível tocar no servidor de som: %1</source>
+        <translation>Cannot play on the sound server: %1</translation>
+    </message>
+    <message>
+        <source>A conexão com o servidor de som foi perdida: %1</source>
+        <translation>The connection to the sound server was lost: %1</translation>
+    </message>
+    <message>
+        <source>Reprodução</source>
+        <translation>Playback</translation>
+    </message>
+</context>
+<context>
     <name>PulseWaveIn</name>
     <message>
         <source>Não foi possível conectar ao servidor de som: %1</source>
@@ -284,6 +303,14 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>A mais recente é agora a gravação atual: salve-a, ou ela será oferecida para exclusão antes da próxima gravação.</source>
         <translation>The newest is now the current take: save it, or it will be offered for deletion before the next take.</translation>
+    </message>
+    <message>
+        <source>O salvamento como &quot;%1&quot; foi interrompido: o arquivo incompleto foi removido, e a gravação continua em &quot;%2&quot;.</source>
+        <translation>Saving as &quot;%1&quot; was interrupted: the unfinished file was removed, and the take is still at &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>O salvamento como &quot;%1&quot; foi interrompido: o arquivo incompleto foi removido.</source>
+        <translation>Saving as &quot;%1&quot; was interrupted: the unfinished file was removed.</translation>
     </message>
 </context>
 <context>
@@ -337,6 +364,49 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>o arquivo já tem pontos de marcação no meio</source>
         <translation>the file already has cue points in its middle</translation>
+    </message>
+</context>
+<context>
+    <name>TakeAudio</name>
+    <message>
+        <source>A gravação &quot;%1&quot; não foi encontrada.</source>
+        <translation>The take &quot;%1&quot; was not found.</translation>
+    </message>
+    <message>
+        <source>A gravação não foi encontrada.</source>
+        <translation>The take was not found.</translation>
+    </message>
+    <message>
+        <source>Não foi possível abrir &quot;%1&quot;: %2</source>
+        <translation>Cannot open &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; não é uma gravação que se possa ler.</source>
+        <translation>&quot;%1&quot; is not a take that can be read.</translation>
+    </message>
+    <message>
+        <source>Partes desta gravação não puderam ser lidas: faltam %1 em %2 trechos; o resto toca normalmente.</source>
+        <translation>Parts of this take could not be read: %1 is missing in %2 places; the rest plays as usual.</translation>
+    </message>
+    <message>
+        <source>Faltam %1 no fim de &quot;%2&quot;: o arquivo é menor do que o cabeçalho diz.</source>
+        <translation>%1 is missing at the end of &quot;%2&quot;: the file is shorter than its header says.</translation>
+    </message>
+    <message>
+        <source>%1 de &quot;%2&quot; não puderam ser lidos e tocam como silêncio.</source>
+        <translation>%1 of &quot;%2&quot; could not be read and plays as silence.</translation>
+    </message>
+    <message>
+        <source>&quot;%2&quot; está em outro formato e ficou de fora (%1).</source>
+        <translation>&quot;%2&quot; is in another format and was left out (%1).</translation>
+    </message>
+    <message>
+        <source>O cabeçalho de &quot;%1&quot; está danificado; o som foi lido no formato da gravação.</source>
+        <translation>The header of &quot;%1&quot; is damaged; its sound was read in the take&apos;s format.</translation>
+    </message>
+    <message>
+        <source>Não foi possível abrir &quot;%1&quot;; o que ele guarda ficou de fora.</source>
+        <translation>Cannot open &quot;%1&quot;; what it holds was left out.</translation>
     </message>
 </context>
 <context>
@@ -834,6 +904,13 @@ Choose another input in the recording level&apos;s context menu.</translation>
     <message>
         <source>Pasta das faixas</source>
         <translation>Folder for the tracks</translation>
+    </message>
+</context>
+<context>
+    <name>review::WaveformView</name>
+    <message>
+        <source>Posição</source>
+        <translation>Position</translation>
     </message>
 </context>
 </TS>

@@ -432,6 +432,10 @@ QString TakeFile::Create(const QString& wanted) {
 
     for (int n = 1; n <= kMaxNameTries; ++n) {
         const QString candidate = n == 1 ? wanted : numberedName(wanted, n);
+        // Free for every part the take may grow, or its parts would meet another take's files.
+        if (!wanted.isEmpty() && !takeNameFree(candidate)) {
+            continue;
+        }
         const int fd = createTakeFile(candidate);
         if (fd >= 0) {
             d->part.file = FileDescriptor(fd);

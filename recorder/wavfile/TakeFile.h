@@ -58,7 +58,8 @@ public:
     TakeFile(const TakeFile&) = delete;
     TakeFile& operator=(const TakeFile&) = delete;
 
-    // Creates `wanted` exclusively; when that name is taken, "-2", "-3"... goes before the extension.
+    // Creates `wanted` exclusively; when that name is taken, for the first file or for any part the
+    // take may go on in (TakeParts.h), "-2", "-3"... goes before the extension.
     // The file holds an exclusive advisory lock (flock) until it is closed.
     // Returns the path created, or an empty string after "Failed to create WAV file".
     // A take still open from before is finalised first, without messages.

@@ -3,12 +3,39 @@
 
 #include "recorder/wavfile/TakeParts.h"
 
+#include "platform/files/FileTools.h"
+#include "recorder/recovery/TakeHeader.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <fcntl.h>
+
+#include <array>
+#include <optional>
 
 namespace basSoundRec_2 {
 
 namespace {
+
+// The format a file of a take is recorded in; nothing for a file that is not one.
+std::optional<recovery::TakeHeader> takeFormatOf(const QString& path) {
+    const platform::files::FileDescriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    std::array<std::uint8_t, recovery::kTakeHeaderSize> bytes{};
+    if (!file.isOpen() || platform::files::readAllAt(file.get(), reinterpret_cast<std::byte*>(bytes.data()),
+                                                     bytes.size(), 0) != 0) {
+        return std::nullopt;
+    }
+    return recovery::parseTakeHeader(bytes.data(), bytes.size());
+}
+
+bool sameFormat(const recovery::TakeHeader& a, const recovery::TakeHeader& b) {
+    return a.channels == b.channels && a.rate == b.rate && a.blockAlign == b.blockAlign;
+}
 
 // Where the extension starts in the file name of `path` (after its last folder), or its length.
 qsizetype extensionAt(const QString& path) {
@@ -33,13 +60,39 @@ QStringList takeParts(const QString& firstPart) {
         return parts;
     }
     parts << firstPart;
+    // A file under a part's name that is not recorded as the first part is (a leftover of another
+    // take, of an interrupted save, or anyone's file) is no part of this take, nor anything after it.
+    const auto format = takeFormatOf(firstPart);
+    if (!format) {
+        return parts;
+    }
     for (int number = 2;; ++number) {
         const QString part = takePartPath(firstPart, number);
-        if (!QFileInfo::exists(part)) {
+        const auto partFormat = QFileInfo::exists(part) ? takeFormatOf(part) : std::nullopt;
+        if (!partFormat || !sameFormat(*partFormat, *format)) {
             return parts;
         }
         parts << part;
     }
+}
+
+bool takeNameFree(const QString& firstPart) {
+    if (QFileInfo::exists(firstPart) || QFileInfo(firstPart).isSymLink()) {
+        return false;
+    }
+    // Any part number, not only the next: a part 3 left alone would stop a long take there.
+    const QFileInfo first(firstPart);
+    QDirIterator entries(first.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    while (entries.hasNext()) {
+        entries.next();
+        const QString name = entries.fileName();
+        int number = 1;
+        if (name.size() > first.fileName().size() && firstTakePart(name, &number) == first.fileName() &&
+            number > 1) {
+            return false;
+        }
+    }
+    return true;
 }
 
 QString firstTakePart(const QString& path, int* number) {

@@ -15,8 +15,13 @@ namespace basSoundRec_2 {
 QString takePartPath(const QString& firstPart, int number);
 
 // Every part of the take whose first file is `firstPart`, in order: the first file, then each further
-// part on disk up to the first number missing. Empty when the first file is not there.
+// part on disk, recorded in the first file's format, up to the first number missing or of another
+// format. Empty when the first file is not there.
 QStringList takeParts(const QString& firstPart);
+
+// True when neither `firstPart` nor any part of a take under that name (any number) exists: a new
+// take may go on there into as many parts as it needs.
+bool takeNameFree(const QString& firstPart);
 
 // The first file of the take `path` belongs to (`path` itself for a first part); the part's number
 // in `number` when given.

@@ -4,6 +4,7 @@
 // Moving a take to a chosen name: on its own file system and onto another one, with the ways a
 // copy can end early.
 #include "platform/files/MoveFile.h"
+#include "platform/files/RenameCall.h"
 
 #include "OtherVolume.h"
 #include "platform/dialogs/Dialogs.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -282,4 +284,53 @@ TEST(MoveTakeProgressBox, CancelInTheRealBoxStopsTheCopyAndRemovesIt) {
     EXPECT_LT(lastStep, static_cast<std::uint64_t>(take.size()));
     EXPECT_EQ(readFile(source), take);
     EXPECT_TRUE(filesIn(other.path()).isEmpty());
+}
+
+// A take in three parts whose third name is taken, where a rename cannot refuse to replace (NFS, 9p,
+// FUSE), or while the parts are copied to another disk: no new name shows, the take is where it was.
+TEST(MoveTakeParts, AThirdNameTakenMovesNone) {
+    for (const bool acrossVolumes : {false, true}) {
+        SCOPED_TRACE(acrossVolumes ? "taken during the copy" : "the rename cannot refuse");
+        QTemporaryDir here;
+        testsupport::OtherVolume other(64 * kCopyBlockSize);
+        const QString folder = acrossVolumes ? other.path() : here.filePath(QStringLiteral("saved"));
+        if ((acrossVolumes && !other.usable()) || !QDir().mkpath(folder)) {
+            continue;
+        }
+        QStringList parts, destinations;
+        QList<QByteArray> contents;
+        for (const char* suffix : {"", ".2", ".3"}) {
+            parts << here.filePath(QStringLiteral("take%1.WAV").arg(QLatin1String(suffix)));
+            destinations << QDir(folder).filePath(QStringLiteral("saved%1.Wav").arg(QLatin1String(suffix)));
+            contents << noise(kCopyBlockSize + parts.size());
+            writeFile(parts.back(), contents.back());
+        }
+        auto& rename = platform::files::detail::renameCall();
+        const auto system = rename;
+        if (!acrossVolumes) {
+            writeFile(destinations[2], "someone else's file");
+            rename = [](int, const char*, int, const char*, unsigned flags) {
+                errno = (flags & RENAME_NOREPLACE) != 0 ? EINVAL : ENOSYS;
+                return -1;
+            };
+        }
+        const MoveResult result =
+            platform::files::moveFiles(parts, destinations, [&](std::uint64_t done, std::uint64_t) {
+                if (done > 0 && !QFile::exists(destinations[2])) {
+                    writeFile(destinations[2], "someone else's file");
+                }
+                return true;
+            });
+        rename = system;
+
+        EXPECT_EQ(result.outcome, Outcome::Failed);
+        EXPECT_EQ(result.error, EEXIST);
+        EXPECT_EQ(result.file, 2u);
+        EXPECT_TRUE(result.restored);
+        for (qsizetype i = 0; i < 3; ++i) {
+            EXPECT_TRUE(readFile(parts[i]) == contents[i]) << "part " << i + 1;
+        }
+        EXPECT_EQ(filesIn(folder).join(' ').toStdString(), "saved.3.Wav") << "a part or a hidden copy stayed";
+        EXPECT_EQ(readFile(destinations[2]), "someone else's file");
+    }
 }

@@ -1,15 +1,13 @@
 // SPDX-FileCopyrightText: 2026 The Tolvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-// A selection split into tracks at boundaries given in any order, and a track's length as the
-// table shows it.
+// A selection split into tracks at boundaries given in any order.
 
 #include "recorder/review/TrackRanges.h"
 
 #include <gtest/gtest.h>
 
 using analysis::FrameRange;
-using review::lengthText;
 using review::tracksWithin;
 
 namespace {
@@ -47,26 +45,5 @@ TEST(TracksWithin, SplitsTheSelectionAtTheBoundariesInsideItAndCoversItExactly) 
             got.emplace_back(track.from, track.to);
         }
         EXPECT_EQ(got, row.tracks);
-    }
-}
-
-TEST(TrackLength, ShowsHoursMinutesAndSecondsToTheNearestSecond) {
-    const struct {
-        std::int64_t frames;
-        int rate;
-        const char* text;
-    } rows[] = {
-        {0, 44100, "0:00:00"},
-        {44100 * 59 + 22049, 44100, "0:00:59"},
-        {44100 * 59 + 22050, 44100, "0:01:00"},  // a half rounds up
-        {11025 * 2 + 5512, 11025, "0:00:02"},    // an odd rate's half lies between two frames
-        {11025 * 2 + 5513, 11025, "0:00:03"},
-        {96000LL * (3600 * 10 + 60 * 7 + 5), 96000, "10:07:05"},
-        {48000LL * 3599, 48000, "0:59:59"},
-        {48000, 0, "-:--:--"},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(lengthText(row.frames, row.rate), QString::fromLatin1(row.text))
-            << row.frames << " at " << row.rate;
     }
 }

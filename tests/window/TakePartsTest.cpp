@@ -141,11 +141,12 @@ TEST(TakeParts, SavedAndDeletedTogether) {
 
 TEST(TakeParts, APartThatCannotBeMadeStopsTheTakeCompleteAndSaysWhy) {
     Recorder r({}, kLimit);
+    r.click();
+    // Made while the take runs: a name taken before the press gives the take another name.
     QFile blocker(QDir(r.folder.path()).filePath(QStringLiteral("03042026090507AM.2.WAV")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.write("not ours");
     blocker.close();
-    r.click();
     r.produceBuffers(4);
     EXPECT_TRUE(r.stopped());
     ASSERT_EQ(r.dialogs.messages().size(), 1);
