@@ -519,6 +519,57 @@ Try &apos;tolvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>TrackNames</name>
+    <message>
+        <source>Escolha a pasta onde salvar as faixas.</source>
+        <translation>Choose the folder to save the tracks in.</translation>
+    </message>
+    <message>
+        <source>Escreva o caminho completo da pasta, começando por &quot;/&quot;.</source>
+        <translation>Type the folder&apos;s full path, starting with &quot;/&quot;.</translation>
+    </message>
+    <message>
+        <source>A pasta &quot;%1&quot; não existe.</source>
+        <translation>The folder &quot;%1&quot; does not exist.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; não é uma pasta.</source>
+        <translation>&quot;%1&quot; is not a folder.</translation>
+    </message>
+    <message>
+        <source>Não é possível gravar na pasta &quot;%1&quot;.</source>
+        <translation>The folder &quot;%1&quot; cannot be written to.</translation>
+    </message>
+    <message>
+        <source>O título está vazio.</source>
+        <translation>The title is empty.</translation>
+    </message>
+    <message>
+        <source>O título não pode ser &quot;.&quot; nem &quot;..&quot;.</source>
+        <translation>The title cannot be &quot;.&quot; or &quot;..&quot;.</translation>
+    </message>
+    <message>
+        <source>O título tem &quot;/&quot;, que não cabe num nome de arquivo.</source>
+        <translation>The title has &quot;/&quot;, which cannot be in a file name.</translation>
+    </message>
+    <message>
+        <source>O título tem um caractere de controle (uma quebra de linha, uma tabulação…).</source>
+        <translation>The title has a control character (a line break, a tab…).</translation>
+    </message>
+    <message>
+        <source>O título tem &quot;%1&quot;, que esta pasta não aceita em nomes de arquivo.</source>
+        <translation>The title has &quot;%1&quot;, which this folder does not accept in file names.</translation>
+    </message>
+    <message>
+        <source>O título é longo demais: o nome do arquivo teria %1 bytes, e esta pasta aceita até %2.</source>
+        <translation>The title is too long: the file name would have %1 bytes, and this folder takes at most %2.</translation>
+    </message>
+    <message>
+        <source>Já existe &quot;%1&quot; nesta pasta.</source>
+        <translation>&quot;%1&quot; already exists in this folder.</translation>
+    </message>
+</context>
+<context>
     <name>WaveIn</name>
     <message>
         <source>O comando foi concluído com sucesso.</source>
@@ -758,6 +809,101 @@ Choose another input in the recording level&apos;s context menu.</translation>
     <message>
         <source>Faltam %1 para parar a gravação</source>
         <translation>%1 left until recording stops</translation>
+    </message>
+</context>
+<context>
+    <name>review::TrackSaveDialog</name>
+    <message>
+        <source>Pr&amp;ocurar…</source>
+        <translation>&amp;Browse…</translation>
+    </message>
+    <message>
+        <source>&amp;Salvar</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>Salvar faixas</source>
+        <translation>Save tracks</translation>
+    </message>
+    <message>
+        <source>&amp;Pasta</source>
+        <translation>&amp;Folder</translation>
+    </message>
+    <message>
+        <source>&amp;Formato</source>
+        <translation>F&amp;ormat</translation>
+    </message>
+    <message>
+        <source>Álbu&amp;m</source>
+        <translation>&amp;Album</translation>
+    </message>
+    <message>
+        <source>A&amp;rtista</source>
+        <translation>Ar&amp;tist</translation>
+    </message>
+    <message>
+        <source>A&amp;no</source>
+        <translation>&amp;Year</translation>
+    </message>
+    <message>
+        <source>Escolher a pasta onde salvar as faixas</source>
+        <translation>Choose the folder to save the tracks in</translation>
+    </message>
+    <message>
+        <source>Nº</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>Duração</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>Título</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>Fai&amp;xas</source>
+        <translation>Trac&amp;ks</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Faixa %1</source>
+        <translation>Track %1</translation>
+    </message>
+    <message>
+        <source>Será salva como &quot;%1&quot;</source>
+        <translation>Will be saved as &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Faixa %1: %2</source>
+        <translation>Track %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 E mais uma faixa com problema.</source>
+        <translation>%1 And one more track with a problem.</translation>
+    </message>
+    <message>
+        <source>%1 E mais %2 faixas com problemas.</source>
+        <translation>%1 And %2 more tracks with problems.</translation>
+    </message>
+    <message>
+        <source>Não há faixas a salvar.</source>
+        <translation>There are no tracks to save.</translation>
+    </message>
+    <message>
+        <source>Será salvo &quot;%1&quot; em &quot;%2&quot;.</source>
+        <translation>&quot;%1&quot; will be saved in &quot;%2&quot;.</translation>
+    </message>
+    <message>
+        <source>Serão salvos %1 arquivos em &quot;%2&quot;, de &quot;%3&quot; a &quot;%4&quot;.</source>
+        <translation>%1 files will be saved in &quot;%2&quot;, from &quot;%3&quot; to &quot;%4&quot;.</translation>
+    </message>
+    <message>
+        <source>Pasta das faixas</source>
+        <translation>Folder for the tracks</translation>
     </message>
 </context>
 <context>
