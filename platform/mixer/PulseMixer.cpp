@@ -15,10 +15,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <optional>
 #include <variant>
 #include <vector>
 
@@ -98,8 +98,8 @@ public:
     PulseMixer(const PulseMixer&) = delete;
     PulseMixer& operator=(const PulseMixer&) = delete;
 
-    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback, std::uintptr_t dwInstance,
-                       std::uint32_t fdwOpen) override {
+    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback,
+                       std::uintptr_t dwInstance, std::uint32_t fdwOpen) override {
         if (phmx == nullptr) {
             return MMSYSERR_INVALPARAM;
         }
@@ -171,7 +171,8 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc, std::uint32_t fdwControls) override {
+    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
+                                  std::uint32_t fdwControls) override {
         if (const MMRESULT status = checkHandle(hmxobj, fdwControls); status != MMSYSERR_NOERROR) {
             return status;
         }
@@ -211,7 +212,8 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT mixerGetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd, std::uint32_t fdwDetails) override {
+    MMRESULT mixerGetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
+                                    std::uint32_t fdwDetails) override {
         if (const MMRESULT status = checkHandle(hmxobj, fdwDetails); status != MMSYSERR_NOERROR) {
             return status;
         }
@@ -413,8 +415,8 @@ private:
         }
         watched_ = connection_->chosenSource();
         watching_.reset(pa_context_get_source_info_by_name(
-            connection_->context(), watched_.empty() ? "@DEFAULT_SOURCE@" : watched_.c_str(), &PulseMixer::onWatched,
-            this));
+            connection_->context(), watched_.empty() ? "@DEFAULT_SOURCE@" : watched_.c_str(),
+            &PulseMixer::onWatched, this));
     }
 
     static void onWatched(pa_context*, const pa_source_info* info, int eol, void* self) {
@@ -443,14 +445,17 @@ private:
 
     // Called with the lock held on the main loop's thread; the windows are told on theirs.
     void tellWindows() {
-        QMetaObject::invokeMethod(&gui_, [this] {
-            for (const auto& [handle, window] : windows_) {
-                if (window) {
-                    MixerControlChangeEvent changed(handle, kWaveInVolumeControlId);
-                    QCoreApplication::sendEvent(window, &changed);
+        QMetaObject::invokeMethod(
+            &gui_,
+            [this] {
+                for (const auto& [handle, window] : windows_) {
+                    if (window) {
+                        MixerControlChangeEvent changed(handle, kWaveInVolumeControlId);
+                        QCoreApplication::sendEvent(window, &changed);
+                    }
                 }
-            }
-        }, Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
     }
 
     void contextLost() override {

@@ -9,16 +9,27 @@ namespace level {
 
 using namespace platform::mixer;
 
-LevelSlider::LevelSlider(QAbstractSlider& slider, Mixer& mixer)
-    : QObject(&slider), slider_(slider), module_{.mixer = mixer} {}
+LevelSlider::LevelSlider(QAbstractSlider& slider, Mixer* mixer)
+    : QObject(&slider), slider_(slider), mixer_(mixer) {
+    slider_.setTracking(false);
+    // A scroll bar turns its keys round by default; the level's keys go as on every slider: Left,
+    // Down and Page Down lower it, Right, Up and Page Up raise it.
+    slider_.setInvertedControls(false);
+    connect(&slider_, &QAbstractSlider::valueChanged, this, &LevelSlider::positionChanged);
+}
 
 basSoundRec_3::MMRESULT LevelSlider::open() {
-    const MMRESULT status = module_.OpenMixer(this);
+    if (mixer_ == nullptr) {
+        return MMSYSERR_NODRIVER;
+    }
+    module_.emplace(basSoundRec_3::Module{.mixer = *mixer_});
+    const MMRESULT status = module_->OpenMixer(this);
     if (status != MMSYSERR_NOERROR) {
         return status;
     }
-    found_ = basSoundRec_3::FindVolumeControl(module_.mixer, module_.mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
-                                              MIXERCONTROL_CONTROLTYPE_VOLUME, control_);
+    found_ =
+        basSoundRec_3::FindVolumeControl(*mixer_, module_->mixerHandle, MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
+                                         MIXERCONTROL_CONTROLTYPE_VOLUME, control_);
     showControl();
     return status;
 }
@@ -26,8 +37,9 @@ basSoundRec_3::MMRESULT LevelSlider::open() {
 void LevelSlider::positionChanged() {
     // A refused level changes nothing else and is not reported.
     if (found_ && !showing_) {
-        basSoundRec_3::SetVolumeLevel(module_.mixer, module_.mixerHandle, control_,
-                                      basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(slider_.value())));
+        basSoundRec_3::SetVolumeLevel(
+            *mixer_, module_->mixerHandle, control_,
+            basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(slider_.value())));
     }
 }
 
@@ -44,7 +56,7 @@ void LevelSlider::showControl() {
     if (!found_ || slider_.isSliderDown()) {
         return;
     }
-    const auto value = basSoundRec_3::GetVolumeLevel(module_.mixer, module_.mixerHandle, control_);
+    const auto value = basSoundRec_3::GetVolumeLevel(*mixer_, module_->mixerHandle, control_);
     if (!value) {
         return;
     }

@@ -64,7 +64,19 @@ void DiskRoom::collect() {
     asked_.reset();
 }
 
-std::optional<std::uint64_t> DiskRoom::beforeTake(std::chrono::milliseconds patience) {
+namespace {
+
+std::optional<long long> seconds(std::optional<std::uint64_t> bytes, std::uint32_t bytesPerSecond) {
+    if (!bytes || bytesPerSecond == 0) {
+        return std::nullopt;
+    }
+    return static_cast<long long>(*bytes / bytesPerSecond);
+}
+
+}  // namespace
+
+std::optional<long long> DiskRoom::beforeTake(std::uint32_t bytesPerSecond,
+                                              std::chrono::milliseconds patience) {
     ++take_;
     collect();
     ask(0);
@@ -73,10 +85,10 @@ std::optional<std::uint64_t> DiskRoom::beforeTake(std::chrono::milliseconds pati
         asked_->answered.wait_for(lock, patience, [this] { return asked_->done; });
     }
     collect();
-    return last_ ? std::optional(last_->free) : std::nullopt;
+    return seconds(last_ ? std::optional(last_->free) : std::nullopt, bytesPerSecond);
 }
 
-std::optional<std::uint64_t> DiskRoom::duringTake(std::uint64_t written) {
+std::optional<long long> DiskRoom::duringTake(std::uint64_t written, std::uint32_t bytesPerSecond) {
     collect();
     if (!askedAt_ || clock_() - *askedAt_ >= kReadEvery) {
         ask(written);
@@ -86,8 +98,8 @@ std::optional<std::uint64_t> DiskRoom::duringTake(std::uint64_t written) {
     }
     // A reading from before this take knows nothing of what it wrote.
     if (last_->take != take_ || written < last_->writtenAt) {
-        return last_->free;
+        return seconds(last_->free, bytesPerSecond);
     }
     const std::uint64_t since = written - last_->writtenAt;
-    return last_->free > since ? last_->free - since : 0;
+    return seconds(last_->free > since ? last_->free - since : 0, bytesPerSecond);
 }

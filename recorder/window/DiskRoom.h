@@ -30,17 +30,18 @@ public:
     DiskRoom(const DiskRoom&) = delete;
     DiskRoom& operator=(const DiskRoom&) = delete;
 
-    // Before a take: a reading of now, waited for at most `patience`; else the last one known.
-    std::optional<std::uint64_t> beforeTake(std::chrono::milliseconds patience);
+    // The room in whole seconds of a take writing `bytesPerSecond`, or nothing while none is known.
+    // Before a take: from a reading of now, waited for at most `patience`, else the last one known.
+    std::optional<long long> beforeTake(std::uint32_t bytesPerSecond, std::chrono::milliseconds patience);
     // During the take that began with the last beforeTake and has written `written` bytes since.
     // Never waits.
-    std::optional<std::uint64_t> duringTake(std::uint64_t written);
+    std::optional<long long> duringTake(std::uint64_t written, std::uint32_t bytesPerSecond);
 
 private:
     struct Request;
     struct Reading {
         std::uint64_t free = 0;
-        int take = 0;                // the take it was asked during
+        int take = 0;                 // the take it was asked during
         std::uint64_t writtenAt = 0;  // what that take had written when it was asked
     };
 

@@ -172,7 +172,8 @@ QString InputChoice::described() const {
     const auto sources = sources_.sources();
     // A source that went away is still named as the user knew it.
     if (!name.isEmpty() && known_.contains(name) &&
-        std::none_of(sources.begin(), sources.end(), [&](const auto& source) { return source.name == name; })) {
+        std::none_of(sources.begin(), sources.end(),
+                     [&](const auto& source) { return source.name == name; })) {
         return known_.value(name);
     }
     return describeInput(sources, sources_.defaultSource(), name);
@@ -233,16 +234,17 @@ bool InputChoice::present() {
     }
     const auto sources = sources_.sources();
     // Not yet heard from the server: the device decides.
-    if (sources.empty() ||
-        std::any_of(sources.begin(), sources.end(), [&](const auto& source) { return source.name == name; })) {
+    if (sources.empty() || std::any_of(sources.begin(), sources.end(),
+                                       [&](const auto& source) { return source.name == name; })) {
         return true;
     }
-    dialogs_.message(windowText(QT_TRANSLATE_NOOP("frmSoundRec",
-                                                  "A entrada escolhida, \"%1\", não está disponível. Nada foi "
-                                                  "gravado.\n\nEscolha outra entrada no menu de contexto do nível "
-                                                  "de gravação."))
-                         .arg(described()),
-                     title_);
+    dialogs_.message(
+        windowText(QT_TRANSLATE_NOOP("frmSoundRec",
+                                     "A entrada escolhida, \"%1\", não está disponível. Nada foi "
+                                     "gravado.\n\nEscolha outra entrada no menu de contexto do nível "
+                                     "de gravação."))
+            .arg(described()),
+        title_);
     return false;
 }
 

@@ -36,8 +36,8 @@ QAccessibleInterface* panelAccessible(const QString& className, QObject* object)
 
 }  // namespace
 
-Readout::Readout(const std::array<LED*, 5>& digits, QWidget& panel)
-    : QObject(&panel), digits_(digits), panel_(panel) {
+Readout::Readout(const std::array<LED*, 5>& digits, QWidget& panel, Clock clock)
+    : QObject(&panel), digits_(digits), panel_(panel), clock_(std::move(clock)) {
     static const bool panelRole = (QAccessible::installFactory(panelAccessible), true);
     Q_UNUSED(panelRole);
     // The digits speak their values; what the design says only by position is said here.
@@ -46,11 +46,34 @@ Readout::Readout(const std::array<LED*, 5>& digits, QWidget& panel)
         QT_TRANSLATE_NOOP("frmSoundRec", "dezenas de segundos"), QT_TRANSLATE_NOOP("frmSoundRec", "segundos"),
         QT_TRANSLATE_NOOP("frmSoundRec", "horas")};
     for (std::size_t i = 0; i < digits_.size(); ++i) {
+        // Each digit is stored with its size only, so it takes the defaults of an empty property bag.
+        digits_[i]->UserControl_ReadProperties(LEDMemoryPropertyBag());
+        digits_[i]->setFocusPolicy(Qt::NoFocus);
         digits_[i]->setAccessibleDescription(windowText(kDigitRoles[i]));
     }
     speak(0);
     blink_.setInterval(500);
     connect(&blink_, &QTimer::timeout, this, &Readout::blink);
+}
+
+void Readout::startClock() {
+    startedAt_ = clock_();
+    pausedBefore_ = {};
+    heldSince_.reset();
+}
+
+void Readout::holdClock(bool hold, std::chrono::steady_clock::time_point at) {
+    if (hold && !heldSince_) {
+        heldSince_ = at;
+    } else if (!hold && heldSince_) {
+        pausedBefore_ += at - *heldSince_;
+        heldSince_.reset();
+    }
+}
+
+std::chrono::steady_clock::duration Readout::elapsed() const {
+    const auto now = heldSince_.value_or(clock_());
+    return now - startedAt_ - pausedBefore_;
 }
 
 void Readout::speak(long long seconds) {

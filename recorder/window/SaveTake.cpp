@@ -46,7 +46,8 @@ Destination destinationFor(const QString& chosen, const QString& filter, const s
         return {.path = chosen, .format = *typed};
     }
     const Format filtered = platform::encoding::formatOfFilter(filter).value_or(Format::Wav);
-    return {.path = chosen + QLatin1Char('.') + platform::encoding::extensionOf(filtered), .format = filtered};
+    return {.path = chosen + QLatin1Char('.') + platform::encoding::extensionOf(filtered),
+            .format = filtered};
 }
 
 void removeTake(const QString& firstPart) {
@@ -81,8 +82,9 @@ bool SaveTake::save(const TakeToSave& take) {
     const Destination destination = destinationFor(chosen->path, chosen->filter, formats);
     remember(destination.format);
     if (!QFile::exists(take.firstPart)) {
-        dialogs_.message(windowText(QT_TRANSLATE_NOOP("frmSoundRec", "A gravação \"%1\" não está mais lá: já "
-                                                                     "foi salva ou removida antes."))
+        dialogs_.message(windowText(QT_TRANSLATE_NOOP("frmSoundRec",
+                                                      "A gravação \"%1\" não está mais lá: já "
+                                                      "foi salva ou removida antes."))
                              .arg(QDir::toNativeSeparators(take.firstPart)),
                          title_);
         return false;
@@ -179,8 +181,8 @@ bool SaveTake::encode(const TakeToSave& take, const QString& destination, Format
     }
     // At the end of the session nobody is there to read a box; the take is kept unsaved.
     if (!unattended_) {
-        dialogs_.message(stillWhereItWas(result.describe(QDir::toNativeSeparators(destination)), take.firstPart),
-                         title_);
+        dialogs_.message(
+            stillWhereItWas(result.describe(QDir::toNativeSeparators(destination)), take.firstPart), title_);
     }
     return false;
 }

@@ -15,8 +15,10 @@
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/InputMenu.h"
+#include "recorder/window/QualityFrame.h"
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
+#include "recorder/window/RecorderLook.h"
 #include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
@@ -26,22 +28,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QIcon>
 #include <QLocale>
-#include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QSvgRenderer>
 
 #include <algorithm>
 #include <cmath>
 
-// The pictures are compiled into this static library; the linker keeps them only when asked for.
-static void loadPictures() {
-    Q_INIT_RESOURCE(pictures);
-}
-
-using platform::wavein::WAVE_FORMAT_PCM;
 using platform::wavein::WAVEFORMATEX;
 
 namespace {
@@ -63,67 +56,10 @@ QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
     return parsed.isValid() ? parsed : otherwise;
 }
 
-constexpr QColor kFace(224, 224, 224);
-constexpr QColor kRateNote(0, 0, 192);
-
-// What the form file cannot say: fractional sizes, stand-in fonts, colours. The options, the stereo
-// box and the rate notes keep the dialog font.
-const Look kLooks[] = {
-    {.object = "Command1", .face = Face::Arial, .bold = true, .background = kFace},
-    {.object = "chkStereo", .background = kFace},
-    {.object = "opt44", .background = kFace},
-    {.object = "opt225", .background = kFace},
-    {.object = "opt11", .background = kFace},
-    {.object = "Command3", .face = Face::Arial, .bold = true, .background = kFace},
-    {.object = "cmdSave", .face = Face::Arial, .bold = true},
-    {.object = "Check1", .face = Face::Arial, .bold = true, .background = kFace},
-    {.object = "Label5", .text = kRateNote},
-    {.object = "Label3", .face = Face::Tahoma, .bold = true, .text = QColor(Qt::white)},
-    {.object = "Label2", .face = Face::Arial, .points = 14.25, .bold = true},
-    {.object = "Label6", .text = kRateNote},
-    {.object = "Label7", .text = kRateNote},
-    {.object = "Label4",
-     .face = Face::MsSansSerif,
-     .points = 13.5,
-     .bold = true,
-     .background = kFace,
-     .textRole = QPalette::Highlight},
-};
-
-// Both sizes of the window icon are drawn from the handset picture at the size they are shown at;
-// the small one has a drawing of its own when there is one.
-QIcon handsetIcon() {
-    QIcon icon;
-    for (const auto& [size, path] :
-         {std::pair{16, ":/pictures/handset-16.svg"}, std::pair{32, ":/pictures/handset.svg"},
-          std::pair{64, ":/pictures/handset.svg"}}) {
-        const QString own = QString::fromLatin1(path);
-        QSvgRenderer renderer(QFile::exists(own) ? own : QStringLiteral(":/pictures/handset.svg"));
-        if (!renderer.isValid()) {
-            continue;
-        }
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
-
 // Below this much room for the chosen format, a press asks before it records.
 constexpr long long kFewSecondsOfRoom = 10 * 60;
 // How long a press waits for the disk to tell its room; a disk that takes longer is not asked about.
 constexpr std::chrono::milliseconds kRoomPatience{100};
-
-// Whole seconds of `format` that `bytes` hold.
-std::optional<long long> secondsOf(std::optional<std::uint64_t> bytes, const WAVEFORMATEX& format) {
-    if (!bytes || format.nAvgBytesPerSec == 0) {
-        return std::nullopt;
-    }
-    return static_cast<long long>(*bytes / format.nAvgBytesPerSec);
-}
 
 platform::Dialogs& chooseDialogs(platform::Dialogs* injected, std::unique_ptr<platform::Dialogs>& own,
                                  QWidget* parent) {
@@ -147,25 +83,21 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
       engine_(std::make_unique<basSoundRec_1::CaptureEngine>(services_.waveIn, *takeFile_, dialogs_,
                                                              kProgramTitle)),
       save_(std::make_unique<save::SaveTake>(dialogs_, cmdlg, services_.settings, kProgramTitle)),
-      room_(std::make_unique<DiskRoom>(services_.programFolder, services_.freeRoom, services_.monotonicClock)) {
-    loadPictures();
+      room_(
+          std::make_unique<DiskRoom>(services_.programFolder, services_.freeRoom, services_.monotonicClock)) {
+    loadRecorderPictures();
     // The controls are sized for a small dialog font.
     setFont(dialogFont());
     ui->setupUi(this);
-    applyLooks(*this, kLooks);
-    ui->Shape5->setFillColor(kDesktopColour);
-    setWindowIcon(handsetIcon());
+    dressRecorderWindow(*this);
     LED1_ = {ui->LED1_0, ui->LED1_1, ui->LED1_2, ui->LED1_3, ui->LED1_4};
-    for (LED* digit : LED1_) {
-        // Each digit is stored with its size only, so it takes the defaults of an empty property bag.
-        digit->UserControl_ReadProperties(LEDMemoryPropertyBag());
-        digit->setFocusPolicy(Qt::NoFocus);
-    }
-    readout_ = new Readout(LED1_, *ui->Shape6);
+    readout_ = new Readout(LED1_, *ui->Shape6, services_.monotonicClock);
     timer2_.setObjectName(QStringLiteral("Timer2"));
     timer2_.setInterval(0);
+    quality_ = new QualityFrame(
+        {{ui->opt44, ui->Label5, 44100}, {ui->opt225, ui->Label6, 22050}, {ui->opt11, ui->Label7, 11025}},
+        *ui->chkStereo, this);
     describeForAssistiveTechnologies();
-    keepOptionsTabStop();
 
     // Every way of pressing the toggle changes its state once: the mouse, the keyboard and an
     // assistive technology's action, which clicks from the event loop after it returned. Changes
@@ -178,12 +110,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_);
     connect(takeMenu_, &TakeMenu::pauseRequested, this, &frmSoundRec::togglePause);
     connect(takeMenu_, &TakeMenu::stopAfterChanged, this, &frmSoundRec::applyStopAfter);
-    // The level changes when a drag of the thumb ends and at each arrow, track or key step.
-    ui->scrLevel->setTracking(false);
-    // A scroll bar turns its keys round by default; the level's keys go as on every slider: Left,
-    // Down and Page Down lower it, Right, Up and Page Up raise it.
-    ui->scrLevel->setInvertedControls(false);
-    connect(ui->scrLevel, &QAbstractSlider::valueChanged, this, &frmSoundRec::scrLevel_Change);
+    level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
     ui->AniGIF2->setAccessibleName(tr("Nivel esquerdo"));
     ui->AniGIF3->setAccessibleName(tr("Nivel direito"));
     if (services_.peakSource != nullptr) {
@@ -192,12 +119,12 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
     if (services_.sources != nullptr) {
-        input_ = new input::InputChoice(
-            *services_.sources, services_.settings, services_.sourceForThisRun, dialogs_, kProgramTitle,
-            [this] { return engine_->isRecording(); }, *this,
-            {.openOn = {ui->AniGIF2, ui->AniGIF3, ui->scrLevel, ui->Label1},
-             .keyboard = ui->scrLevel,
-             .named = {ui->AniGIF2, ui->AniGIF3}});
+        input_ =
+            new input::InputChoice(*services_.sources, services_.settings, services_.sourceForThisRun,
+                                   dialogs_, kProgramTitle, [this] { return engine_->isRecording(); }, *this,
+                                   {.openOn = {ui->AniGIF2, ui->AniGIF3, ui->scrLevel, ui->Label1},
+                                    .keyboard = ui->scrLevel,
+                                    .named = {ui->AniGIF2, ui->AniGIF3}});
     }
     Form_Load();
 }
@@ -216,9 +143,6 @@ void frmSoundRec::describeForAssistiveTechnologies() {
     // wait for the answer.
     answerAccessibleActionsAtOnce(*ui->Check1);
     ui->Label1->setBuddy(ui->scrLevel);
-    ui->opt44->setAccessibleDescription(ui->Label5->text());
-    ui->opt225->setAccessibleDescription(ui->Label6->text());
-    ui->opt11->setAccessibleDescription(ui->Label7->text());
 }
 
 frmSoundRec::~frmSoundRec() {
@@ -266,22 +190,6 @@ LevelMeter* frmSoundRec::AniGIF3() const {
 }
 QMenu* frmSoundRec::inputMenu() const {
     return input_ != nullptr ? input_->menu() : nullptr;
-}
-
-bool frmSoundRec::chosenInputPresent() {
-    return input_ == nullptr || input_->present();
-}
-
-void frmSoundRec::keepOptionsTabStop() {
-    // Tab reaches the rate group once, at its selected option; the arrow keys move within it.
-    const std::array options{ui->opt11, ui->opt225, ui->opt44};
-    for (QRadioButton* option : options) {
-        connect(option, &QAbstractButton::toggled, this, [options] {
-            for (QRadioButton* each : options) {
-                each->setFocusPolicy(each->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
-            }
-        });
-    }
 }
 
 void frmSoundRec::Form_Load() {
@@ -343,7 +251,6 @@ void frmSoundRec::openMixer() {
         return;
     }
     // The slider shows the volume of the source it moves, and follows it.
-    level_ = new level::LevelSlider(*ui->scrLevel, *services_.mixer);
     mmResult = level_->open();
     if (mmResult != platform::mixer::MMSYSERR_NOERROR) {
         dialogs_.message(tr("Couldn't open the mixer."), kProgramTitle);
@@ -351,13 +258,7 @@ void frmSoundRec::openMixer() {
 }
 
 bool frmSoundRec::levelControlFound() const {
-    return level_ != nullptr && level_->controlFound();
-}
-
-void frmSoundRec::scrLevel_Change() {
-    if (level_ != nullptr) {
-        level_->positionChanged();
-    }
+    return level_->controlFound();
 }
 
 void frmSoundRec::Command1_Click() {
@@ -376,14 +277,8 @@ void frmSoundRec::setCheck1(bool pressed) {
 }
 
 void frmSoundRec::Timer2_Timer() {
-    readout_->showElapsed(takeElapsed());
+    readout_->showElapsed(readout_->elapsed());
     showReadoutNotes();
-}
-
-std::chrono::steady_clock::duration frmSoundRec::takeElapsed() const {
-    const auto now = services_.monotonicClock();
-    return now - takeStartedAt_ - pausedBefore_ -
-           (paused_ ? now - pausedSince_ : std::chrono::steady_clock::duration{});
 }
 
 void frmSoundRec::togglePause() {
@@ -400,11 +295,7 @@ void frmSoundRec::togglePause() {
     }
     const auto result = pausing ? engine_->PauseCapture(pressed) : engine_->ResumeCapture(pressed);
     if (result == platform::wavein::MMSYSERR_NOERROR) {
-        if (pausing) {
-            pausedSince_ = now;
-        } else {
-            pausedBefore_ += now - pausedSince_;
-        }
+        readout_->holdClock(pausing, now);
         showPaused(pausing);
     } else if (result != platform::wavein::MMSYSERR_NODRIVER) {
         // A lost server is told once, by the stop its returned buffers bring.
@@ -445,7 +336,7 @@ void frmSoundRec::showReadoutNotes() {
     if (engine_->isRecording()) {
         const std::uint64_t written = std::uint64_t{basSoundRec_1::kBufferCount} * engine_->bufferSize() +
                                       engine_->recordedFrames() * format.nBlockAlign;
-        notes.roomSeconds = secondsOf(room_->duringTake(written), format);
+        notes.roomSeconds = room_->duringTake(written, format.nAvgBytesPerSec);
     }
     if (const auto limit = lengthLimit()) {
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
@@ -483,37 +374,19 @@ void frmSoundRec::Check1_Click() {
     }
 }
 
-WAVEFORMATEX frmSoundRec::chosenFormat() const {
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = ui->chkStereo->isChecked() ? 2 : 1;
-    if (ui->opt44->isChecked()) {
-        format.nSamplesPerSec = 44100;
-    } else if (ui->opt11->isChecked()) {
-        format.nSamplesPerSec = 11025;
-    } else if (ui->opt225->isChecked()) {
-        format.nSamplesPerSec = 22050;
-    }
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = static_cast<std::uint16_t>(format.wBitsPerSample * format.nChannels / 8);
-    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
-    format.cbSize = 18;
-    return format;
-}
-
-bool frmSoundRec::settleLastTake() {
+bool frmSoundRec::settleLastTake(const char* question) {
     if (takeFileName.trimmed().isEmpty() || takeSaved) {
         return true;
     }
-    switch (dialogs_.question(tr(kDeleteUnsavedQuestion), tr(kQuestionTitle))) {
+    switch (dialogs_.question(tr(question), tr(kQuestionTitle))) {
         case platform::Answer::Cancel:
             return false;
         case platform::Answer::No:
-            // Whatever comes of the save, the new take starts after it.
+            // Whatever comes of the save, the new take starts after it, or the window closes.
             cmdSave_Click();
             return true;
         default:
-            // Already gone is as good as deleted.
+            // Already gone is as good as deleted; one that cannot be deleted stays on disk.
             save::removeTake(takeFileName);
             readout_->zero();
             return true;
@@ -524,13 +397,13 @@ void frmSoundRec::startTake() {
     sessionEnding_ = false;
     save_->setUnattended(false);
     // Never another input in its place: nothing is recorded, and nothing else changes.
-    if (!chosenInputPresent() || !settleLastTake()) {
+    if ((input_ != nullptr && !input_->present()) || !settleLastTake(kDeleteUnsavedQuestion)) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
         return;
     }
     // Asked after the last take was settled: deleting it may have made the room.
-    if (const auto room = secondsOf(room_->beforeTake(kRoomPatience), chosenFormat());
+    if (const auto room = room_->beforeTake(quality_->format().nAvgBytesPerSec, kRoomPatience);
         room && *room < kFewSecondsOfRoom) {
         const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
         if (dialogs_.confirm(question.arg(i18n::clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
@@ -554,8 +427,7 @@ void frmSoundRec::startTake() {
     if (levelMonitor_) {
         levelMonitor_->clearClips();
     }
-    takeStartedAt_ = services_.monotonicClock();
-    pausedBefore_ = {};
+    readout_->startClock();
     // The take is what the source heard from here on, whenever the device starts delivering it.
     const auto pressed = std::chrono::steady_clock::now();
     timer2_.start();
@@ -568,7 +440,7 @@ void frmSoundRec::startTake() {
     if (started) {
         takeFileName = created;
         takeBegan_ = began;
-        engine_->waveFormat = chosenFormat();
+        engine_->waveFormat = quality_->format();
         started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture(pressed);
     }
     if (!started) {
@@ -725,24 +597,11 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
     if (engine_->isRecording()) {
         stopTake();
     }
-    if (takeFileName.trimmed().isEmpty() || takeSaved) {
-        return;
-    }
-    switch (dialogs_.question(tr(kExitUnsavedQuestion), tr(kQuestionTitle))) {
-        case platform::Answer::Cancel:
-            Cancel = 1;
-            // Staying means going on as after any stop, whatever the take was doing; a running take
-            // was ended above, so a time set now is for the next one and stays.
-            enterStoppedState(false);
-            return;
-        case platform::Answer::No:
-            // The window closes whatever came of the save.
-            cmdSave_Click();
-            return;
-        default:
-            // A take that cannot be deleted stays on disk; the window closes all the same.
-            save::removeTake(takeFileName);
-            return;
+    if (!settleLastTake(kExitUnsavedQuestion)) {
+        Cancel = 1;
+        // Staying means going on as after any stop, whatever the take was doing; a running take
+        // was ended above, so a time set now is for the next one and stays.
+        enterStoppedState(false);
     }
 }
 

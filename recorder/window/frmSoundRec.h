@@ -7,8 +7,8 @@
 
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
-#include "recorder/window/SaveTake.h"
 #include "recorder/wavfile/TakeFile.h"
+#include "recorder/window/SaveTake.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -34,7 +34,7 @@ class SleepInhibitor;
 namespace level {
 class LevelMonitor;
 class LevelSlider;
-}
+}  // namespace level
 namespace input {
 class InputChoice;
 }
@@ -45,6 +45,7 @@ class frmSoundRec;
 class DiskRoom;
 class LED;
 class LevelMeter;
+class QualityFrame;
 class Readout;
 class TakeMenu;
 class QAbstractButton;
@@ -155,15 +156,12 @@ private:
     void cmdSave_Click();
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
-    // Asks about an unsaved last take before a new one; false when the user cancelled.
-    bool settleLastTake();
-    void scrLevel_Change();
+    // Asks `question` about an unsaved last take, before a new one or the exit: Yes deletes it, No
+    // saves it; false when the user cancelled.
+    bool settleLastTake(const char* question);
     void openMixer();
-    // False, after telling the user, when the chosen input is known to be missing.
-    bool chosenInputPresent();
     // Presses or releases the toggle without running its click handler.
     void setCheck1(bool pressed);
-    void keepOptionsTabStop();
     void describeForAssistiveTechnologies();
     void finishReadout();
     void startTake();
@@ -177,15 +175,12 @@ private:
     void applyStopAfter();
     // The length of audio the menu's "Parar após" allows a take.
     std::optional<std::chrono::milliseconds> lengthLimit() const;
-    std::chrono::steady_clock::duration takeElapsed() const;
-    void abandonFailedStart();
     void stopAfterWriteFailure();
     void stopAfterSourceLoss();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
     // Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
     QString sourceLossText(const QString& reason) const;
-    platform::wavein::WAVEFORMATEX chosenFormat() const;
     // The readout's tooltip and description: how long the disk has room for while a take runs, and
     // what is left of a set time.
     void showReadoutNotes();
@@ -203,14 +198,11 @@ private:
     level::LevelSlider* level_ = nullptr;
     input::InputChoice* input_ = nullptr;
     Readout* readout_ = nullptr;
+    QualityFrame* quality_ = nullptr;
     std::unique_ptr<level::LevelMonitor> levelMonitor_;
     std::array<LED*, 5> LED1_{};
     QTimer timer2_;
-    std::chrono::steady_clock::time_point takeStartedAt_{};
     TakeMenu* takeMenu_ = nullptr;
-    // Paused spans do not count in the take's time.
-    std::chrono::steady_clock::duration pausedBefore_{};
-    std::chrono::steady_clock::time_point pausedSince_{};
     bool paused_ = false;
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;
