@@ -76,4 +76,8 @@ void dressRecorderWindow(QWidget& window) {
         desktop->setFillColor(kDesktopColour);
     }
     window.setWindowIcon(handsetIcon());
+    QPalette background = window.palette();
+    background.setColor(QPalette::Window, QColor(228, 230, 240));
+    window.setPalette(background);
+    window.setAutoFillBackground(true);
 }

@@ -107,7 +107,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
     connect(ui->cmdSave, &QAbstractButton::clicked, this, &frmSoundRec::cmdSave_Click);
     connect(&timer2_, &QTimer::timeout, this, &frmSoundRec::Timer2_Timer);
-    takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_);
+    takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_, services_.stopAfterMinute);
     connect(takeMenu_, &TakeMenu::pauseRequested, this, &frmSoundRec::togglePause);
     connect(takeMenu_, &TakeMenu::stopAfterChanged, this, &frmSoundRec::applyStopAfter);
     level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
@@ -195,10 +195,6 @@ QMenu* frmSoundRec::inputMenu() const {
 void frmSoundRec::Form_Load() {
     // The hook comes first: no notification may reach the window unhandled.
     engine_->HookWindow(this, [this] { Gandu(); });
-    QPalette background = palette();
-    background.setColor(QPalette::Window, QColor(228, 230, 240));
-    setPalette(background);
-    setAutoFillBackground(true);
     ui->chkStereo->setChecked(true);
     ui->opt44->setChecked(true);
     ui->cmdSave->setEnabled(false);
@@ -311,7 +307,7 @@ void frmSoundRec::showPaused(bool paused) {
 }
 
 void frmSoundRec::applyStopAfter() {
-    engine_->setLengthLimit(lengthLimit());
+    engine_->setLengthLimit(takeMenu_->lengthLimit());
     showReadoutNotes();
     // A time already passed ends the take now, as a press of the toggle would: with everything heard
     // up to now, and the readout at the take's real length, not at the shorter time.
@@ -319,14 +315,6 @@ void frmSoundRec::applyStopAfter() {
         engine_->setLengthLimit(std::nullopt);
         ui->Check1->setChecked(false);
     }
-}
-
-std::optional<std::chrono::milliseconds> frmSoundRec::lengthLimit() const {
-    const auto time = takeMenu_->stopAfter();
-    if (!time) {
-        return std::nullopt;
-    }
-    return time->count() * services_.stopAfterMinute;
 }
 
 void frmSoundRec::showReadoutNotes() {
@@ -338,7 +326,7 @@ void frmSoundRec::showReadoutNotes() {
                                       engine_->recordedFrames() * format.nBlockAlign;
         notes.roomSeconds = room_->duringTake(written, format.nAvgBytesPerSec);
     }
-    if (const auto limit = lengthLimit()) {
+    if (const auto limit = takeMenu_->lengthLimit()) {
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
                                     ? static_cast<double>(engine_->recordedFrames()) / format.nSamplesPerSec
                                     : 0.0;

@@ -173,8 +173,6 @@ private:
     void showPaused(bool paused);
     // The take's length limit follows the menu's "Parar após".
     void applyStopAfter();
-    // The length of audio the menu's "Parar após" allows a take.
-    std::optional<std::chrono::milliseconds> lengthLimit() const;
     void stopAfterWriteFailure();
     void stopAfterSourceLoss();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
