@@ -8,13 +8,11 @@
 #include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
-#include "recorder/level/LevelSlider.h"
 #include "recorder/recovery/Recovery.h"
 #include "recorder/window/AccessibleActions.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
-#include "recorder/window/InputMenu.h"
 #include "recorder/window/QualityFrame.h"
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
@@ -22,14 +20,11 @@
 #include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
-#include <LED/LED.h>
-
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QScrollBar>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -111,8 +106,6 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(takeMenu_, &TakeMenu::pauseRequested, this, &frmSoundRec::togglePause);
     connect(takeMenu_, &TakeMenu::stopAfterChanged, this, &frmSoundRec::applyStopAfter);
     level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
-    ui->AniGIF2->setAccessibleName(tr("Nivel esquerdo"));
-    ui->AniGIF3->setAccessibleName(tr("Nivel direito"));
     if (services_.peakSource != nullptr) {
         levelMonitor_ = std::make_unique<level::LevelMonitor>(*services_.peakSource);
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
@@ -142,7 +135,6 @@ void frmSoundRec::describeForAssistiveTechnologies() {
     // A screen reader's press of the toggle may open the unsaved-take question; its call must not
     // wait for the answer.
     answerAccessibleActionsAtOnce(*ui->Check1);
-    ui->Label1->setBuddy(ui->scrLevel);
 }
 
 frmSoundRec::~frmSoundRec() {
@@ -187,9 +179,6 @@ LevelMeter* frmSoundRec::AniGIF2() const {
 }
 LevelMeter* frmSoundRec::AniGIF3() const {
     return ui->AniGIF3;
-}
-QMenu* frmSoundRec::inputMenu() const {
-    return input_ != nullptr ? input_->menu() : nullptr;
 }
 
 void frmSoundRec::Form_Load() {
@@ -251,10 +240,6 @@ void frmSoundRec::openMixer() {
     if (mmResult != platform::mixer::MMSYSERR_NOERROR) {
         dialogs_.message(tr("Couldn't open the mixer."), kProgramTitle);
     }
-}
-
-bool frmSoundRec::levelControlFound() const {
-    return level_->controlFound();
 }
 
 void frmSoundRec::Command1_Click() {
@@ -451,11 +436,7 @@ void frmSoundRec::startTake() {
     if (services_.sleepInhibitor != nullptr) {
         services_.sleepInhibitor->hold();
     }
-    if (engine_->takeWriteFailure()) {
-        stopAfterWriteFailure();
-    } else if (engine_->sourceLost()) {
-        stopAfterSourceLoss();
-    }
+    stopIfTheTakeFailed();
 }
 
 void frmSoundRec::stopTake() {
@@ -489,13 +470,22 @@ void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
     }
 }
 
-void frmSoundRec::stopAfterSourceLoss() {
-    // Stopped before the box, like a failed write: the take is finished and the window stopped
-    // while the user reads why.
-    const QString reason = engine_->sourceLostReason();
+bool frmSoundRec::stopIfTheTakeFailed() {
+    QString reason;
+    if (engine_->takeWriteFailure()) {
+        reason = engine_->takeWriteFailure()->describe();
+    } else if (engine_->sourceLost()) {
+        reason = sourceLossText(engine_->sourceLostReason());
+    } else {
+        return false;
+    }
+    // Stopped before the box: the take is finished and the window stopped while the user reads why,
+    // and late notifications find no take running.
+    finishReadout();
     engine_->StopCapture();
     enterStoppedState();
-    tellHowTheTakeEnded(sourceLossText(reason));
+    tellHowTheTakeEnded(reason);
+    return true;
 }
 
 QString frmSoundRec::sourceLossText(const QString& reason) const {
@@ -530,25 +520,12 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
 }
 
-void frmSoundRec::stopAfterWriteFailure() {
-    // Stopped before the box: while it is open, late notifications must find no take running.
-    finishReadout();
-    engine_->StopCapture();
-    enterStoppedState();
-    tellHowTheTakeEnded(engine_->takeWriteFailure()->describe());
-}
-
 void frmSoundRec::Gandu() {
     if (!ui->Check1->isChecked() || !engine_->isRecording()) {
         return;
     }
     mmResult = engine_->HandleDoneBuffers();
-    if (engine_->takeWriteFailure()) {
-        stopAfterWriteFailure();
-        return;
-    }
-    if (engine_->sourceLost()) {
-        stopAfterSourceLoss();
+    if (stopIfTheTakeFailed()) {
         return;
     }
     if (engine_->lengthLimitReached()) {

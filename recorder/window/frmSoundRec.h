@@ -7,7 +7,9 @@
 
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
+#include "recorder/level/LevelSlider.h"
 #include "recorder/wavfile/TakeFile.h"
+#include "recorder/window/InputMenu.h"
 #include "recorder/window/SaveTake.h"
 
 #include <QDateTime>
@@ -33,10 +35,6 @@ class SleepInhibitor;
 }
 namespace level {
 class LevelMonitor;
-class LevelSlider;
-}  // namespace level
-namespace input {
-class InputChoice;
 }
 namespace Ui {
 class frmSoundRec;
@@ -129,7 +127,7 @@ public:
     LevelMeter* AniGIF2() const;
     LevelMeter* AniGIF3() const;
     // The input menu while it is open, else null.
-    QMenu* inputMenu() const;
+    QMenu* inputMenu() const { return input_ != nullptr ? input_->menu() : nullptr; }
     QTimer& Timer2() { return timer2_; }
     // The record toggle's context menu: pause, and the time after which a take stops.
     TakeMenu& takeMenu() const { return *takeMenu_; }
@@ -140,7 +138,7 @@ public:
     bool takeSaved = false;
     platform::wavein::MMRESULT mmResult = 0;
     // The recording level's volume control was found at start-up.
-    bool levelControlFound() const;
+    bool levelControlFound() const { return level_->controlFound(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -173,8 +171,9 @@ private:
     void showPaused(bool paused);
     // The take's length limit follows the menu's "Parar após".
     void applyStopAfter();
-    void stopAfterWriteFailure();
-    void stopAfterSourceLoss();
+    // A failed write or a lost source ends the take at once, with a box that says why; false when
+    // the take goes on.
+    bool stopIfTheTakeFailed();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
     // Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
