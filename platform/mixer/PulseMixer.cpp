@@ -214,21 +214,9 @@ public:
 
     MMRESULT mixerGetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                     std::uint32_t fdwDetails) override {
-        if (const MMRESULT status = checkHandle(hmxobj, fdwDetails); status != MMSYSERR_NOERROR) {
+        if (const MMRESULT status = checkDetails(hmxobj, pmxcd, fdwDetails, MIXER_GETCONTROLDETAILSF_VALUE);
+            status != MMSYSERR_NOERROR) {
             return status;
-        }
-        if (pmxcd == nullptr || pmxcd->cbStruct != sizeof(MIXERCONTROLDETAILS)) {
-            return MMSYSERR_INVALPARAM;
-        }
-        if ((fdwDetails & kQueryMask) != MIXER_GETCONTROLDETAILSF_VALUE) {
-            return MMSYSERR_INVALFLAG;
-        }
-        if (pmxcd->dwControlID != kWaveInVolumeControlId) {
-            return MIXERR_INVALCONTROL;
-        }
-        if (pmxcd->cMultipleItems != 0 || pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
-            pmxcd->cChannels == 0 || pmxcd->cChannels > PA_CHANNELS_MAX || pmxcd->paDetails == nullptr) {
-            return MMSYSERR_INVALPARAM;
         }
         MainloopLock lock(connection_->mainloop());
         // A value of ours on its way is the value: what the server says meanwhile may be older.
@@ -250,21 +238,9 @@ public:
 
     MMRESULT mixerSetControlDetails(HMIXER hmxobj, const MIXERCONTROLDETAILS* pmxcd,
                                     std::uint32_t fdwDetails) override {
-        if (const MMRESULT status = checkHandle(hmxobj, fdwDetails); status != MMSYSERR_NOERROR) {
+        if (const MMRESULT status = checkDetails(hmxobj, pmxcd, fdwDetails, MIXER_SETCONTROLDETAILSF_VALUE);
+            status != MMSYSERR_NOERROR) {
             return status;
-        }
-        if (pmxcd == nullptr || pmxcd->cbStruct != sizeof(MIXERCONTROLDETAILS)) {
-            return MMSYSERR_INVALPARAM;
-        }
-        if ((fdwDetails & kQueryMask) != MIXER_SETCONTROLDETAILSF_VALUE) {
-            return MMSYSERR_INVALFLAG;
-        }
-        if (pmxcd->dwControlID != kWaveInVolumeControlId) {
-            return MIXERR_INVALCONTROL;
-        }
-        if (pmxcd->cMultipleItems != 0 || pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
-            pmxcd->cChannels == 0 || pmxcd->cChannels > PA_CHANNELS_MAX || pmxcd->paDetails == nullptr) {
-            return MMSYSERR_INVALPARAM;
         }
         std::vector<MIXERCONTROLDETAILS_UNSIGNED> values(pmxcd->cChannels);
         std::memcpy(values.data(), pmxcd->paDetails, values.size() * sizeof(MIXERCONTROLDETAILS_UNSIGNED));
@@ -291,6 +267,28 @@ private:
         bool found = false;
         Source source;
     };
+
+    // A question about the volume control's value, asked with `query`, as the mixer takes it.
+    MMRESULT checkDetails(HMIXER hmxobj, const MIXERCONTROLDETAILS* pmxcd, std::uint32_t flags,
+                          std::uint32_t query) const {
+        if (const MMRESULT status = checkHandle(hmxobj, flags); status != MMSYSERR_NOERROR) {
+            return status;
+        }
+        if (pmxcd == nullptr || pmxcd->cbStruct != sizeof(MIXERCONTROLDETAILS)) {
+            return MMSYSERR_INVALPARAM;
+        }
+        if ((flags & kQueryMask) != query) {
+            return MMSYSERR_INVALFLAG;
+        }
+        if (pmxcd->dwControlID != kWaveInVolumeControlId) {
+            return MIXERR_INVALCONTROL;
+        }
+        if (pmxcd->cMultipleItems != 0 || pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
+            pmxcd->cChannels == 0 || pmxcd->cChannels > PA_CHANNELS_MAX || pmxcd->paDetails == nullptr) {
+            return MMSYSERR_INVALPARAM;
+        }
+        return MMSYSERR_NOERROR;
+    }
 
     MMRESULT checkHandle(HMIXER hmxobj, std::uint32_t flags) const {
         const std::uint32_t object = flags & kObjectMask;
