@@ -2,9 +2,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The audio mixer service: open a mixer, look a line up, look its controls up, set a control's
-// value. Every call returns a status, 0 on success. The records keep the single-byte layout the
-// recorder's level code is written against; fields a caller does not set must be zero.
+// The audio mixer service: open a mixer, look a line up, look its controls up, read and set a
+// control's value, and be told when someone else changes it. Every call returns a status, 0 on
+// success. The records keep the single-byte layout the recorder's level code is written against;
+// fields a caller does not set must be zero.
+
+#include <QEvent>
 
 #include <cstdint>
 
@@ -35,7 +38,11 @@ inline constexpr std::uint32_t MIXER_GETLINEINFOF_LINEID = 2;
 inline constexpr std::uint32_t MIXER_GETLINEINFOF_COMPONENTTYPE = 3;
 inline constexpr std::uint32_t MIXER_GETLINECONTROLSF_ALL = 0;
 inline constexpr std::uint32_t MIXER_GETLINECONTROLSF_ONEBYTYPE = 2;
+inline constexpr std::uint32_t MIXER_GETCONTROLDETAILSF_VALUE = 0;
 inline constexpr std::uint32_t MIXER_SETCONTROLDETAILSF_VALUE = 0;
+// mixerOpen's dwCallback is a QObject* that is told of changes (MixerControlChangeEvent).
+inline constexpr std::uint32_t CALLBACK_WINDOW = 0x00010000;
+inline constexpr std::uint32_t MM_MIXM_CONTROL_CHANGE = 0x3D1;
 
 inline constexpr std::uint32_t MIXERLINE_COMPONENTTYPE_DST_WAVEIN = 7;
 inline constexpr std::uint32_t MIXERLINE_LINEF_ACTIVE = 0x00000001;
@@ -116,19 +123,44 @@ struct MIXERCONTROLDETAILS {
     void* paDetails = nullptr;
 };
 
+// Sent to the object a mixer was opened with (CALLBACK_WINDOW) when a control's value changed by
+// someone else's hand (another program, the desktop's volume keys), never for a value set through
+// the mixer itself. Delivered on the object's thread; mixerGetControlDetails reads the new value.
+class MixerControlChangeEvent : public QEvent {
+public:
+    MixerControlChangeEvent(HMIXER mixer, std::uint32_t controlId)
+        : QEvent(eventType()), mixer_(mixer), controlId_(controlId) {}
+    static QEvent::Type eventType() {
+        static const auto type =
+            static_cast<QEvent::Type>(QEvent::registerEventType(QEvent::User + MM_MIXM_CONTROL_CHANGE));
+        return type;
+    }
+
+    HMIXER mixer() const { return mixer_; }
+    std::uint32_t controlId() const { return controlId_; }
+
+private:
+    HMIXER mixer_;
+    std::uint32_t controlId_;
+};
+
 // A mixer service. Every call is made on one thread, the GUI thread in the program.
 class Mixer {
 public:
     virtual ~Mixer() = default;
 
-    // Opens mixer uMxId into *phmx (left alone on failure). Change notifications are not
-    // offered: dwCallback, dwInstance and fdwOpen must be 0. An open mixer lives as long as the
-    // service.
+    // Opens mixer uMxId into *phmx (left alone on failure). With fdwOpen CALLBACK_WINDOW,
+    // dwCallback is a QObject* told of changes until it is destroyed; otherwise dwCallback and
+    // fdwOpen must be 0. dwInstance must be 0. An open mixer lives as long as the service.
     virtual MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback,
                                std::uintptr_t dwInstance, std::uint32_t fdwOpen) = 0;
     virtual MMRESULT mixerGetLineInfo(HMIXER hmxobj, MIXERLINE* pmxl, std::uint32_t fdwInfo) = 0;
     virtual MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
                                           std::uint32_t fdwControls) = 0;
+    // The control's value as last known, without waiting: a value set through the mixer from the
+    // moment it is set, else what the server last told. MIXERR_INVALVALUE while none is known.
+    virtual MMRESULT mixerGetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
+                                            std::uint32_t fdwDetails) = 0;
     virtual MMRESULT mixerSetControlDetails(HMIXER hmxobj, const MIXERCONTROLDETAILS* pmxcd,
                                             std::uint32_t fdwDetails) = 0;
 };

@@ -8,8 +8,14 @@
 #include <pulse/introspect.h>
 #include <pulse/volume.h>
 
+#include <QCoreApplication>
+#include <QObject>
+#include <QPointer>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,9 +55,29 @@ void copyName(char (&field)[N], std::string_view text) {
     std::memcpy(field, text.data(), length);
 }
 
+std::uint32_t controlValue(pa_volume_t volume) {
+    return static_cast<std::uint32_t>(std::min<double>(
+        kLargestValue, std::round(static_cast<double>(volume) * kLargestValue / PA_VOLUME_NORM)));
+}
+
+// A uniform control's value for values given per channel: the loudest, as a volume control shows it.
+std::uint32_t loudest(const std::vector<MIXERCONTROLDETAILS_UNSIGNED>& values) {
+    std::uint32_t most = 0;
+    for (const auto& value : values) {
+        most = std::max(most, value.dwValue);
+    }
+    return most;
+}
+
+pa_volume_t serverVolume(std::uint32_t value) {
+    return static_cast<pa_volume_t>(
+        std::lround(static_cast<double>(value) * PA_VOLUME_NORM / static_cast<double>(kLargestValue)));
+}
+
 // The line lookups wait for the server's answer (they run once, at start-up); a level change never
 // waits: it is sent in the background, and while one is on its way only the newest value waits
-// to follow it.
+// to follow it. Once open, the mixer follows the volume of the source it stands for from the
+// server's change events, and tells the windows it was opened with when someone else changed it.
 class PulseMixer final : public Mixer, private Connection::Listener {
 public:
     explicit PulseMixer(std::shared_ptr<Connection> connection) : connection_(std::move(connection)) {
@@ -62,20 +88,23 @@ public:
     ~PulseMixer() override {
         MainloopLock lock(connection_->mainloop());
         connection_->removeListener(this);
-        if (inFlight_) {
-            pa_operation_cancel(inFlight_.get());
+        for (const Operation* operation : {&inFlight_, &watching_}) {
+            if (*operation) {
+                pa_operation_cancel(operation->get());
+            }
         }
     }
 
     PulseMixer(const PulseMixer&) = delete;
     PulseMixer& operator=(const PulseMixer&) = delete;
 
-    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback, std::uintptr_t dwInstance,
-                       std::uint32_t fdwOpen) override {
+    MMRESULT mixerOpen(HMIXER* phmx, std::uint32_t uMxId, std::uintptr_t dwCallback,
+                       std::uintptr_t dwInstance, std::uint32_t fdwOpen) override {
         if (phmx == nullptr) {
             return MMSYSERR_INVALPARAM;
         }
-        if (fdwOpen != 0 || dwCallback != 0 || dwInstance != 0) {
+        const bool toWindow = fdwOpen == CALLBACK_WINDOW && dwCallback != 0;
+        if ((fdwOpen != 0 && !toWindow) || (fdwOpen == 0 && dwCallback != 0) || dwInstance != 0) {
             return MMSYSERR_INVALFLAG;
         }
         if (uMxId != 0) {
@@ -86,6 +115,13 @@ public:
             return MMSYSERR_NODRIVER;
         }
         *phmx = ++opened_;
+        if (toWindow) {
+            windows_.emplace_back(*phmx, reinterpret_cast<QObject*>(dwCallback));
+        }
+        if (!following_) {
+            following_ = true;
+            follow();
+        }
         return MMSYSERR_NOERROR;
     }
 
@@ -135,7 +171,8 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc, std::uint32_t fdwControls) override {
+    MMRESULT mixerGetLineControls(HMIXER hmxobj, MIXERLINECONTROLS* pmxlc,
+                                  std::uint32_t fdwControls) override {
         if (const MMRESULT status = checkHandle(hmxobj, fdwControls); status != MMSYSERR_NOERROR) {
             return status;
         }
@@ -175,23 +212,35 @@ public:
         return MMSYSERR_NOERROR;
     }
 
-    MMRESULT mixerSetControlDetails(HMIXER hmxobj, const MIXERCONTROLDETAILS* pmxcd,
+    MMRESULT mixerGetControlDetails(HMIXER hmxobj, MIXERCONTROLDETAILS* pmxcd,
                                     std::uint32_t fdwDetails) override {
-        if (const MMRESULT status = checkHandle(hmxobj, fdwDetails); status != MMSYSERR_NOERROR) {
+        if (const MMRESULT status = checkDetails(hmxobj, pmxcd, fdwDetails, MIXER_GETCONTROLDETAILSF_VALUE);
+            status != MMSYSERR_NOERROR) {
             return status;
         }
-        if (pmxcd == nullptr || pmxcd->cbStruct != sizeof(MIXERCONTROLDETAILS)) {
-            return MMSYSERR_INVALPARAM;
+        MainloopLock lock(connection_->mainloop());
+        // A value of ours on its way is the value: what the server says meanwhile may be older.
+        std::optional<std::uint32_t> value;
+        if (!pending_.empty()) {
+            value = loudest(pending_);
+        } else if (sending_) {
+            value = *sending_;
+        } else if (heard_) {
+            value = controlValue(*heard_);
         }
-        if ((fdwDetails & kQueryMask) != MIXER_SETCONTROLDETAILSF_VALUE) {
-            return MMSYSERR_INVALFLAG;
+        if (!value) {
+            return MIXERR_INVALVALUE;
         }
-        if (pmxcd->dwControlID != kWaveInVolumeControlId) {
-            return MIXERR_INVALCONTROL;
-        }
-        if (pmxcd->cMultipleItems != 0 || pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
-            pmxcd->cChannels == 0 || pmxcd->cChannels > PA_CHANNELS_MAX || pmxcd->paDetails == nullptr) {
-            return MMSYSERR_INVALPARAM;
+        auto* out = static_cast<MIXERCONTROLDETAILS_UNSIGNED*>(pmxcd->paDetails);
+        std::fill(out, out + pmxcd->cChannels, MIXERCONTROLDETAILS_UNSIGNED{*value});
+        return MMSYSERR_NOERROR;
+    }
+
+    MMRESULT mixerSetControlDetails(HMIXER hmxobj, const MIXERCONTROLDETAILS* pmxcd,
+                                    std::uint32_t fdwDetails) override {
+        if (const MMRESULT status = checkDetails(hmxobj, pmxcd, fdwDetails, MIXER_SETCONTROLDETAILSF_VALUE);
+            status != MMSYSERR_NOERROR) {
+            return status;
         }
         std::vector<MIXERCONTROLDETAILS_UNSIGNED> values(pmxcd->cChannels);
         std::memcpy(values.data(), pmxcd->paDetails, values.size() * sizeof(MIXERCONTROLDETAILS_UNSIGNED));
@@ -218,6 +267,28 @@ private:
         bool found = false;
         Source source;
     };
+
+    // A question about the volume control's value, asked with `query`, as the mixer takes it.
+    MMRESULT checkDetails(HMIXER hmxobj, const MIXERCONTROLDETAILS* pmxcd, std::uint32_t flags,
+                          std::uint32_t query) const {
+        if (const MMRESULT status = checkHandle(hmxobj, flags); status != MMSYSERR_NOERROR) {
+            return status;
+        }
+        if (pmxcd == nullptr || pmxcd->cbStruct != sizeof(MIXERCONTROLDETAILS)) {
+            return MMSYSERR_INVALPARAM;
+        }
+        if ((flags & kQueryMask) != query) {
+            return MMSYSERR_INVALFLAG;
+        }
+        if (pmxcd->dwControlID != kWaveInVolumeControlId) {
+            return MIXERR_INVALCONTROL;
+        }
+        if (pmxcd->cMultipleItems != 0 || pmxcd->cbDetails != sizeof(MIXERCONTROLDETAILS_UNSIGNED) ||
+            pmxcd->cChannels == 0 || pmxcd->cChannels > PA_CHANNELS_MAX || pmxcd->paDetails == nullptr) {
+            return MMSYSERR_INVALPARAM;
+        }
+        return MMSYSERR_NOERROR;
+    }
 
     MMRESULT checkHandle(HMIXER hmxobj, std::uint32_t flags) const {
         const std::uint32_t object = flags & kObjectMask;
@@ -298,31 +369,103 @@ private:
         pa_cvolume volume;
         volume.channels = target.channels;
         for (std::size_t i = 0; i < target.channels; ++i) {
-            const std::uint32_t v = values[values.size() == 1 ? 0 : i].dwValue;
-            volume.values[i] = static_cast<pa_volume_t>(
-                std::lround(static_cast<double>(v) * PA_VOLUME_NORM / static_cast<double>(kLargestValue)));
+            volume.values[i] = serverVolume(values[values.size() == 1 ? 0 : i].dwValue);
         }
         mixer->inFlight_.reset(
             pa_context_set_source_volume_by_index(context, target.index, &volume, &PulseMixer::onSet, mixer));
         if (!mixer->inFlight_) {
             mixer->finished();
+            return;
         }
+        mixer->sending_ = loudest(values);
     }
 
-    static void onSet(pa_context*, int, void* self) { static_cast<PulseMixer*>(self)->finished(); }
+    static void onSet(pa_context*, int success, void* self) {
+        auto* mixer = static_cast<PulseMixer*>(self);
+        // The source has the value now: its change event must not read as someone else's.
+        if (success != 0 && mixer->sending_) {
+            mixer->heard_ = serverVolume(*mixer->sending_);
+        }
+        mixer->finished();
+    }
 
     void finished() {
         inFlight_.reset();
+        sending_.reset();
         if (!pending_.empty()) {
             sendPending();
         }
+    }
+
+    // Following the volume. A source or the server changed, or another source was chosen: the
+    // source the line stands for is asked its volume anew, one question at a time.
+    void contextReady() override { follow(); }
+    void sourcesChanged() override { follow(); }
+    void sourceChosen() override { follow(); }
+
+    void follow() {
+        if (!following_ || connection_->context() == nullptr) {
+            return;
+        }
+        if (watching_) {
+            watchAgain_ = true;
+            return;
+        }
+        watched_ = connection_->chosenSource();
+        watching_.reset(pa_context_get_source_info_by_name(
+            connection_->context(), watched_.empty() ? "@DEFAULT_SOURCE@" : watched_.c_str(),
+            &PulseMixer::onWatched, this));
+    }
+
+    static void onWatched(pa_context*, const pa_source_info* info, int eol, void* self) {
+        auto* mixer = static_cast<PulseMixer*>(self);
+        if (eol == 0 && info != nullptr) {
+            // A chosen name is only ever the source of that name (see onTarget).
+            if (mixer->watched_.empty() || mixer->watched_ == info->name) {
+                mixer->seen_ = pa_cvolume_max(&info->volume);
+            }
+            return;
+        }
+        mixer->watching_.reset();
+        const std::optional<pa_volume_t> seen = std::exchange(mixer->seen_, std::nullopt);
+        // While a value of ours is on its way the answer may be older than it; the change event that
+        // value brings asks again.
+        if (!mixer->inFlight_ && mixer->pending_.empty() && seen != mixer->heard_) {
+            mixer->heard_ = seen;
+            if (seen) {
+                mixer->tellWindows();
+            }
+        }
+        if (std::exchange(mixer->watchAgain_, false)) {
+            mixer->follow();
+        }
+    }
+
+    // Called with the lock held on the main loop's thread; the windows are told on theirs.
+    void tellWindows() {
+        QMetaObject::invokeMethod(
+            &gui_,
+            [this] {
+                for (const auto& [handle, window] : windows_) {
+                    if (window) {
+                        MixerControlChangeEvent changed(handle, kWaveInVolumeControlId);
+                        QCoreApplication::sendEvent(window, &changed);
+                    }
+                }
+            },
+            Qt::QueuedConnection);
     }
 
     void contextLost() override {
         // Requests die with the context; a value not yet sent is dropped, like one sent to no server.
         inFlight_.reset();
         pending_.clear();
+        sending_.reset();
         targetFound_ = false;
+        watching_.reset();
+        watchAgain_ = false;
+        seen_.reset();
+        heard_.reset();
     }
 
     std::shared_ptr<Connection> connection_;
@@ -333,6 +476,21 @@ private:
     std::string asked_;  // the chosen source the lookup on its way was for; empty for the default
     Source target_;
     bool targetFound_ = false;
+    // The value the volume request on its way sets.
+    std::optional<std::uint32_t> sending_;
+
+    // Following the volume, from the first open on.
+    bool following_ = false;
+    Operation watching_;
+    bool watchAgain_ = false;
+    std::string watched_;  // as asked_, for the question on its way
+    std::optional<pa_volume_t> seen_;
+    // The source's volume as last known: heard from the server or set by us.
+    std::optional<pa_volume_t> heard_;
+
+    // On the GUI thread only: the windows to tell, and the object that carries the telling there.
+    std::vector<std::pair<HMIXER, QPointer<QObject>>> windows_;
+    QObject gui_;
 };
 
 }  // namespace

@@ -7,7 +7,9 @@
 // the volume of the source the recorder uses (the connection's chosen source, or whichever source
 // is the default when a value is sent): a value v sets every channel to v / 65535 of the source's
 // normal volume. Setting a value never waits on the server: it returns once the value is on its
-// way, and values given while one is on its way leave only the newest to follow it. Never starts
+// way, and values given while one is on its way leave only the newest to follow it. From the first
+// open on, the control's value follows that source's volume (the loudest channel) from the server's
+// change events, and a mixer opened with a window tells it of changes made elsewhere. Never starts
 // a server: without one the open fails with MMSYSERR_NODRIVER.
 
 #include "platform/mixer/Mixer.h"

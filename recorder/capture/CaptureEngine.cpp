@@ -4,6 +4,7 @@
 #include "recorder/capture/CaptureEngine.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "recorder/i18n/ClockText.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -300,11 +301,9 @@ QString CaptureEngine::overrunReport() const {
         if (n < kListed) {
             const auto at =
                 static_cast<long long>((leadIn + static_cast<double>(overruns_[n].atFrame)) / rate);
-            gaps << QCoreApplication::translate("CaptureEngine", "%L1 s perdidos em %2:%3:%4")
+            gaps << QCoreApplication::translate("CaptureEngine", "%L1 s perdidos em %2")
                         .arg(seconds, 0, 'f', 1)
-                        .arg(at / 3600)
-                        .arg(at / 60 % 60, 2, 10, QLatin1Char('0'))
-                        .arg(at % 60, 2, 10, QLatin1Char('0'));
+                        .arg(i18n::clockText(at));
         }
     }
     QString text = QCoreApplication::translate("CaptureEngine",

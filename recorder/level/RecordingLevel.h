@@ -8,6 +8,9 @@
 #include "platform/mixer/Mixer.h"
 
 #include <cstdint>
+#include <optional>
+
+class QObject;
 
 namespace basSoundRec_3 {
 
@@ -36,8 +39,11 @@ struct Module {
     platform::mixer::Mixer& mixer;
     HMIXER mixerHandle = 0;
 
-    // Opens the first mixer into mixerHandle.
-    MMRESULT OpenMixer() { return mixer.mixerOpen(&mixerHandle, 0, 0, 0, 0); }
+    // Opens the first mixer into mixerHandle; `window` (may be null) is told of changes made elsewhere.
+    MMRESULT OpenMixer(QObject* window = nullptr) {
+        return mixer.mixerOpen(&mixerHandle, 0, reinterpret_cast<std::uintptr_t>(window), 0,
+                               window != nullptr ? platform::mixer::CALLBACK_WINDOW : 0);
+    }
 };
 
 // Looks up the control of `controlType` on the line of `componentType` and copies it into
@@ -49,8 +55,14 @@ bool FindVolumeControl(platform::mixer::Mixer& mixer, HMIXER handle, std::uint32
 // Sends one value for every channel of `control`; true when the mixer took it.
 bool SetVolumeLevel(platform::mixer::Mixer& mixer, HMIXER handle, const MIXERCONTROL& control,
                     std::uint32_t value);
+// The value `control` holds now (the loudest channel), or nothing while the mixer knows none.
+std::optional<std::uint32_t> GetVolumeLevel(platform::mixer::Mixer& mixer, HMIXER handle,
+                                            const MIXERCONTROL& control);
 
 // The value a slider position sends: the position x 1.8 to the nearest whole number, unclamped.
 std::uint32_t LevelForPosition(std::int16_t position);
+// The position from `lowest` to `highest` whose value is nearest `value` (the lower on a tie): what
+// the slider shows for a volume set elsewhere.
+std::int16_t PositionForLevel(std::uint32_t value, std::int16_t lowest, std::int16_t highest);
 
 }  // namespace basSoundRec_3

@@ -6,6 +6,7 @@
 #include "recorder/recovery/TakeHeader.h"
 
 #include "platform/files/FileTools.h"
+#include "recorder/i18n/ClockText.h"
 #include "recorder/wavfile/TakeParts.h"
 
 #include <fcntl.h>
@@ -166,14 +167,6 @@ std::vector<RecoveredTake> wholeTakes(const std::vector<RecoveredTake>& parts) {
     return whole;
 }
 
-QString clock(double seconds) {
-    const auto s = static_cast<long long>(seconds);
-    return QStringLiteral("%1:%2:%3")
-        .arg(s / 3600)
-        .arg(s / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(s % 60, 2, 10, QLatin1Char('0'));
-}
-
 }  // namespace
 
 bool isTakeFileName(const QString& fileName) {
@@ -207,7 +200,7 @@ std::vector<RecoveredTake> recoverInterruptedTakes(const QString& folder) {
 QString describeRecovered(const std::vector<RecoveredTake>& takes) {
     QStringList lines;
     for (const auto& take : takes) {
-        lines << QStringLiteral("%1 (%2)").arg(QFileInfo(take.path).fileName(), clock(take.seconds));
+        lines << QStringLiteral("%1 (%2)").arg(QFileInfo(take.path).fileName(), i18n::clockText(static_cast<long long>(take.seconds)));
     }
     const QString intro =
         takes.size() == 1

@@ -4,16 +4,16 @@
 <context>
     <name>CaptureEngine</name>
     <message>
-        <source>%L1 s perdidos em %2:%3:%4</source>
-        <translation>%L1 s lost at %2:%3:%4</translation>
-    </message>
-    <message>
         <source>O gravador ficou para trás e parte da gravação se perdeu: %1</source>
         <translation>The recorder fell behind and part of the take was lost: %1</translation>
     </message>
     <message>
         <source>, e mais %1 trechos; %L2 s ao todo</source>
         <translation>, and %1 more gaps; %L2 s in all</translation>
+    </message>
+    <message>
+        <source>%L1 s perdidos em %2</source>
+        <translation>%L1 s lost at %2</translation>
     </message>
 </context>
 <context>
@@ -711,10 +711,6 @@ Try &apos;tolvane --help&apos;.
         <translation>Exit without saving the file?</translation>
     </message>
     <message>
-        <source>Tempo de gravação %1:%2:%3</source>
-        <translation>Recording time %1:%2:%3</translation>
-    </message>
-    <message>
         <source>Nivel esquerdo</source>
         <translation>Left level</translation>
     </message>
@@ -809,6 +805,10 @@ Choose another input in the recording level&apos;s context menu.</translation>
     <message>
         <source>Faltam %1 para parar a gravação</source>
         <translation>%1 left until recording stops</translation>
+    </message>
+    <message>
+        <source>Tempo de gravação %1</source>
+        <translation>Recording time %1</translation>
     </message>
 </context>
 <context>

@@ -3,10 +3,13 @@
 
 #include "recorder/window/InputMenu.h"
 
+#include "platform/dialogs/Dialogs.h"
+
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QSettings>
 
 #include <algorithm>
 #include <optional>
@@ -43,6 +46,14 @@ private:
     std::function<void()> open_;
 };
 
+// Where the chosen input is kept: the source's name, empty for the server's default.
+const QString kInputSetting = QStringLiteral("input/source");
+
+// The window's texts about its input are translated with the window.
+QString windowText(const char* text) {
+    return QCoreApplication::translate("frmSoundRec", text);
+}
+
 QString entryText(const SourceEntry& source) {
     return source.isMonitor()
                ? QCoreApplication::translate("InputMenu", "Som do computador: %1").arg(source.monitorOf)
@@ -64,8 +75,9 @@ void fillInputMenu(QMenu& menu, const std::vector<SourceEntry>& sources, const Q
     menu.addSection(title);
     auto* group = new QActionGroup(&menu);
     group->setExclusive(true);
-    const auto add = [&](const QString& text, const QString& name) {
-        QAction* action = menu.addAction(text);
+    const auto add = [&](QString text, const QString& name) {
+        // Shown as the server describes it: an "&" in a description is no keyboard mnemonic.
+        QAction* action = menu.addAction(text.replace(QLatin1Char('&'), QStringLiteral("&&")));
         action->setData(name);
         action->setCheckable(true);
         action->setChecked(name == chosen);
@@ -114,6 +126,126 @@ QString describeInput(const std::vector<SourceEntry>& sources, const QString& de
     }
     const SourceEntry* current = find(sources, chosen);
     return current != nullptr ? entryText(*current) : chosen;
+}
+
+InputChoice::InputChoice(platform::mixer::SourceList& sources, QSettings* settings, const QString& forThisRun,
+                         platform::Dialogs& dialogs, QString title, std::function<bool()> locked,
+                         QWidget& window, const Places& places)
+    : QObject(&window),
+      sources_(sources),
+      settings_(settings),
+      dialogs_(dialogs),
+      title_(std::move(title)),
+      locked_(std::move(locked)),
+      window_(window),
+      named_(places.named) {
+    // A right click, the context-menu key or Shift+F10 on what is about the input.
+    for (QWidget* about : places.openOn) {
+        about->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(about, &QWidget::customContextMenuRequested, this,
+                [this, about](QPoint at) { showMenu(about, at); });
+    }
+    if (QWidget* keyboard = places.keyboard) {
+        openOnShiftF10(*keyboard, [this, keyboard] { showMenu(keyboard, keyboard->rect().center()); });
+        keyboard->setAccessibleDescription(
+            windowText(QT_TRANSLATE_NOOP("frmSoundRec", "Menu de contexto: entrada de áudio")));
+    }
+    QString initial = forThisRun;
+    if (initial.isEmpty() && settings_ != nullptr) {
+        initial = settings_->value(kInputSetting).toString();
+    }
+    sources_.choose(initial);
+    connect(&sources_, &platform::mixer::SourceList::changed, this, &InputChoice::sourcesChanged);
+    sourcesChanged();
+}
+
+QMenu* InputChoice::menu() const {
+    return menu_;
+}
+
+QString InputChoice::chosen() const {
+    return sources_.chosen();
+}
+
+QString InputChoice::described() const {
+    const QString name = chosen();
+    const auto sources = sources_.sources();
+    // A source that went away is still named as the user knew it.
+    if (!name.isEmpty() && known_.contains(name) &&
+        std::none_of(sources.begin(), sources.end(),
+                     [&](const auto& source) { return source.name == name; })) {
+        return known_.value(name);
+    }
+    return describeInput(sources, sources_.defaultSource(), name);
+}
+
+bool InputChoice::unplugged() const {
+    return !chosen().isEmpty() && sources_.answering();
+}
+
+void InputChoice::sourcesChanged() {
+    for (const auto& source : sources_.sources()) {
+        known_.insert(source.name, describeInput({source}, {}, source.name));
+    }
+    const QString named = windowText(QT_TRANSLATE_NOOP("frmSoundRec", "Entrada: %1")).arg(described());
+    for (QWidget* widget : named_) {
+        widget->setToolTip(named);
+        widget->setAccessibleDescription(named);
+    }
+    // An open menu follows the sources as they come and go.
+    if (menu_) {
+        fillInputMenu(*menu_, sources_.sources(), chosen(), locked_());
+    }
+}
+
+void InputChoice::showMenu(QWidget* over, QPoint at) {
+    QMenu menu(&window_);
+    menu_ = &menu;
+    fillInputMenu(menu, sources_.sources(), chosen(), locked_());
+    // Chosen with the mouse, the keyboard or an assistive technology's action alike.
+    connect(&menu, &QMenu::triggered, this, [this, &menu](QAction* picked) {
+        const QString name = picked->data().toString();
+        const bool choice = picked->isCheckable();
+        menu_ = nullptr;
+        menu.close();
+        // A take that started while the menu was open keeps its input.
+        if (choice && !locked_()) {
+            choose(name);
+        }
+    });
+    menu.exec(over->mapToGlobal(at));
+    menu_ = nullptr;
+}
+
+void InputChoice::choose(const QString& name) {
+    sources_.choose(name);
+    if (settings_ != nullptr) {
+        settings_->setValue(kInputSetting, name);
+        settings_->sync();
+    }
+    sourcesChanged();
+}
+
+bool InputChoice::present() {
+    const QString name = chosen();
+    if (name.isEmpty() || !sources_.answering()) {
+        // The default, or no server: the capture device says what is wrong, as ever.
+        return true;
+    }
+    const auto sources = sources_.sources();
+    // Not yet heard from the server: the device decides.
+    if (sources.empty() || std::any_of(sources.begin(), sources.end(),
+                                       [&](const auto& source) { return source.name == name; })) {
+        return true;
+    }
+    dialogs_.message(
+        windowText(QT_TRANSLATE_NOOP("frmSoundRec",
+                                     "A entrada escolhida, \"%1\", não está disponível. Nada foi "
+                                     "gravado.\n\nEscolha outra entrada no menu de contexto do nível "
+                                     "de gravação."))
+            .arg(described()),
+        title_);
+    return false;
 }
 
 }  // namespace input

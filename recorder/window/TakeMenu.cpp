@@ -37,8 +37,9 @@ QString hoursAndMinutes(minutes time) {
 
 }  // namespace
 
-TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& dialogs)
-    : QObject(&window), toggle_(toggle), dialogs_(dialogs), menu_(new QMenu(&window)) {
+TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& dialogs,
+                   std::chrono::milliseconds minute)
+    : QObject(&window), toggle_(toggle), dialogs_(dialogs), menu_(new QMenu(&window)), minute_(minute) {
     menu_->setObjectName(QStringLiteral("Check1Menu"));
     pause_ = menu_->addAction(tr("Pausar gravação"));
     pause_->setObjectName(QStringLiteral("PauseTake"));
@@ -88,6 +89,13 @@ TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& 
 }
 
 TakeMenu::~TakeMenu() = default;
+
+std::optional<std::chrono::milliseconds> TakeMenu::lengthLimit() const {
+    if (!stopAfter_) {
+        return std::nullopt;
+    }
+    return stopAfter_->count() * minute_;
+}
 
 void TakeMenu::choose(QAction* action, std::optional<minutes> time) {
     chosen_ = action;

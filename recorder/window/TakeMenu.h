@@ -27,12 +27,16 @@ class TakeMenu final : public QObject {
 
 public:
     // The menu opens on `toggle` (right click, the context-menu key, Shift+F10); the pause's
-    // shortcut works anywhere in `window`. "Outro tempo…" asks through `dialogs`.
-    TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& dialogs);
+    // shortcut works anywhere in `window`. "Outro tempo…" asks through `dialogs`. A minute of
+    // "Parar após" lasts `minute` (shortened only by tests).
+    TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& dialogs,
+             std::chrono::milliseconds minute = std::chrono::minutes(1));
     ~TakeMenu() override;
 
     // The time after which a take stops, or nothing ("Sem limite").
     std::optional<std::chrono::minutes> stopAfter() const { return stopAfter_; }
+    // The length of audio that time allows a take.
+    std::optional<std::chrono::milliseconds> lengthLimit() const;
     // Back to "Sem limite", as after every take.
     void clearStopAfter();
     // The pause item follows the take: offered only while one runs, worded for what it would do.
@@ -66,4 +70,5 @@ private:
     QAction* chosen_;  // the time item checked last
     std::optional<std::chrono::minutes> stopAfter_;
     std::chrono::minutes lastOtherTime_{90};
+    std::chrono::milliseconds minute_;
 };

@@ -4,49 +4,32 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "platform/encoding/Encoding.h"
-#include "platform/files/FileTools.h"
-#include "platform/files/MoveFile.h"
-#include "platform/mixer/SourceList.h"
 #include "platform/power/SleepInhibitor.h"
+#include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
 #include "recorder/recovery/Recovery.h"
 #include "recorder/window/AccessibleActions.h"
 #include "recorder/window/DesignLook.h"
+#include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
-#include "recorder/window/InputMenu.h"
+#include "recorder/window/QualityFrame.h"
 #include "recorder/window/ReadingOrder.h"
+#include "recorder/window/Readout.h"
+#include "recorder/window/RecorderLook.h"
 #include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
-#include <LED/LED.h>
-
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
-#include <QIcon>
 #include <QLocale>
-#include <QMenu>
-#include <QPainter>
-#include <QScrollBar>
-#include <QSettings>
 #include <QSignalBlocker>
-#include <QSvgRenderer>
 
 #include <algorithm>
 #include <cmath>
 
-// The pictures are compiled into this static library; the linker keeps them only when asked for.
-static void loadPictures() {
-    Q_INIT_RESOURCE(pictures);
-}
-
-using platform::wavein::WAVE_FORMAT_PCM;
 using platform::wavein::WAVEFORMATEX;
 
 namespace {
@@ -59,10 +42,6 @@ const char* const kDeleteUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Arquivo não foi salvo. Deseja Excluir?");
 const char* const kExitUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Deseja sair sem Gravar o arquivo?");
-// Where the chosen input is kept: the source's name, empty for the server's default.
-const QString kInputSetting = QStringLiteral("input/source");
-
-const QString kSaveFormatKey = QStringLiteral("save/format");
 
 // When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
 // `otherwise` for a take of another name.
@@ -72,91 +51,10 @@ QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
     return parsed.isValid() ? parsed : otherwise;
 }
 
-constexpr QColor kFace(224, 224, 224);
-constexpr QColor kRateNote(0, 0, 192);
-
-// What the form file cannot say: fractional sizes, stand-in fonts, colours. The options, the stereo
-// box and the rate notes keep the dialog font.
-const Look kLooks[] = {
-    {.object = "Command1", .face = Face::Arial, .bold = true, .background = kFace},
-    {.object = "chkStereo", .background = kFace},
-    {.object = "opt44", .background = kFace},
-    {.object = "opt225", .background = kFace},
-    {.object = "opt11", .background = kFace},
-    {.object = "Command3", .face = Face::Arial, .bold = true, .background = kFace},
-    {.object = "cmdSave", .face = Face::Arial, .bold = true},
-    {.object = "Check1", .face = Face::Arial, .bold = true, .background = kFace},
-    {.object = "Label5", .text = kRateNote},
-    {.object = "Label3", .face = Face::Tahoma, .bold = true, .text = QColor(Qt::white)},
-    {.object = "Label2", .face = Face::Arial, .points = 14.25, .bold = true},
-    {.object = "Label6", .text = kRateNote},
-    {.object = "Label7", .text = kRateNote},
-    {.object = "Label4",
-     .face = Face::MsSansSerif,
-     .points = 13.5,
-     .bold = true,
-     .background = kFace,
-     .textRole = QPalette::Highlight},
-};
-
-// Both sizes of the window icon are drawn from the handset picture at the size they are shown at;
-// the small one has a drawing of its own when there is one.
-QIcon handsetIcon() {
-    QIcon icon;
-    for (const auto& [size, path] :
-         {std::pair{16, ":/pictures/handset-16.svg"}, std::pair{32, ":/pictures/handset.svg"},
-          std::pair{64, ":/pictures/handset.svg"}}) {
-        const QString own = QString::fromLatin1(path);
-        QSvgRenderer renderer(QFile::exists(own) ? own : QStringLiteral(":/pictures/handset.svg"));
-        if (!renderer.isValid()) {
-            continue;
-        }
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        renderer.render(&painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
-}
-
-// Assistive technologies read the digits' panel as one text, the elapsed time.
-QAccessibleInterface* readoutPanelAccessible(const QString& className, QObject* object) {
-    if (!object->isWidgetType()) {
-        return nullptr;
-    }
-    auto* widget = static_cast<QWidget*>(object);
-    if (className == QLatin1String("ShapeWidget") && widget->objectName() == QLatin1String("Shape6")) {
-        return new QAccessibleWidget(widget, QAccessible::StaticText);
-    }
-    return nullptr;
-}
-
-// "H:MM:SS".
-QString clockText(long long seconds) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
 // Below this much room for the chosen format, a press asks before it records.
 constexpr long long kFewSecondsOfRoom = 10 * 60;
-
-QString spokenElapsed(long long seconds) {
-    return frmSoundRec::tr("Tempo de gravação %1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
-}
-
-// Deletes every part of a take; one already gone is as good as deleted.
-void removeTake(const QString& firstPart) {
-    for (const QString& part : basSoundRec_2::takeParts(firstPart)) {
-        QFile::remove(part);
-    }
-}
+// How long a press waits for the disk to tell its room; a disk that takes longer is not asked about.
+constexpr std::chrono::milliseconds kRoomPatience{100};
 
 platform::Dialogs& chooseDialogs(platform::Dialogs* injected, std::unique_ptr<platform::Dialogs>& own,
                                  QWidget* parent) {
@@ -178,24 +76,23 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
       takeFile_(
           std::make_unique<basSoundRec_2::TakeFile>(dialogs_, kProgramTitle, services_.largestRiffSize)),
       engine_(std::make_unique<basSoundRec_1::CaptureEngine>(services_.waveIn, *takeFile_, dialogs_,
-                                                             kProgramTitle)) {
-    loadPictures();
+                                                             kProgramTitle)),
+      save_(std::make_unique<save::SaveTake>(dialogs_, cmdlg, services_.settings, kProgramTitle)),
+      room_(
+          std::make_unique<DiskRoom>(services_.programFolder, services_.freeRoom, services_.monotonicClock)) {
+    loadRecorderPictures();
     // The controls are sized for a small dialog font.
     setFont(dialogFont());
     ui->setupUi(this);
-    applyLooks(*this, kLooks);
-    ui->Shape5->setFillColor(kDesktopColour);
-    setWindowIcon(handsetIcon());
+    dressRecorderWindow(*this);
     LED1_ = {ui->LED1_0, ui->LED1_1, ui->LED1_2, ui->LED1_3, ui->LED1_4};
-    for (LED* digit : LED1_) {
-        // Each digit is stored with its size only, so it takes the defaults of an empty property bag.
-        digit->UserControl_ReadProperties(LEDMemoryPropertyBag());
-        digit->setFocusPolicy(Qt::NoFocus);
-    }
+    readout_ = new Readout(LED1_, *ui->Shape6, services_.monotonicClock);
     timer2_.setObjectName(QStringLiteral("Timer2"));
     timer2_.setInterval(0);
+    quality_ = new QualityFrame(
+        {{ui->opt44, ui->Label5, 44100}, {ui->opt225, ui->Label6, 22050}, {ui->opt11, ui->Label7, 11025}},
+        *ui->chkStereo, this);
     describeForAssistiveTechnologies();
-    keepOptionsTabStop();
 
     // Every way of pressing the toggle changes its state once: the mouse, the keyboard and an
     // assistive technology's action, which clicks from the event loop after it returned. Changes
@@ -205,37 +102,27 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     connect(ui->Command3, &QAbstractButton::clicked, this, &frmSoundRec::Command3_Click);
     connect(ui->cmdSave, &QAbstractButton::clicked, this, &frmSoundRec::cmdSave_Click);
     connect(&timer2_, &QTimer::timeout, this, &frmSoundRec::Timer2_Timer);
-    takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_);
+    takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_, services_.stopAfterMinute);
     connect(takeMenu_, &TakeMenu::pauseRequested, this, &frmSoundRec::togglePause);
     connect(takeMenu_, &TakeMenu::stopAfterChanged, this, &frmSoundRec::applyStopAfter);
-    blink_.setInterval(500);
-    connect(&blink_, &QTimer::timeout, this, &frmSoundRec::blinkReadout);
-    // The level changes when a drag of the thumb ends and at each arrow, track or key step.
-    ui->scrLevel->setTracking(false);
-    // A scroll bar turns its keys round by default; the level's keys go as on every slider: Left,
-    // Down and Page Down lower it, Right, Up and Page Up raise it.
-    ui->scrLevel->setInvertedControls(false);
-    connect(ui->scrLevel, &QAbstractSlider::valueChanged, this, &frmSoundRec::scrLevel_Change);
-    ui->AniGIF2->setAccessibleName(tr("Nivel esquerdo"));
-    ui->AniGIF3->setAccessibleName(tr("Nivel direito"));
+    level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
     if (services_.peakSource != nullptr) {
         levelMonitor_ = std::make_unique<level::LevelMonitor>(*services_.peakSource);
         ui->AniGIF2->watch(levelMonitor_.get(), level::LevelMonitor::kLeft);
         ui->AniGIF3->watch(levelMonitor_.get(), level::LevelMonitor::kRight);
     }
-    if (services_.settings != nullptr) {
-        if (const auto remembered =
-                platform::encoding::formatOfKey(services_.settings->value(kSaveFormatKey).toString())) {
-            saveFormat_ = *remembered;
-        }
+    if (services_.sources != nullptr) {
+        input_ =
+            new input::InputChoice(*services_.sources, services_.settings, services_.sourceForThisRun,
+                                   dialogs_, kProgramTitle, [this] { return engine_->isRecording(); }, *this,
+                                   {.openOn = {ui->AniGIF2, ui->AniGIF3, ui->scrLevel, ui->Label1},
+                                    .keyboard = ui->scrLevel,
+                                    .named = {ui->AniGIF2, ui->AniGIF3}});
     }
-    offerInputChoice();
     Form_Load();
 }
 
 void frmSoundRec::describeForAssistiveTechnologies() {
-    static const bool panelRole = (QAccessible::installFactory(readoutPanelAccessible), true);
-    Q_UNUSED(panelRole);
     // Heading, readout, toggle, Save, level, the rates with their notes, stereo, then the buttons.
     setAccessibleReadingOrder(
         *this, {QStringLiteral("Label4"),    QStringLiteral("Shape6"),   QStringLiteral("LED1_4"),
@@ -245,22 +132,9 @@ void frmSoundRec::describeForAssistiveTechnologies() {
                 QStringLiteral("opt44"),     QStringLiteral("Label5"),   QStringLiteral("opt225"),
                 QStringLiteral("Label6"),    QStringLiteral("opt11"),    QStringLiteral("Label7"),
                 QStringLiteral("chkStereo"), QStringLiteral("Command3"), QStringLiteral("Command1")});
-    // The controls speak their captions; what the design says only by position is said here.
-    static const char* const kDigitRoles[] = {
-        QT_TRANSLATE_NOOP("frmSoundRec", "dezenas de minutos"), QT_TRANSLATE_NOOP("frmSoundRec", "minutos"),
-        QT_TRANSLATE_NOOP("frmSoundRec", "dezenas de segundos"), QT_TRANSLATE_NOOP("frmSoundRec", "segundos"),
-        QT_TRANSLATE_NOOP("frmSoundRec", "horas")};
-    for (std::size_t i = 0; i < LED1_.size(); ++i) {
-        LED1_[i]->setAccessibleDescription(tr(kDigitRoles[i]));
-    }
-    ui->Shape6->setAccessibleName(spokenElapsed(0));
     // A screen reader's press of the toggle may open the unsaved-take question; its call must not
     // wait for the answer.
     answerAccessibleActionsAtOnce(*ui->Check1);
-    ui->Label1->setBuddy(ui->scrLevel);
-    ui->opt44->setAccessibleDescription(ui->Label5->text());
-    ui->opt225->setAccessibleDescription(ui->Label6->text());
-    ui->opt11->setAccessibleDescription(ui->Label7->text());
 }
 
 frmSoundRec::~frmSoundRec() {
@@ -306,132 +180,10 @@ LevelMeter* frmSoundRec::AniGIF2() const {
 LevelMeter* frmSoundRec::AniGIF3() const {
     return ui->AniGIF3;
 }
-QMenu* frmSoundRec::inputMenu() const {
-    return inputMenu_;
-}
-
-void frmSoundRec::offerInputChoice() {
-    if (services_.sources == nullptr) {
-        return;
-    }
-    // A right click, the context-menu key or Shift+F10 on what is about the input.
-    for (QWidget* about :
-         std::initializer_list<QWidget*>{ui->AniGIF2, ui->AniGIF3, ui->scrLevel, ui->Label1}) {
-        about->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(about, &QWidget::customContextMenuRequested, this,
-                [this, about](QPoint at) { showInputMenu(about, at); });
-    }
-    input::openOnShiftF10(*ui->scrLevel,
-                          [this] { showInputMenu(ui->scrLevel, ui->scrLevel->rect().center()); });
-    ui->scrLevel->setAccessibleDescription(tr("Menu de contexto: entrada de áudio"));
-
-    QString initial = services_.sourceForThisRun;
-    if (initial.isEmpty() && services_.settings != nullptr) {
-        initial = services_.settings->value(kInputSetting).toString();
-    }
-    services_.sources->choose(initial);
-    connect(services_.sources, &platform::mixer::SourceList::changed, this, &frmSoundRec::sourcesChanged);
-    sourcesChanged();
-}
-
-QString frmSoundRec::chosenInput() const {
-    return services_.sources != nullptr ? services_.sources->chosen() : QString();
-}
-
-QString frmSoundRec::describedInput() const {
-    const QString chosen = chosenInput();
-    const auto sources = services_.sources->sources();
-    // A source that went away is still named as the user knew it.
-    if (!chosen.isEmpty() && knownInputs_.contains(chosen) &&
-        std::none_of(sources.begin(), sources.end(),
-                     [&](const auto& source) { return source.name == chosen; })) {
-        return knownInputs_.value(chosen);
-    }
-    return input::describeInput(sources, services_.sources->defaultSource(), chosen);
-}
-
-void frmSoundRec::sourcesChanged() {
-    for (const auto& source : services_.sources->sources()) {
-        knownInputs_.insert(source.name, input::describeInput({source}, {}, source.name));
-    }
-    const QString named = tr("Entrada: %1").arg(describedInput());
-    for (LevelMeter* meter : {ui->AniGIF2, ui->AniGIF3}) {
-        meter->setToolTip(named);
-        meter->setAccessibleDescription(named);
-    }
-    // An open menu follows the sources as they come and go.
-    if (inputMenu_) {
-        input::fillInputMenu(*inputMenu_, services_.sources->sources(), chosenInput(),
-                             engine_->isRecording());
-    }
-}
-
-void frmSoundRec::showInputMenu(QWidget* over, QPoint at) {
-    QMenu menu(this);
-    inputMenu_ = &menu;
-    input::fillInputMenu(menu, services_.sources->sources(), chosenInput(), engine_->isRecording());
-    // Chosen with the mouse, the keyboard or an assistive technology's action alike.
-    connect(&menu, &QMenu::triggered, this, [this, &menu](QAction* picked) {
-        const QString name = picked->data().toString();
-        const bool choice = picked->isCheckable();
-        inputMenu_ = nullptr;
-        menu.close();
-        // A take that started while the menu was open keeps its input.
-        if (choice && !engine_->isRecording()) {
-            chooseInput(name);
-        }
-    });
-    menu.exec(over->mapToGlobal(at));
-    inputMenu_ = nullptr;
-}
-
-void frmSoundRec::chooseInput(const QString& name) {
-    services_.sources->choose(name);
-    if (services_.settings != nullptr) {
-        services_.settings->setValue(kInputSetting, name);
-        services_.settings->sync();
-    }
-    sourcesChanged();
-}
-
-bool frmSoundRec::chosenInputPresent() {
-    const QString chosen = chosenInput();
-    if (chosen.isEmpty() || !services_.sources->answering()) {
-        // The default, or no server: the capture device says what is wrong, as ever.
-        return true;
-    }
-    const auto sources = services_.sources->sources();
-    // Not yet heard from the server: the device decides.
-    if (sources.empty() || std::any_of(sources.begin(), sources.end(),
-                                       [&](const auto& source) { return source.name == chosen; })) {
-        return true;
-    }
-    dialogs_.message(tr("A entrada escolhida, \"%1\", não está disponível. Nada foi gravado.\n\n"
-                        "Escolha outra entrada no menu de contexto do nível de gravação.")
-                         .arg(describedInput()),
-                     kProgramTitle);
-    return false;
-}
-
-void frmSoundRec::keepOptionsTabStop() {
-    // Tab reaches the rate group once, at its selected option; the arrow keys move within it.
-    const std::array options{ui->opt11, ui->opt225, ui->opt44};
-    for (QRadioButton* option : options) {
-        connect(option, &QAbstractButton::toggled, this, [options] {
-            for (QRadioButton* each : options) {
-                each->setFocusPolicy(each->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
-            }
-        });
-    }
-}
 
 void frmSoundRec::Form_Load() {
     // The hook comes first: no notification may reach the window unhandled.
     engine_->HookWindow(this, [this] { Gandu(); });
-    QPalette background = palette();
-    background.setColor(QPalette::Window, QColor(228, 230, 240));
-    setPalette(background);
-    setAutoFillBackground(true);
     ui->chkStereo->setChecked(true);
     ui->opt44->setChecked(true);
     ui->cmdSave->setEnabled(false);
@@ -448,6 +200,7 @@ void frmSoundRec::endSession() {
     // Nobody is there to answer: the take is finished and kept under its generated name, and no
     // box or question is shown.
     sessionEnding_ = true;
+    save_->setUnattended(true);
     if (engine_->isRecording()) {
         engine_->StopCapture();
         enterStoppedState();
@@ -482,23 +235,10 @@ void frmSoundRec::openMixer() {
     if (services_.mixer == nullptr) {
         return;
     }
-    level_ = std::make_unique<basSoundRec_3::Module>(*services_.mixer);
-    mmResult = level_->OpenMixer();
+    // The slider shows the volume of the source it moves, and follows it.
+    mmResult = level_->open();
     if (mmResult != platform::mixer::MMSYSERR_NOERROR) {
         dialogs_.message(tr("Couldn't open the mixer."), kProgramTitle);
-        return;
-    }
-    levelControlFound = basSoundRec_3::FindVolumeControl(
-        level_->mixer, level_->mixerHandle, platform::mixer::MIXERLINE_COMPONENTTYPE_DST_WAVEIN,
-        platform::mixer::MIXERCONTROL_CONTROLTYPE_VOLUME, levelControl);
-}
-
-void frmSoundRec::scrLevel_Change() {
-    const std::uint32_t value =
-        basSoundRec_3::LevelForPosition(static_cast<std::int16_t>(ui->scrLevel->value()));
-    // A refused level changes nothing else and is not reported.
-    if (levelControlFound) {
-        basSoundRec_3::SetVolumeLevel(level_->mixer, level_->mixerHandle, levelControl, value);
     }
 }
 
@@ -518,14 +258,8 @@ void frmSoundRec::setCheck1(bool pressed) {
 }
 
 void frmSoundRec::Timer2_Timer() {
-    showElapsed(takeElapsed());
+    readout_->showElapsed(readout_->elapsed());
     showReadoutNotes();
-}
-
-std::chrono::steady_clock::duration frmSoundRec::takeElapsed() const {
-    const auto now = services_.monotonicClock();
-    return now - takeStartedAt_ - pausedBefore_ -
-           (paused_ ? now - pausedSince_ : std::chrono::steady_clock::duration{});
 }
 
 void frmSoundRec::togglePause() {
@@ -542,11 +276,7 @@ void frmSoundRec::togglePause() {
     }
     const auto result = pausing ? engine_->PauseCapture(pressed) : engine_->ResumeCapture(pressed);
     if (result == platform::wavein::MMSYSERR_NOERROR) {
-        if (pausing) {
-            pausedSince_ = now;
-        } else {
-            pausedBefore_ += now - pausedSince_;
-        }
+        readout_->holdClock(pausing, now);
         showPaused(pausing);
     } else if (result != platform::wavein::MMSYSERR_NODRIVER) {
         // A lost server is told once, by the stop its returned buffers bring.
@@ -558,29 +288,11 @@ void frmSoundRec::showPaused(bool paused) {
     paused_ = paused;
     ui->Check1->setAccessibleDescription(paused ? tr("Pausado") : QString());
     takeMenu_->showTake(engine_->isRecording(), paused);
-    if (paused) {
-        blink_.start();
-    } else {
-        blink_.stop();
-        if (readoutDark_) {
-            blinkReadout();
-        }
-    }
-}
-
-void frmSoundRec::blinkReadout() {
-    // Dark digits are lit in the unlit colour: the panel stays, the figures go.
-    if (!readoutDark_) {
-        readoutLit_ = LED1_[0]->LEDColorOn();
-    }
-    readoutDark_ = !readoutDark_;
-    for (LED* digit : LED1_) {
-        digit->setLEDColorOn(readoutDark_ ? digit->LEDColorOff() : readoutLit_);
-    }
+    readout_->setPaused(paused);
 }
 
 void frmSoundRec::applyStopAfter() {
-    engine_->setLengthLimit(lengthLimit());
+    engine_->setLengthLimit(takeMenu_->lengthLimit());
     showReadoutNotes();
     // A time already passed ends the take now, as a press of the toggle would: with everything heard
     // up to now, and the readout at the take's real length, not at the shorter time.
@@ -590,48 +302,23 @@ void frmSoundRec::applyStopAfter() {
     }
 }
 
-std::optional<std::chrono::milliseconds> frmSoundRec::lengthLimit() const {
-    const auto time = takeMenu_->stopAfter();
-    if (!time) {
-        return std::nullopt;
-    }
-    return time->count() * services_.stopAfterMinute;
-}
-
-std::optional<long long> frmSoundRec::secondsOfRoom(const WAVEFORMATEX& format) const {
-    const auto free = platform::files::freeBytesAt(services_.programFolder);
-    if (!free || format.nAvgBytesPerSec == 0) {
-        return std::nullopt;
-    }
-    return static_cast<long long>(*free / format.nAvgBytesPerSec);
-}
-
 void frmSoundRec::showReadoutNotes() {
-    QStringList notes;
+    Readout::Notes notes;
+    const auto& format = engine_->waveFormat;
     // The room left is told only while a take fills it.
     if (engine_->isRecording()) {
-        if (const auto room = secondsOfRoom(engine_->waveFormat)) {
-            notes << tr("Espaço livre para %1").arg(clockText(*room));
-        }
+        const std::uint64_t written = std::uint64_t{basSoundRec_1::kBufferCount} * engine_->bufferSize() +
+                                      engine_->recordedFrames() * format.nBlockAlign;
+        notes.roomSeconds = room_->duringTake(written, format.nAvgBytesPerSec);
     }
-    if (const auto limit = lengthLimit()) {
-        const auto& format = engine_->waveFormat;
+    if (const auto limit = takeMenu_->lengthLimit()) {
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
                                     ? static_cast<double>(engine_->recordedFrames()) / format.nSamplesPerSec
                                     : 0.0;
-        const auto left = static_cast<long long>(
+        notes.secondsLeft = static_cast<long long>(
             std::max(0.0, std::ceil(static_cast<double>(limit->count()) / 1000.0 - recorded)));
-        notes << tr("Faltam %1 para parar a gravação").arg(clockText(left));
     }
-    const QString text = notes.join(QLatin1Char('\n'));
-    if (ui->Shape6->toolTip() == text) {
-        return;
-    }
-    ui->Shape6->setToolTip(text);
-    ui->Shape6->setAccessibleDescription(text);
-    for (LED* digit : LED1_) {
-        digit->setToolTip(text);
-    }
+    readout_->showNotes(notes);
 }
 
 void frmSoundRec::finishReadout() {
@@ -640,34 +327,15 @@ void frmSoundRec::finishReadout() {
     if (timer2_.isActive()) {
         Timer2_Timer();
         if (engine_->lengthLimitReached()) {
-            showElapsed(*engine_->lengthLimit());
+            readout_->showElapsed(*engine_->lengthLimit());
         }
     }
     timer2_.stop();
 }
 
-void frmSoundRec::showElapsed(std::chrono::steady_clock::duration elapsed) {
-    using namespace std::chrono;
-    // Five digits reach 9:59:59; a longer take holds there.
-    constexpr seconds kMost = hours(9) + minutes(59) + seconds(59);
-    const auto shown = std::clamp(duration_cast<seconds>(elapsed), seconds(0), kMost).count();
-    const std::array<long long, 5> digits{(shown / 600) % 6, (shown / 60) % 10, (shown % 60) / 10, shown % 10,
-                                          shown / 3600};
-    bool changed = false;
-    for (std::size_t i = 0; i < LED1_.size(); ++i) {
-        if (LED1_[i]->Value() != digits[i]) {
-            LED1_[i]->setValue(static_cast<int>(digits[i]));
-            changed = true;
-        }
-    }
-    if (changed) {
-        ui->Shape6->setAccessibleName(spokenElapsed(shown));
-    }
-}
-
 void frmSoundRec::Check1_Click() {
     // While a take is being saved (its box shows only after half a second) no take starts or stops.
-    if (saving_) {
+    if (save_->busy()) {
         setCheck1(!ui->Check1->isChecked());
         return;
     }
@@ -679,63 +347,39 @@ void frmSoundRec::Check1_Click() {
     }
 }
 
-WAVEFORMATEX frmSoundRec::chosenFormat() const {
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = ui->chkStereo->isChecked() ? 2 : 1;
-    if (ui->opt44->isChecked()) {
-        format.nSamplesPerSec = 44100;
-    } else if (ui->opt11->isChecked()) {
-        format.nSamplesPerSec = 11025;
-    } else if (ui->opt225->isChecked()) {
-        format.nSamplesPerSec = 22050;
-    }
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = static_cast<std::uint16_t>(format.wBitsPerSample * format.nChannels / 8);
-    format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
-    format.cbSize = 18;
-    return format;
-}
-
-bool frmSoundRec::settleLastTake() {
+bool frmSoundRec::settleLastTake(const char* question) {
     if (takeFileName.trimmed().isEmpty() || takeSaved) {
         return true;
     }
-    switch (dialogs_.question(tr(kDeleteUnsavedQuestion), tr(kQuestionTitle))) {
+    switch (dialogs_.question(tr(question), tr(kQuestionTitle))) {
         case platform::Answer::Cancel:
             return false;
         case platform::Answer::No:
-            // Whatever comes of the save, the new take starts after it.
+            // Whatever comes of the save, the new take starts after it, or the window closes.
             cmdSave_Click();
             return true;
         default:
-            // Already gone is as good as deleted.
-            removeTake(takeFileName);
-            zeroReadout();
+            // Already gone is as good as deleted; one that cannot be deleted stays on disk.
+            save::removeTake(takeFileName);
+            readout_->zero();
             return true;
     }
-}
-
-void frmSoundRec::zeroReadout() {
-    for (LED* digit : LED1_) {
-        digit->setValue(0);
-    }
-    // The time a screen reader reads goes back to zero with the digits.
-    ui->Shape6->setAccessibleName(spokenElapsed(0));
 }
 
 void frmSoundRec::startTake() {
     sessionEnding_ = false;
+    save_->setUnattended(false);
     // Never another input in its place: nothing is recorded, and nothing else changes.
-    if (!chosenInputPresent() || !settleLastTake()) {
+    if ((input_ != nullptr && !input_->present()) || !settleLastTake(kDeleteUnsavedQuestion)) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
         return;
     }
     // Asked after the last take was settled: deleting it may have made the room.
-    if (const auto room = secondsOfRoom(chosenFormat()); room && *room < kFewSecondsOfRoom) {
+    if (const auto room = room_->beforeTake(quality_->format().nAvgBytesPerSec, kRoomPatience);
+        room && *room < kFewSecondsOfRoom) {
         const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
-        if (dialogs_.confirm(question.arg(clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
+        if (dialogs_.confirm(question.arg(i18n::clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
             // The last take may have been deleted just before: nothing is left to save or ask about.
             if (!takeSaved && !takeFileName.isEmpty() && !QFile::exists(takeFileName)) {
                 takeFileName.clear();
@@ -756,8 +400,7 @@ void frmSoundRec::startTake() {
     if (levelMonitor_) {
         levelMonitor_->clearClips();
     }
-    takeStartedAt_ = services_.monotonicClock();
-    pausedBefore_ = {};
+    readout_->startClock();
     // The take is what the source heard from here on, whenever the device starts delivering it.
     const auto pressed = std::chrono::steady_clock::now();
     timer2_.start();
@@ -770,7 +413,7 @@ void frmSoundRec::startTake() {
     if (started) {
         takeFileName = created;
         takeBegan_ = began;
-        engine_->waveFormat = chosenFormat();
+        engine_->waveFormat = quality_->format();
         started = takeFile_->WriteHeader(engine_->waveFormat) && engine_->StartCapture(pressed);
     }
     if (!started) {
@@ -793,11 +436,7 @@ void frmSoundRec::startTake() {
     if (services_.sleepInhibitor != nullptr) {
         services_.sleepInhibitor->hold();
     }
-    if (engine_->takeWriteFailure()) {
-        stopAfterWriteFailure();
-    } else if (engine_->sourceLost()) {
-        stopAfterSourceLoss();
-    }
+    stopIfTheTakeFailed();
 }
 
 void frmSoundRec::stopTake() {
@@ -831,21 +470,30 @@ void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
     }
 }
 
-void frmSoundRec::stopAfterSourceLoss() {
-    // Stopped before the box, like a failed write: the take is finished and the window stopped
-    // while the user reads why.
-    const QString reason = engine_->sourceLostReason();
+bool frmSoundRec::stopIfTheTakeFailed() {
+    QString reason;
+    if (engine_->takeWriteFailure()) {
+        reason = engine_->takeWriteFailure()->describe();
+    } else if (engine_->sourceLost()) {
+        reason = sourceLossText(engine_->sourceLostReason());
+    } else {
+        return false;
+    }
+    // Stopped before the box: the take is finished and the window stopped while the user reads why,
+    // and late notifications find no take running.
+    finishReadout();
     engine_->StopCapture();
     enterStoppedState();
-    tellHowTheTakeEnded(sourceLossText(reason));
+    tellHowTheTakeEnded(reason);
+    return true;
 }
 
 QString frmSoundRec::sourceLossText(const QString& reason) const {
     // The server still answers: it was the chosen input that went (a device unplugged).
-    if (!chosenInput().isEmpty() && services_.sources->answering()) {
+    if (input_ != nullptr && input_->unplugged()) {
         return tr("A gravação parou porque a entrada \"%1\" foi desconectada. "
                   "Tudo o que foi gravado até então está na gravação.")
-            .arg(describedInput());
+            .arg(input_->described());
     }
     return tr("A gravação parou porque o servidor de som saiu do ar (%1). "
               "Tudo o que foi gravado até então está no arquivo.")
@@ -872,25 +520,12 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
 }
 
-void frmSoundRec::stopAfterWriteFailure() {
-    // Stopped before the box: while it is open, late notifications must find no take running.
-    finishReadout();
-    engine_->StopCapture();
-    enterStoppedState();
-    tellHowTheTakeEnded(engine_->takeWriteFailure()->describe());
-}
-
 void frmSoundRec::Gandu() {
     if (!ui->Check1->isChecked() || !engine_->isRecording()) {
         return;
     }
     mmResult = engine_->HandleDoneBuffers();
-    if (engine_->takeWriteFailure()) {
-        stopAfterWriteFailure();
-        return;
-    }
-    if (engine_->sourceLost()) {
-        stopAfterSourceLoss();
+    if (stopIfTheTakeFailed()) {
         return;
     }
     if (engine_->lengthLimitReached()) {
@@ -908,45 +543,12 @@ void frmSoundRec::Gandu() {
 
 void frmSoundRec::cmdSave_Click() {
     // A save already under way (its box shows only after half a second) is not started twice.
-    if (saving_) {
+    if (save_->busy()) {
         return;
     }
-    using platform::encoding::Format;
-    zeroReadout();
-    const std::vector<Format>& formats = platform::encoding::savableFormats();
-    QStringList filters;
-    QString selected;
-    for (Format format : formats) {
-        filters << (format == Format::Wav ? cmdlg.Filter : platform::encoding::filterOf(format));
-        if (format == saveFormat_) {
-            selected = filters.back();
-        }
-    }
-    const auto chosen = dialogs_.saveFileName(tr(cmdlg.DialogTitle.toUtf8().constData()), filters, selected, cmdlg.FileName);
-    if (!chosen || chosen->path.isEmpty()) {
-        return;
-    }
-    cmdlg.FileName = chosen->path;
-    const Format filtered = platform::encoding::formatOfFilter(chosen->filter).value_or(Format::Wav);
-    // A name typed with the extension of a format offered here is saved in that format, whatever
-    // the filter; any other name gets the filter's extension (".Wav" for WAV).
-    const auto typed = platform::encoding::formatOfName(chosen->path);
-    const bool typedOffered = typed && std::find(formats.begin(), formats.end(), *typed) != formats.end();
-    const Format format = typedOffered ? *typed : filtered;
-    const QString destination =
-        typedOffered ? chosen->path
-                     : chosen->path + QLatin1Char('.') + platform::encoding::extensionOf(format);
-    rememberSaveFormat(format);
-    if (!QFile::exists(takeFileName)) {
-        dialogs_.message(tr("A gravação \"%1\" não está mais lá: já foi salva ou removida antes.")
-                             .arg(QDir::toNativeSeparators(takeFileName)),
-                         kProgramTitle);
-        return;
-    }
-    if (format == Format::Wav) {
-        moveTake(destination);
-    } else {
-        encodeTake(destination, format);
+    readout_->zero();
+    if (save_->save({.firstPart = takeFileName, .began = takeBegan_})) {
+        takeSaved = true;
     }
     // The session ended while the take was being saved, and the window would not close under the
     // save: it closes now, as the session manager asked, and nothing is asked about the take.
@@ -955,131 +557,16 @@ void frmSoundRec::cmdSave_Click() {
     }
 }
 
-void frmSoundRec::rememberSaveFormat(platform::encoding::Format format) {
-    saveFormat_ = format;
-    if (services_.settings != nullptr) {
-        services_.settings->setValue(kSaveFormatKey, platform::encoding::keyOf(format));
-        services_.settings->sync();
-    }
-}
-
-void frmSoundRec::moveTake(const QString& destination) {
-    // Every part of the take goes under the chosen name, numbered as the take's own are.
-    const QStringList parts = basSoundRec_2::takeParts(takeFileName);
-    QStringList destinations;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        destinations << basSoundRec_2::takePartPath(destination, static_cast<int>(i) + 1);
-    }
-    saving_ = true;
-    std::unique_ptr<platform::Progress> progress;
-    const auto result =
-        platform::files::moveFiles(parts, destinations, [&](std::uint64_t done, std::uint64_t total) {
-            // Only a copy to another file system takes long enough to need a box.
-            if (!progress) {
-                progress = dialogs_.progress(
-                    tr("Salvando a gravação como \"%1\"...").arg(QDir::toNativeSeparators(destination)),
-                    kProgramTitle, total);
-            }
-            return progress->advance(done);
-        });
-    progress.reset();
-    saving_ = false;
-
-    if (result.moved()) {
-        // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
-        takeSaved = true;
-    } else if (result.outcome == platform::files::MoveResult::Outcome::Failed) {
-        // Named as the part it failed on: for a take in parts that may be "name.2.Wav".
-        dialogs_.message(tr("%1 A gravação continua onde estava, \"%2\".")
-                             .arg(result.describe(QDir::toNativeSeparators(
-                                      destinations.value(static_cast<qsizetype>(result.file), destination))),
-                                  QDir::toNativeSeparators(takeFileName)),
-                         kProgramTitle);
-    }
-}
-
-void frmSoundRec::encodeTake(const QString& destination, platform::encoding::Format format) {
-    const QString shown = QDir::toNativeSeparators(destination);
-    platform::encoding::EncodeRequest request{
-        .parts = basSoundRec_2::takeParts(takeFileName),
-        .destination = destination,
-        .format = format,
-        .tags = {.title = QFileInfo(destination).completeBaseName(),
-                 .began = takeBegan_,
-                 .software = QStringLiteral("Tolvane " TOLVANE_VERSION)},
-    };
-    saving_ = true;
-    // The encoding runs on its own thread; this one goes on handling events (the window repaints,
-    // the box's Cancel is seen at once) until it wakes this loop.
-    QEventLoop waiting;
-    platform::encoding::Encoding encoding(std::move(request), [&waiting] {
-        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    {
-        constexpr std::uint64_t kPermille = 1000;
-        const auto progress =
-            dialogs_.progress(tr("Salvando a gravação como \"%1\"...").arg(shown), kProgramTitle, kPermille);
-        QTimer tick;
-        tick.setInterval(50);
-        connect(&tick, &QTimer::timeout, this, [&] {
-            if (!progress->advance(static_cast<std::uint64_t>(encoding.permille()))) {
-                encoding.cancel();
-                tick.stop();
-            }
-        });
-        tick.start();
-        if (!encoding.isFinished()) {
-            waiting.exec();
-        }
-    }
-    // The application told every event loop to end (the session is over, or a signal came) before
-    // the encoding did: nobody waits for the save, and the take stays where it is.
-    if (!encoding.isFinished()) {
-        encoding.cancel();
-        encoding.wait();
-    }
-    saving_ = false;
-
-    const platform::encoding::EncodeResult& result = encoding.result();
-    if (result.encoded()) {
-        // Only now, with the new file complete on disk and read back, does the take go. One that
-        // cannot be deleted stays beside it; the take is saved all the same.
-        removeTake(takeFileName);
-        takeSaved = true;
-        return;
-    }
-    // At the end of the session nobody is there to read a box; the take is kept unsaved.
-    if (sessionEnding_) {
-        return;
-    }
-    dialogs_.message(tr("%1 A gravação continua onde estava, \"%2\".")
-                         .arg(result.describe(shown), QDir::toNativeSeparators(takeFileName)),
-                     kProgramTitle);
-}
-
 void frmSoundRec::Form_Unload(qint16& Cancel) {
     // The take is finished before anything is asked about it.
     if (engine_->isRecording()) {
         stopTake();
     }
-    if (takeFileName.trimmed().isEmpty() || takeSaved) {
-        return;
-    }
-    switch (dialogs_.question(tr(kExitUnsavedQuestion), tr(kQuestionTitle))) {
-        case platform::Answer::Cancel:
-            Cancel = 1;
-            // Staying means going on as after any stop, whatever the take was doing; a running take
-            // was ended above, so a time set now is for the next one and stays.
-            enterStoppedState(false);
-            return;
-        case platform::Answer::No:
-            // The window closes whatever came of the save.
-            cmdSave_Click();
-            return;
-        default:
-            // A take that cannot be deleted stays on disk; the window closes all the same.
-            removeTake(takeFileName);
-            return;
+    if (!settleLastTake(kExitUnsavedQuestion)) {
+        Cancel = 1;
+        // Staying means going on as after any stop, whatever the take was doing; a running take
+        // was ended above, so a time set now is for the next one and stays.
+        enterStoppedState(false);
     }
 }
 
@@ -1094,7 +581,7 @@ void frmSoundRec::changeEvent(QEvent* event) {
 }
 
 void frmSoundRec::closeEvent(QCloseEvent* event) {
-    if (saving_) {
+    if (save_->busy()) {
         event->ignore();
         return;
     }

@@ -5,15 +5,14 @@
 // The recorder's main window: picks the take's format, starts and stops takes with the record
 // toggle, and receives the capture device's buffer notifications through its hook.
 
-#include "platform/encoding/Encoding.h"
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
-#include "recorder/level/RecordingLevel.h"
+#include "recorder/level/LevelSlider.h"
 #include "recorder/wavfile/TakeFile.h"
+#include "recorder/window/InputMenu.h"
+#include "recorder/window/SaveTake.h"
 
 #include <QDateTime>
-#include <QHash>
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -41,8 +40,11 @@ namespace Ui {
 class frmSoundRec;
 }
 
+class DiskRoom;
 class LED;
 class LevelMeter;
+class QualityFrame;
+class Readout;
 class TakeMenu;
 class QAbstractButton;
 class QCheckBox;
@@ -88,17 +90,12 @@ public:
         std::chrono::milliseconds stopAfterMinute = std::chrono::minutes(1);
         // Held for exactly each take's life; null lets the computer sleep as it will.
         platform::power::SleepInhibitor* sleepInhibitor = nullptr;
+        // The bytes the take folder's file system has room for, asked off the window's thread; null
+        // asks the file system. Tests give one that never answers.
+        std::function<std::optional<std::uint64_t>(const QString& folder)> freeRoom = {};
     };
 
-    // The save-file dialog's settings; the save flow shows the dialog with them.
-    struct SaveDialogSettings {
-        // As designed; translated when the dialog is shown.
-        QString DialogTitle = QString::fromUtf8(QT_TRANSLATE_NOOP("frmSoundRec", "Save Wave File"));
-        QString Filter = QStringLiteral("*.WAV");
-        // Kept between showings, so the dialog offers the name chosen last.
-        QString FileName;
-        int MaxFileSize = 260;
-    };
+    using SaveDialogSettings = save::DialogSettings;
 
     explicit frmSoundRec(Services services, QWidget* parent = nullptr);
     ~frmSoundRec() override;
@@ -130,7 +127,7 @@ public:
     LevelMeter* AniGIF2() const;
     LevelMeter* AniGIF3() const;
     // The input menu while it is open, else null.
-    QMenu* inputMenu() const;
+    QMenu* inputMenu() const { return input_ != nullptr ? input_->menu() : nullptr; }
     QTimer& Timer2() { return timer2_; }
     // The record toggle's context menu: pause, and the time after which a take stops.
     TakeMenu& takeMenu() const { return *takeMenu_; }
@@ -140,9 +137,8 @@ public:
     QString takeFileName;
     bool takeSaved = false;
     platform::wavein::MMRESULT mmResult = 0;
-    // The recording level's volume control, found once at start-up.
-    basSoundRec_3::MIXERCONTROL levelControl;
-    bool levelControlFound = false;
+    // The recording level's volume control was found at start-up.
+    bool levelControlFound() const { return level_->controlFound(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -156,32 +152,16 @@ private:
     void Command1_Click();
     void Command3_Click();
     void cmdSave_Click();
-    // The two ways a take is saved: moved as it is (WAV), or encoded into a new file and then removed.
-    void moveTake(const QString& destination);
-    void encodeTake(const QString& destination, platform::encoding::Format format);
-    void rememberSaveFormat(platform::encoding::Format format);
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
-    // Asks about an unsaved last take before a new one; false when the user cancelled.
-    bool settleLastTake();
-    void zeroReadout();
-    void scrLevel_Change();
+    // Asks `question` about an unsaved last take, before a new one or the exit: Yes deletes it, No
+    // saves it; false when the user cancelled.
+    bool settleLastTake(const char* question);
     void openMixer();
-    // The input menu on the meters, the slider and its scale; the choice made at start-up.
-    void offerInputChoice();
-    void showInputMenu(QWidget* over, QPoint at);
-    void chooseInput(const QString& name);
-    void sourcesChanged();
-    QString chosenInput() const;
-    QString describedInput() const;
-    // False, after telling the user, when the chosen input is known to be missing.
-    bool chosenInputPresent();
     // Presses or releases the toggle without running its click handler.
     void setCheck1(bool pressed);
-    void keepOptionsTabStop();
     void describeForAssistiveTechnologies();
     void finishReadout();
-    void showElapsed(std::chrono::steady_clock::duration elapsed);
     void startTake();
     void stopTake();
     // `takeEnded`: a take ran and is over, so what was set for it goes back to its default.
@@ -189,22 +169,15 @@ private:
     // Pauses the running take, or resumes the paused one.
     void togglePause();
     void showPaused(bool paused);
-    void blinkReadout();
     // The take's length limit follows the menu's "Parar após".
     void applyStopAfter();
-    // The length of audio the menu's "Parar após" allows a take.
-    std::optional<std::chrono::milliseconds> lengthLimit() const;
-    std::chrono::steady_clock::duration takeElapsed() const;
-    void abandonFailedStart();
-    void stopAfterWriteFailure();
-    void stopAfterSourceLoss();
+    // A failed write or a lost source ends the take at once, with a box that says why; false when
+    // the take goes on.
+    bool stopIfTheTakeFailed();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
     // Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
     QString sourceLossText(const QString& reason) const;
-    platform::wavein::WAVEFORMATEX chosenFormat() const;
-    // Whole seconds of `format` the take folder's file system still has room for.
-    std::optional<long long> secondsOfRoom(const platform::wavein::WAVEFORMATEX& format) const;
     // The readout's tooltip and description: how long the disk has room for while a take runs, and
     // what is left of a set time.
     void showReadoutNotes();
@@ -216,30 +189,21 @@ private:
     // The take file outlives the engine that writes into it.
     std::unique_ptr<basSoundRec_2::TakeFile> takeFile_;
     std::unique_ptr<basSoundRec_1::CaptureEngine> engine_;
-    std::unique_ptr<basSoundRec_3::Module> level_;
+    std::unique_ptr<save::SaveTake> save_;
+    std::unique_ptr<DiskRoom> room_;
+    // Owned by the widgets they serve.
+    level::LevelSlider* level_ = nullptr;
+    input::InputChoice* input_ = nullptr;
+    Readout* readout_ = nullptr;
+    QualityFrame* quality_ = nullptr;
     std::unique_ptr<level::LevelMonitor> levelMonitor_;
     std::array<LED*, 5> LED1_{};
-    QPointer<QMenu> inputMenu_;
-    // Every input seen this run, by name: a source that went away is named as the user knew it.
-    QHash<QString, QString> knownInputs_;
     QTimer timer2_;
-    std::chrono::steady_clock::time_point takeStartedAt_{};
     TakeMenu* takeMenu_ = nullptr;
-    // Paused spans do not count in the take's time.
-    std::chrono::steady_clock::duration pausedBefore_{};
-    std::chrono::steady_clock::time_point pausedSince_{};
-    // A paused readout blinks: its digits are unlit half of each second.
-    QTimer blink_;
     bool paused_ = false;
-    bool readoutDark_ = false;
-    quint32 readoutLit_ = 0;  // the digits' lit colour, while they are dark
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;
-    // The format of the last save, offered first by the next one; kept between runs.
-    platform::encoding::Format saveFormat_ = platform::encoding::Format::Wav;
     bool showingRequeueFailure_ = false;
-    // A take is being moved to its chosen name; the window does not close under it.
-    bool saving_ = false;
     // Set when the session ends: nobody is there to answer, so closing asks nothing. A new take
     // shows someone is back (a logout that was cancelled).
     bool sessionEnding_ = false;

@@ -39,6 +39,13 @@ std::vector<int> both(int percent) {
     return {percent, percent};
 }
 
+// The share of the source's normal volume the slider's position stands for (Max is 90 %).
+double shownPercent(const QScrollBar& slider) {
+    return slider.value() * 1.8 * 100 / 65535;
+}
+// One step of the slider, in percent.
+constexpr double kStepPercent = 1.8 * 100 / 65535;
+
 // A level is sent in the background; the server has it a moment later.
 bool reaches(const testsound::SoundServer& server, const QString& source, const std::vector<int>& percents) {
     return QTest::qWaitFor([&] { return server.sourceVolumePercent(source) == percents; }, 20000);
@@ -57,6 +64,9 @@ public:
     }
     MMRESULT mixerGetLineControls(HMIXER h, MIXERLINECONTROLS* controls, std::uint32_t flags) override {
         return real_.mixerGetLineControls(h, controls, flags);
+    }
+    MMRESULT mixerGetControlDetails(HMIXER h, MIXERCONTROLDETAILS* details, std::uint32_t flags) override {
+        return real_.mixerGetControlDetails(h, details, flags);
     }
     MMRESULT mixerSetControlDetails(HMIXER h, const MIXERCONTROLDETAILS* details, std::uint32_t flags) override {
         ++sets;
@@ -119,8 +129,8 @@ TEST_F(LevelSlider, MovesTheDefaultSourcesVolumeAtEachStepAndAtTheEndOfADrag) {
     r.window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&*r.window));
     EXPECT_TRUE(r.dialogs.shown.empty());
-    EXPECT_TRUE(r.window->levelControlFound);
-    EXPECT_EQ(r.slider().value(), 32767);
+    EXPECT_TRUE(r.window->levelControlFound());
+    EXPECT_NEAR(shownPercent(r.slider()), 50, kStepPercent) << "the slider opens at the source's volume";
     EXPECT_EQ(mixer.sets, 0) << "start-up leaves the recording volume as it was";
     EXPECT_EQ(server.sourceVolumePercent(kFirstSource), both(50));
 
@@ -131,6 +141,7 @@ TEST_F(LevelSlider, MovesTheDefaultSourcesVolumeAtEachStepAndAtTheEndOfADrag) {
         int percent;
     };
     const Step steps[] = {
+        {"End key from the source's own volume", [&] { QTest::keyClick(&r.slider(), Qt::Key_End); }, 32767, 90},
         {"Home key", [&] { QTest::keyClick(&r.slider(), Qt::Key_Home); }, 0, 0},
         {"click on the right arrow",
          [&] { QTest::mouseClick(&r.slider(), Qt::LeftButton, {}, r.part(QStyle::SC_ScrollBarAddLine).center()); },
@@ -174,6 +185,25 @@ TEST_F(LevelSlider, MovesTheDefaultSourcesVolumeAtEachStepAndAtTheEndOfADrag) {
     QTest::keyClick(&r.slider(), Qt::Key_End);
     EXPECT_TRUE(reaches(server, kSecondSource, both(90)));
     EXPECT_NE(server.sourceVolumePercent(kFirstSource), both(90));
+
+    // Another program changes the volume (the desktop's volume control, the volume keys, pactl):
+    // the slider shows it and sends nothing back; above the slider's top it stands at Max.
+    const int sets = mixer.sets;
+    for (const int percent : {30, 120}) {
+        SCOPED_TRACE(percent);
+        ASSERT_TRUE(server.pactl(
+            {QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("%1%").arg(percent)}));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return percent > 90 ? r.slider().value() == r.slider().maximum()
+                                    : std::abs(shownPercent(r.slider()) - percent) <= kStepPercent;
+            },
+            20000))
+            << shownPercent(r.slider());
+        // A change sent back would have gone out as the slider moved.
+        EXPECT_EQ(mixer.sets, sets);
+        EXPECT_EQ(server.sourceVolumePercent(kSecondSource), both(percent));
+    }
     EXPECT_TRUE(r.dialogs.shown.empty());
 }
 
@@ -242,7 +272,7 @@ TEST(LevelWithoutServer, OneBoxBeforeTheWindowShowsThenSilence) {
     EXPECT_EQ(dialogs->shown[0].text, QStringLiteral("Couldn't open the mixer."));
     EXPECT_EQ(dialogs->shown[0].title, QStringLiteral("Tolvane"));
     EXPECT_FALSE(aWindowWasShown) << "the box comes before the window";
-    EXPECT_FALSE(r.window->levelControlFound);
+    EXPECT_FALSE(r.window->levelControlFound());
 
     r.window->show();
     QTest::keyClick(&r.slider(), Qt::Key_Home);

@@ -104,6 +104,19 @@ TEST_F(MixerTest, SliderPositionsSetTheDefaultSourcesVolume) {
     EXPECT_TRUE(reaches(server, kFirstSource, both(45)));
 }
 
+// A volume set elsewhere is shown at the position whose level is nearest it: each position's own
+// level brings back that position, and a volume above the slider's top stands at its top.
+TEST(SliderPosition, IsTheOneWhoseLevelIsNearest) {
+    using basSoundRec_3::PositionForLevel;
+    for (int position = 0; position <= 32767; ++position) {
+        ASSERT_EQ(PositionForLevel(LevelForPosition(static_cast<std::int16_t>(position)), 0, 32767), position);
+    }
+    for (const std::uint32_t above : {58982u, 60000u, 65535u}) {
+        EXPECT_EQ(PositionForLevel(above, 0, 32767), 32767) << above;
+    }
+    EXPECT_EQ(PositionForLevel(0, 0, 32767), 0);
+}
+
 TEST_F(MixerTest, AFailedLookupSendsNothing) {
     ASSERT_EQ(module.OpenMixer(), MMSYSERR_NOERROR);
 

@@ -3,7 +3,8 @@
 
 // The room on the disk, on a small tmpfs of the test's own as the take folder: a press with room for
 // less than ten minutes asks first, No records nothing, Yes records until the disk is full; while
-// the take runs, the readout tells the time left, and it falls.
+// the take runs, the readout tells the time left, and it falls. A take folder whose file system
+// does not answer freezes nothing.
 #include "RecorderUnderTest.h"
 #include "TakeReader.h"
 
@@ -13,6 +14,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStorageInfo>
+#include <QThread>
+
+#include <condition_variable>
+#include <mutex>
 
 #include <gtest/gtest.h>
 
@@ -129,4 +134,78 @@ TEST(DiskRoom, APressWithLittleRoomAsksAndTheReadoutTellsTheTimeLeft) {
     r.click();
     ASSERT_EQ(r.dialogs.shown.size(), 1u);
     EXPECT_TRUE(r.dialogs.shown[0].text.startsWith(asks)) << "asked about a deleted take first";
+}
+
+// A network mount that stopped answering: the question about its room hangs until the test lets it
+// go. Asked on the window's thread, it would freeze the window; there it only counts and returns.
+struct HangingDisk {
+    std::mutex mutex;
+    std::condition_variable letGo;
+    bool answering = false;
+    int asked = 0;
+    int askedOnWindowThread = 0;
+
+    std::optional<std::uint64_t> freeBytes() {
+        std::unique_lock lock(mutex);
+        if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+            ++askedOnWindowThread;
+            return std::nullopt;
+        }
+        ++asked;
+        letGo.wait(lock, [this] { return answering; });
+        return std::uint64_t{1} << 40;
+    }
+    void answer() {
+        const std::lock_guard lock(mutex);
+        answering = true;
+        letGo.notify_all();
+    }
+    int questions() {
+        const std::lock_guard lock(mutex);
+        return asked;
+    }
+};
+
+TEST(DiskRoom, AFolderThatDoesNotAnswerFreezesNothing) {
+    auto disk = std::make_shared<HangingDisk>();
+    Recorder r({}, basSoundRec_2::kLargestRiffSize, platform::wavein::Pacing::Manual,
+               [disk](const QString&) { return disk->freeBytes(); });
+    struct LetGo {
+        HangingDisk& disk;
+        ~LetGo() { disk.answer(); }
+    } atTheEnd{*disk};
+    auto* panel = r.window.findChild<QWidget*>(QStringLiteral("Shape6"));
+    ASSERT_NE(panel, nullptr);
+
+    // The press waits a moment at most for the room: nothing is asked, and the take runs.
+    r.click();
+    ASSERT_TRUE(r.window.captureEngine().isRecording());
+    EXPECT_TRUE(r.dialogs.shown.empty());
+    // Ten seconds of the readout while the question hangs: no other is asked beside it.
+    for (int tick = 0; tick < 100; ++tick) {
+        r.now += std::chrono::milliseconds(100);
+        r.window.Timer2_Timer();
+    }
+    EXPECT_EQ(r.readout(), QStringLiteral("0 00 10"));
+    EXPECT_EQ(disk->questions(), 1);
+    EXPECT_FALSE(panel->toolTip().contains(QStringLiteral("Espaço livre")));
+
+    // The file system answers: the readout tells the room, and asks again only every few seconds.
+    disk->answer();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            r.window.Timer2_Timer();
+            return panel->toolTip().startsWith(QStringLiteral("Espaço livre para "));
+        },
+        20000));
+    const int asked = disk->questions();
+    r.now += std::chrono::seconds(1);
+    r.window.Timer2_Timer();
+    EXPECT_EQ(disk->questions(), asked);
+    r.now += std::chrono::seconds(5);
+    r.window.Timer2_Timer();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return disk->questions() == asked + 1; }, 20000));
+    r.click();
+    EXPECT_TRUE(r.stopped());
+    EXPECT_EQ(disk->askedOnWindowThread, 0);
 }

@@ -27,14 +27,16 @@ const QDateTime kMorning(QDate(2026, 3, 4), QTime(9, 5, 7));
 struct Recorder {
     explicit Recorder(SimulatedFaults faults = {},
                       std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize,
-                      Pacing pacing = Pacing::Manual)
+                      Pacing pacing = Pacing::Manual,
+                      std::function<std::optional<std::uint64_t>(const QString&)> freeRoom = {})
         : device(SimulatedSource::counter(), pacing, std::move(faults)),
           window({.waveIn = device,
                   .dialogs = &dialogs,
                   .programFolder = folder.path(),
                   .clock = [] { return kMorning; },
                   .largestRiffSize = largestRiffSize,
-                  .monotonicClock = [this] { return now; }}) {}
+                  .monotonicClock = [this] { return now; },
+                  .freeRoom = std::move(freeRoom)}) {}
 
     void click() { QTest::mouseClick(window.Check1(), Qt::LeftButton); }
     void deliver() { QCoreApplication::sendPostedEvents(&window); }
