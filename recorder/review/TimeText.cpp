@@ -3,6 +3,8 @@
 
 #include "recorder/review/TimeText.h"
 
+#include "recorder/i18n/ClockText.h"
+
 namespace review {
 
 namespace {
@@ -17,10 +19,7 @@ std::uint64_t millisecondsAt(std::uint64_t frame, std::uint32_t rate) {
 }
 
 QString hms(std::uint64_t seconds) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600)
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return i18n::clockText(static_cast<long long>(seconds));
 }
 
 }  // namespace

@@ -810,6 +810,10 @@ Choose another input in the recording level&apos;s context menu.</translation>
         <source>Tempo de gravação %1</source>
         <translation>Recording time %1</translation>
     </message>
+    <message>
+        <source>%1 Algumas partes da gravação ficaram com o novo nome, &quot;%2&quot;, e as outras continuam em &quot;%3&quot;.</source>
+        <translation>%1 Some parts of the take are under the new name, &quot;%2&quot;, and the others are still at &quot;%3&quot;.</translation>
+    </message>
 </context>
 <context>
     <name>review::TrackSaveDialog</name>

@@ -123,9 +123,17 @@ bool SaveTake::move(const TakeToSave& take, const QString& destination) {
 
     if (result.outcome == platform::files::MoveResult::Outcome::Failed) {
         // Named as the part it failed on: for a take in parts that may be "name.2.Wav".
-        dialogs_.message(stillWhereItWas(result.describe(QDir::toNativeSeparators(destinations.value(
-                                             static_cast<qsizetype>(result.file), destination))),
-                                         take.firstPart),
+        const QString why = result.describe(
+            QDir::toNativeSeparators(destinations.value(static_cast<qsizetype>(result.file), destination)));
+        // The medium failed while the parts already moved were being put back: the take is split
+        // between the two names, and the user must hear where each part is, not that it is whole.
+        dialogs_.message(result.restored
+                             ? stillWhereItWas(why, take.firstPart)
+                             : windowText(QT_TRANSLATE_NOOP("frmSoundRec",
+                                                            "%1 Algumas partes da gravação ficaram com o novo "
+                                                            "nome, \"%2\", e as outras continuam em \"%3\"."))
+                                   .arg(why, QDir::toNativeSeparators(destination),
+                                        QDir::toNativeSeparators(take.firstPart)),
                          title_);
     }
     // Where the original could not be deleted after the copy, both stay; the take is saved all the same.

@@ -214,19 +214,22 @@ void frmSoundRec::commitSession() {
 }
 
 void frmSoundRec::adoptInterruptedTakes() {
-    const auto recovered = recovery::recoverInterruptedTakes(services_.programFolder);
-    if (recovered.empty()) {
+    const auto findings = recovery::recoverAtStartUp(services_.programFolder);
+    if (findings.empty()) {
         return;
     }
-    // The newest is the current, unsaved take: Save offers it, and the next take and the exit ask
-    // about it as about any take not saved.
-    takeFileName = recovered.back().path;
-    takeBegan_ = beganFromName(takeFileName, recovered.back().modified.addMSecs(
-                                                 -static_cast<qint64>(recovered.back().seconds * 1000)));
-    takeSaved = false;
-    ui->cmdSave->setEnabled(true);
-    // Told once the window is up, over it.
-    QTimer::singleShot(0, this, [this, text = recovery::describeRecovered(recovered)] {
+    if (!findings.takes.empty()) {
+        // The newest is the current, unsaved take: Save offers it, and the next take and the exit
+        // ask about it as about any take not saved.
+        const auto& newest = findings.takes.back();
+        takeFileName = newest.path;
+        takeBegan_ =
+            beganFromName(takeFileName, newest.modified.addMSecs(-static_cast<qint64>(newest.seconds * 1000)));
+        takeSaved = false;
+        ui->cmdSave->setEnabled(true);
+    }
+    // Told once the window is up, over it: the takes recovered and what unfinished saves left.
+    QTimer::singleShot(0, this, [this, text = recovery::describeStartUp(findings)] {
         dialogs_.message(text, kProgramTitle);
     });
 }
