@@ -10,7 +10,9 @@
 //   bench_review picture FILE PNG             the waveform view of a take, as a picture
 //   bench_review latency FILE SINK RUNS       from play() to the first sound on SINK's monitor
 //   bench_review cpu FILE SECONDS             processor time of playing, and of the same time idle
-//   bench_review window FILE                  the review window on FILE, on the default sound server
+//   bench_review window FILE [timed]          the review window on FILE, on the default sound server;
+//                                             timed: from its making to its first paint and to the
+//                                             take being open, then it closes
 // Each prints one line per figure.
 
 #include "platform/playback/Playback.h"
@@ -343,14 +345,26 @@ int cpu(const char* path, int seconds) {
     return 0;
 }
 
-int window(const char* path) {
+int window(const char* path, bool timed) {
     const auto connection = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane bench"));
     review::ReviewChoices choices;
+    const auto start = Clock::now();
     review::ReviewWindow window(
         {QString::fromLocal8Bit(path),
          [&](auto source) { return platform::playback::makePulseAudioPlayback(connection, source); }, nullptr},
         &choices);
     window.resize(900, 420);
+    if (timed) {
+        window.show();
+        window.grab();
+        const double painted = secondsSince(start);
+        while (!window.isOpen()) {
+            wait(1);
+        }
+        std::printf("window: first paint %.3f s, take open %.3f s (%.1f h)\n", painted, secondsSince(start),
+                    static_cast<double>(window.frames()) / 44100 / 3600);
+        return 0;
+    }
     window.exec();
     if (choices.selection) {
         std::printf("window: selection %lld to %lld\n", static_cast<long long>(choices.selection->from),
@@ -383,7 +397,7 @@ int main(int argc, char** argv) {
         return cpu(argv[2], std::atoi(argv[3]));
     }
     if (mode == "window" && argc >= 3) {
-        return window(argv[2]);
+        return window(argv[2], argc > 3 && std::strcmp(argv[3], "timed") == 0);
     }
     std::fprintf(stderr, "usage: see the top of %s\n", __FILE__);
     return 2;

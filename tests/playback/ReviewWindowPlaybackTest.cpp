@@ -3,7 +3,8 @@
 
 // "Ouvir e cortar" on a real PulseAudio server of the test's own, through the program's one
 // connection: Space plays the take and the default sink hears the take's own sound; with the trim
-// set by I and O, Shift+Space plays exactly the frames between the handles.
+// set by I and O, Shift+Space plays exactly the frames between the handles; a server that goes away
+// stops the playback with one line in the window.
 #include "recorder/review/ReviewWindow.h"
 
 #include "SinkRecording.h"
@@ -12,6 +13,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,6 +99,17 @@ TEST(ReviewWindowPlayback, SpacePlaysTheTakeAndShiftSpaceExactlyTheSelection) {
             ASSERT_TRUE(silent(recorded, f)) << "sound after the selection at " << f;
         }
     }
+
+    auto* status = window.findChild<QLabel*>(QStringLiteral("Status"));
+    EXPECT_TRUE(status->text().isEmpty());
+    press(Qt::Key_Home);
+    press(Qt::Key_Space);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.playhead() > spec.rate / 4; }, 10000));
+    server.stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !status->text().isEmpty(); }, 20000));
+    EXPECT_EQ(play->text(), QStringLiteral("Tocar"));
+    EXPECT_GT(window.playhead(), spec.rate / 4);
+    EXPECT_LT(window.playhead(), frames);
 }
 
 }  // namespace
