@@ -17,6 +17,7 @@
 
 #include "platform/playback/Playback.h"
 #include "platform/pulse/SoundServer.h"
+#include "recorder/analysis/Gaps.h"
 #include "recorder/review/ReviewWindow.h"
 #include "recorder/review/TakeAudio.h"
 #include "recorder/review/WaveformSummary.h"
@@ -171,6 +172,13 @@ int waveform(const char* path, bool loudness) {
     const double bytes = static_cast<double>(audio->frames()) * audio->format().channels * audio->bitsPerSample() / 8;
     std::printf("waveform: %.3f s for %.1f s of sound (%.0fx real time, %.0f MB/s), processor %.3f s\n", wall, length,
                 length / wall, bytes / wall / 1e6, processorSeconds() - cpuBefore);
+    if (loudness) {
+        // What a change of "Silêncio mínimo" or "Limite" costs once the profile is there.
+        const auto searchStart = Clock::now();
+        const auto split = analysis::findTrackBoundaries(*summary.loudness(), {});
+        std::printf("waveform: gap search %.4f s over %zu windows, %zu boundaries\n",
+                    secondsSince(searchStart), summary.loudness()->db.size(), split.boundaries.size());
+    }
     return 0;
 }
 
@@ -351,7 +359,9 @@ int window(const char* path, bool timed) {
     const auto start = Clock::now();
     review::ReviewWindow window(
         {QString::fromLocal8Bit(path),
-         [&](auto source) { return platform::playback::makePulseAudioPlayback(connection, source); }, nullptr},
+         [&](auto source) { return platform::playback::makePulseAudioPlayback(connection, source); },
+         nullptr,
+         {}},
         &choices);
     window.resize(900, 420);
     if (timed) {

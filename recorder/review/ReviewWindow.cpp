@@ -10,10 +10,12 @@
 #include "recorder/review/TakeAudio.h"
 #include "recorder/review/TimeRuler.h"
 #include "recorder/review/TimeText.h"
+#include "recorder/review/TrackRanges.h"
 #include "recorder/review/WaveformSummary.h"
 #include "recorder/review/WaveformView.h"
 #include "recorder/wavfile/TakeMarkers.h"
 
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,6 +33,8 @@ namespace review {
 namespace {
 
 const QString kSizeKey = QStringLiteral("review/size");
+const QString kMinimumSilenceKey = QStringLiteral("tracks/minimumSilence");
+const QString kThresholdKey = QStringLiteral("tracks/threshold");
 
 // While playing or filling, the playhead and the waveform are looked at this often: within the
 // 50 ms the issue allows between repaints.
@@ -45,6 +49,42 @@ constexpr std::chrono::milliseconds kSettleMarkers{1000};
 QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// A gap setting's field. It refuses what the track finder refuses (analysis::faultOf: a threshold
+// above 0 dBFS, a minimum silence of 0) by its range, and says so while such a value is typed.
+class GapField final : public QDoubleSpinBox {
+public:
+    struct Rule {
+        double least, most, step, fallback;
+        int decimals;
+        const char* unit;
+    };
+    explicit GapField(const Rule& rule) {
+        setRange(rule.least, rule.most);
+        setSingleStep(rule.step);
+        setDecimals(rule.decimals);
+        setSuffix(QLatin1Char(' ') + QLatin1String(rule.unit));
+        setValue(rule.fallback);
+        setAlignment(Qt::AlignRight);
+    }
+    // Told, as the text changes, whether the field would refuse it.
+    void onRefusal(std::function<void(bool refused)> told) { told_ = std::move(told); }
+
+    QValidator::State validate(QString& text, int& position) const override {
+        const QValidator::State state = QDoubleSpinBox::validate(text, position);
+        if (told_) {
+            told_(state != QValidator::Acceptable);
+        }
+        return state;
+    }
+
+private:
+    std::function<void(bool)> told_;
+};
+
+constexpr GapField::Rule kMinimumSilenceRule{0.1, 60.0, 0.1, analysis::GapSettings{}.minimumSilenceSeconds,
+                                             1,   "s"};
+constexpr GapField::Rule kThresholdRule{-120.0, 0.0, 1.0, analysis::GapSettings{}.thresholdDb, 0, "dBFS"};
 
 }  // namespace
 
@@ -74,6 +114,12 @@ ReviewWindow::ReviewWindow(ReviewSetup setup, ReviewChoices* choices, QWidget* p
       play_(new QPushButton(tr("Tocar"))),
       playSelection_(new QPushButton(tr("Tocar seleção"))),
       undoTrim_(new QPushButton(tr("Desfazer corte"))),
+      split_(new QPushButton(tr("Dividir em faixas"))),
+      minimumSilence_(new GapField(kMinimumSilenceRule)),
+      threshold_(new GapField(kThresholdRule)),
+      markersToTracks_(new QPushButton(tr("Marcas viram faixas"))),
+      saveTracks_(new QPushButton(tr("Salvar faixas…"))),
+      tracksStatus_(new QLabel),
       status_(new QLabel),
       save_(new QPushButton(tr("Salvar…"))),
       close_(new QPushButton(tr("Fechar"))),
@@ -89,9 +135,13 @@ ReviewWindow::ReviewWindow(ReviewSetup setup, ReviewChoices* choices, QWidget* p
         if (size.isValid()) {
             resize(size);
         }
+        minimumSilence_->setValue(
+            setup_.settings->value(kMinimumSilenceKey, minimumSilence_->value()).toDouble());
+        threshold_->setValue(setup_.settings->value(kThresholdKey, threshold_->value()).toDouble());
     }
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{play_, playSelection_, undoTrim_, save_, trimStart_, trimEnd_}) {
+    // Nothing works on the take until it is open.
+    for (QWidget* w : std::initializer_list<QWidget*>{play_, playSelection_, undoTrim_, save_, trimStart_,
+                                                      trimEnd_, split_, markersToTracks_, saveTracks_}) {
         w->setEnabled(false);
     }
     ticker_.setInterval(kTickMs);
@@ -107,6 +157,23 @@ ReviewWindow::ReviewWindow(ReviewSetup setup, ReviewChoices* choices, QWidget* p
         done(Save);
     });
     connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(split_, &QPushButton::clicked, this, &ReviewWindow::splitAtSilences);
+    static_cast<GapField*>(minimumSilence_)->onRefusal([this](bool refused) {
+        sayTracks(refused ? tr("O silêncio mínimo vai de %1 a %2 s.")
+                                .arg(locale().toString(kMinimumSilenceRule.least),
+                                     locale().toString(kMinimumSilenceRule.most))
+                          : splitStatus_);
+    });
+    static_cast<GapField*>(threshold_)->onRefusal([this](bool refused) {
+        sayTracks(refused ? tr("O limite vai de %1 a %2 dBFS.")
+                                .arg(locale().toString(kThresholdRule.least),
+                                     locale().toString(kThresholdRule.most))
+                          : splitStatus_);
+    });
+    connect(minimumSilence_, &QDoubleSpinBox::valueChanged, this, &ReviewWindow::followSilences);
+    connect(threshold_, &QDoubleSpinBox::valueChanged, this, &ReviewWindow::followSilences);
+    connect(markersToTracks_, &QPushButton::clicked, this, &ReviewWindow::markersToBoundaries);
+    connect(saveTracks_, &QPushButton::clicked, this, &ReviewWindow::saveTracks);
     connect(sidecar_, &MarkerSidecar::failed, this,
             [this](int error) { say(tr("As marcas não puderam ser gravadas: %1").arg(errnoText(error))); });
 
@@ -149,12 +216,19 @@ void ReviewWindow::buildLayout() {
     playSelection_->setObjectName(QStringLiteral("PlaySelection"));
     playSelection_->setToolTip(tr("Tocar do início ao fim do corte (Shift+Espaço)"));
     undoTrim_->setObjectName(QStringLiteral("UndoTrim"));
+    split_->setObjectName(QStringLiteral("Split"));
+    split_->setToolTip(tr("Põe uma divisão de faixas no meio de cada silêncio da seleção"));
+    minimumSilence_->setObjectName(QStringLiteral("MinimumSilence"));
+    threshold_->setObjectName(QStringLiteral("Threshold"));
+    markersToTracks_->setObjectName(QStringLiteral("MarkersToTracks"));
+    saveTracks_->setObjectName(QStringLiteral("SaveTracks"));
+    tracksStatus_->setObjectName(QStringLiteral("TracksStatus"));
     status_->setObjectName(QStringLiteral("Status"));
     save_->setObjectName(QStringLiteral("Save"));
     close_->setObjectName(QStringLiteral("Close"));
 
     // One line each: a long text is cut at the window's edge and read whole in its tooltip.
-    for (QLabel* line : {missing_, status_}) {
+    for (QLabel* line : {missing_, tracksStatus_, status_}) {
         line->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         line->setMinimumHeight(line->fontMetrics().height());
         line->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
@@ -164,7 +238,8 @@ void ReviewWindow::buildLayout() {
     mono.setStyleHint(QFont::Monospace);
     mono.setFamily(QStringLiteral("monospace"));
     time_->setFont(mono);
-    for (QPushButton* button : {play_, playSelection_, undoTrim_, save_, close_}) {
+    for (QPushButton* button :
+         {play_, playSelection_, undoTrim_, split_, markersToTracks_, saveTracks_, save_, close_}) {
         button->setAutoDefault(false);
     }
 
@@ -182,6 +257,23 @@ void ReviewWindow::buildLayout() {
     transport->addSpacing(12);
     transport->addWidget(selection_, 1);
 
+    // The label names its field for a screen reader too.
+    const auto label = [](const QString& text, QWidget* field) {
+        auto* l = new QLabel(text);
+        l->setBuddy(field);
+        field->setAccessibleName(QString(text).remove(QLatin1Char('&')));
+        return l;
+    };
+    auto* tracks = new QHBoxLayout;
+    tracks->addWidget(split_);
+    tracks->addWidget(label(tr("&Silêncio mínimo"), minimumSilence_));
+    tracks->addWidget(minimumSilence_);
+    tracks->addWidget(label(tr("&Limite"), threshold_));
+    tracks->addWidget(threshold_);
+    tracks->addWidget(markersToTracks_);
+    tracks->addWidget(saveTracks_);
+    tracks->addWidget(tracksStatus_, 1);
+
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(status_, 1);
     bottom->addWidget(save_);
@@ -191,6 +283,7 @@ void ReviewWindow::buildLayout() {
     layout->addLayout(waveform, 1);
     layout->addWidget(missing_);
     layout->addLayout(transport);
+    layout->addLayout(tracks);
     layout->addLayout(bottom);
 
     setTabOrder(view_, trimStart_);
@@ -206,9 +299,13 @@ void ReviewWindow::bindKeys() {
         void (ReviewWindow::*act)();
     };
     const Binding bindings[] = {
-        {Qt::Key_Space, &ReviewWindow::togglePlay}, {Qt::SHIFT | Qt::Key_Space, &ReviewWindow::playSelection},
-        {Qt::Key_I, &ReviewWindow::trimStartHere},  {Qt::Key_O, &ReviewWindow::trimEndHere},
-        {Qt::Key_M, &ReviewWindow::addMarker},      {Qt::Key_Delete, &ReviewWindow::removeAtPlayhead},
+        {Qt::Key_Space, &ReviewWindow::togglePlay},
+        {Qt::SHIFT | Qt::Key_Space, &ReviewWindow::playSelection},
+        {Qt::Key_I, &ReviewWindow::trimStartHere},
+        {Qt::Key_O, &ReviewWindow::trimEndHere},
+        {Qt::Key_M, &ReviewWindow::addMarker},
+        {Qt::Key_T, &ReviewWindow::addBoundary},
+        {Qt::Key_Delete, &ReviewWindow::removeAtPlayhead},
     };
     for (const Binding& binding : bindings) {
         connect(new QShortcut(QKeySequence(binding.keys), this), &QShortcut::activated, this, binding.act);
@@ -238,7 +335,7 @@ void ReviewWindow::takeOpened(const Opened& found) {
     }
     frames_ = audio_->frames();
     rate_ = audio_->format().rate;
-    summary_ = std::make_shared<WaveformSummary>(audio_);
+    summary_ = std::make_shared<WaveformSummary>(audio_, WaveformSummary::Loudness::Measure);
     view_->setSummary(summary_);
     ruler_->setLength(frames_, rate_);
 
@@ -250,9 +347,12 @@ void ReviewWindow::takeOpened(const Opened& found) {
                             found.markers.damagedLines);
     }
     view_->setMarkers(markers_);
+    markersToTracks_->setEnabled(!markers_.empty());
 
     if (frames_ > 0 && setup_.playback) {
         playback_ = setup_.playback(audio_);
+    }
+    if (playback_) {
         connect(playback_.get(), &platform::playback::Playback::finished, this, &ReviewWindow::playbackEnded);
         connect(playback_.get(), &platform::playback::Playback::failed, this, &ReviewWindow::playbackFailed);
     }
@@ -265,7 +365,15 @@ void ReviewWindow::takeOpened(const Opened& found) {
         pin->setEnabled(frames_ > 0);
         pin->setVisible(frames_ > 0);
     }
+    std::vector<TrackBoundary> boundaries;
+    for (const TrackBoundary& boundary : choices_->boundaries) {
+        if (boundary.frame >= 0 && boundary.frame <= total) {
+            boundaries.push_back(boundary);
+        }
+    }
+    setBoundaries(std::move(boundaries));
     setTrim(static_cast<std::uint64_t>(kept.from), static_cast<std::uint64_t>(kept.to));
+    split_->setEnabled(frames_ > 0);
     refreshPlay();
     refreshTime();
     refreshMissing();
@@ -287,6 +395,7 @@ void ReviewWindow::tick() {
         summaryComplete_ = true;
         // Reads may have found frames the disk would not give back.
         refreshMissing();
+        followSilences();
     }
     if (!playing && summaryComplete_) {
         ticker_.stop();
@@ -399,6 +508,9 @@ void ReviewWindow::setTrim(std::uint64_t begin, std::uint64_t end) {
     save_->setEnabled(begin_ < end_);
     save_->setToolTip(begin_ < end_ ? QString() : tr("A seleção está vazia."));
     refreshPlay();
+    // Boundaries are numbered and found within the selection.
+    setBoundaries(choices_->boundaries);
+    followSilences();
 }
 
 void ReviewWindow::trimStartHere() {
@@ -437,31 +549,47 @@ std::uint64_t ReviewWindow::nearness() const {
 }
 
 void ReviewWindow::removeAtPlayhead() {
-    if (!open_ || markers_.empty()) {
+    if (!open_) {
         return;
     }
     const std::uint64_t at = view_->playhead();
     const auto distance = [at](std::uint64_t frame) { return frame > at ? frame - at : at - frame; };
-    const auto nearest =
-        std::min_element(markers_.begin(), markers_.end(),
-                         [&](std::uint64_t a, std::uint64_t b) { return distance(a) < distance(b); });
-    if (distance(*nearest) > nearness()) {
-        return;
+    const auto nearest = [&](const auto& frames) {
+        return std::min_element(frames.begin(), frames.end(),
+                                [&](std::uint64_t a, std::uint64_t b) { return distance(a) < distance(b); });
+    };
+    const auto marker = nearest(markers_);
+    const bool nearMarker = marker != markers_.end() && distance(*marker) <= nearness();
+    std::vector<std::uint64_t> boundaries;
+    for (const TrackBoundary& boundary : choices_->boundaries) {
+        boundaries.push_back(static_cast<std::uint64_t>(boundary.frame));
     }
-    markers_.erase(nearest);
-    markersChanged();
+    const auto boundary = nearest(boundaries);
+    const bool nearBoundary = boundary != boundaries.end() && distance(*boundary) <= nearness();
+    // A boundary made of a marker lies on it: the boundary goes first.
+    if (nearBoundary && (!nearMarker || distance(*boundary) <= distance(*marker))) {
+        removeBoundary(boundaryPins_[static_cast<std::size_t>(boundary - boundaries.begin())]);
+    } else if (nearMarker) {
+        markers_.erase(marker);
+        markersChanged();
+    }
 }
 
 void ReviewWindow::jump(int direction) {
+    std::vector<std::uint64_t> points = markers_;
+    for (const TrackBoundary& boundary : choices_->boundaries) {
+        points.push_back(static_cast<std::uint64_t>(boundary.frame));
+    }
+    std::sort(points.begin(), points.end());
     const std::uint64_t at = view_->playhead();
     if (direction > 0) {
-        const auto next = std::upper_bound(markers_.begin(), markers_.end(), at);
-        if (next != markers_.end()) {
+        const auto next = std::upper_bound(points.begin(), points.end(), at);
+        if (next != points.end()) {
             view_->request(*next);
         }
     } else {
-        const auto after = std::lower_bound(markers_.begin(), markers_.end(), at);
-        if (after != markers_.begin()) {
+        const auto after = std::lower_bound(points.begin(), points.end(), at);
+        if (after != points.begin()) {
             view_->request(*std::prev(after));
         }
     }
@@ -469,7 +597,164 @@ void ReviewWindow::jump(int direction) {
 
 void ReviewWindow::markersChanged() {
     view_->setMarkers(markers_);
+    markersToTracks_->setEnabled(!markers_.empty());
     sidecar_->write(markers_);
+}
+
+void ReviewWindow::splitAtSilences() {
+    choices_->splitAtSilences = true;
+    followSilences();
+}
+
+// Places the found boundaries anew from the gap settings and the selection; those placed by hand
+// stay where they are.
+void ReviewWindow::followSilences() {
+    if (!choices_->splitAtSilences || !open_) {
+        return;
+    }
+    const analysis::LoudnessProfile* profile = summary_ ? summary_->loudness() : nullptr;
+    if (profile == nullptr) {
+        // The search runs once the take is read through (tick).
+        sayTracks(splitStatus_ = tr("Medindo o som da gravação…"));
+        return;
+    }
+    const analysis::TrackSplit split = analysis::findTrackBoundaries(
+        *profile, {threshold_->value(), minimumSilence_->value()},
+        analysis::FrameRange{static_cast<std::int64_t>(begin_), static_cast<std::int64_t>(end_)});
+    std::vector<TrackBoundary> boundaries;
+    std::copy_if(choices_->boundaries.begin(), choices_->boundaries.end(), std::back_inserter(boundaries),
+                 [](const TrackBoundary& boundary) { return !boundary.found; });
+    for (const std::int64_t frame : split.boundaries) {
+        if (std::none_of(boundaries.begin(), boundaries.end(),
+                         [frame](const TrackBoundary& boundary) { return boundary.frame == frame; })) {
+            boundaries.push_back({frame, true});
+        }
+    }
+    std::sort(boundaries.begin(), boundaries.end(),
+              [](const TrackBoundary& a, const TrackBoundary& b) { return a.frame < b.frame; });
+    setBoundaries(std::move(boundaries));
+    const auto tracks = tracksWithin({static_cast<std::int64_t>(begin_), static_cast<std::int64_t>(end_)},
+                                     choices_->boundaryFrames());
+    splitStatus_ = split.boundaries.empty()
+                       ? tr("Nenhum silêncio encontrado com estes valores")
+                       : tr("%n faixa(s) na seleção", "", static_cast<int>(tracks.size()));
+    sayTracks(splitStatus_);
+}
+
+void ReviewWindow::addBoundary() {
+    if (!open_ || frames_ == 0) {
+        return;
+    }
+    const auto at = static_cast<std::int64_t>(view_->playhead());
+    std::vector<TrackBoundary> boundaries = choices_->boundaries;
+    const auto place =
+        std::lower_bound(boundaries.begin(), boundaries.end(), at,
+                         [](const TrackBoundary& b, std::int64_t frame) { return b.frame < frame; });
+    if (place != boundaries.end() && place->frame == at) {
+        return;
+    }
+    boundaries.insert(place, {at, false});
+    setBoundaries(std::move(boundaries));
+}
+
+void ReviewWindow::markersToBoundaries() {
+    std::vector<TrackBoundary> boundaries = choices_->boundaries;
+    for (const std::uint64_t marker : markers_) {
+        const auto frame = static_cast<std::int64_t>(marker);
+        if (std::none_of(boundaries.begin(), boundaries.end(),
+                         [frame](const TrackBoundary& boundary) { return boundary.frame == frame; })) {
+            boundaries.push_back({frame, false});
+        }
+    }
+    std::sort(boundaries.begin(), boundaries.end(),
+              [](const TrackBoundary& a, const TrackBoundary& b) { return a.frame < b.frame; });
+    setBoundaries(std::move(boundaries));
+}
+
+// Keeps one pin a boundary, each between its neighbours, named after the track it begins.
+void ReviewWindow::setBoundaries(std::vector<TrackBoundary> boundaries) {
+    choices_->boundaries = std::move(boundaries);
+    const std::vector<TrackBoundary>& all = choices_->boundaries;
+    while (boundaryPins_.size() < all.size()) {
+        auto* pin = new FramePin(FramePin::Kind::Boundary, view_);
+        pin->setObjectName(QStringLiteral("TrackBoundary"));
+        connect(pin, &FramePin::moved, this, [this, pin](std::uint64_t frame) { boundaryMoved(pin, frame); });
+        connect(pin, &FramePin::removeRequested, this, [this, pin] { removeBoundary(pin); });
+        boundaryPins_.push_back(pin);
+    }
+    while (boundaryPins_.size() > all.size()) {
+        // It may be the pin whose Delete is being handled.
+        FramePin* pin = boundaryPins_.back();
+        boundaryPins_.pop_back();
+        pin->hide();
+        pin->deleteLater();
+    }
+    const std::uint32_t rate = std::max<std::uint32_t>(rate_, 1);
+    int track = 1;
+    QWidget* before = trimStart_;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        FramePin* pin = boundaryPins_[i];
+        const auto frame = static_cast<std::uint64_t>(all[i].frame);
+        pin->setReach(0, frames_);
+        pin->setFrame(frame);
+        pin->setReach(i == 0 ? 0 : static_cast<std::uint64_t>(all[i - 1].frame) + 1,
+                      i + 1 == all.size() ? frames_ : static_cast<std::uint64_t>(all[i + 1].frame) - 1);
+        const bool inside = frame > begin_ && frame < end_;
+        const QString name = inside ? tr("Faixa %1 começa em %2").arg(++track).arg(clockText(frame, rate))
+                                    : tr("Divisão fora do corte, em %1").arg(clockText(frame, rate));
+        pin->setAccessibleName(name);
+        pin->setToolTip(tr("%1 (Delete a remove)").arg(name));
+        pin->show();
+        setTabOrder(before, pin);
+        before = pin;
+    }
+    setTabOrder(before, trimEnd_);
+    saveTracks_->setEnabled(track > 1);
+}
+
+void ReviewWindow::boundaryMoved(FramePin* pin, std::uint64_t frame) {
+    const auto at = std::find(boundaryPins_.begin(), boundaryPins_.end(), pin);
+    if (at == boundaryPins_.end()) {
+        return;
+    }
+    std::vector<TrackBoundary> boundaries = choices_->boundaries;
+    // Moved by hand, it stays where it was put.
+    boundaries[static_cast<std::size_t>(at - boundaryPins_.begin())] = {static_cast<std::int64_t>(frame),
+                                                                        false};
+    setBoundaries(std::move(boundaries));
+}
+
+void ReviewWindow::removeBoundary(FramePin* pin) {
+    const auto at = std::find(boundaryPins_.begin(), boundaryPins_.end(), pin);
+    if (at == boundaryPins_.end()) {
+        return;
+    }
+    std::vector<TrackBoundary> boundaries = choices_->boundaries;
+    boundaries.erase(boundaries.begin() + (at - boundaryPins_.begin()));
+    setBoundaries(std::move(boundaries));
+}
+
+void ReviewWindow::saveTracks() {
+    TrackSaveSetup setup;
+    setup.tracks = tracksWithin({static_cast<std::int64_t>(begin_), static_cast<std::int64_t>(end_)},
+                                choices_->boundaryFrames());
+    setup.sampleRate = static_cast<int>(rate_);
+    const QFileInfo take(setup_.firstPart);
+    setup.year = (setup_.began.isValid() ? setup_.began : take.lastModified()).date().year();
+    setup.folder = take.absolutePath();
+    setup.settings = setup_.settings;
+    TrackSaveDialog dialog(std::move(setup), this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    trackChoice_ = dialog.choice();
+    emit saveTracksRequested(trackChoice_);
+    done(SaveTracks);
+}
+
+void ReviewWindow::sayTracks(const QString& text) {
+    tracksStatus_->setText(text);
+    tracksStatus_->setToolTip(text);
 }
 
 void ReviewWindow::say(const QString& text) {
@@ -505,6 +790,8 @@ void ReviewWindow::done(int result) {
     sidecar_->settle(kSettleMarkers);
     if (setup_.settings != nullptr) {
         setup_.settings->setValue(kSizeKey, size());
+        setup_.settings->setValue(kMinimumSilenceKey, minimumSilence_->value());
+        setup_.settings->setValue(kThresholdKey, threshold_->value());
     }
     QDialog::done(result);
 }

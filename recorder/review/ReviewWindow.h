@@ -2,19 +2,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// "Ouvir e cortar": a take heard and trimmed before it is kept. The waveform of the whole take with
-// its time ruler, playhead and markers; playback; two trim handles. It opens at once: the take's
-// headers and markers are read on a thread, the waveform fills in on another. The take file never
-// changes here; what is set goes into the caller's ReviewChoices as it is set, and marker edits into
-// the take's marker file, so closing the window in any way keeps them for the next save. Modal to
-// its parent.
+// "Ouvir e cortar": a take heard and trimmed before it is kept, and split into tracks. The waveform
+// of the whole take with its time ruler, playhead and markers; playback; two trim handles; track
+// boundaries, found at the silences ("Dividir em faixas") or placed by hand. It opens at once: the
+// take's headers and markers are read on a thread, the waveform and the loudness the track finder
+// searches are measured on another. The take file never changes here; what is set goes into the
+// caller's ReviewChoices as it is set, and marker edits into the take's marker file, so closing the
+// window in any way keeps them for the next save. Modal to its parent.
 //
 // Keys, wherever the focus is not in a field: Space plays or pauses, Shift+Space plays the
 // selection, Home/End and Left/Right (5 s) move the playhead, I and O set the trim's start and end at
-// the playhead, M adds a marker there, Ctrl+Left/Ctrl+Right jump to the previous/next marker, Delete
-// removes the marker at the playhead.
+// the playhead, M adds a marker there and T a track boundary, Ctrl+Left/Ctrl+Right jump to the
+// previous/next marker or boundary, Delete removes the marker or boundary at the playhead.
 
 #include "recorder/review/ReviewChoices.h"
+#include "recorder/review/TrackSaveDialog.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -26,6 +28,7 @@
 #include <memory>
 #include <vector>
 
+class QDoubleSpinBox;
 class QLabel;
 class QPushButton;
 class QSettings;
@@ -52,8 +55,11 @@ struct ReviewSetup {
     QString firstPart;  // the take's first file
     // Makes the take's player: makePulseAudioPlayback on the program's one server connection.
     PlaybackFactory playback;
-    // The window's size is kept here ("review/"); nothing is kept without it.
+    // The window's size ("review/") and the gap settings ("tracks/") are kept here, and what
+    // "Salvar faixas…" keeps; nothing is kept without it.
     QSettings* settings = nullptr;
+    // When the take began: "Salvar faixas…" offers its year. Unknown: the file's last change.
+    QDateTime began;
 };
 
 class ReviewWindow final : public QDialog {
@@ -61,7 +67,7 @@ class ReviewWindow final : public QDialog {
 
 public:
     // What exec() returns: closed (Esc, "Fechar", the close box) or a save asked for.
-    enum Outcome { Closed = QDialog::Rejected, Save = QDialog::Accepted + 1 };
+    enum Outcome { Closed = QDialog::Rejected, Save = QDialog::Accepted + 1, SaveTracks };
 
     // Reads and updates `choices`, which must outlive the window.
     ReviewWindow(ReviewSetup setup, ReviewChoices* choices, QWidget* parent = nullptr);
@@ -72,6 +78,8 @@ public:
     std::uint64_t frames() const { return frames_; }
     std::uint64_t playhead() const;
     const std::vector<std::uint64_t>& markers() const { return markers_; }
+    // What "Salvar faixas…" chose, once the window closed with SaveTracks.
+    const TrackSaveChoice& trackSaveChoice() const { return trackChoice_; }
 
     void done(int result) override;
 
@@ -79,6 +87,9 @@ signals:
     void opened();
     // "Salvar…": the window closes with Save; the caller saves the take with its choices.
     void saveRequested();
+    // "Salvar faixas…" was answered: the window closes with SaveTracks; the caller saves each of
+    // `choice.paths` from the tracks of the selection (tracksWithin).
+    void saveTracksRequested(const review::TrackSaveChoice& choice);
 
 private:
     struct Opened;
@@ -108,6 +119,16 @@ private:
     void markersChanged();
     std::uint64_t nearness() const;
 
+    void splitAtSilences();
+    void followSilences();
+    void addBoundary();
+    void markersToBoundaries();
+    void setBoundaries(std::vector<TrackBoundary> boundaries);
+    void boundaryMoved(FramePin* pin, std::uint64_t frame);
+    void removeBoundary(FramePin* pin);
+    void saveTracks();
+    void sayTracks(const QString& text);
+
     void say(const QString& text);
     void refreshMissing();
 
@@ -124,6 +145,13 @@ private:
     QPushButton* play_;
     QPushButton* playSelection_;
     QPushButton* undoTrim_;
+    QPushButton* split_;
+    QDoubleSpinBox* minimumSilence_;
+    QDoubleSpinBox* threshold_;
+    QPushButton* markersToTracks_;
+    QPushButton* saveTracks_;
+    QLabel* tracksStatus_;
+    std::vector<FramePin*> boundaryPins_;
     QLabel* status_;
     QPushButton* save_;
     QPushButton* close_;
@@ -147,6 +175,8 @@ private:
     // The last play was the selection's: Space goes on to the selection's end.
     bool playingSelection_ = false;
     std::vector<std::uint64_t> markers_;
+    QString splitStatus_;  // what the last search found, shown again once a field takes its value
+    TrackSaveChoice trackChoice_;
 };
 
 }  // namespace review

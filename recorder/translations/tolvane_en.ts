@@ -900,6 +900,65 @@ Choose another input in the recording level&apos;s context menu.</translation>
         <source>A gravação está vazia: não há som para tocar.</source>
         <translation>The recording is empty: there is no sound to play.</translation>
     </message>
+    <message>
+        <source>Dividir em faixas</source>
+        <translation>Split into tracks</translation>
+    </message>
+    <message>
+        <source>Marcas viram faixas</source>
+        <translation>Markers become tracks</translation>
+    </message>
+    <message>
+        <source>Salvar faixas…</source>
+        <translation>Save tracks…</translation>
+    </message>
+    <message>
+        <source>O silêncio mínimo vai de %1 a %2 s.</source>
+        <translation>The minimum silence goes from %1 to %2 s.</translation>
+    </message>
+    <message>
+        <source>O limite vai de %1 a %2 dBFS.</source>
+        <translation>The threshold goes from %1 to %2 dBFS.</translation>
+    </message>
+    <message>
+        <source>Põe uma divisão de faixas no meio de cada silêncio da seleção</source>
+        <translation>Puts a track boundary in the middle of each silence in the selection</translation>
+    </message>
+    <message>
+        <source>&amp;Silêncio mínimo</source>
+        <translation>Minimum &amp;silence</translation>
+    </message>
+    <message>
+        <source>&amp;Limite</source>
+        <translation>&amp;Threshold</translation>
+    </message>
+    <message>
+        <source>Medindo o som da gravação…</source>
+        <translation>Measuring the recording&apos;s sound…</translation>
+    </message>
+    <message>
+        <source>Nenhum silêncio encontrado com estes valores</source>
+        <translation>No silence found with these values</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n faixa(s) na seleção</source>
+        <translation>
+            <numerusform>%n track in the selection</numerusform>
+            <numerusform>%n tracks in the selection</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Faixa %1 começa em %2</source>
+        <translation>Track %1 starts at %2</translation>
+    </message>
+    <message>
+        <source>Divisão fora do corte, em %1</source>
+        <translation>Boundary outside the trim, at %1</translation>
+    </message>
+    <message>
+        <source>%1 (Delete a remove)</source>
+        <translation>%1 (Delete removes it)</translation>
+    </message>
 </context>
 <context>
     <name>review::TrackSaveDialog</name>

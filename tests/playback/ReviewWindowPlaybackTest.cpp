@@ -38,8 +38,10 @@ TEST(ReviewWindowPlayback, SpacePlaysTheTakeAndShiftSpaceExactlyTheSelection) {
 
     review::ReviewChoices choices;
     review::ReviewWindow window(
-        {take, [&](auto source) { return platform::playback::makePulseAudioPlayback(connection, source); },
-         nullptr},
+        {take,
+         [&](auto source) { return platform::playback::makePulseAudioPlayback(connection, source); },
+         nullptr,
+         {}},
         &choices);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));

@@ -3,7 +3,8 @@
 
 // "Ouvir e cortar" driven from the keyboard and the mouse as a user would, on real take files: the
 // trim handles give exact selection frames, marker edits land in the take's marker file, the play
-// keys ask the player for the right spans, and a take that is empty or damaged says so.
+// keys ask the player for the right spans, track boundaries are placed, moved, removed and found at
+// the silences of a side, and a take that is empty or damaged says so.
 #include "recorder/review/ReviewWindow.h"
 
 #include "ReviewTakes.h"
@@ -14,15 +15,20 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <optional>
 
@@ -37,6 +43,9 @@ constexpr std::uint64_t kFrames = 10 * kRate;
 
 std::uint64_t at(double seconds) {
     return static_cast<std::uint64_t>(seconds * kRate);
+}
+std::int64_t boundaryAt(double seconds) {
+    return static_cast<std::int64_t>(at(seconds));
 }
 
 // Remembers what it was asked; plays until told the span ended.
@@ -66,8 +75,9 @@ private:
 
 struct Review {
     explicit Review(std::uint64_t frames = kFrames, TakeSpec spec = {kRate, 2, 16},
-                    const std::function<void(const QString&)>& spoil = {}) {
-        take = reviewtest::writeTake(folder.path(), spec, frames);
+                    const std::function<void(const QString&)>& spoil = {},
+                    const reviewtest::Sound& sound = {}) {
+        take = reviewtest::writeTake(folder.path(), spec, frames, 0xFFFFFFFFull, sound);
         if (spoil) {
             spoil(take);
         }
@@ -77,7 +87,7 @@ struct Review {
             player = made.get();
             return made;
         };
-        window = std::make_unique<ReviewWindow>(review::ReviewSetup{take, factory, &*settings}, &choices);
+        window = std::make_unique<ReviewWindow>(review::ReviewSetup{take, factory, &*settings, {}}, &choices);
         window->resize(800, 400);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -106,6 +116,37 @@ struct Review {
         return basSoundRec_2::readTakeMarkers(take).frames;
     }
     QString missing() const { return find<QLabel>("Missing")->text(); }
+    QString tracksStatus() const { return find<QLabel>("TracksStatus")->text(); }
+    std::vector<std::int64_t> boundaries() const { return choices.boundaryFrames(); }
+    std::vector<review::FramePin*> boundaryPins() const {
+        auto pins = window->findChildren<review::FramePin*>(QStringLiteral("TrackBoundary"));
+        pins.removeIf([](review::FramePin* pin) { return pin->isHidden(); });
+        std::sort(pins.begin(), pins.end(), [](auto* a, auto* b) { return a->frame() < b->frame(); });
+        return {pins.begin(), pins.end()};
+    }
+    // Dragged with the mouse to `share` of the view's width.
+    void drag(QWidget* pin, double share) const {
+        auto* view = find("Waveform");
+        const QPoint grip(pin->width() / 2, pin->height() / 2);
+        QTest::mousePress(pin, Qt::LeftButton, {}, grip);
+        QMouseEvent move(QEvent::MouseMove, QPointF(view->width() * share - pin->x(), grip.y()),
+                         pin->mapToGlobal(QPointF(grip)), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(pin, &move);
+        QTest::mouseRelease(pin, Qt::LeftButton, {}, grip);
+    }
+    // Types `text` over what a field holds, then leaves it.
+    void typeInto(const char* field, const QString& text) const {
+        auto* box = find(field);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Tab);
+    }
+    // "Dividir em faixas", once the take's loudness is measured.
+    void split() const {
+        QTest::mouseClick(find("Split"), Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !tracksStatus().endsWith(QChar(0x2026)); }, 60000));
+    }
 
     QTemporaryDir folder;
     QString take;
@@ -125,12 +166,62 @@ Selection selectionOf(const ReviewChoices& choices) {
                      static_cast<std::uint64_t>(choices.selection->to)};
 }
 
+// A side as a record gives it, at 11025 Hz: a second of lead-in silence, then five tones of 8 s at
+// different pitches, separated by 2.5 s of noise at -60 dBFS RMS with a click at -6 dBFS peak every
+// 0.37 s.
+constexpr std::uint32_t kSideRate = 11025;
+constexpr double kTone = 8.0;
+constexpr double kGap = 2.5;
+constexpr double kLeadIn = 1.0;
+constexpr std::uint64_t kSideFrames =
+    static_cast<std::uint64_t>((kLeadIn + 5 * kTone + 4 * kGap) * kSideRate);
+
+double toneStart(int tone) {
+    return kLeadIn + tone * (kTone + kGap);
+}
+
+std::int32_t side(std::uint64_t frame, int channel) {
+    constexpr double kFullScale = 2147483648.0;
+    const double t = static_cast<double>(frame) / kSideRate;
+    if (t < kLeadIn) {
+        return 0;
+    }
+    const int tone = static_cast<int>((t - kLeadIn) / (kTone + kGap));
+    const double into = t - toneStart(tone);
+    if (into < kTone) {
+        return static_cast<std::int32_t>(0.5 * std::sin(2 * M_PI * 220.0 * (tone + 1) * t) * kFullScale);
+    }
+    const auto gapFrame = static_cast<std::uint64_t>((into - kTone) * kSideRate);
+    if (gapFrame % static_cast<std::uint64_t>(0.37 * kSideRate) == 0) {
+        return static_cast<std::int32_t>(0.5 * kFullScale);
+    }
+    // Uniform noise of RMS 10^-3: amplitude sqrt(3) x 10^-3.
+    std::uint64_t x = (frame * 2 + static_cast<std::uint64_t>(channel) + 1) * 0x9E3779B97F4A7C15ull;
+    x ^= x >> 29;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 32;
+    const double uniform = static_cast<double>(x & 0xFFFFFF) / 0x800000 - 1.0;
+    return static_cast<std::int32_t>(uniform * std::sqrt(3.0) * 1e-3 * kFullScale);
+}
+
+// Four boundaries, each inside the gap after its tone.
+void expectOneBoundaryInEachGap(const std::vector<std::int64_t>& boundaries) {
+    ASSERT_EQ(boundaries.size(), 4u);
+    for (int gap = 0; gap < 4; ++gap) {
+        EXPECT_GT(boundaries[gap], (toneStart(gap) + kTone) * kSideRate) << "gap " << gap;
+        EXPECT_LT(boundaries[gap], toneStart(gap + 1) * kSideRate) << "gap " << gap;
+    }
+}
+
 struct Row {
     const char* name;
     std::function<void(Review&)> act;
     Selection selection;                     // what the next save writes
     std::vector<std::uint64_t> markers;      // the take's marker file afterwards
     std::vector<FakePlayback::Span> played;  // what the player was asked, in order
+    // The track boundaries afterwards; nothing where the row checks them itself.
+    std::optional<std::vector<std::int64_t>> boundaries = std::vector<std::int64_t>{};
+    bool side = false;  // the take is the side above, else 10 s of noise
 };
 
 TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
@@ -250,15 +341,117 @@ TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
          std::pair{at(3), at(5)},
          {},
          {{at(2), kFrames}, {at(3), at(5)}, {at(4), at(5)}, {0, kFrames}}},
+        {"T adds boundaries; Delete, a boundary's keys and a drag remove and move them",
+         [](Review& r) {
+             for (const double s : {2.0, 5.0, 8.0}) {
+                 r.playheadAt(s);
+                 r.key(Qt::Key_T);
+             }
+             r.playheadAt(5.0);
+             r.key(Qt::Key_Delete);
+             auto pins = r.boundaryPins();
+             ASSERT_EQ(pins.size(), 2u);
+             EXPECT_EQ(pins[0]->accessibleName(), QStringLiteral("Faixa 2 começa em 0:00:02"));
+             EXPECT_EQ(pins[1]->accessibleName(), QStringLiteral("Faixa 3 começa em 0:00:08"));
+             pins[0]->setFocus();
+             r.key(Qt::Key_Right);  // 0.1 s on
+             r.drag(pins[1], 0.75);
+             r.find("Waveform")->setFocus();
+             r.key(Qt::Key_Home);
+             r.key(Qt::CTRL | Qt::Key_Right);
+             EXPECT_EQ(r.window->playhead(), at(2) + kRate / 10);
+             // A boundary taken out of the selection begins no track.
+             r.playheadAt(3.0);
+             r.key(Qt::Key_I);
+             EXPECT_EQ(r.boundaryPins()[1]->accessibleName(), QStringLiteral("Faixa 2 começa em 0:00:07"));
+             EXPECT_TRUE(r.find("SaveTracks")->isEnabled());
+         },
+         std::pair{at(3), kFrames},
+         {},
+         {},
+         std::vector<std::int64_t>{boundaryAt(2.1), boundaryAt(7.5)}},
+        {"Marcas viram faixas; Delete takes the boundary on a marker first",
+         [](Review& r) {
+             EXPECT_FALSE(r.find("SaveTracks")->isEnabled());
+             for (const double s : {3.0, 6.0}) {
+                 r.playheadAt(s);
+                 r.key(Qt::Key_M);
+             }
+             QTest::mouseClick(r.find("MarkersToTracks"), Qt::LeftButton);
+             r.playheadAt(3.0);
+             r.key(Qt::Key_Delete);
+         },
+         std::nullopt,
+         {at(3), at(6)},
+         {},
+         std::vector<std::int64_t>{boundaryAt(6)}},
+        {"Dividir em faixas on a side: a boundary in each gap, following the values",
+         [](Review& r) {
+             r.playheadAt(26.0);
+             r.key(Qt::Key_T);  // placed by hand, within a tone: it stays whatever the values
+             r.split();
+             auto boundaries = r.boundaries();
+             boundaries.erase(std::find(boundaries.begin(), boundaries.end(), 26 * kSideRate));
+             expectOneBoundaryInEachGap(boundaries);
+             r.typeInto("MinimumSilence", QStringLiteral("3"));
+             EXPECT_EQ(r.boundaries(), std::vector<std::int64_t>{26 * kSideRate});
+             EXPECT_EQ(r.tracksStatus(), QStringLiteral("Nenhum silêncio encontrado com estes valores"));
+             r.typeInto("MinimumSilence", QStringLiteral("1.5"));
+             EXPECT_EQ(r.boundaries().size(), 5u);
+             r.typeInto("Threshold", QStringLiteral("-70"));
+             EXPECT_EQ(r.boundaries().size(), 1u);
+             r.typeInto("Threshold", QStringLiteral("-45"));
+             r.key(Qt::Key_Delete);  // the boundary placed by hand, at the playhead
+             expectOneBoundaryInEachGap(r.boundaries());
+         },
+         std::nullopt,
+         {},
+         {},
+         std::nullopt,
+         true},
+        {"a take with no gap: nothing is placed",
+         [](Review& r) {
+             r.split();
+             EXPECT_EQ(r.tracksStatus(), QStringLiteral("Nenhum silêncio encontrado com estes valores"));
+             EXPECT_FALSE(r.find("SaveTracks")->isEnabled());
+         },
+         std::nullopt,
+         {},
+         {},
+         std::vector<std::int64_t>{}},
+        {"a threshold above 0 dBFS and a minimum silence of 0 are refused by their fields",
+         [](Review& r) {
+             auto* threshold = r.find<QDoubleSpinBox>("Threshold");
+             auto* silence = r.find<QDoubleSpinBox>("MinimumSilence");
+             threshold->setFocus();
+             QTest::keyClick(threshold, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClicks(threshold, QStringLiteral("5"));
+             EXPECT_FALSE(r.tracksStatus().isEmpty());
+             QTest::keyClick(threshold, Qt::Key_Tab);
+             EXPECT_EQ(threshold->value(), -45.0);
+             r.typeInto("MinimumSilence", QStringLiteral("0"));
+             EXPECT_EQ(silence->value(), 1.5);
+             r.split();
+             expectOneBoundaryInEachGap(r.boundaries());
+         },
+         std::nullopt,
+         {},
+         {},
+         std::nullopt,
+         true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Review review;
+        Review review(row.side ? kSideFrames : kFrames, {row.side ? kSideRate : kRate, 2, 16}, {},
+                      row.side ? reviewtest::Sound(&side) : reviewtest::Sound());
         ASSERT_NE(review.player, nullptr);
         review.find("Waveform")->setFocus();
         row.act(review);
         EXPECT_EQ(review.player->spans, row.played);
         EXPECT_EQ(selectionOf(review.choices), row.selection);
+        if (row.boundaries) {
+            EXPECT_EQ(review.boundaries(), *row.boundaries);
+        }
         EXPECT_EQ(review.sidecar(), row.markers);
     }
 }
@@ -267,18 +460,54 @@ TEST(ReviewWindow, ClosingKeepsTheChoicesForTheNextReviewOfTheTake) {
     Review review;
     review.playheadAt(1.5);
     review.key(Qt::Key_I);
+    review.playheadAt(4.0);
+    review.key(Qt::Key_T);
+    review.typeInto("MinimumSilence", QStringLiteral("2.5"));
+    review.typeInto("Threshold", QStringLiteral("-50"));
+    review.find("Waveform")->setFocus();
     review.key(Qt::Key_Escape);
     EXPECT_EQ(review.window->result(), ReviewWindow::Closed);
     ASSERT_EQ(selectionOf(review.choices), (std::pair{at(1.5), kFrames}));
-    ReviewWindow again(review::ReviewSetup{review.take, nullptr, &*review.settings}, &review.choices);
+
+    ReviewWindow again(review::ReviewSetup{review.take, nullptr, &*review.settings, {}}, &review.choices);
     again.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return again.isOpen(); }));
-    auto* start = again.findChild<QWidget*>(QStringLiteral("TrimStart"));
-    EXPECT_DOUBLE_EQ(
-        QAccessible::queryAccessibleInterface(start)->valueInterface()->currentValue().toDouble(), 1.5);
+    const auto value = [&](const char* name) {
+        auto* widget = again.findChild<QWidget*>(QLatin1String(name));
+        return QAccessible::queryAccessibleInterface(widget)->valueInterface()->currentValue().toDouble();
+    };
+    EXPECT_DOUBLE_EQ(value("TrimStart"), 1.5);
+    EXPECT_DOUBLE_EQ(value("TrackBoundary"), 4.0);
+    EXPECT_EQ(value("MinimumSilence"), 2.5);
+    EXPECT_EQ(value("Threshold"), -50.0);
     // Salvar… closes it with a save asked for.
     QTest::mouseClick(again.findChild<QPushButton*>(QStringLiteral("Save")), Qt::LeftButton);
     EXPECT_EQ(again.result(), ReviewWindow::Save);
+}
+
+TEST(ReviewWindow, SalvarFaixasAsksForTheTracksOfTheSelectionAndClosesWithTheChoice) {
+    Review review;
+    for (const double s : {0.5, 3.0, 6.0}) {
+        review.playheadAt(s);
+        review.key(Qt::Key_T);
+    }
+    review.playheadAt(2.0);
+    review.key(Qt::Key_I);
+    QSignalSpy asked(review.window.get(), &ReviewWindow::saveTracksRequested);
+    int rows = 0;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        rows = dialog->findChild<QTableWidget*>(QStringLiteral("TrackTitles"))->rowCount();
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("TrackSave")), Qt::LeftButton);
+    });
+    QTest::mouseClick(review.find("SaveTracks"), Qt::LeftButton);
+    // The boundary at 0.5 s lies before the trim: the tracks are 2-3 s, 3-6 s and 6-10 s.
+    EXPECT_EQ(rows, 3);
+    EXPECT_EQ(review.window->result(), ReviewWindow::SaveTracks);
+    ASSERT_EQ(asked.count(), 1);
+    EXPECT_EQ(review.window->trackSaveChoice().paths.size(), 3);
+    EXPECT_EQ(review.window->trackSaveChoice().titles.first(), QStringLiteral("Faixa 1"));
 }
 
 TEST(ReviewWindow, TakesThatAreEmptyOrDamagedSayWhatIsMissing) {
