@@ -356,6 +356,11 @@ TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
              pins[0]->setFocus();
              r.key(Qt::Key_Right);  // 0.1 s on
              r.drag(pins[1], 0.75);
+             r.playheadAt(9.0);
+             r.key(Qt::Key_T);
+             r.playheadAt(1.0);
+             r.boundaryPins().back()->setFocus();
+             r.key(Qt::Key_Delete);  // the boundary with the focus, far from the playhead
              r.find("Waveform")->setFocus();
              r.key(Qt::Key_Home);
              r.key(Qt::CTRL | Qt::Key_Right);
