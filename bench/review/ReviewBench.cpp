@@ -4,15 +4,21 @@
 // The review's engines against the figures the issue sets:
 //   bench_review make FILE SECONDS [sparse]   a 44100 Hz 16-bit stereo take in the recorder's layout,
 //                                             in parts at the WAV limit; noise, or sparse zeros
-//   bench_review waveform FILE                the whole take's waveform, timed
+//   bench_review waveform FILE [loudness]     the whole take's waveform, timed; with its loudness
+//                                             profile measured on the same pass
 //   bench_review open FILE                    open time, repaint gaps while it fills, memory
 //   bench_review picture FILE PNG             the waveform view of a take, as a picture
 //   bench_review latency FILE SINK RUNS       from play() to the first sound on SINK's monitor
 //   bench_review cpu FILE SECONDS             processor time of playing, and of the same time idle
+//   bench_review window FILE [timed]          the review window on FILE, on the default sound server;
+//                                             timed: from its making to its first paint and to the
+//                                             take being open, then it closes
 // Each prints one line per figure.
 
 #include "platform/playback/Playback.h"
 #include "platform/pulse/SoundServer.h"
+#include "recorder/analysis/Gaps.h"
+#include "recorder/review/ReviewWindow.h"
 #include "recorder/review/TakeAudio.h"
 #include "recorder/review/WaveformSummary.h"
 #include "recorder/review/WaveformView.h"
@@ -149,14 +155,15 @@ std::shared_ptr<review::TakeAudio> openTake(const char* path) {
     return opened.audio;
 }
 
-int waveform(const char* path) {
+int waveform(const char* path, bool loudness) {
     const auto audio = openTake(path);
     if (!audio) {
         return 1;
     }
     const double cpuBefore = processorSeconds();
     const auto start = Clock::now();
-    review::WaveformSummary summary(audio);
+    review::WaveformSummary summary(audio, loudness ? review::WaveformSummary::Loudness::Measure
+                                                    : review::WaveformSummary::Loudness::Skip);
     while (!summary.complete()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -165,6 +172,13 @@ int waveform(const char* path) {
     const double bytes = static_cast<double>(audio->frames()) * audio->format().channels * audio->bitsPerSample() / 8;
     std::printf("waveform: %.3f s for %.1f s of sound (%.0fx real time, %.0f MB/s), processor %.3f s\n", wall, length,
                 length / wall, bytes / wall / 1e6, processorSeconds() - cpuBefore);
+    if (loudness) {
+        // What a change of "Silêncio mínimo" or "Limite" costs once the profile is there.
+        const auto searchStart = Clock::now();
+        const auto split = analysis::findTrackBoundaries(*summary.loudness(), {});
+        std::printf("waveform: gap search %.4f s over %zu windows, %zu boundaries\n",
+                    secondsSince(searchStart), summary.loudness()->db.size(), split.boundaries.size());
+    }
     return 0;
 }
 
@@ -339,6 +353,36 @@ int cpu(const char* path, int seconds) {
     return 0;
 }
 
+int window(const char* path, bool timed) {
+    const auto connection = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane bench"));
+    review::ReviewChoices choices;
+    const auto start = Clock::now();
+    review::ReviewWindow window(
+        {QString::fromLocal8Bit(path),
+         [&](auto source) { return platform::playback::makePulseAudioPlayback(connection, source); },
+         nullptr,
+         {}},
+        &choices);
+    window.resize(900, 420);
+    if (timed) {
+        window.show();
+        window.grab();
+        const double painted = secondsSince(start);
+        while (!window.isOpen()) {
+            wait(1);
+        }
+        std::printf("window: first paint %.3f s, take open %.3f s (%.1f h)\n", painted, secondsSince(start),
+                    static_cast<double>(window.frames()) / 44100 / 3600);
+        return 0;
+    }
+    window.exec();
+    if (choices.selection) {
+        std::printf("window: selection %lld to %lld\n", static_cast<long long>(choices.selection->from),
+                    static_cast<long long>(choices.selection->to));
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -348,7 +392,7 @@ int main(int argc, char** argv) {
         return make(argv[2], std::atof(argv[3]), argc > 4 && std::strcmp(argv[4], "sparse") == 0);
     }
     if (mode == "waveform" && argc >= 3) {
-        return waveform(argv[2]);
+        return waveform(argv[2], argc > 3 && std::strcmp(argv[3], "loudness") == 0);
     }
     if (mode == "open" && argc >= 3) {
         return open(argv[2]);
@@ -361,6 +405,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "cpu" && argc >= 4) {
         return cpu(argv[2], std::atoi(argv[3]));
+    }
+    if (mode == "window" && argc >= 3) {
+        return window(argv[2], argc > 3 && std::strcmp(argv[3], "timed") == 0);
     }
     std::fprintf(stderr, "usage: see the top of %s\n", __FILE__);
     return 2;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <span>
 #include <vector>
 
 namespace review {
@@ -60,7 +61,7 @@ void extremes(const std::int32_t* samples, std::uint64_t frames, int stride, Pea
 }  // namespace
 
 struct WaveformSummary::State {
-    explicit State(std::shared_ptr<const platform::playback::FrameSource> from)
+    State(std::shared_ptr<const platform::playback::FrameSource> from, Loudness loudness)
         : source(std::move(from)),
           frames(source->frames()),
           stride(std::max<int>(source->format().channels, 1)),
@@ -69,7 +70,10 @@ struct WaveformSummary::State {
           bins((frames + binFrames - 1) / binFrames),
           coarseBins(bins / kCoarse),
           fine(new Peak[bins * static_cast<std::uint64_t>(channels)]),
-          coarse(new Peak[coarseBins * static_cast<std::uint64_t>(channels)]) {}
+          coarse(new Peak[coarseBins * static_cast<std::uint64_t>(channels)]),
+          measured(loudness == Loudness::Measure &&
+                   analysis::LoudnessMeter::supports(static_cast<int>(source->format().rate), stride)),
+          profile(static_cast<int>(source->format().rate)) {}
 
     const std::shared_ptr<const platform::playback::FrameSource> source;
     const std::uint64_t frames;
@@ -83,6 +87,9 @@ struct WaveformSummary::State {
     const std::unique_ptr<Peak[]> fine;
     const std::unique_ptr<Peak[]> coarse;
     std::atomic<std::uint64_t> done{0};  // bins
+    // Written by the worker only, and read once `done` reaches `bins`.
+    const bool measured;
+    analysis::LoudnessProfile profile;
 
     Peak& at(std::uint64_t bin, int channel) const { return fine[bin * channels + channel]; }
     Peak& coarseAt(std::uint64_t group, int channel) const { return coarse[group * channels + channel]; }
@@ -90,6 +97,11 @@ struct WaveformSummary::State {
     void build(const std::atomic<bool>& stop) {
         const std::uint64_t binsPerRead = std::max<std::uint64_t>(kReadFrames / binFrames, 1);
         std::vector<std::int32_t> samples(binsPerRead * binFrames * stride);
+        std::optional<analysis::LoudnessMeter> meter;
+        if (measured) {
+            meter.emplace(profile.rate, stride);
+            profile.db.reserve(frames / static_cast<std::uint64_t>(profile.windowFrames) + 1);
+        }
         for (std::uint64_t bin = 0; bin < bins && !stop.load(std::memory_order_acquire);) {
             const std::uint64_t last = std::min(bins, bin + binsPerRead);
             const std::uint64_t from = bin * binFrames;
@@ -117,6 +129,15 @@ struct WaveformSummary::State {
                     }
                 }
             }
+            if (meter) {
+                // The source's samples are left-justified to 32 bits.
+                constexpr double kFullScale = 2147483648.0;
+                profile.add(meter->feed(analysis::Samples(
+                    std::span<const std::int32_t>(samples.data(), (to - from) * stride), kFullScale)));
+                if (last == bins) {
+                    profile.add(meter->finish());
+                }
+            }
             bin = last;
             done.store(bin, std::memory_order_release);
         }
@@ -127,8 +148,9 @@ std::uint64_t WaveformSummary::binFramesFor(std::uint64_t frames) {
     return std::max(kFewestBinFrames, (frames + kMostBins - 1) / kMostBins);
 }
 
-WaveformSummary::WaveformSummary(std::shared_ptr<const platform::playback::FrameSource> source)
-    : state_(std::make_shared<State>(std::move(source))),
+WaveformSummary::WaveformSummary(std::shared_ptr<const platform::playback::FrameSource> source,
+                                 Loudness loudness)
+    : state_(std::make_shared<State>(std::move(source), loudness)),
       worker_(std::make_unique<platform::playback::Worker>(
           [state = state_](const std::atomic<bool>& stop) { state->build(stop); })) {}
 
@@ -156,6 +178,10 @@ std::size_t WaveformSummary::memoryBytes() const {
 
 std::uint64_t WaveformSummary::summarisedFrames() const {
     return std::min(state_->frames, state_->done.load(std::memory_order_acquire) * state_->binFrames);
+}
+
+const analysis::LoudnessProfile* WaveformSummary::loudness() const {
+    return state_->measured && complete() ? &state_->profile : nullptr;
 }
 
 std::optional<WaveformSummary::Extent> WaveformSummary::extent(int channel, std::uint64_t from,

@@ -6,9 +6,11 @@
 // frames, over a whole take: what the waveform draws. Built from the start of the take on a thread
 // of its own, so the window opens at once and the waveform fills in as the file is read; closing
 // the window leaves it at once. Its memory is bounded whatever the take's length: the bins grow
-// with the take, their number does not.
+// with the take, their number does not. Asked to, it measures the take's loudness (Loudness.h) on
+// the same pass, for the track finder: the samples are read once for both.
 
 #include "platform/playback/FrameSource.h"
+#include "recorder/analysis/Loudness.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,8 +31,10 @@ public:
     static constexpr std::uint64_t kFewestBinFrames = 32;
     static std::uint64_t binFramesFor(std::uint64_t frames);
 
+    enum class Loudness { Skip, Measure };
     // Starts reading `source` at once.
-    explicit WaveformSummary(std::shared_ptr<const platform::playback::FrameSource> source);
+    explicit WaveformSummary(std::shared_ptr<const platform::playback::FrameSource> source,
+                             Loudness loudness = Loudness::Skip);
     // Stops reading without waiting for a read held up by the disk.
     ~WaveformSummary();
     WaveformSummary(const WaveformSummary&) = delete;
@@ -53,6 +57,10 @@ public:
         float greatest = 0.0F;
     };
     std::optional<Extent> extent(int channel, std::uint64_t from, std::uint64_t to) const;
+
+    // The whole take's loudness, once complete() and if it was asked for (and the take has one or
+    // two channels); null before. It lives as long as the summary.
+    const analysis::LoudnessProfile* loudness() const;
 
 private:
     struct State;

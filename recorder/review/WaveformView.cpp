@@ -6,12 +6,11 @@
 #include "recorder/review/TimeText.h"
 #include "recorder/review/WaveformSummary.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -28,45 +27,13 @@ const QColor kWave(30, 90, 170);
 const QColor kCentre(150, 150, 150);
 const QColor kNotYet(225, 225, 225);
 const QColor kPlayhead(210, 30, 30);
-
-class WaveformAccessible final : public QAccessibleWidget, public QAccessibleValueInterface {
-public:
-    explicit WaveformAccessible(WaveformView* view) : QAccessibleWidget(view, QAccessible::Slider) {}
-
-    void* interface_cast(QAccessible::InterfaceType type) override {
-        return type == QAccessible::ValueInterface ? static_cast<QAccessibleValueInterface*>(this)
-                                                   : QAccessibleWidget::interface_cast(type);
-    }
-    QVariant currentValue() const override { return view()->playheadSeconds(); }
-    void setCurrentValue(const QVariant& value) override { view()->requestSeconds(value.toDouble()); }
-    QVariant maximumValue() const override { return view()->lengthSeconds(); }
-    QVariant minimumValue() const override { return 0.0; }
-    QVariant minimumStepSize() const override { return double{WaveformView::kStepSeconds}; }
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value) {
-            const WaveformSummary* summary = view()->summary();
-            return summary != nullptr ? preciseClockText(view()->playhead(), summary->rate())
-                                      : preciseClockText(0, 1);
-        }
-        return QAccessibleWidget::text(t);
-    }
-
-private:
-    WaveformView* view() const { return static_cast<WaveformView*>(widget()); }
-};
-
-QAccessibleInterface* waveformAccessible(const QString& className, QObject* object) {
-    if (className == QLatin1String(WaveformView::staticMetaObject.className()) && object->isWidgetType()) {
-        return new WaveformAccessible(static_cast<WaveformView*>(object));
-    }
-    return nullptr;
-}
+const QColor kOutside(0, 0, 0, 80);
+const QColor kMarker(225, 125, 0);
 
 }  // namespace
 
 WaveformView::WaveformView(QWidget* parent) : QWidget(parent) {
-    static const bool accessible = (QAccessible::installFactory(waveformAccessible), true);
-    Q_UNUSED(accessible);
+    exposeAsSecondsSlider();
     setAccessibleName(tr("Posição"));
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -111,10 +78,27 @@ void WaveformView::setPlayhead(std::uint64_t frame) {
     const int after = columnOf(playhead_);
     update(QRect(std::min(before, after) - 1, 0, std::abs(after - before) + 3, height()));
     // A screen reader hears the position move a second at a time, not at every repaint.
-    if (std::floor(playheadSeconds()) != secondsBefore && QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, playheadSeconds());
-        QAccessible::updateAccessibility(&event);
+    if (std::floor(playheadSeconds()) != secondsBefore) {
+        announceSliderValue(this, playheadSeconds());
     }
+}
+
+void WaveformView::setSelection(std::uint64_t from, std::uint64_t to) {
+    if (from == selectionFrom_ && to == selectionTo_) {
+        return;
+    }
+    selectionFrom_ = from;
+    selectionTo_ = to;
+    update();
+}
+
+void WaveformView::setMarkers(std::vector<std::uint64_t> frames) {
+    markers_ = std::move(frames);
+    update();
+}
+
+QString WaveformView::sliderText() const {
+    return summary_ != nullptr ? preciseClockText(playhead_, summary_->rate()) : preciseClockText(0, 1);
 }
 
 void WaveformView::requestSeconds(double seconds) {
@@ -136,7 +120,8 @@ std::uint64_t WaveformView::frameAt(double x) const {
         return 0;
     }
     const double share = std::clamp(x / width(), 0.0, 1.0);
-    return std::min(frames(), static_cast<std::uint64_t>(std::llround(share * static_cast<double>(frames()))));
+    return std::min(frames(),
+                    static_cast<std::uint64_t>(std::llround(share * static_cast<double>(frames()))));
 }
 
 int WaveformView::columnOf(std::uint64_t frame) const {
@@ -164,6 +149,11 @@ void WaveformView::refreshWhileFilling() {
     }
 }
 
+void WaveformView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    emit resized();
+}
+
 QSize WaveformView::sizeHint() const {
     return {640, 160};
 }
@@ -189,7 +179,8 @@ void WaveformView::paintEvent(QPaintEvent* event) {
         // What is not read yet lies in a lighter shade.
         const int readTo = static_cast<int>(summarised * static_cast<std::uint64_t>(w) / all);
         if (readTo <= lastColumn) {
-            painter.fillRect(QRect(QPoint(std::max(readTo, firstColumn), area.top()), area.bottomRight()), kNotYet);
+            painter.fillRect(QRect(QPoint(std::max(readTo, firstColumn), area.top()), area.bottomRight()),
+                             kNotYet);
         }
     }
     for (int lane = 0; lane < lanes; ++lane) {
@@ -218,6 +209,13 @@ void WaveformView::paintEvent(QPaintEvent* event) {
         painter.setPen(QPen(kWave, 1.0));
         painter.drawLines(lines.data(), static_cast<int>(lines.size()));
     }
+    if (all > 0 && w > 0) {
+        const int from = selectionFrom_ > 0 ? columnOf(selectionFrom_) : 0;
+        const int to = selectionTo_ < all ? columnOf(selectionTo_) : w;
+        painter.fillRect(QRect(0, 0, from, height()).intersected(area), kOutside);
+        painter.fillRect(QRect(to, 0, w - to, height()).intersected(area), kOutside);
+        paintMarkers(painter, area);
+    }
     if (summary_ && all > 0) {
         const int x = columnOf(playhead_);
         if (x >= area.left() - 1 && x <= area.right() + 1) {
@@ -228,6 +226,28 @@ void WaveformView::paintEvent(QPaintEvent* event) {
     if (hasFocus()) {
         painter.setPen(QPen(palette().highlight(), 1.0, Qt::DotLine));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+}
+
+// A line over the lanes, its number in a tab at the top: "1" for the take's first marker.
+void WaveformView::paintMarkers(QPainter& painter, const QRect& area) const {
+    const QFontMetrics metrics(font());
+    const int tabHeight = metrics.height();
+    for (std::size_t i = 0; i < markers_.size(); ++i) {
+        const int x = columnOf(markers_[i]);
+        const QString number = QString::number(i + 1);
+        const QRect tab(x + 1, 0, metrics.horizontalAdvance(number) + 4, tabHeight);
+        if (x < area.left() - 1 && tab.right() < area.left()) {
+            continue;
+        }
+        if (x > area.right() + 1) {
+            break;
+        }
+        painter.setPen(QPen(kMarker, 1.0));
+        painter.drawLine(QPointF(x + 0.5, 0), QPointF(x + 0.5, height()));
+        painter.fillRect(tab, kMarker);
+        painter.setPen(Qt::white);
+        painter.drawText(tab, Qt::AlignCenter, number);
     }
 }
 

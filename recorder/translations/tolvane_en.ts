@@ -816,6 +816,155 @@ Choose another input in the recording level&apos;s context menu.</translation>
     </message>
 </context>
 <context>
+    <name>review::ReviewWindow</name>
+    <message>
+        <source>Tocar</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>Tocar seleção</source>
+        <translation>Play selection</translation>
+    </message>
+    <message>
+        <source>Desfazer corte</source>
+        <translation>Undo trim</translation>
+    </message>
+    <message>
+        <source>Salvar…</source>
+        <translation>Save…</translation>
+    </message>
+    <message>
+        <source>Fechar</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Ouvir e cortar - %1</source>
+        <translation>Listen and trim - %1</translation>
+    </message>
+    <message>
+        <source>As marcas não puderam ser gravadas: %1</source>
+        <translation>The markers could not be saved: %1</translation>
+    </message>
+    <message>
+        <source>Abrindo a gravação…</source>
+        <translation>Opening the recording…</translation>
+    </message>
+    <message>
+        <source>Início do corte</source>
+        <translation>Trim start</translation>
+    </message>
+    <message>
+        <source>Início do corte (I põe no cursor)</source>
+        <translation>Trim start (I puts it at the playhead)</translation>
+    </message>
+    <message>
+        <source>Fim do corte</source>
+        <translation>Trim end</translation>
+    </message>
+    <message>
+        <source>Fim do corte (O põe no cursor)</source>
+        <translation>Trim end (O puts it at the playhead)</translation>
+    </message>
+    <message>
+        <source>Tempo do cursor</source>
+        <translation>Playhead time</translation>
+    </message>
+    <message>
+        <source>Tocar ou pausar (Espaço)</source>
+        <translation>Play or pause (Space)</translation>
+    </message>
+    <message>
+        <source>Tocar do início ao fim do corte (Shift+Espaço)</source>
+        <translation>Play from the trim start to the trim end (Shift+Space)</translation>
+    </message>
+    <message>
+        <source>As marcas não puderam ser lidas: %1</source>
+        <translation>The markers could not be read: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n linha(s) danificada(s) do arquivo de marcas ficaram de fora.</source>
+        <translation>
+            <numerusform>%n damaged line of the marker file was left out.</numerusform>
+            <numerusform>%n damaged lines of the marker file were left out.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Pausar</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Seleção: %1 a %2 (%3)</source>
+        <translation>Selection: %1 to %2 (%3)</translation>
+    </message>
+    <message>
+        <source>A seleção está vazia.</source>
+        <translation>The selection is empty.</translation>
+    </message>
+    <message>
+        <source>A gravação está vazia: não há som para tocar.</source>
+        <translation>The recording is empty: there is no sound to play.</translation>
+    </message>
+    <message>
+        <source>Dividir em faixas</source>
+        <translation>Split into tracks</translation>
+    </message>
+    <message>
+        <source>Marcas viram faixas</source>
+        <translation>Markers become tracks</translation>
+    </message>
+    <message>
+        <source>Salvar faixas…</source>
+        <translation>Save tracks…</translation>
+    </message>
+    <message>
+        <source>O silêncio mínimo vai de %1 a %2 s.</source>
+        <translation>The minimum silence goes from %1 to %2 s.</translation>
+    </message>
+    <message>
+        <source>O limite vai de %1 a %2 dBFS.</source>
+        <translation>The threshold goes from %1 to %2 dBFS.</translation>
+    </message>
+    <message>
+        <source>Põe uma divisão de faixas no meio de cada silêncio da seleção</source>
+        <translation>Puts a track boundary in the middle of each silence in the selection</translation>
+    </message>
+    <message>
+        <source>&amp;Silêncio mínimo</source>
+        <translation>Minimum &amp;silence</translation>
+    </message>
+    <message>
+        <source>&amp;Limite</source>
+        <translation>&amp;Threshold</translation>
+    </message>
+    <message>
+        <source>Medindo o som da gravação…</source>
+        <translation>Measuring the recording&apos;s sound…</translation>
+    </message>
+    <message>
+        <source>Nenhum silêncio encontrado com estes valores</source>
+        <translation>No silence found with these values</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n faixa(s) na seleção</source>
+        <translation>
+            <numerusform>%n track in the selection</numerusform>
+            <numerusform>%n tracks in the selection</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Faixa %1 começa em %2</source>
+        <translation>Track %1 starts at %2</translation>
+    </message>
+    <message>
+        <source>Divisão fora do corte, em %1</source>
+        <translation>Boundary outside the trim, at %1</translation>
+    </message>
+    <message>
+        <source>%1 (Delete a remove)</source>
+        <translation>%1 (Delete removes it)</translation>
+    </message>
+</context>
+<context>
     <name>review::TrackSaveDialog</name>
     <message>
         <source>Pr&amp;ocurar…</source>

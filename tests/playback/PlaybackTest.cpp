@@ -8,6 +8,7 @@
 #include "platform/playback/Playback.h"
 
 #include "ReviewTakes.h"
+#include "SinkRecording.h"
 #include "SoundServer.h"
 #include "platform/pulse/Connection.h"
 #include "recorder/review/TakeAudio.h"
@@ -28,6 +29,7 @@ namespace {
 using platform::playback::Playback;
 using review::TakeAudio;
 using reviewtest::TakeSpec;
+using namespace playbacktest;
 
 // Sinks in the sample format of a 32-bit stream, so nothing is converted on the way; the server
 // starts with a plain one as its default.
@@ -37,152 +39,6 @@ const QStringList kSinks{QStringLiteral("idle"), QStringLiteral("review44 format
 std::shared_ptr<platform::pulse::Connection> connect() {
     auto connection = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane tests"));
     return connection;
-}
-
-
-// Records a sink's monitor, in two 32-bit channels at the sink's rate, for as long as it lives. A
-// null sink's monitor delivers only while something plays into it, and a sink that wakes for a new
-// stream may leave the stream's first moment out of its monitor: silence plays into the sink all
-// along, so the recording runs before, during and after the sound.
-class MonitorRecording {
-public:
-    MonitorRecording(const testsound::SoundServer& server, const QString& sink, std::uint32_t rate) : server_(server) {
-        silence_.setStandardInputFile(QStringLiteral("/dev/zero"));
-        silence_.start(QStringLiteral("pacat"),
-                       {QStringLiteral("--playback"), QStringLiteral("-d"), sink, QStringLiteral("--raw"),
-                        QStringLiteral("--format=s32le"), QStringLiteral("--rate=%1").arg(rate),
-                        QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=50")});
-        recorder_.start(QStringLiteral("parec"),
-                        {QStringLiteral("-d"), sink + QStringLiteral(".monitor"), QStringLiteral("--raw"),
-                         QStringLiteral("--format=s32le"), QStringLiteral("--rate=%1").arg(rate),
-                         QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
-    }
-    ~MonitorRecording() {
-        silence_.kill();
-        silence_.waitForFinished(10000);
-    }
-    // Waits until the server lists both streams and silence has reached the recording.
-    bool started() {
-        const auto listed = [&](const char* what) {
-            const auto streams = server_.pactl({QStringLiteral("list"), QStringLiteral("short"), QLatin1String(what)});
-            return streams && !streams->trimmed().isEmpty();
-        };
-        return silence_.waitForStarted() && recorder_.waitForStarted() &&
-               QTest::qWaitFor([&] { return listed("sink-inputs") && listed("source-outputs"); }, 10000) &&
-               QTest::qWaitFor([&] { return recorder_.bytesAvailable() > 0; }, 10000);
-    }
-    // Stops and returns what was recorded, interleaved.
-    std::vector<std::int32_t> stop() {
-        QTest::qWait(300);
-        recorder_.terminate();
-        recorder_.waitForFinished(10000);
-        const QByteArray bytes = recorder_.readAllStandardOutput();
-        std::vector<std::int32_t> samples(static_cast<std::size_t>(bytes.size()) / 4);
-        std::memcpy(samples.data(), bytes.constData(), samples.size() * 4);
-        return samples;
-    }
-
-private:
-    const testsound::SoundServer& server_;
-    QProcess silence_;
-    QProcess recorder_;
-};
-
-// The take's samples as they reach a two-channel sink: mono goes to both channels.
-std::int32_t takeSample(const TakeSpec& spec, std::uint64_t frame, int channel) {
-    return reviewtest::noiseAt(frame, std::min(channel, spec.channels - 1), spec.bits);
-}
-
-bool silent(const std::vector<std::int32_t>& recorded, std::size_t frame) {
-    return recorded[2 * frame] == 0 && recorded[2 * frame + 1] == 0;
-}
-
-// Where in `recorded` (frames, two channels) frame `takeFrame` of the take lies: the best match by
-// cross-correlation of the left channel, searched around the first sound from `after` on. Nothing
-// when nothing sounds.
-std::optional<std::size_t> align(const std::vector<std::int32_t>& recorded, std::size_t after, const TakeSpec& spec,
-                                 std::uint64_t takeFrame) {
-    const std::size_t frames = recorded.size() / 2;
-    std::size_t first = after;
-    while (first < frames && silent(recorded, first)) {
-        ++first;
-    }
-    if (first == frames) {
-        return std::nullopt;
-    }
-    constexpr std::size_t kTemplate = 2048;
-    constexpr std::size_t kSearch = 4096;
-    std::vector<double> wanted(kTemplate);
-    for (std::size_t i = 0; i < kTemplate; ++i) {
-        wanted[i] = takeSample(spec, takeFrame + i, 0) / 2147483648.0;
-    }
-    double best = -1;
-    std::size_t bestLag = first;
-    const std::size_t from = first > kSearch ? first - kSearch : after;
-    for (std::size_t lag = std::max(from, after); lag <= first + kSearch && lag + kTemplate <= frames; ++lag) {
-        double sum = 0;
-        for (std::size_t i = 0; i < kTemplate; ++i) {
-            sum += wanted[i] * (recorded[2 * (lag + i)] / 2147483648.0);
-        }
-        if (sum > best) {
-            best = sum;
-            bestLag = lag;
-        }
-    }
-    return bestLag;
-}
-
-// Frames of `recorded` from `at` on that differ from the take's frames from `takeFrame` on, over
-// `count` frames.
-std::size_t differences(const std::vector<std::int32_t>& recorded, std::size_t at, const TakeSpec& spec,
-                        std::uint64_t takeFrame, std::uint64_t count) {
-    std::size_t wrong = 0;
-    for (std::uint64_t i = 0; i < count; ++i) {
-        const std::size_t f = at + i;
-        if (2 * f + 1 >= recorded.size()) {
-            return wrong + (count - i);
-        }
-        for (int c = 0; c < 2; ++c) {
-            if (recorded[2 * f + static_cast<std::size_t>(c)] != takeSample(spec, takeFrame + i, c)) {
-                ++wrong;
-                break;
-            }
-        }
-    }
-    return wrong;
-}
-
-// A sink that is already playing, when a new stream comes, plays it sooner by rewriting what it had
-// rendered ahead; its monitor had already sent that span and keeps it, so the first few
-// milliseconds of a new stream never show in a recording of the monitor. Any player's do not
-// (pacat's neither); a listener hears them. The frames of a stream's start the recording may lack:
-std::uint64_t rewoundAtMost(std::uint32_t rate) {
-    return rate / 20;
-}
-
-// How many frames from `at` on are silent before the sound starts.
-std::size_t silentHead(const std::vector<std::int32_t>& recorded, std::size_t at) {
-    std::size_t f = at;
-    while (2 * f + 1 < recorded.size() && silent(recorded, f)) {
-        ++f;
-    }
-    return f - at;
-}
-
-// The first frame from `from` on that starts `run` silent frames in a row (or the end).
-std::size_t silenceFrom(const std::vector<std::int32_t>& recorded, std::size_t from, std::size_t run = 64) {
-    const std::size_t frames = recorded.size() / 2;
-    for (std::size_t f = from; f < frames; ++f) {
-        std::size_t quiet = 0;
-        while (f + quiet < frames && quiet < run && silent(recorded, f + quiet)) {
-            ++quiet;
-        }
-        if (quiet == run || f + quiet == frames) {
-            return f;
-        }
-        f += quiet;
-    }
-    return frames;
 }
 
 struct Player {

@@ -126,6 +126,36 @@ TEST(WaveformSummary, EveryColumnShowsTheExtremesOfTheBinsItTouches) {
     }
 }
 
+TEST(WaveformSummary, MeasuresTheTakesLoudnessOnTheSamePassWhenAsked) {
+    // No whole number of reads, bins or loudness windows.
+    constexpr std::uint64_t kFrames = 300007;
+    const reviewtest::Sound sound = [](std::uint64_t f, int c) {
+        return reviewtest::noiseAt(f, c, 16) / static_cast<std::int32_t>(1 + f / 30000);
+    };
+    for (const int channels : {1, 2}) {
+        SCOPED_TRACE(channels);
+        auto source = std::make_shared<SyntheticSource>(Format{22050, static_cast<std::uint16_t>(channels)},
+                                                        kFrames, sound);
+        source->hold();
+        const WaveformSummary measured(source, WaveformSummary::Loudness::Measure);
+        EXPECT_EQ(measured.loudness(), nullptr);
+        source->release();
+        ASSERT_TRUE(awaitComplete(measured));
+        ASSERT_NE(measured.loudness(), nullptr);
+
+        std::vector<std::int32_t> samples(kFrames * static_cast<std::uint64_t>(channels));
+        source->readInt32(0, kFrames, samples.data());
+        const auto expected =
+            analysis::LoudnessProfile::of(analysis::Samples(samples, 2147483648.0), 22050, channels);
+        EXPECT_EQ(measured.loudness()->frames, expected.frames);
+        EXPECT_EQ(measured.loudness()->db, expected.db);
+
+        const WaveformSummary skipped(source);
+        ASSERT_TRUE(awaitComplete(skipped));
+        EXPECT_EQ(skipped.loudness(), nullptr);
+    }
+}
+
 TEST(WaveformSummary, FillsFromTheStartAndLeavesAtOnceWhenTheWindowCloses) {
     constexpr std::uint64_t kFrames = 44100ull * 600;
     const reviewtest::Sound sound = [](std::uint64_t f, int c) { return reviewtest::noiseAt(f, c, 16); };
