@@ -59,9 +59,9 @@ int encodedRate(Format format, int takeRate);
 // What a saved file says about itself. Empty fields (and a track number of 0) are not written. Every
 // field has a default, so a request names only those it gives.
 struct Tags {
-    QString title;
-    QDateTime began;   // DATE: the take's start, as precise as the format keeps it
-    QString software;  // "Tolvane <version>"
+    QString title{};
+    QDateTime began{};  // DATE: the take's start, as precise as the format keeps it
+    QString software{};  // "Tolvane <version>"
     QString album{};
     QString artist{};
     int trackNumber = 0;
