@@ -23,6 +23,7 @@
 #include <tuple>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,7 +111,12 @@ struct FdStream {
     int fd = -1;
     sf_count_t position = 0;
     int error = 0;
+    sf_count_t written = 0;  // bytes written since the disk was last told to start on them
 };
+
+// A save's audio goes to the disk while the save goes on, so the flush at its end has little left
+// to wait for: a long save then takes about as long as the disk needs, not that and a flush after.
+constexpr sf_count_t kWriteBehindBytes = sf_count_t{8} << 20;
 
 sf_count_t fdLength(void* user) {
     struct stat st {};
@@ -160,6 +166,12 @@ sf_count_t fdWrite(const void* from, sf_count_t count, void* user) {
         }
         done += n;
         s->position += n;
+    }
+    s->written += done;
+    if (s->written >= kWriteBehindBytes) {
+        // Only a start, not a wait; where the file system cannot, the flush does it all at the end.
+        ::sync_file_range(s->fd, s->position - s->written, s->written, SYNC_FILE_RANGE_WRITE);
+        s->written = 0;
     }
     return done;
 }
@@ -480,7 +492,9 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
                                                    "16 ou 24 bits podem ser salvas sem perdas")
                            .arg(in.bits));
     }
-    const bool takeIsWav = (take.sndfileFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
+    // PCM in a WAV file, with or without the extensible header, is the very bytes a WAV file holds.
+    const int container = take.sndfileFormat & SF_FORMAT_TYPEMASK;
+    const bool takeIsWav = (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) &&
                            (take.sndfileFormat & SF_FORMAT_ENDMASK) == SF_ENDIAN_FILE;
     const Path path = !row.lossless ? Path::Floats
                       : format == Format::Wav && takeIsWav ? Path::Bytes
