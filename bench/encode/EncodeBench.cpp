@@ -42,7 +42,8 @@ double bestOfThree(const std::function<bool()>& job) {
 bool runs(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
 }
 
 int trimmed(const QString& take, const QDir& folder) {
@@ -77,7 +78,8 @@ int trimmed(const QString& take, const QDir& folder) {
     const auto copyJob = [&](bool durable) {
         return [&, durable] {
             QFile::remove(copy);
-            return runs(QStringLiteral("cp"), {wav, copy}) && (!durable || runs(QStringLiteral("sync"), {copy}));
+            return runs(QStringLiteral("cp"), {wav, copy}) &&
+                   (!durable || runs(QStringLiteral("sync"), {copy}));
         };
     };
     const double cp = bestOfThree(copyJob(false));
@@ -85,12 +87,14 @@ int trimmed(const QString& take, const QDir& folder) {
     const double flacTrimmed = bestOfThree(save(Format::Flac, selection, QStringLiteral("trimmed.flac")));
     const double flacWhole = bestOfThree(save(Format::Flac, {}, QStringLiteral("whole.flac")));
     if (wavSave < 0 || cp < 0 || cpSync < 0 || flacTrimmed < 0 || flacWhole < 0) {
-        std::fprintf(stderr, "%s\n", qPrintable(failed.isEmpty() ? QStringLiteral("cp or sync failed") : failed));
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(failed.isEmpty() ? QStringLiteral("cp or sync failed") : failed));
         return 1;
     }
     const double selected = static_cast<double>(selection.end - selection.begin) / format->sampleRate;
-    std::printf("take: %d Hz, %d bits, %d channels; selection %.0f s of %.0f s, %.1f MiB\n", format->sampleRate,
-                format->bits, format->channels, selected, static_cast<double>(frames) / format->sampleRate,
+    std::printf("take: %d Hz, %d bits, %d channels; selection %.0f s of %.0f s, %.1f MiB\n",
+                format->sampleRate, format->bits, format->channels, selected,
+                static_cast<double>(frames) / format->sampleRate,
                 static_cast<double>(QFileInfo(wav).size()) / 1048576.0);
     std::printf("%-30s %10s %14s\n", "job", "seconds", "ratio");
     std::printf("%-30s %10.3f %14s\n", "save selection as WAV", wavSave, "");
@@ -98,8 +102,9 @@ int trimmed(const QString& take, const QDir& folder) {
     std::printf("%-30s %10.3f %14.2f\n", "cp, then sync of the copy", cpSync, wavSave / cpSync);
     std::printf("%-30s %10.3f %14s\n", "save selection as FLAC", flacTrimmed, "");
     std::printf("%-30s %10.3f %14.2f\n", "save whole take as FLAC", flacWhole, flacTrimmed / flacWhole);
-    std::printf("(ratio: the save's time over the reference's; FLAC per second of audio: %.2f of the whole take's)\n",
-                (flacTrimmed / selected) / (flacWhole / (static_cast<double>(frames) / format->sampleRate)));
+    std::printf(
+        "(ratio: the save's time over the reference's; FLAC per second of audio: %.2f of the whole take's)\n",
+        (flacTrimmed / selected) / (flacWhole / (static_cast<double>(frames) / format->sampleRate)));
     return 0;
 }
 

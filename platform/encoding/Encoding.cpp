@@ -17,11 +17,12 @@ QString EncodeResult::describe(const QString& destination) const {
         case Outcome::Encoded:
             return QString();
         case Outcome::Cancelled:
-            return outputs > 1 ? QCoreApplication::translate(
-                                     "Encoding", "O salvamento dos %1 arquivos foi cancelado; nenhum foi gravado.")
-                                     .arg(outputs)
-                               : QCoreApplication::translate("Encoding", "O salvamento como \"%1\" foi cancelado.")
-                                     .arg(destination);
+            return outputs > 1
+                       ? QCoreApplication::translate(
+                             "Encoding", "O salvamento dos %1 arquivos foi cancelado; nenhum foi gravado.")
+                             .arg(outputs)
+                       : QCoreApplication::translate("Encoding", "O salvamento como \"%1\" foi cancelado.")
+                             .arg(destination);
         case Outcome::Failed:
             break;
     }
@@ -29,15 +30,17 @@ QString EncodeResult::describe(const QString& destination) const {
     QString text;
     switch (step) {
         case Step::ReadTake:
-            text = QCoreApplication::translate("Encoding",
-                                               "Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
+            text = QCoreApplication::translate(
+                       "Encoding", "Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
                        .arg(destination, reason);
             break;
         case Step::NameTaken:
-            text = QCoreApplication::translate("Encoding", "Já existe um arquivo chamado \"%1\".").arg(destination);
+            text = QCoreApplication::translate("Encoding", "Já existe um arquivo chamado \"%1\".")
+                       .arg(destination);
             break;
         case Step::CreateDestination:
-            text = QCoreApplication::translate("Encoding", "Não foi possível criar \"%1\": %2.").arg(destination, reason);
+            text = QCoreApplication::translate("Encoding", "Não foi possível criar \"%1\": %2.")
+                       .arg(destination, reason);
             break;
         case Step::Tag:
             text = QCoreApplication::translate("Encoding",
@@ -45,15 +48,17 @@ QString EncodeResult::describe(const QString& destination) const {
                        .arg(destination, reason);
             break;
         case Step::Check:
-            text = QCoreApplication::translate(
-                       "Encoding", "O arquivo salvo como \"%1\" não confere com a gravação e foi removido: %2.")
-                       .arg(destination, reason);
+            text =
+                QCoreApplication::translate(
+                    "Encoding", "O arquivo salvo como \"%1\" não confere com a gravação e foi removido: %2.")
+                    .arg(destination, reason);
             break;
         case Step::None:
         case Step::Encode:
         case Step::Flush:
-            text = QCoreApplication::translate("Encoding", "Não foi possível salvar a gravação como \"%1\": %2.")
-                       .arg(destination, reason);
+            text =
+                QCoreApplication::translate("Encoding", "Não foi possível salvar a gravação como \"%1\": %2.")
+                    .arg(destination, reason);
             break;
     }
     // All or none: the user must know that none of the other files is there either.

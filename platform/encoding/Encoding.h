@@ -60,7 +60,7 @@ int encodedRate(Format format, int takeRate);
 // field has a default, so a request names only those it gives.
 struct Tags {
     QString title{};
-    QDateTime began{};  // DATE: the take's start, as precise as the format keeps it
+    QDateTime began{};   // DATE: the take's start, as precise as the format keeps it
     QString software{};  // "Tolvane <version>"
     QString album{};
     QString artist{};

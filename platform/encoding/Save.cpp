@@ -52,7 +52,7 @@ std::vector<EncodeOutput> outputsOf(const EncodeRequest& request) {
 // them under the largest RIFF size.
 std::uint64_t wavTailBound(const Tags& tags, const std::vector<Marker>& markers) {
     constexpr std::uint64_t kListHeader = 12;
-    constexpr std::uint64_t kField = 10;  // an INFO field's header, its NUL and a pad byte
+    constexpr std::uint64_t kField = 10;       // an INFO field's header, its NUL and a pad byte
     constexpr std::uint64_t kShortField = 32;  // a track number, a date
     constexpr std::uint64_t kCuePoint = 24;
     constexpr std::uint64_t kLabel = 14;  // a labl's header, its cue id, its NUL and a pad byte
@@ -84,15 +84,19 @@ Failure planOutput(const EncodeOutput& output, std::uint64_t begin, std::uint64_
     const std::uint64_t tail = wavTailBound(output.tags, markers);
     const auto blockAlign = static_cast<std::uint64_t>(take.blockAlign());
     const std::uint64_t overhead = header - 8 + tail;
-    if (header == 0 || request.largestRiffSize <= overhead || (request.largestRiffSize - overhead) / blockAlign == 0) {
+    if (header == 0 || request.largestRiffSize <= overhead ||
+        (request.largestRiffSize - overhead) / blockAlign == 0) {
         return failure(Step::CreateDestination, EFBIG);
     }
     const std::uint64_t perPart = (request.largestRiffSize - overhead) / blockAlign;
     int number = 1;
     std::uint64_t at = begin;
     do {
-        PlannedFile part{platform::files::partPath(output.destination, number++), at,
-                         std::min(end, at + std::min(perPart, end - at)), &output.tags, {}};
+        PlannedFile part{platform::files::partPath(output.destination, number++),
+                         at,
+                         std::min(end, at + std::min(perPart, end - at)),
+                         &output.tags,
+                         {}};
         for (const Marker& marker : markers) {
             if (marker.frame >= part.begin - begin && marker.frame < part.end - begin) {
                 part.markers.push_back({marker.frame - (part.begin - begin), marker.name});
@@ -142,15 +146,15 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
     for (const EncodeOutput& output : outputs) {
         const std::uint64_t end = std::min(output.range.end, take.frames());
         if (output.range.begin > end) {
-            return concerning(
-                failure(Step::ReadTake, 0,
-                        QCoreApplication::translate("Encoding",
-                                                    "o trecho do quadro %1 ao %2 não está dentro da gravação, "
-                                                    "que tem %3 quadros")
-                            .arg(output.range.begin)
-                            .arg(output.range.end)
-                            .arg(take.frames())),
-                output.destination);
+            return concerning(failure(Step::ReadTake, 0,
+                                      QCoreApplication::translate(
+                                          "Encoding",
+                                          "o trecho do quadro %1 ao %2 não está dentro da gravação, "
+                                          "que tem %3 quadros")
+                                          .arg(output.range.begin)
+                                          .arg(output.range.end)
+                                          .arg(take.frames())),
+                              output.destination);
         }
         if (Failure failed = planOutput(output, output.range.begin, end, request, take, files)) {
             return concerning(*failed, output.destination);
@@ -195,12 +199,14 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
             if (::fstat(stage.fd(), &info) != 0) {
                 return failure(Step::Tag, errno);
             }
-            if (request.format == Format::Wav && static_cast<std::uint64_t>(info.st_size) - 8 > request.largestRiffSize) {
+            if (request.format == Format::Wav &&
+                static_cast<std::uint64_t>(info.st_size) - 8 > request.largestRiffSize) {
                 return failure(Step::Tag, EFBIG);
             }
             return std::nullopt;
         };
-        if (Failure failed = detail::saveAudio(take, request.format, file.begin, file.end, stage.fd(), tag, done)) {
+        if (Failure failed =
+                detail::saveAudio(take, request.format, file.begin, file.end, stage.fd(), tag, done)) {
             return concerning(*failed, file.destination);
         }
         // Closed now: a save of many tracks holds no descriptor per file until the end.
@@ -208,7 +214,9 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
             return concerning(failure(Step::Flush, error), file.destination);
         }
         const std::uint64_t length = file.end - file.begin;
-        frames += rate == take.format().sampleRate ? length : Resampler::outputFrames(length, take.format().sampleRate, rate);
+        frames += rate == take.format().sampleRate
+                      ? length
+                      : Resampler::outputFrames(length, take.format().sampleRate, rate);
     }
     std::size_t failedAt = 0;
     if (const int error = platform::files::nameTogether(staged, &failedAt); error != 0) {

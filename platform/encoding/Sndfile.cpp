@@ -61,8 +61,14 @@ struct FormatRow {
 constexpr std::array kFormats{
     FormatRow{Format::Wav, "wav", "*.WAV", SF_FORMAT_WAV, true, -1, false, {}},
     FormatRow{Format::Flac, "flac", "FLAC (*.flac)", SF_FORMAT_FLAC, true, -1, false, {}},
-    FormatRow{Format::OggVorbis, "ogg", "Ogg Vorbis (*.ogg)", SF_FORMAT_OGG | SF_FORMAT_VORBIS, false, 0.5,
-              false, {}},
+    FormatRow{Format::OggVorbis,
+              "ogg",
+              "Ogg Vorbis (*.ogg)",
+              SF_FORMAT_OGG | SF_FORMAT_VORBIS,
+              false,
+              0.5,
+              false,
+              {}},
     FormatRow{Format::Opus, "opus", "Opus (*.opus)", SF_FORMAT_OGG | SF_FORMAT_OPUS, false, -1, false,
               kOpusRates},
     FormatRow{Format::Mp3, "mp3", "MP3 (*.mp3)", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, false, 0.4, true,
@@ -384,7 +390,8 @@ struct TakeSource::Impl {
     bool seek(std::uint64_t frame) {
         current = 0;
         std::uint64_t start = 0;
-        while (current + 1 < parts.size() && frame >= start + static_cast<std::uint64_t>(parts[current].info.frames)) {
+        while (current + 1 < parts.size() &&
+               frame >= start + static_cast<std::uint64_t>(parts[current].info.frames)) {
             start += static_cast<std::uint64_t>(parts[current].info.frames);
             ++current;
         }
@@ -423,8 +430,8 @@ struct TakeSource::Impl {
     // file that failed.
     QString reason() const {
         return failed != nullptr ? libraryReason(failed)
-                                 : inWords(QT_TRANSLATE_NOOP("Encoding",
-                                                             "a gravação ficou mais curta durante o salvamento"));
+                                 : inWords(QT_TRANSLATE_NOOP(
+                                       "Encoding", "a gravação ficou mais curta durante o salvamento"));
     }
 };
 
@@ -455,8 +462,9 @@ Failure TakeSource::open(const QStringList& parts) {
         if (!d->parts.empty() && (part.info.channels != d->parts.front().info.channels ||
                                   part.info.samplerate != d->parts.front().info.samplerate ||
                                   part.info.format != d->parts.front().info.format)) {
-            return failure(Step::ReadTake, 0,
-                           inWords(QT_TRANSLATE_NOOP("Encoding", "as partes da gravação têm formatos diferentes")));
+            return failure(
+                Step::ReadTake, 0,
+                inWords(QT_TRANSLATE_NOOP("Encoding", "as partes da gravação têm formatos diferentes")));
         }
         d->frames += static_cast<std::uint64_t>(part.info.frames);
         d->parts.push_back(std::move(part));
@@ -496,12 +504,13 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
     const int container = take.sndfileFormat & SF_FORMAT_TYPEMASK;
     const bool takeIsWav = (container == SF_FORMAT_WAV || container == SF_FORMAT_WAVEX) &&
                            (take.sndfileFormat & SF_FORMAT_ENDMASK) == SF_ENDIAN_FILE;
-    const Path path = !row.lossless ? Path::Floats
+    const Path path = !row.lossless                        ? Path::Floats
                       : format == Format::Wav && takeIsWav ? Path::Bytes
                                                            : Path::Samples;
     const int rate = encodedRate(format, in.sampleRate);
     const std::uint64_t frames = end - begin;
-    const std::uint64_t expected = rate == in.sampleRate ? frames : Resampler::outputFrames(frames, in.sampleRate, rate);
+    const std::uint64_t expected =
+        rate == in.sampleRate ? frames : Resampler::outputFrames(frames, in.sampleRate, rate);
     const sf_count_t block = row.lossless ? kLosslessBlockFrames : kLossyBlockFrames;
     const auto blockAlign = static_cast<std::size_t>(take.blockAlign);
     if (!take.seek(begin)) {
@@ -535,15 +544,17 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
     };
 
     for (std::uint64_t left = frames; left > 0;) {
-        const auto n = static_cast<sf_count_t>(std::min<std::uint64_t>(left, static_cast<std::uint64_t>(block)));
+        const auto n =
+            static_cast<sf_count_t>(std::min<std::uint64_t>(left, static_cast<std::uint64_t>(block)));
         sf_count_t got = 0;
         bool written = false;
         switch (path) {
             case Path::Bytes: {
                 const auto length = static_cast<sf_count_t>(static_cast<std::size_t>(n) * blockAlign);
                 got = take.read(n, [&](SNDFILE* file, sf_count_t done, sf_count_t count) {
-                    const sf_count_t r = sf_read_raw(file, bytes.data() + static_cast<std::size_t>(done) * blockAlign,
-                                                     count * static_cast<sf_count_t>(blockAlign));
+                    const sf_count_t r =
+                        sf_read_raw(file, bytes.data() + static_cast<std::size_t>(done) * blockAlign,
+                                    count * static_cast<sf_count_t>(blockAlign));
                     return r < 0 ? r : r / static_cast<sf_count_t>(blockAlign);
                 });
                 written = got == n && sf_write_raw(out.get(), bytes.data(), length) == length;
@@ -576,8 +587,8 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
         }
         if (got != n) {
             return failure(Step::ReadTake, 0,
-                           QCoreApplication::translate("Encoding",
-                                                       "a gravação tem %1 quadros, mas só %2 puderam ser lidos")
+                           QCoreApplication::translate(
+                               "Encoding", "a gravação tem %1 quadros, mas só %2 puderam ser lidos")
                                .arg(take.frames)
                                .arg(begin + frames - left + static_cast<std::uint64_t>(got)));
         }
@@ -595,13 +606,15 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
     if (resampler) {
         resampled.clear();
         resampler->finish(resampled);
-        if (!writeFloats(resampled, static_cast<sf_count_t>(resampled.size()) / channels) || sink.error != 0) {
+        if (!writeFloats(resampled, static_cast<sf_count_t>(resampled.size()) / channels) ||
+            sink.error != 0) {
             return failure(Step::Encode, sink.error, sink.error != 0 ? QString() : libraryReason(out.get()));
         }
     }
     // The encoders write their last blocks, and the headers their sizes, as the file is closed.
     if (const int rc = closeNow(out); rc != 0 || sink.error != 0) {
-        return failure(Step::Encode, sink.error, sink.error != 0 ? QString() : QString::fromUtf8(sf_error_number(rc)));
+        return failure(Step::Encode, sink.error,
+                       sink.error != 0 ? QString() : QString::fromUtf8(sf_error_number(rc)));
     }
     if (Failure tagged = tag()) {
         return tagged;
@@ -634,7 +647,8 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
     }
     const auto differs = [&](std::uint64_t at, sf_count_t n) {
         return failure(Step::Check, 0,
-                       QCoreApplication::translate("Encoding", "as amostras diferem da gravação entre os quadros %1 e %2")
+                       QCoreApplication::translate("Encoding",
+                                                   "as amostras diferem da gravação entre os quadros %1 e %2")
                            .arg(at)
                            .arg(at + static_cast<std::uint64_t>(n)));
     };
@@ -643,7 +657,8 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
     for (std::size_t index = 0;; ++index) {
         sf_count_t n = 0;
         if (row.lossless) {
-            n = static_cast<sf_count_t>(std::min<std::uint64_t>(expected - decoded, static_cast<std::uint64_t>(block)));
+            n = static_cast<sf_count_t>(
+                std::min<std::uint64_t>(expected - decoded, static_cast<std::uint64_t>(block)));
             if (n == 0) {
                 break;
             }
@@ -666,7 +681,8 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
             n = sf_readf_float(back.get(), floats.data(), block);
         }
         if (n < 0 || source.error != 0 || sf_error(back.get()) != SF_ERR_NO_ERROR) {
-            return failure(Step::Check, source.error, source.error != 0 ? QString() : libraryReason(back.get()));
+            return failure(Step::Check, source.error,
+                           source.error != 0 ? QString() : libraryReason(back.get()));
         }
         if (n == 0) {
             break;
@@ -679,10 +695,11 @@ Failure saveAudio(TakeSource& takeSource, Format format, std::uint64_t begin, st
         told = now;
     }
     if (decoded != expected) {
-        return failure(Step::Check, 0,
-                       QCoreApplication::translate("Encoding", "só %1 dos %2 quadros puderam ser lidos de volta")
-                           .arg(decoded)
-                           .arg(expected));
+        return failure(
+            Step::Check, 0,
+            QCoreApplication::translate("Encoding", "só %1 dos %2 quadros puderam ser lidos de volta")
+                .arg(decoded)
+                .arg(expected));
     }
     if (!work.advance(frames - told)) {
         return cancelled();

@@ -81,7 +81,8 @@ TEST(Resampler, LoweringTheRateFoldsNothingBack) {
     for (const double frequency : {24500.0, 30000.0, 40000.0}) {
         std::vector<float> input(kIn);
         for (std::size_t i = 0; i < input.size(); ++i) {
-            input[i] = static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / kIn));
+            input[i] = static_cast<float>(
+                0.5 * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / kIn));
         }
         Resampler resampler(kIn, kIn / 2, 1);
         std::vector<float> output;

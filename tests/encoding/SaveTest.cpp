@@ -32,16 +32,18 @@ const QDateTime kBegan(QDate(2026, 3, 14), QTime(9, 30, 5));
 
 // The take's samples as sox decodes the file, left-justified to 32 bits as the test sound is.
 std::vector<std::int32_t> decodedSamples(const QString& path, int bits) {
-    const auto decoded = run(QStringLiteral("sox"), {path, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
-                                                     QStringLiteral("signed"), QStringLiteral("-b"), QString::number(bits),
-                                                     QStringLiteral("-L"), QStringLiteral("-")});
+    const auto decoded =
+        run(QStringLiteral("sox"), {path, QStringLiteral("-t"), QStringLiteral("raw"), QStringLiteral("-e"),
+                                    QStringLiteral("signed"), QStringLiteral("-b"), QString::number(bits),
+                                    QStringLiteral("-L"), QStringLiteral("-")});
     EXPECT_EQ(decoded.exitCode, 0) << decoded.errText().toStdString();
     const int width = bits / 8;
     std::vector<std::int32_t> samples;
     for (qsizetype at = 0; at + width <= decoded.out.size(); at += width) {
         std::uint32_t value = 0;
         for (int b = 0; b < width; ++b) {
-            value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(decoded.out[at + b])) << (8 * (4 - width + b));
+            value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(decoded.out[at + b]))
+                     << (8 * (4 - width + b));
         }
         samples.push_back(static_cast<std::int32_t>(value));
     }
@@ -53,10 +55,12 @@ std::vector<std::int32_t> decodedSamples(const QString& path, int bits) {
 // the others. ffmpeg decodes Opus at 48000 Hz whatever the file's rate.
 std::uint64_t framesRead(const QString& path, Format format, int channels, int rate) {
     if (format == Format::Opus || format == Format::Mp3) {
-        const auto decoded = run(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
-                                                            path, QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
+        const auto decoded = run(QStringLiteral("ffmpeg"),
+                                 {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                                  QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
         EXPECT_EQ(decoded.exitCode, 0) << decoded.errText().toStdString();
-        const auto frames = static_cast<std::uint64_t>(decoded.out.size()) / (2u * static_cast<unsigned>(channels));
+        const auto frames =
+            static_cast<std::uint64_t>(decoded.out.size()) / (2u * static_cast<unsigned>(channels));
         return format == Format::Opus ? frames * static_cast<std::uint64_t>(rate) / 48000 : frames;
     }
     const auto counted = run(QStringLiteral("soxi"), {QStringLiteral("-s"), path});
@@ -81,7 +85,9 @@ int rateSaved(Format format, int takeRate) {
     const struct {
         Format format;
         int take, saved;
-    } rows[] = {{Format::Opus, 44100, 48000}, {Format::Opus, 96000, 48000}, {Format::Opus, 11025, 12000},
+    } rows[] = {{Format::Opus, 44100, 48000},
+                {Format::Opus, 96000, 48000},
+                {Format::Opus, 11025, 12000},
                 {Format::Mp3, 96000, 48000}};
     for (const auto& row : rows) {
         if (row.format == format && row.take == takeRate) {
@@ -92,7 +98,8 @@ int rateSaved(Format format, int takeRate) {
 }
 
 std::uint64_t framesAt(std::uint64_t frames, int from, int to) {
-    return (frames * static_cast<std::uint64_t>(to) + static_cast<std::uint64_t>(from) - 1) / static_cast<std::uint64_t>(from);
+    return (frames * static_cast<std::uint64_t>(to) + static_cast<std::uint64_t>(from) - 1) /
+           static_cast<std::uint64_t>(from);
 }
 
 // Every format from every kind of take, the whole take and a trimmed selection: the frames, for
@@ -110,9 +117,10 @@ TEST(Save, EveryFormatFromEveryTakeWholeAndTrimmed) {
         ASSERT_FALSE(first.isEmpty());
         // Two markers fall outside the selection, two inside.
         const std::vector<std::uint64_t> markers{rate / 10, rate / 2, rate * 9 / 10 + 3, rate * 13 / 10};
-        const std::vector<Format> formats = platform::encoding::savableFormats(
-            {static_cast<int>(spec.rate), spec.channels, spec.bits});
-        EXPECT_EQ(formats, (std::vector{Format::Wav, Format::Flac, Format::OggVorbis, Format::Opus, Format::Mp3}))
+        const std::vector<Format> formats =
+            platform::encoding::savableFormats({static_cast<int>(spec.rate), spec.channels, spec.bits});
+        EXPECT_EQ(formats,
+                  (std::vector{Format::Wav, Format::Flac, Format::OggVorbis, Format::Opus, Format::Mp3}))
             << take.name;
         const struct {
             const char* name;
@@ -120,13 +128,17 @@ TEST(Save, EveryFormatFromEveryTakeWholeAndTrimmed) {
             std::vector<double> chapters;  // seconds
         } ranges[] = {
             {"whole", 0, platform::encoding::kTakeEnd, {0.1, 0.5, (rate * 9 / 10 + 3) / double(rate), 1.3}},
-            {"trimmed", rate * 3 / 10 + 17, rate * 6 / 5 + 5,
-             {(rate / 2 - rate * 3 / 10 - 17) / double(rate), (rate * 9 / 10 + 3 - rate * 3 / 10 - 17) / double(rate)}},
+            {"trimmed",
+             rate * 3 / 10 + 17,
+             rate * 6 / 5 + 5,
+             {(rate / 2 - rate * 3 / 10 - 17) / double(rate),
+              (rate * 9 / 10 + 3 - rate * 3 / 10 - 17) / double(rate)}},
         };
         for (const Format format : formats) {
             for (const auto& range : ranges) {
-                SCOPED_TRACE(testing::Message() << take.name << ", " << platform::encoding::keyOf(format).toStdString()
-                                                << ", " << range.name);
+                SCOPED_TRACE(testing::Message()
+                             << take.name << ", " << platform::encoding::keyOf(format).toStdString() << ", "
+                             << range.name);
                 const QString destination =
                     dir.filePath(QStringLiteral("Lado A %1.").arg(QLatin1String(range.name)) +
                                  platform::encoding::extensionOf(format));
@@ -134,7 +146,9 @@ TEST(Save, EveryFormatFromEveryTakeWholeAndTrimmed) {
                 request.parts = basSoundRec_2::takeParts(first);
                 request.destination = destination;
                 request.format = format;
-                request.tags = {.title = QStringLiteral("Lado A"), .began = kBegan, .software = QStringLiteral("Tolvane 1.0")};
+                request.tags = {.title = QStringLiteral("Lado A"),
+                                .began = kBegan,
+                                .software = QStringLiteral("Tolvane 1.0")};
                 request.range = {range.begin, range.end};
                 request.markers = markers;
                 const EncodeResult result = platform::encoding::encode(request);
@@ -148,7 +162,8 @@ TEST(Save, EveryFormatFromEveryTakeWholeAndTrimmed) {
                 EXPECT_EQ(result.frames, frames);
                 EXPECT_EQ(framesRead(destination, format, spec.channels, saved), frames);
                 if (format == Format::Wav || format == Format::Flac) {
-                    EXPECT_TRUE(decodedSamples(destination, spec.bits) == reviewtest::expected(spec, range.begin, end))
+                    EXPECT_TRUE(decodedSamples(destination, spec.bits) ==
+                                reviewtest::expected(spec, range.begin, end))
                         << "not the selection's very samples";
                 }
                 if (format == Format::Wav) {
@@ -156,7 +171,8 @@ TEST(Save, EveryFormatFromEveryTakeWholeAndTrimmed) {
                     EXPECT_TRUE(riff[QStringLiteral("riffSizeMatches")].toBool());
                     EXPECT_EQ(riff[QStringLiteral("frames")].toInteger(), static_cast<qint64>(frames));
                     const QJsonArray chunks = riff[QStringLiteral("chunks")].toArray();
-                    EXPECT_EQ(chunks.at(chunks.size() - 2).toObject()[QStringLiteral("id")].toString(), QStringLiteral("cue "))
+                    EXPECT_EQ(chunks.at(chunks.size() - 2).toObject()[QStringLiteral("id")].toString(),
+                              QStringLiteral("cue "))
                         << "the cue points go after the audio";
                     const auto info = run(QStringLiteral("sndfile-info"), {destination});
                     EXPECT_TRUE(info.outText().contains(QStringLiteral("Bit Width     : %1").arg(spec.bits)))
@@ -189,12 +205,14 @@ QStringList entriesOf(const QString& folder) {
 }
 
 QString vorbisComment(const QString& path, const char* field) {
-    const auto listed = run(QStringLiteral("metaflac"), {QStringLiteral("--list"), QStringLiteral("--block-type=VORBIS_COMMENT"), path});
+    const auto listed = run(QStringLiteral("metaflac"),
+                            {QStringLiteral("--list"), QStringLiteral("--block-type=VORBIS_COMMENT"), path});
     EXPECT_EQ(listed.exitCode, 0) << listed.errText().toStdString();
     // "    comment[3]: TITLE=Faixa 1"
     const QString prefix = QStringLiteral("]: %1=").arg(QLatin1String(field));
     for (const QString& line : listed.outText().split(QLatin1Char('\n'))) {
-        if (const qsizetype at = line.indexOf(prefix); at >= 0 && line.trimmed().startsWith(QStringLiteral("comment["))) {
+        if (const qsizetype at = line.indexOf(prefix);
+            at >= 0 && line.trimmed().startsWith(QStringLiteral("comment["))) {
             return line.mid(at + prefix.size());
         }
     }
@@ -217,9 +235,13 @@ TEST(Save, TracksAllOrNothing) {
         const QString title = QStringLiteral("Faixa %1").arg(n);
         request.outputs.push_back({folder.filePath(QStringLiteral("0%1 %2.flac").arg(n).arg(title)),
                                    {bounds[n - 1], bounds[n]},
-                                   {.title = title, .software = QStringLiteral("Tolvane 1.0"),
-                                    .album = QStringLiteral("Fita 3"), .artist = QStringLiteral("Zé Ninguém"),
-                                    .trackNumber = n, .trackTotal = 3, .year = 1975}});
+                                   {.title = title,
+                                    .software = QStringLiteral("Tolvane 1.0"),
+                                    .album = QStringLiteral("Fita 3"),
+                                    .artist = QStringLiteral("Zé Ninguém"),
+                                    .trackNumber = n,
+                                    .trackTotal = 3,
+                                    .year = 1975}});
     }
     const QString third = request.outputs[2].destination;
 
@@ -236,36 +258,41 @@ TEST(Save, TracksAllOrNothing) {
         EXPECT_EQ(result.step, EncodeResult::Step::NameTaken);
         EXPECT_EQ(result.destination, third);
         EXPECT_FALSE(told) << "the save began before every name was checked";
-        EXPECT_TRUE(result.describe().contains(QStringLiteral("Nenhum dos 3 arquivos"))) << result.describe().toStdString();
+        EXPECT_TRUE(result.describe().contains(QStringLiteral("Nenhum dos 3 arquivos")))
+            << result.describe().toStdString();
         EXPECT_EQ(entriesOf(folder.path()), QStringList{QFileInfo(third).fileName()});
         ASSERT_TRUE(QFile::remove(third));
     }
     {
         SCOPED_TRACE("a name taken during the save, and a cancel");
         for (const bool cancel : {false, true}) {
-            const EncodeResult result = platform::encoding::encode(request, [&](std::uint64_t done, std::uint64_t total) {
-                if (done * 10 < total * 7) {
-                    return true;
-                }
-                if (!cancel && !QFile::exists(third)) {
-                    QFile(third).open(QIODevice::WriteOnly);
-                }
-                return !cancel;
-            });
-            EXPECT_EQ(result.outcome, cancel ? EncodeResult::Outcome::Cancelled : EncodeResult::Outcome::Failed);
-            EXPECT_EQ(entriesOf(folder.path()), cancel ? QStringList() : QStringList{QFileInfo(third).fileName()});
+            const EncodeResult result =
+                platform::encoding::encode(request, [&](std::uint64_t done, std::uint64_t total) {
+                    if (done * 10 < total * 7) {
+                        return true;
+                    }
+                    if (!cancel && !QFile::exists(third)) {
+                        QFile(third).open(QIODevice::WriteOnly);
+                    }
+                    return !cancel;
+                });
+            EXPECT_EQ(result.outcome,
+                      cancel ? EncodeResult::Outcome::Cancelled : EncodeResult::Outcome::Failed);
+            EXPECT_EQ(entriesOf(folder.path()),
+                      cancel ? QStringList() : QStringList{QFileInfo(third).fileName()});
             EXPECT_EQ(entriesOf(platform::files::saveJournalFolder()), QStringList());
             QFile::remove(third);
         }
     }
 
     std::uint64_t last = 0, told = 0;
-    const EncodeResult result = platform::encoding::encode(request, [&](std::uint64_t done, std::uint64_t total) {
-        EXPECT_GE(done, last);
-        last = done;
-        told = total;
-        return true;
-    });
+    const EncodeResult result =
+        platform::encoding::encode(request, [&](std::uint64_t done, std::uint64_t total) {
+            EXPECT_GE(done, last);
+            last = done;
+            told = total;
+            return true;
+        });
     ASSERT_TRUE(result.encoded()) << result.describe().toStdString();
     EXPECT_EQ(told, 2 * (bounds[3] - bounds[0]));
     EXPECT_EQ(last, told);
@@ -282,7 +309,8 @@ TEST(Save, TracksAllOrNothing) {
         EXPECT_EQ(vorbisComment(path, "DATE"), QStringLiteral("1975"));
         EXPECT_EQ(vorbisComment(path, "ENCODER"), QStringLiteral("Tolvane 1.0"));
     }
-    EXPECT_TRUE(joined == reviewtest::expected(spec, bounds[0], bounds[3])) << "the tracks are not the selection";
+    EXPECT_TRUE(joined == reviewtest::expected(spec, bounds[0], bounds[3]))
+        << "the tracks are not the selection";
     EXPECT_EQ(entriesOf(platform::files::saveJournalFolder()), QStringList());
 }
 
@@ -336,8 +364,10 @@ TEST(Save, WavPastTheLargestFileGoesOnInParts) {
         const QJsonObject labels = riff[QStringLiteral("labels")].toObject();
         for (const QJsonValue cue : cues) {
             ASSERT_LT(static_cast<std::size_t>(marker + 2), markers.size());
-            const std::uint64_t at = markers[static_cast<std::size_t>(marker + 1)];  // the first is before `begin`
-            EXPECT_EQ(static_cast<std::uint64_t>(cue[QStringLiteral("position")].toInteger()), at - partStart);
+            const std::uint64_t at =
+                markers[static_cast<std::size_t>(marker + 1)];  // the first is before `begin`
+            EXPECT_EQ(static_cast<std::uint64_t>(cue[QStringLiteral("position")].toInteger()),
+                      at - partStart);
             EXPECT_EQ(labels[QString::number(cue[QStringLiteral("id")].toInteger())].toString(),
                       QStringLiteral("Marca %1").arg(++marker));
         }

@@ -48,7 +48,8 @@ QString savedTake(const QTemporaryDir& dir, Format format) {
     request.parts = {take};
     request.destination = saved;
     request.format = format;
-    request.tags = {.title = QStringLiteral("Lado A"), .began = kBegan, .software = QStringLiteral("Tolvane 1.0")};
+    request.tags = {
+        .title = QStringLiteral("Lado A"), .began = kBegan, .software = QStringLiteral("Tolvane 1.0")};
     const auto result = platform::encoding::encode(request);
     EXPECT_TRUE(result.encoded()) << result.describe(saved).toStdString();
     return saved;
