@@ -209,7 +209,7 @@ EncodeResult encode(const EncodeRequest& request, const EncodeProgress& progress
                 detail::saveAudio(take, request.format, file.begin, file.end, stage.fd(), tag, done)) {
             return concerning(*failed, file.destination);
         }
-        // Closed now: a save of many tracks holds no descriptor per file until the end.
+        // Closed now: a save of many tracks keeps only their journal entries open until the end.
         if (const int error = stage.finish(); error != 0) {
             return concerning(failure(Step::Flush, error), file.destination);
         }
