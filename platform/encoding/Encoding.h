@@ -36,9 +36,9 @@ struct AudioFormat {
 std::optional<AudioFormat> audioFormatOf(const QString& firstPart);
 
 // The formats a take of `take`'s format can be saved in, WAV first, then every other one the
-// installed encoding library really writes from such a take (a short trial save in memory, through
-// the same path as a save: the bits, the rate the format gets and its resampling), in the order the
-// save dialog offers them. Asked once per take format, then remembered; safe from any thread.
+// installed encoding library really writes from such a take (a short trial in memory, at the bits
+// and the rate the file would get), in the order the save dialog offers them. Asked once per take
+// format, then remembered; safe from any thread.
 std::vector<Format> savableFormats(const AudioFormat& take);
 // The same for the recorder's first format, 16-bit 44100 Hz stereo.
 const std::vector<Format>& savableFormats();
