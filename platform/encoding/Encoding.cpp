@@ -5,6 +5,7 @@
 #include "platform/files/FileTools.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <cstring>
 #include <exception>
@@ -16,32 +17,60 @@ QString EncodeResult::describe(const QString& destination) const {
         case Outcome::Encoded:
             return QString();
         case Outcome::Cancelled:
-            return QCoreApplication::translate("Encoding", "O salvamento como \"%1\" foi cancelado.")
-                .arg(destination);
+            return outputs > 1
+                       ? QCoreApplication::translate(
+                             "Encoding", "O salvamento dos %1 arquivos foi cancelado; nenhum foi gravado.")
+                             .arg(outputs)
+                       : QCoreApplication::translate("Encoding", "O salvamento como \"%1\" foi cancelado.")
+                             .arg(destination);
         case Outcome::Failed:
             break;
     }
     const QString reason = error != 0 ? platform::files::systemReason(error) : detail;
+    QString text;
     switch (step) {
         case Step::ReadTake:
-            return QCoreApplication::translate(
+            text = QCoreApplication::translate(
                        "Encoding", "Não foi possível ler a gravação para salvá-la como \"%1\": %2.")
-                .arg(destination, reason);
+                       .arg(destination, reason);
+            break;
+        case Step::NameTaken:
+            text = QCoreApplication::translate("Encoding", "Já existe um arquivo chamado \"%1\".")
+                       .arg(destination);
+            break;
         case Step::CreateDestination:
-            return QCoreApplication::translate("Encoding", "Não foi possível criar \"%1\": %2.")
-                .arg(destination, reason);
+            text = QCoreApplication::translate("Encoding", "Não foi possível criar \"%1\": %2.")
+                       .arg(destination, reason);
+            break;
+        case Step::Tag:
+            text = QCoreApplication::translate("Encoding",
+                                               "Não foi possível gravar as etiquetas e marcas em \"%1\": %2.")
+                       .arg(destination, reason);
+            break;
         case Step::Check:
-            return QCoreApplication::translate(
-                       "Encoding",
-                       "O arquivo salvo como \"%1\" não confere com a gravação e foi removido: %2.")
-                .arg(destination, reason);
+            text =
+                QCoreApplication::translate(
+                    "Encoding", "O arquivo salvo como \"%1\" não confere com a gravação e foi removido: %2.")
+                    .arg(destination, reason);
+            break;
         case Step::None:
         case Step::Encode:
         case Step::Flush:
+            text =
+                QCoreApplication::translate("Encoding", "Não foi possível salvar a gravação como \"%1\": %2.")
+                    .arg(destination, reason);
             break;
     }
-    return QCoreApplication::translate("Encoding", "Não foi possível salvar a gravação como \"%1\": %2.")
-        .arg(destination, reason);
+    // All or none: the user must know that none of the other files is there either.
+    if (outputs > 1) {
+        text += QLatin1Char(' ') +
+                QCoreApplication::translate("Encoding", "Nenhum dos %1 arquivos foi gravado.").arg(outputs);
+    }
+    return text;
+}
+
+QString EncodeResult::describe() const {
+    return describe(QDir::toNativeSeparators(destination));
 }
 
 Encoding::Encoding(EncodeRequest request, std::function<void()> finished)
@@ -53,7 +82,7 @@ Encoding::Encoding(EncodeRequest request, std::function<void()> finished)
                   return !cancelled_.load(std::memory_order_relaxed);
               });
           } catch (const std::exception& error) {
-              // Out of memory, most likely; the partial file went with the unwinding.
+              // Out of memory, most likely; the partial files went with the unwinding.
               result_.outcome = EncodeResult::Outcome::Failed;
               result_.step = EncodeResult::Step::Encode;
               result_.detail = QString::fromLocal8Bit(error.what());

@@ -2,9 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// Raises the sample rate of interleaved float audio by a rational factor (44100 to 48000 is 160/147)
-// with a polyphase windowed-sinc filter. Output frame k is the input at time k * in / out, so the
-// audio keeps its timing: no delay, and ceil(frames * out / in) frames in all.
+// Changes the sample rate of interleaved float audio by a rational factor (44100 to 48000 is
+// 160/147, 96000 to 48000 is 1/2) with a polyphase windowed-sinc filter. Output frame k is the input
+// at time k * in / out, so the audio keeps its timing: no delay, and ceil(frames * out / in) frames
+// in all. Lowering the rate first takes out what the new rate cannot hold, so nothing folds back.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +15,6 @@ namespace platform::encoding {
 
 class Resampler {
 public:
-    // outRate must not be below inRate.
     Resampler(int inRate, int outRate, int channels);
 
     // Takes `frames` more input frames and appends every output frame they complete to `out`.
@@ -30,7 +30,9 @@ private:
     std::uint64_t up_;    // L: output frames per `down_` input frames
     std::uint64_t down_;  // M
     int channels_;
-    // Coefficients: kTaps for each of the up_ phases.
+    int halfTaps_;  // input frames on each side of an output frame's time
+    int taps_;
+    // Coefficients: taps_ for each of the up_ phases.
     std::vector<float> coefficients_;
     // Input per channel, from frame `first_` on; frames before the start are silence.
     std::vector<std::vector<float>> history_;

@@ -363,15 +363,17 @@ constexpr std::array kRows{
 };
 
 Fields plan(const TagRequest& request, const TagRow& row) {
-    const FileTags& tags = request.tags;
+    const Tags& tags = request.tags;
     Fields fields{tags.title, tags.album, tags.artist, {}, {}, tags.software, {}};
     if (tags.trackNumber > 0) {
         fields.track = tags.trackTotal > 0
                            ? QStringLiteral("%1/%2").arg(tags.trackNumber).arg(tags.trackTotal)
                            : QString::number(tags.trackNumber);
     }
-    if (tags.date.isValid()) {
-        fields.date = tags.date.toString(QLatin1String(row.dateFormat));
+    if (tags.began.isValid()) {
+        fields.date = tags.began.toString(QLatin1String(row.dateFormat));
+    } else if (tags.year > 0) {
+        fields.date = QString::number(tags.year);
     }
     if (row.chapters) {
         for (std::size_t i = 0; i < request.markers.size(); ++i) {

@@ -18,22 +18,10 @@
 
 namespace platform::encoding {
 
-// What a saved file says about itself. Empty fields (and a track number of 0) are not written: what
-// the file held under those names stays.
-struct FileTags {
-    QString title;
-    QString album;
-    QString artist;
-    int trackNumber = 0;
-    int trackTotal = 0;  // 0: "n" alone, else "n/total"
-    QDateTime date;      // the take's start; as precise as the format keeps it
-    QString software;    // "Tolvane <version>"
-};
-
 struct TagRequest {
     QString path;
     Format format = Format::Flac;
-    FileTags tags;
+    Tags tags;
     // The file's markers, as WAV cue points or as chapters, replacing any it had. Their frames and
     // `frames`, the length of the file's audio (where the last chapter ends), count at `sampleRate`:
     // the take's frames and rate also for an Opus file resampled to another rate.

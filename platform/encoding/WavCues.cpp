@@ -31,8 +31,6 @@ using platform::files::FileDescriptor;
 using platform::files::readAllAt;
 using platform::files::writeAllAt;
 
-constexpr std::uint64_t kLargestRiffSize = 0xFFFFFFFFull;
-
 std::uint32_t le32(const unsigned char* bytes) {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }

@@ -125,4 +125,15 @@ QString systemReason(int error) {
                            : QCoreApplication::translate("SystemError", "Erro %1").arg(error);
 }
 
+QString partPath(const QString& first, int number) {
+    if (number <= 1) {
+        return first;
+    }
+    // Before the extension of the file's own name; a dot in a folder's name is no extension.
+    const qsizetype slash = first.lastIndexOf(QLatin1Char('/'));
+    const qsizetype dot = first.lastIndexOf(QLatin1Char('.'));
+    const qsizetype at = dot > slash + 1 ? dot : first.size();
+    return first.left(at) + QLatin1Char('.') + QString::number(number) + first.mid(at);
+}
+
 }  // namespace platform::files

@@ -4,7 +4,7 @@
 #pragma once
 // The small file tools the take, its recovery and its saves share: an owned descriptor, whole reads
 // and writes that go on after a partial one, a bounded wait for a file's lock, a rename that never
-// replaces, and the system's words for an errno value.
+// replaces, the system's words for an errno value, and the names of a file's further parts.
 
 #include <QByteArray>
 #include <QString>
@@ -96,5 +96,9 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to, bool& sourceLe
 
 // The system's text for an errno value, in English whatever the locale.
 QString systemReason(int error);
+
+// Part `number` of a file that goes on in further files beside its first, as a take's parts and a
+// long WAV save's do: "<name>.2.<ext>", "<name>.3.<ext>"...; 1 (or less) is `first` itself.
+QString partPath(const QString& first, int number);
 
 }  // namespace platform::files

@@ -112,16 +112,40 @@ Try &apos;tolvane --help&apos;.
         <translation>the file says it has %1 frames, %2 channels at %3 Hz, and should have %4 frames, %5 channels at %6 Hz</translation>
     </message>
     <message>
-        <source>as amostras diferem da gravação no quadro %1</source>
-        <translation>the samples differ from the take at frame %1</translation>
-    </message>
-    <message>
         <source>só %1 dos %2 quadros puderam ser lidos de volta</source>
         <translation>only %1 of the %2 frames could be read back</translation>
     </message>
     <message>
         <source>a gravação ficou mais curta durante o salvamento</source>
         <translation>the take got shorter while it was being saved</translation>
+    </message>
+    <message>
+        <source>O salvamento dos %1 arquivos foi cancelado; nenhum foi gravado.</source>
+        <translation>The save of the %1 files was cancelled; none was written.</translation>
+    </message>
+    <message>
+        <source>Já existe um arquivo chamado &quot;%1&quot;.</source>
+        <translation>A file named &quot;%1&quot; exists already.</translation>
+    </message>
+    <message>
+        <source>Não foi possível gravar as etiquetas e marcas em &quot;%1&quot;: %2.</source>
+        <translation>The tags and markers could not be written into &quot;%1&quot;: %2.</translation>
+    </message>
+    <message>
+        <source>Nenhum dos %1 arquivos foi gravado.</source>
+        <translation>None of the %1 files was written.</translation>
+    </message>
+    <message>
+        <source>o trecho do quadro %1 ao %2 não está dentro da gravação, que tem %3 quadros</source>
+        <translation>frames %1 to %2 are not within the take, which has %3 frames</translation>
+    </message>
+    <message>
+        <source>a gravação tem %1 bits por amostra, e só gravações de 16 ou 24 bits podem ser salvas sem perdas</source>
+        <translation>the take has %1 bits per sample, and only 16- or 24-bit takes can be saved losslessly</translation>
+    </message>
+    <message>
+        <source>as amostras diferem da gravação entre os quadros %1 e %2</source>
+        <translation>the samples differ from the take between frames %1 and %2</translation>
     </message>
 </context>
 <context>
@@ -212,6 +236,13 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>Padrão do sistema (%1)</source>
         <translation>System default (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>Markers</name>
+    <message>
+        <source>Marca %1</source>
+        <translation>Mark %1</translation>
     </message>
 </context>
 <context>
@@ -458,13 +489,6 @@ Try &apos;tolvane --help&apos;.
     <message>
         <source>A gravação atingiu o maior tamanho que um arquivo WAV comporta e a parte seguinte, &quot;%1&quot;, não pôde ser criada (%2). A gravação foi interrompida; tudo o que foi gravado até aqui foi mantido.</source>
         <translation>The take reached the largest size a WAV file can hold and its next part, &quot;%1&quot;, could not be created (%2). The recording was stopped; everything recorded until then is kept.</translation>
-    </message>
-</context>
-<context>
-    <name>TakeMarkers</name>
-    <message>
-        <source>Marca %1</source>
-        <translation>Mark %1</translation>
     </message>
 </context>
 <context>

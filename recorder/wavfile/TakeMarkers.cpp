@@ -5,7 +5,6 @@
 
 #include "platform/files/FileTools.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include <algorithm>
@@ -148,10 +147,6 @@ int writeWhole(const QByteArray& path, const std::vector<std::uint64_t>& frames)
     return 0;
 }
 
-QString markerName(int number) {
-    return QCoreApplication::translate("TakeMarkers", "Marca %1").arg(number);
-}
-
 }  // namespace
 
 QString takeMarkersPath(const QString& firstPart) {
@@ -291,13 +286,7 @@ int removeTakeMarkers(const QString& firstPart) {
 
 std::vector<platform::encoding::Marker> savedMarkers(const std::vector<std::uint64_t>& frames,
                                                      std::uint64_t begin, std::uint64_t end) {
-    std::vector<platform::encoding::Marker> kept;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        if (frames[i] >= begin && frames[i] < end) {
-            kept.push_back({frames[i] - begin, markerName(static_cast<int>(i + 1))});
-        }
-    }
-    return kept;
+    return platform::encoding::markersWithin(frames, begin, end);
 }
 
 }  // namespace basSoundRec_2

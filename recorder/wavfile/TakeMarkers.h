@@ -52,8 +52,7 @@ int moveTakeMarkers(const QString& fromFirstPart, const QString& toFirstPart);
 int removeTakeMarkers(const QString& firstPart);
 
 // The markers a save writes when it keeps the take's frames [begin, end): those inside, counted from
-// `begin`, each named after its number among all the take's markers ("Marca 2" stays "Marca 2" when
-// the first fell outside), as the review window numbers them. `frames` ascending.
+// `begin`, numbered from 1 in the saved file ("Marca 1" is the first kept, whatever fell outside).
 std::vector<platform::encoding::Marker> savedMarkers(const std::vector<std::uint64_t>& frames,
                                                      std::uint64_t begin, std::uint64_t end);
 

@@ -47,11 +47,7 @@ qsizetype extensionAt(const QString& path) {
 }  // namespace
 
 QString takePartPath(const QString& firstPart, int number) {
-    if (number <= 1) {
-        return firstPart;
-    }
-    const qsizetype at = extensionAt(firstPart);
-    return firstPart.left(at) + QLatin1Char('.') + QString::number(number) + firstPart.mid(at);
+    return platform::files::partPath(firstPart, number);
 }
 
 QStringList takeParts(const QString& firstPart) {

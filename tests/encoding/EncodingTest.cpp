@@ -24,13 +24,15 @@ namespace {
 
 using platform::encoding::Resampler;
 
-// A sine in each channel (a midband one, then one near the top of what the take holds) comes out as
-// the same sine at the new rate: every frame there, no delay, and nothing else in it.
-TEST(Resampler, KeepsLengthTimingAndASineAtEveryOpusRate) {
-    for (const auto& [in, out] : {std::pair{11025, 12000}, {22050, 24000}, {44100, 48000}}) {
+// A sine in each channel (a midband one, then one near the top of what both rates hold) comes out as
+// the same sine at the new rate: every frame there, no delay, and nothing else in it. Up to every
+// Opus rate, and down from 96000 Hz for Opus and MP3.
+TEST(Resampler, KeepsLengthTimingAndASineAtEveryRateASaveNeeds) {
+    for (const auto& [in, out] : {std::pair{11025, 12000}, {22050, 24000}, {44100, 48000}, {96000, 48000}}) {
         for (const std::size_t channels : {1u, 2u}) {
             SCOPED_TRACE(testing::Message() << in << " -> " << out << " Hz, " << channels << " channels");
-            const double frequency[] = {in * 0.09, in * 0.4};
+            const double top = std::min(in, out);
+            const double frequency[] = {top * 0.09, top * 0.4};
             const std::size_t frames = static_cast<std::size_t>(in) + 7;
             std::vector<float> input(frames * channels);
             for (std::size_t i = 0; i < input.size(); ++i) {
@@ -69,6 +71,30 @@ TEST(Resampler, KeepsLengthTimingAndASineAtEveryOpusRate) {
                 EXPECT_LT(std::abs(delay), 0.001) << frequency[ch] << " Hz";
             }
         }
+    }
+}
+
+// Lowering the rate, what the new rate cannot hold is taken out rather than folded back into what
+// it keeps: a tone between 24 and 48 kHz in a 96000 Hz take leaves nothing audible at 48000 Hz.
+TEST(Resampler, LoweringTheRateFoldsNothingBack) {
+    constexpr int kIn = 96000;
+    for (const double frequency : {24500.0, 30000.0, 40000.0}) {
+        std::vector<float> input(kIn);
+        for (std::size_t i = 0; i < input.size(); ++i) {
+            input[i] = static_cast<float>(
+                0.5 * std::sin(2 * std::numbers::pi * frequency * static_cast<double>(i) / kIn));
+        }
+        Resampler resampler(kIn, kIn / 2, 1);
+        std::vector<float> output;
+        resampler.push(input.data(), input.size(), output);
+        resampler.finish(output);
+        double power = 0;
+        for (std::size_t k = 200; k + 200 < output.size(); ++k) {
+            power += static_cast<double>(output[k]) * output[k];
+        }
+        const double level = 10 * std::log10(power / static_cast<double>(output.size() - 400) / 0.125);
+        std::printf("%5.0f Hz at 96000 -> 48000 Hz: %.1f dB\n", frequency, level);
+        EXPECT_LT(level, -80.0) << frequency << " Hz folded back";
     }
 }
 

@@ -20,7 +20,6 @@
 namespace taggingtest {
 namespace {
 
-using platform::encoding::FileTags;
 using platform::encoding::Format;
 using platform::encoding::Marker;
 using platform::encoding::TagRequest;
@@ -49,7 +48,8 @@ QString savedTake(const QTemporaryDir& dir, Format format) {
     request.parts = {take};
     request.destination = saved;
     request.format = format;
-    request.tags = {QStringLiteral("Lado A"), kBegan, QStringLiteral("Tolvane 1.0")};
+    request.tags = {
+        .title = QStringLiteral("Lado A"), .began = kBegan, .software = QStringLiteral("Tolvane 1.0")};
     const auto result = platform::encoding::encode(request);
     EXPECT_TRUE(result.encoded()) << result.describe(saved).toStdString();
     return saved;
@@ -59,13 +59,13 @@ TagRequest fullRequest(const QString& path, Format format) {
     TagRequest request;
     request.path = path;
     request.format = format;
-    request.tags = {QStringLiteral("Canção do mar"),
-                    QStringLiteral("Fita 3, lado A"),
-                    QStringLiteral("Zé Ninguém"),
-                    3,
-                    12,
-                    kBegan,
-                    QStringLiteral("Tolvane 1.0")};
+    request.tags = {.title = QStringLiteral("Canção do mar"),
+                    .began = kBegan,
+                    .software = QStringLiteral("Tolvane 1.0"),
+                    .album = QStringLiteral("Fita 3, lado A"),
+                    .artist = QStringLiteral("Zé Ninguém"),
+                    .trackNumber = 3,
+                    .trackTotal = 12};
     request.markers = {{kRate, QStringLiteral("Marca 1")}, {kRate * 3 / 2, QStringLiteral("Marca 2")}};
     request.sampleRate = kRate;
     request.frames = static_cast<std::uint64_t>(kFrames);

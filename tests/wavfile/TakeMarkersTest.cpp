@@ -172,14 +172,14 @@ TEST_F(TakeMarkersTest, MarkersMoveWithTheTakeAndGoWithIt) {
     EXPECT_EQ(removeTakeMarkers(take()), 0);
 }
 
-TEST(SavedMarkers, OnlyThoseInsideTheHandlesCountedFromTheFirstKeptFrame) {
+TEST(SavedMarkers, OnlyThoseInsideTheHandlesCountedAndNumberedFromTheFirstKeptFrame) {
     const Frames take{10, 20, 30};
     const struct {
         std::uint64_t begin, end;
         std::vector<platform::encoding::Marker> saved;
     } rows[] = {
         {0, 100, {{10, "Marca 1"}, {20, "Marca 2"}, {30, "Marca 3"}}},
-        {15, 31, {{5, "Marca 2"}, {15, "Marca 3"}}},
+        {15, 31, {{5, "Marca 1"}, {15, "Marca 2"}}},  // the saved file numbers its own
         {10, 11, {{0, "Marca 1"}}},
         {0, 10, {}},  // the end handle's frame is not kept
         {31, 1000, {}},
