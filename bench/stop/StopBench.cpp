@@ -6,9 +6,9 @@
 // program gives it (capture, level, meters and the input list on one connection). Something asks
 // the window to repaint every 10 ms, as a compositor or a screen reader asking questions would; the
 // window repaints only when its thread is free. For each take it prints the longest gap between two
-// repaints during the last two seconds before the release (the reference) and from the release
-// until two and a half seconds after it (the stop), in milliseconds, and how long after the release
-// the take was finished.
+// repaints during the last two seconds before the release (the reference), in the second after the
+// press (the press) and from the release until two and a half seconds after it (the stop), in
+// milliseconds, and how long after the release the take was finished.
 //   bench_stop SOURCE TAKES FOLDER
 // Compare the stop with the reference of the same run; absolute figures vary from machine to machine.
 #include "platform/mixer/PeakSource.h"
@@ -99,13 +99,15 @@ int main(int argc, char** argv) {
 
     constexpr qint64 kMs = 1000000;
     int failures = 0;
-    std::printf("%-6s %14s %10s %16s\n", "take", "reference_ms", "stop_ms", "finished_after_ms");
+    std::printf("%-6s %14s %10s %10s %16s\n", "take", "reference_ms", "press_ms", "stop_ms",
+                "finished_after_ms");
     for (int n = 0; n < takes; ++n) {
         QEventLoop wait;
         QTimer::singleShot(1500, &wait, &QEventLoop::quit);
         wait.exec();
         // The take is the bench's own: a new press asks nothing about the last one.
         window.takeSaved = true;
+        const qint64 pressed = paints.now();
         window.Check1()->click();
         if (!window.captureEngine().isRecording()) {
             std::fprintf(stderr, "the take did not start\n");
@@ -133,7 +135,9 @@ int main(int argc, char** argv) {
         if (finished < 0) {
             ++failures;
         }
-        std::printf("%-6d %14.1f %10.1f %16.1f\n", n + 1, paints.longestGapMs(released - 2000 * kMs, released),
+        std::printf("%-6d %14.1f %10.1f %10.1f %16.1f\n", n + 1,
+                    paints.longestGapMs(released - 2000 * kMs, released),
+                    paints.longestGapMs(pressed, pressed + 1000 * kMs),
                     paints.longestGapMs(released, released + 2500 * kMs),
                     finished < 0 ? -1.0 : static_cast<double>(finished - released) / 1e6);
         std::fflush(stdout);
