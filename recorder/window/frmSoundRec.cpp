@@ -265,7 +265,8 @@ void frmSoundRec::describeForAssistiveTechnologies() {
 
 frmSoundRec::~frmSoundRec() {
     // A window torn down mid-take still leaves a finished file behind.
-    if (engine_->isRecording()) {
+    if (engine_->isRecording() || engine_->isFinishing()) {
+        engine_->onTakeFinished(nullptr);
         engine_->StopCapture();
     }
     if (services_.sleepInhibitor != nullptr) {
@@ -428,6 +429,7 @@ void frmSoundRec::keepOptionsTabStop() {
 void frmSoundRec::Form_Load() {
     // The hook comes first: no notification may reach the window unhandled.
     engine_->HookWindow(this, [this] { Gandu(); });
+    engine_->onTakeFinished([this] { takeFinished(); });
     QPalette background = palette();
     background.setColor(QPalette::Window, QColor(228, 230, 240));
     setPalette(background);
@@ -448,7 +450,7 @@ void frmSoundRec::endSession() {
     // Nobody is there to answer: the take is finished and kept under its generated name, and no
     // box or question is shown.
     sessionEnding_ = true;
-    if (engine_->isRecording()) {
+    if (engine_->isRecording() || engine_->isFinishing()) {
         engine_->StopCapture();
         enterStoppedState();
     }
@@ -726,8 +728,9 @@ void frmSoundRec::zeroReadout() {
 
 void frmSoundRec::startTake() {
     sessionEnding_ = false;
-    // Never another input in its place: nothing is recorded, and nothing else changes.
-    if (!chosenInputPresent() || !settleLastTake()) {
+    // Never another input in its place: nothing is recorded, and nothing else changes. The last take
+    // is asked about once it is finished.
+    if (!waitForFinishedTake() || !chosenInputPresent() || !settleLastTake()) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
         return;
@@ -801,21 +804,57 @@ void frmSoundRec::startTake() {
 }
 
 void frmSoundRec::stopTake() {
-    // The take ends with what the source heard at the release, however long it holds sound back.
+    // The take ends with what the source heard at the release, however long it holds sound back; the
+    // window goes on meanwhile, and the take is finished when that sound has come.
     const auto released = std::chrono::steady_clock::now();
-    const bool failedBefore = engine_->takeWriteFailure().has_value();
+    failedBeforeStop_ = engine_->takeWriteFailure().has_value();
     finishReadout();
     engine_->StopCapture(released);
     enterStoppedState();
+    if (!engine_->isFinishing()) {
+        tellHowTheStopEnded();
+    }
+}
+
+void frmSoundRec::takeFinished() {
+    if (waitingForTake_ != nullptr) {
+        waitingForTake_->quit();
+    }
+    // At the end of the session nobody is there to read a box.
+    if (!sessionEnding_) {
+        tellHowTheStopEnded();
+    }
+}
+
+void frmSoundRec::tellHowTheStopEnded() {
     QStringList reasons;
-    if (!failedBefore && engine_->takeWriteFailure()) {
+    if (!failedBeforeStop_ && engine_->takeWriteFailure()) {
         reasons << engine_->takeWriteFailure()->describe();
     }
-    // The server may go while the stop waits for the sound up to the release: told as any lost server.
+    // The server may go while the take waits for the sound up to the release: told as any lost server.
     if (engine_->sourceLost()) {
         reasons << sourceLossText(engine_->sourceLostReason());
     }
     tellHowTheTakeEnded(reasons.join(QStringLiteral("\n\n")));
+}
+
+bool frmSoundRec::waitForFinishedTake() {
+    if (!engine_->isFinishing()) {
+        return true;
+    }
+    // One wait at a time: what is asked for during it is dropped.
+    if (waitingForTake_ != nullptr) {
+        return false;
+    }
+    QEventLoop waiting;
+    waitingForTake_ = &waiting;
+    waiting.exec();
+    waitingForTake_ = nullptr;
+    // The application told every event loop to end: the take is finished with what has come.
+    if (engine_->isFinishing()) {
+        engine_->StopCapture();
+    }
+    return true;
 }
 
 void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
@@ -907,8 +946,9 @@ void frmSoundRec::Gandu() {
 }
 
 void frmSoundRec::cmdSave_Click() {
-    // A save already under way (its box shows only after half a second) is not started twice.
-    if (saving_) {
+    // A save already under way (its box shows only after half a second) is not started twice; a
+    // take still receiving its last sound is saved once it is finished.
+    if (saving_ || !waitForFinishedTake()) {
         return;
     }
     using platform::encoding::Format;
@@ -1062,6 +1102,7 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
     if (engine_->isRecording()) {
         stopTake();
     }
+    waitForFinishedTake();
     if (takeFileName.trimmed().isEmpty() || takeSaved) {
         return;
     }
@@ -1094,7 +1135,7 @@ void frmSoundRec::changeEvent(QEvent* event) {
 }
 
 void frmSoundRec::closeEvent(QCloseEvent* event) {
-    if (saving_) {
+    if (saving_ || waitingForTake_ != nullptr) {
         event->ignore();
         return;
     }

@@ -45,6 +45,7 @@ class LED;
 class LevelMeter;
 class TakeMenu;
 class QAbstractButton;
+class QEventLoop;
 class QCheckBox;
 class QMenu;
 class QSettings;
@@ -184,6 +185,13 @@ private:
     void showElapsed(std::chrono::steady_clock::duration elapsed);
     void startTake();
     void stopTake();
+    // The engine finished a take the stop left receiving its last sound.
+    void takeFinished();
+    // The one box for a stopped take, once it is finished.
+    void tellHowTheStopEnded();
+    // Lets the event loop run until a stopped take has received its last sound and is finished;
+    // false, at once, while another such wait runs.
+    bool waitForFinishedTake();
     // `takeEnded`: a take ran and is over, so what was set for it goes back to its default.
     void enterStoppedState(bool takeEnded = true);
     // Pauses the running take, or resumes the paused one.
@@ -238,6 +246,10 @@ private:
     // The format of the last save, offered first by the next one; kept between runs.
     platform::encoding::Format saveFormat_ = platform::encoding::Format::Wav;
     bool showingRequeueFailure_ = false;
+    // A write had failed, and been told, before the stop.
+    bool failedBeforeStop_ = false;
+    // Runs while something waits for a stopped take to be finished.
+    QEventLoop* waitingForTake_ = nullptr;
     // A take is being moved to its chosen name; the window does not close under it.
     bool saving_ = false;
     // Set when the session ends: nobody is there to answer, so closing asks nothing. A new take
