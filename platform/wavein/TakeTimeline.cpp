@@ -50,7 +50,7 @@ std::vector<FrameSpan> TakeTimeline::taken(std::int64_t from, std::int64_t to) c
         if (lo >= hi || pause.from >= hi) {
             break;
         }
-        if (pause.to <= lo) {
+        if (pause.to <= lo || pause.length() == 0) {
             continue;
         }
         if (pause.from > lo) {

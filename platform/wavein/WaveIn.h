@@ -77,6 +77,7 @@ class WaveInDevice;
 struct Overrun {
     std::uint64_t atFrame = 0;
     std::uint64_t frames = 0;
+    bool operator==(const Overrun&) const = default;
 };
 
 // Posted to the notification object once for every buffer the device marks done
