@@ -104,7 +104,8 @@ public:
         void cancel();
 
     private:
-        static void onFire(pa_mainloop_api* api, pa_time_event* event, const struct timeval* when, void* self);
+        static void onFire(pa_mainloop_api* api, pa_time_event* event, const struct timeval* when,
+                           void* self);
 
         Connection& connection_;
         std::function<void()> fire_;

@@ -559,9 +559,10 @@ private:
         report.wallAt = static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp));
         report.handledWall = static_cast<std::int64_t>(pa_timeval_load(&now));
         report.handledSteady = static_cast<std::int64_t>(pa_rtclock_now());
-        report.position = static_cast<double>(timing->write_index) / blockAlign_ +
-                          (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) *
-                              spec_.rate / PA_USEC_PER_SEC;
+        report.position =
+            static_cast<double>(timing->write_index) / blockAlign_ +
+            (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * spec_.rate /
+                PA_USEC_PER_SEC;
         report.writeIndex = timing->write_index;
         report.readIndex = timing->read_index;
         if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_.get())) {

@@ -35,9 +35,8 @@ void ServerLosses::restart() {
 
 void ServerLosses::report(const TimingReport& report, std::uint64_t received, std::uint64_t inTake,
                           const TakeTimeline& timeline) {
-    const std::uint64_t lost =
-        clock_.report(static_cast<std::uint64_t>(std::max<std::int64_t>(steadyInstantOf(report), 0)),
-                      report.position);
+    const std::uint64_t lost = clock_.report(
+        static_cast<std::uint64_t>(std::max<std::int64_t>(steadyInstantOf(report), 0)), report.position);
     const std::int64_t readAt = lastReadIndex_;
     lastReadIndex_ = report.readIndex;
     // A server that drops what its queue cannot hold by moving the queue's read index on (PipeWire
@@ -46,8 +45,8 @@ void ServerLosses::report(const TimingReport& report, std::uint64_t received, st
     // what was read, and nothing unread is counted a second time.
     const std::int64_t skipped = report.readIndex - static_cast<std::int64_t>(received * blockAlign_);
     std::uint64_t skippedNow = 0;
-    if (skippedBaseline_ && skipped - *skippedBaseline_ >
-                                static_cast<std::int64_t>(kLossThreshold * rate_) * blockAlign_) {
+    if (skippedBaseline_ &&
+        skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate_) * blockAlign_) {
         skippedNow = static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_);
         skippedFrames_ += static_cast<std::int64_t>(skippedNow);
     }

@@ -69,7 +69,8 @@ std::uint64_t TakeTimeline::pausedBefore(std::int64_t until) const {
     const std::int64_t hi = last_ ? std::min(until, *last_) : until;
     std::uint64_t paused = 0;
     for (const FrameSpan& pause : pauses_) {
-        paused += static_cast<std::uint64_t>(FrameSpan{std::max(pause.from, lo), std::min(pause.to, hi)}.length());
+        paused +=
+            static_cast<std::uint64_t>(FrameSpan{std::max(pause.from, lo), std::min(pause.to, hi)}.length());
     }
     return paused;
 }

@@ -300,7 +300,8 @@ TEST(CaptureEngine, AReleasedTakeIsFinishedWhenItsLastSoundHasCome) {
         EXPECT_FALSE(rig.engine.deviceOpen());
         EXPECT_FALSE(rig.file.isOpen());
         const auto take = readTake(rig.path);
-        EXPECT_EQ(take.dataLength(), rig.leadIn() + static_cast<std::size_t>(row.buffers) * rig.bufferBytes());
+        EXPECT_EQ(take.dataLength(),
+                  rig.leadIn() + static_cast<std::size_t>(row.buffers) * rig.bufferBytes());
         EXPECT_EQ(take.u32(42), take.dataLength());
         EXPECT_EQ(firstCounterMismatch(take, rig.leadIn(), 1), std::nullopt);
     }

@@ -79,11 +79,11 @@ TEST(StreamClock, LossIsTimeTheStreamDidNotAdvanceBeyondJitter) {
         double position;
         std::uint64_t lost;
     } rows[] = {
-        {0, 0, 0},                                          // the first report only sets out
-        {1'000'000, 44100, 0},                              // in step
-        {2'000'000, 44100 + 44100 - 2000, 0},               // 45 ms behind: jitter
-        {3'000'000, 44100 + 44100 - 2000 + 22050, 22050},   // half a second missing
-        {3'000'000, 200000, 0},                             // no time passed
+        {0, 0, 0},                                         // the first report only sets out
+        {1'000'000, 44100, 0},                             // in step
+        {2'000'000, 44100 + 44100 - 2000, 0},              // 45 ms behind: jitter
+        {3'000'000, 44100 + 44100 - 2000 + 22050, 22050},  // half a second missing
+        {3'000'000, 200000, 0},                            // no time passed
     };
     for (const auto& row : rows) {
         EXPECT_EQ(tracker.report(row.at, row.position), row.lost) << row.at;
@@ -122,7 +122,8 @@ TEST(ServerLosses, AWallClockSetDuringATakeLosesNothing) {
 
 TEST(TakeTimeline, ThePressPausesAndReleaseSayWhatIsTheTakes) {
     TakeTimeline timeline;
-    EXPECT_EQ(timeline.taken(0, 100), (std::vector<FrameSpan>{{0, 100}})) << "without a press, from the start";
+    EXPECT_EQ(timeline.taken(0, 100), (std::vector<FrameSpan>{{0, 100}}))
+        << "without a press, from the start";
     timeline.begin(-500);
     EXPECT_EQ(timeline.first(), 0) << "nothing lies before the stream's first frame";
     timeline.begin(1000);
@@ -186,7 +187,8 @@ TEST(ServerLosses, EachLossLiesWhereTheTakeStoodWhenTheServerDroppedIt) {
         losses.report(reportAt(0, 0, 100000), 100000, 89000, timeline);
         losses.report(reportAt(kSecond, 0, 122050), 122050, 111050, timeline);
         losses.report(reportAt(2 * kSecond, 0, 166150, 44100), 166150, 155150, timeline);
-        EXPECT_EQ(losses.told(std::nullopt, timeline, 200000), (std::vector<Overrun>{{111050, 22050 + 44100}}));
+        EXPECT_EQ(losses.told(std::nullopt, timeline, 200000),
+                  (std::vector<Overrun>{{111050, 22050 + 44100}}));
     }
     {
         SCOPED_TRACE("lost while paused: it would have passed by");
