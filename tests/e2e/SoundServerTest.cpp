@@ -313,11 +313,11 @@ TEST(SoundServer, StalledAtTheReleaseAndBackLaterEndsTheTakeWithOneBox) {
     QTest::qWait(3000);
     server.pause();
     // While the server is stopped the sound heard at the release cannot come: the window answers at
-    // once, the toggle up, while the take waits for it.
+    // once, the toggle up, while the take waits for it (its device still open).
     QTest::qWait(300);
     bool answered = false;
     QTimer::singleShot(0, &w.window, [&] {
-        answered = !w.window.Check1()->isChecked() && w.window.captureEngine().isFinishing();
+        answered = !w.window.Check1()->isChecked() && w.window.captureEngine().deviceOpen();
     });
     w.window.Check1()->click();
     QTest::qWait(6000);
