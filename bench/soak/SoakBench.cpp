@@ -10,7 +10,7 @@
 // Exits non-zero when the peak memory at the last hour differs from that at the first by more than 1 MiB,
 // or when the take is not complete and valid.
 #include "platform/dialogs/Dialogs.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/wavfile/TakeFile.h"
 

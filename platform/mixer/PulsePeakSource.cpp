@@ -8,7 +8,6 @@
 #include <QCoreApplication>
 
 #include <pulse/channelmap.h>
-#include <pulse/timeval.h>
 
 #include <algorithm>
 #include <cmath>
@@ -30,8 +29,6 @@ constexpr std::uint8_t kChannels = 2;
 // Readings come two at a time, every 80 ms: half the wake-ups of the server and of the recorder
 // at rest, and still a smooth meter.
 constexpr std::uint32_t kReadingsPerPacket = 2;
-// After a stream that failed (its source went away), the next try comes this much later.
-constexpr pa_usec_t kRetryDelay = PA_USEC_PER_SEC;
 
 class PulsePeakSource final : public PeakSource, private Connection::Listener {
 public:
@@ -39,9 +36,13 @@ public:
         if (connection_->mainloop() == nullptr) {
             return;
         }
-        api_ = pa_threaded_mainloop_get_api(connection_->mainloop());
         MainloopLock lock(connection_->mainloop());
-        retry_ = api_->time_new(api_, nullptr, &PulsePeakSource::onRetry, this);
+        // After a stream that failed (its source went away), the next one comes a little later.
+        retry_ = std::make_unique<Connection::Timer>(*connection_, [this] {
+            if (connection_->ready()) {
+                openStream();
+            }
+        });
         connection_->addListener(this);
         if (connection_->ready()) {
             openStream();
@@ -54,7 +55,7 @@ public:
         }
         MainloopLock lock(connection_->mainloop());
         connection_->removeListener(this);
-        api_->time_free(retry_);
+        retry_.reset();
         stream_.reset();
     }
 
@@ -78,15 +79,7 @@ public:
 private:
     // Everything below runs on the main loop's thread, or with its lock held.
 
-    void scheduleRetry(pa_usec_t delay) {
-        if (retry_ == nullptr) {
-            return;
-        }
-        struct timeval when;
-        pa_gettimeofday(&when);
-        pa_timeval_add(&when, delay);
-        api_->time_restart(retry_, &when);
-    }
+    void retryLater() { retry_->after(pulse::kRetryDelay); }
 
     void setLive(bool live) {
         const std::lock_guard guard(peaksMutex_);
@@ -132,18 +125,14 @@ private:
             QCoreApplication::translate("PulsePeakSource", "Medidor de nível").toUtf8().constData(), &format,
             &map));
         if (!stream_) {
-            scheduleRetry(kRetryDelay);
+            retryLater();
             return;
         }
         pa_stream_set_state_callback(stream_.get(), &PulsePeakSource::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulsePeakSource::onReadable, this);
         // The source is asked to deliver at the pace of the fragments.
-        pa_buffer_attr attr;
-        attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.tlength = static_cast<std::uint32_t>(-1);
-        attr.prebuf = static_cast<std::uint32_t>(-1);
-        attr.minreq = static_cast<std::uint32_t>(-1);
-        attr.fragsize = static_cast<std::uint32_t>(pa_frame_size(&format)) * kReadingsPerPacket;
+        const pa_buffer_attr attr = pulse::recordBufferAttributes(
+            static_cast<std::uint32_t>(pa_frame_size(&format)) * kReadingsPerPacket);
         const std::string& chosen = connection_->chosenSource();
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_PEAK_DETECT | PA_STREAM_ADJUST_LATENCY);
         if (!chosen.empty()) {
@@ -151,7 +140,7 @@ private:
         }
         if (pa_stream_connect_record(stream_.get(), chosen.empty() ? nullptr : chosen.c_str(), &attr, flags) <
             0) {
-            scheduleRetry(kRetryDelay);
+            retryLater();
         }
     }
 
@@ -188,13 +177,6 @@ private:
         }
     }
 
-    static void onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-        auto* source = static_cast<PulsePeakSource*>(self);
-        if (source->connection_->ready()) {
-            source->openStream();
-        }
-    }
-
     static void onStreamState(pa_stream* stream, void* userdata) {
         auto* self = static_cast<PulsePeakSource*>(userdata);
         const pa_stream_state_t state = pa_stream_get_state(stream);
@@ -206,13 +188,13 @@ private:
             if (!chosen.empty() && (device == nullptr || chosen != device)) {
                 self->stream_.reset();
                 self->setLive(false);
-                self->scheduleRetry(kRetryDelay);
+                self->retryLater();
                 return;
             }
             self->setLive(true);
         } else if (!PA_STREAM_IS_GOOD(state)) {
             self->setLive(false);
-            self->scheduleRetry(kRetryDelay);
+            self->retryLater();
         }
     }
 
@@ -220,8 +202,7 @@ private:
 
     // Declared first, destroyed last: the stream belongs to its main loop.
     std::shared_ptr<Connection> connection_;
-    pa_mainloop_api* api_ = nullptr;
-    pa_time_event* retry_ = nullptr;
+    std::unique_ptr<Connection::Timer> retry_;
     Stream stream_;
 
     std::mutex peaksMutex_;

@@ -5,38 +5,53 @@
 
 #include <pulse/error.h>
 #include <pulse/proplist.h>
+#include <pulse/rtclock.h>
 #include <pulse/timeval.h>
 
 #include <algorithm>
 
 namespace platform::pulse {
 
-namespace {
-
-// How long a caller waits for a server that accepted the connection but does not answer.
-constexpr pa_usec_t kServerTimeout = 5 * PA_USEC_PER_SEC;
-// After a lost server or a failed connection, the next try comes this much later.
-constexpr pa_usec_t kRetryDelay = PA_USEC_PER_SEC;
-
-struct Timeout {
-    const Connection* connection;
-    bool passed = false;
-};
-
-void onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* userdata) {
-    auto* timeout = static_cast<Timeout*>(userdata);
-    timeout->passed = true;
-    timeout->connection->signal();
+pa_buffer_attr recordBufferAttributes(std::uint32_t fragmentBytes) {
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<std::uint32_t>(-1);
+    attr.tlength = static_cast<std::uint32_t>(-1);
+    attr.prebuf = static_cast<std::uint32_t>(-1);
+    attr.minreq = static_cast<std::uint32_t>(-1);
+    attr.fragsize = fragmentBytes;
+    return attr;
 }
 
-struct timeval inFromNow(pa_usec_t delay) {
+Connection::Timer::Timer(Connection& connection, std::function<void()> fire)
+    : connection_(connection), fire_(std::move(fire)) {
+    event_ = connection_.api_->time_new(connection_.api_, nullptr, &Timer::onFire, this);
+}
+
+Connection::Timer::~Timer() {
+    connection_.api_->time_free(event_);
+}
+
+void Connection::Timer::after(pa_usec_t delay) {
+    // A wall clock set forward or back while the timer runs would fire it early or hours late.
+    if (connection_.context_) {
+        pa_context_rttime_restart(connection_.context_.get(), event_, pa_rtclock_now() + delay);
+        return;
+    }
     struct timeval when;
     pa_gettimeofday(&when);
     pa_timeval_add(&when, delay);
-    return when;
+    connection_.api_->time_restart(event_, &when);
 }
 
-}  // namespace
+void Connection::Timer::cancel() {
+    connection_.api_->time_restart(event_, nullptr);
+}
+
+void Connection::Timer::onFire(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+    auto* timer = static_cast<Timer*>(self);
+    timer->cancel();
+    timer->fire_();
+}
 
 std::shared_ptr<Connection> connectToSoundServer(const QString& applicationName) {
     return std::make_shared<Connection>(applicationName.toStdString());
@@ -49,7 +64,7 @@ Connection::Connection(std::string applicationName) : applicationName_(std::move
     }
     api_ = pa_threaded_mainloop_get_api(mainloop_.get());
     MainloopLock lock(mainloop_.get());
-    retry_ = api_->time_new(api_, nullptr, &Connection::onRetry, this);
+    retry_ = std::make_unique<Timer>(*this, [this] { connectNow(); });
     connectNow();
     if (pa_threaded_mainloop_start(mainloop_.get()) < 0) {
         dropContext();
@@ -62,10 +77,7 @@ Connection::~Connection() {
     }
     {
         MainloopLock lock(mainloop_.get());
-        if (retry_ != nullptr) {
-            api_->time_free(retry_);
-            retry_ = nullptr;
-        }
+        retry_.reset();
         dropContext();
     }
     pa_threaded_mainloop_stop(mainloop_.get());
@@ -129,33 +141,35 @@ void Connection::removeListener(Listener* listener) {
     std::erase(listeners_, listener);
 }
 
-bool Connection::waitUntil(const auto& done) {
-    Timeout timeout{this};
-    const struct timeval when = inFromNow(kServerTimeout);
-    pa_time_event* event = api_->time_new(api_, &when, &onTimeout, &timeout);
-    while (!done() && !timeout.passed) {
+bool Connection::waitUntil(const std::function<bool()>& done) {
+    bool passed = false;
+    // Destroyed with the lock held: it can no longer fire into this frame.
+    Timer timeout(*this, [&] {
+        passed = true;
+        signal();
+    });
+    timeout.after(kServerTimeout);
+    while (!done() && !passed) {
         pa_threaded_mainloop_wait(mainloop_.get());
     }
-    // Freed with the lock held: the timeout can no longer fire into this frame.
-    api_->time_free(event);
     return done();
 }
 
 void Connection::connectNow() {
     dropContext();
-    api_->time_restart(retry_, nullptr);
+    retry_->cancel();
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, applicationName_.c_str());
     context_.reset(pa_context_new_with_proplist(api_, applicationName_.c_str(), properties));
     pa_proplist_free(properties);
     if (!context_) {
-        scheduleRetry();
+        retry_->after(kRetryDelay);
         return;
     }
     pa_context_set_state_callback(context_.get(), &Connection::onContextState, this);
     pa_context_set_subscribe_callback(context_.get(), &Connection::onSubscription, this);
     if (pa_context_connect(context_.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        scheduleRetry();
+        retry_->after(kRetryDelay);
     }
 }
 
@@ -166,13 +180,6 @@ void Connection::dropContext() {
     }
     answering_.store(false, std::memory_order_release);
     wasReady_ = false;
-}
-
-void Connection::scheduleRetry() {
-    if (retry_ != nullptr) {
-        const struct timeval when = inFromNow(kRetryDelay);
-        api_->time_restart(retry_, &when);
-    }
 }
 
 template <typename Event>
@@ -205,7 +212,7 @@ void Connection::onContextState(pa_context* context, void* self) {
             connection->tell(&Listener::contextLost);
         }
         // Torn down by the retry, outside this callback.
-        connection->scheduleRetry();
+        connection->retry_->after(kRetryDelay);
     }
     connection->signal();
 }
@@ -220,10 +227,6 @@ void Connection::onSubscription(pa_context*, pa_subscription_event_type_t type, 
         default:
             break;
     }
-}
-
-void Connection::onRetry(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-    static_cast<Connection*>(self)->connectNow();
 }
 
 }  // namespace platform::pulse

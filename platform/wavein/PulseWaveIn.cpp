@@ -5,7 +5,9 @@
 
 #include "platform/pulse/Connection.h"
 #include "platform/wavein/HeaderQueue.h"
+#include "platform/wavein/ServerLosses.h"
 #include "platform/wavein/StreamClock.h"
+#include "platform/wavein/TakeTimeline.h"
 
 #include <QCoreApplication>
 
@@ -19,9 +21,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <utility>
@@ -31,14 +33,10 @@ namespace platform::wavein {
 
 namespace {
 
-// How long a call waits for a server that accepted the connection but does not answer.
-constexpr pa_usec_t kServerTimeout = 5 * PA_USEC_PER_SEC;
-// How long the end of a take waits beyond the sound the source still held back at the release.
-constexpr double kEndGrace = 0.5;
-// Between two timing reports (a second or so apart) the stream's position may lag the server's
-// clock by a few milliseconds of jitter; a gap beyond this is sound the server lost.
-constexpr double kLossThreshold = 0.05;
+// How long the end of a take waits beyond the sound the source said it still held back.
+constexpr pa_usec_t kEndGrace = PA_USEC_PER_SEC / 2;
 
+using pulse::Connection;
 using pulse::MainloopLock;
 using pulse::Operation;
 
@@ -58,11 +56,15 @@ const char* const kCannotConnect =
 const char* const kCannotRecord =
     QT_TRANSLATE_NOOP("PulseWaveIn", "Não foi possível gravar do servidor de som: %1");
 
-class PulseDevice final : public WaveInDevice, private pulse::Connection::Listener {
+// Every call from the window's thread takes the main loop's lock for a moment and never waits for the
+// server, but for the open's: a stream is made within a round trip or two, or given up on with the
+// connection's time limit. What the server answers later comes to the main loop's thread.
+class PulseDevice final : public WaveInDevice, private Connection::Listener {
 public:
     PulseDevice(std::shared_ptr<detail::ErrorReasons> reasons, const WAVEFORMATEX& format, QObject* notify,
                 std::chrono::milliseconds backlog)
         : reasons_(std::move(reasons)),
+          notify_(notify),
           queue_(this, notify, format.nBlockAlign),
           backlog_(format.nBlockAlign,
                    static_cast<std::size_t>(format.nAvgBytesPerSec *
@@ -72,7 +74,7 @@ public:
           // Until buffers are prepared, a tenth of a second, which is what the recorder uses in mono.
           fragment_(std::max<std::uint32_t>(format.nAvgBytesPerSec / 10 / blockAlign_, 1) * blockAlign_),
           wantedFragment_(fragment_),
-          losses_(format.nSamplesPerSec, kLossThreshold) {}
+          losses_(format.nSamplesPerSec, format.nBlockAlign) {}
 
     ~PulseDevice() override {
         close();
@@ -83,7 +85,7 @@ public:
 
     // Creates the record stream on the shared connection, corked, on the connection's chosen source
     // (the default source when none is chosen). On failure the reason is stored for the returned status.
-    MMRESULT connect(const std::shared_ptr<pulse::Connection>& connection) {
+    MMRESULT connect(const std::shared_ptr<Connection>& connection) {
         // The main loop is the connection's, and keeps it alive as long as the device needs it.
         mainloop_ = std::shared_ptr<pa_threaded_mainloop>(connection, connection->mainloop());
         if (!mainloop_) {
@@ -97,7 +99,7 @@ public:
         connection_->addListener(this);
         context_.reset(pa_context_ref(connection->context()));
         source_ = connection->chosenSource();
-        Deadline deadline(*this);
+        endTimer_ = std::make_unique<Connection::Timer>(*connection_, [this] { giveUpWaiting(); });
 
         stream_.reset(pa_stream_new(
             context_.get(),
@@ -110,7 +112,7 @@ public:
         pa_stream_set_state_callback(stream_.get(), &PulseDevice::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulseDevice::onReadable, this);
         pa_stream_set_latency_update_callback(stream_.get(), &PulseDevice::onTiming, this);
-        const pa_buffer_attr attr = attributes(fragment_);
+        const pa_buffer_attr attr = pulse::recordBufferAttributes(fragment_);
         // The server's clock says which frame reached the source when, and shows what it lost.
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                     PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
@@ -122,15 +124,15 @@ public:
                                      flags) < 0) {
             return failToRecord();
         }
-        pa_stream_state_t streamState;
-        while ((streamState = pa_stream_get_state(stream_.get())) != PA_STREAM_READY) {
-            if (!PA_STREAM_IS_GOOD(streamState)) {
-                return failToRecord();
-            }
-            if (deadline.passed()) {
-                return fail(MMSYSERR_NODRIVER, told(kCannotRecord, pa_strerror(PA_ERR_TIMEOUT)));
-            }
-            pa_threaded_mainloop_wait(mainloop_.get());
+        const bool settled = connection_->waitUntil([this] {
+            const pa_stream_state_t state = pa_stream_get_state(stream_.get());
+            return state != PA_STREAM_UNCONNECTED && state != PA_STREAM_CREATING;
+        });
+        if (!settled) {
+            return fail(MMSYSERR_NODRIVER, told(kCannotRecord, pa_strerror(PA_ERR_TIMEOUT)));
+        }
+        if (pa_stream_get_state(stream_.get()) != PA_STREAM_READY) {
+            return failToRecord();
         }
         const char* device = pa_stream_get_device_name(stream_.get());
         if (!source_.empty() && (device == nullptr || source_ != device)) {
@@ -178,40 +180,28 @@ public:
             return MMSYSERR_INVALHANDLE;
         }
         if (lost_) {
-            reasons_->set(MMSYSERR_NODRIVER, lostReason_);
-            return MMSYSERR_NODRIVER;
+            return lostStatus();
         }
         if (started_) {
             return MMSYSERR_NOERROR;
         }
+        // Asked, not waited for: what arrives is placed by the stream's clock, whenever it comes.
         if (wantedFragment_ != fragment_) {
-            const pa_buffer_attr attr = attributes(wantedFragment_);
-            if (!await(
-                    Operation(pa_stream_set_buffer_attr(stream_.get(), &attr, &PulseDevice::onDone, this)))) {
-                return lostStatus();
-            }
+            const pa_buffer_attr attr = pulse::recordBufferAttributes(wantedFragment_);
+            ask(pa_stream_set_buffer_attr(stream_.get(), &attr, nullptr, nullptr));
             fragment_ = wantedFragment_;
         }
-        if (!await(Operation(pa_stream_cork(stream_.get(), 0, &PulseDevice::onDone, this)))) {
+        ask(pa_stream_cork(stream_.get(), 0, nullptr, nullptr));
+        losses_.restart();
+        if (begin_ && !timeline_.begun()) {
+            // The first report after the uncork places the take's first frame; what arrives before
+            // it waits for it.
+            track(pa_stream_update_timing_info(stream_.get(), &PulseDevice::onFirstReport, this));
+        }
+        if (lost_) {
             return lostStatus();
         }
-        losses_.restart();
-        skippedBaseline_.reset();
-        stall_.reset();
-        if (begin_ && !firstFrame_) {
-            // The first report after the uncork places the take's first frame.
-            if (!await(Operation(pa_stream_update_timing_info(stream_.get(), &PulseDevice::onDone, this)))) {
-                return lostStatus();
-            }
-            const auto reading = readClock();
-            // Without a clock the take starts with the first frame the stream brings.
-            firstFrame_ = reading ? detail::frameHeardAt(*reading, *begin_, spec_.rate) : 0;
-        }
         started_ = true;
-        // What arrived before the first frame was placed goes on from it.
-        for (const Early& piece : std::exchange(early_, {})) {
-            accept(piece.hole ? nullptr : piece.bytes.data(), piece.from, piece.frames);
-        }
         backlog_.feed(queue_);
         return MMSYSERR_NOERROR;
     }
@@ -220,46 +210,34 @@ public:
         MainloopLock lock(mainloop_.get());
         if (!started_) {
             begin_ = instant;
-            firstFrame_.reset();
+            timeline_ = detail::TakeTimeline();
         }
     }
 
-    void endAt(std::chrono::steady_clock::time_point instant) override {
+    bool endAt(std::chrono::steady_clock::time_point instant) override {
         MainloopLock lock(mainloop_.get());
-        if (!open_ || !started_ || lost_ || lastFrame_) {
-            return;
+        if (!open_ || !started_ || lost_ || timeline_.last()) {
+            return false;
         }
         const auto reading = readClock();
         if (!reading) {
-            return;
+            return false;
         }
-        // Sound the server skipped without a hole never arrives: the frames that do are counted
-        // without it.
-        lastFrame_ =
-            std::max<std::int64_t>(detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_, 0);
         end_ = instant;
-        const double behind =
-            static_cast<double>(*lastFrame_ - static_cast<std::int64_t>(streamFrames_)) / spec_.rate;
-        if (behind <= 0) {
-            return;
+        timeline_.end(std::max<std::int64_t>(clockFrameAt(*reading, instant), 0));
+        if (arrived()) {
+            return false;
         }
-        // The source may hold back seconds of sound (a block source, a network) and deliver it in
-        // its own time: the take waits for it as long as the source says it holds sound back, but
-        // not for a source that stopped delivering.
-        sourceLatency_ = 0;
-        await(Operation(pa_context_get_source_info_by_index(
-            context_.get(), pa_stream_get_device_index(stream_.get()), &PulseDevice::onSourceInfo, this)));
-        if (lost_) {
-            return;
-        }
-        const double held = static_cast<double>(sourceLatency_) / PA_USEC_PER_SEC;
-        const auto limit = static_cast<pa_usec_t>(
-            std::min(held + kEndGrace, static_cast<double>(kServerTimeout) / PA_USEC_PER_SEC) *
-            PA_USEC_PER_SEC);
-        Deadline deadline(*this, limit);
-        while (static_cast<std::int64_t>(streamFrames_) < *lastFrame_ && !lost_ && !deadline.passed()) {
-            pa_threaded_mainloop_wait(mainloop_.get());
-        }
+        // The source may hold back seconds of sound (a block source, a network) and deliver it in its
+        // own time: the take waits for it as long as the source says it holds sound back, and a little
+        // more, but not for a source that stopped delivering. Until the source says, as long as
+        // anyone waits for the server.
+        awaitingEnd_ = true;
+        sourceAnswered_ = false;
+        endTimer_->after(pulse::kServerTimeout);
+        track(pa_context_get_source_info_by_index(context_.get(), pa_stream_get_device_index(stream_.get()),
+                                                  &PulseDevice::onSourceInfo, this));
+        return awaitingEnd_;
     }
 
     MMRESULT reset() override {
@@ -267,14 +245,16 @@ public:
         if (!open_) {
             return MMSYSERR_INVALHANDLE;
         }
-        // Once the cork is answered, everything the server sent before it has arrived and is read;
-        // it goes into the queued buffers, and what does not fit waits in the backlog.
-        if (!lost_) {
-            await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this)));
+        // Nothing waits for the cork: what arrived before the reset is read now, and the take's end,
+        // when it has one, has arrived or been given up on.
+        if (!lost_ && started_) {
+            ask(pa_stream_cork(stream_.get(), 1, nullptr, nullptr));
         }
         started_ = false;
         losses_.restart();
+        stopWaiting();
         drain();
+        placeFirst();
         endPause();
         backlog_.feed(queue_);
         queue_.returnAll();
@@ -287,6 +267,7 @@ public:
             return MMSYSERR_INVALHANDLE;
         }
         drain();
+        placeFirst();
         endPause();
         // Like a stopped sound card: the buffer being filled comes back, empty ones stay queued.
         // Audio still on its way waits in the backlog and continues the take at the next start.
@@ -294,7 +275,7 @@ public:
         started_ = false;
         losses_.restart();
         if (!lost_) {
-            await(Operation(pa_stream_cork(stream_.get(), 1, &PulseDevice::onDone, this)));
+            ask(pa_stream_cork(stream_.get(), 1, nullptr, nullptr));
         }
         return MMSYSERR_NOERROR;
     }
@@ -310,11 +291,9 @@ public:
         if (lost_) {
             return lostStatus();
         }
-        if (!started_ || paused_) {
-            return MMSYSERR_NOERROR;
+        if (started_ && !timeline_.paused()) {
+            timeline_.pause(frameHeardAt(at));
         }
-        pauses_.push_back({frameHeardAt(at), kOpen});
-        paused_ = true;
         return MMSYSERR_NOERROR;
     }
 
@@ -323,14 +302,13 @@ public:
         if (!open_) {
             return MMSYSERR_INVALHANDLE;
         }
-        if (!paused_) {
+        if (!timeline_.paused()) {
             return MMSYSERR_NOERROR;
         }
         if (lost_) {
             return lostStatus();
         }
-        pauses_.back().to = std::max(frameHeardAt(at), pauses_.back().from);
-        paused_ = false;
+        timeline_.resume(frameHeardAt(at));
         return MMSYSERR_NOERROR;
     }
 
@@ -357,8 +335,13 @@ public:
             open_ = false;
             started_ = false;
             endPause();
+            stopWaiting();
         }
         teardown();
+        // An end posted and not yet delivered would reach a caller that no longer knows this device.
+        if (notify_ != nullptr) {
+            QCoreApplication::removePostedEvents(notify_, TakeEndEvent::eventType());
+        }
         return MMSYSERR_NOERROR;
     }
 
@@ -371,28 +354,6 @@ public:
     }
 
 private:
-    // A time limit on waiting for the server, from construction on; expects the lock held.
-    class Deadline {
-    public:
-        explicit Deadline(PulseDevice& device, pa_usec_t limit = kServerTimeout) : device_(device) {
-            device_.timedOut_ = false;
-            event_ = pa_context_rttime_new(device_.context_.get(), pa_rtclock_now() + limit,
-                                           &PulseDevice::onTimeout, &device_);
-        }
-        ~Deadline() {
-            if (event_ != nullptr) {
-                pa_threaded_mainloop_get_api(device_.mainloop_.get())->time_free(event_);
-            }
-        }
-        Deadline(const Deadline&) = delete;
-        Deadline& operator=(const Deadline&) = delete;
-        bool passed() const { return device_.timedOut_; }
-
-    private:
-        PulseDevice& device_;
-        pa_time_event* event_ = nullptr;
-    };
-
     static MMRESULT statusFor(int error) {
         switch (error) {
             case PA_ERR_NOENTITY:
@@ -430,34 +391,31 @@ private:
         return MMSYSERR_NODRIVER;
     }
 
-    pa_buffer_attr attributes(std::uint32_t fragment) const {
-        pa_buffer_attr attr;
-        // The stream is read as soon as audio arrives; the backlog is ours, not the server's.
-        attr.maxlength = static_cast<std::uint32_t>(-1);
-        attr.tlength = static_cast<std::uint32_t>(-1);
-        attr.prebuf = static_cast<std::uint32_t>(-1);
-        attr.minreq = static_cast<std::uint32_t>(-1);
-        attr.fragsize = fragment;
-        return attr;
+    // A request whose answer nobody needs: the server may answer it whenever, it reaches no one.
+    void ask(pa_operation* operation) {
+        if (operation == nullptr) {
+            refused();
+            return;
+        }
+        pa_operation_unref(operation);
     }
 
-    // Waits for a server operation with the lock held; false when the server is gone or silent.
-    bool await(Operation operation) {
-        if (!operation) {
-            lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som recusou um pedido: %1"),
-                      reasonOf(context_.get())));
-            return false;
+    // A request whose answer comes to this device: cancelled when the device goes, so a server that
+    // answers after a stall answers no one.
+    void track(pa_operation* operation) {
+        if (operation == nullptr) {
+            refused();
+            return;
         }
-        Deadline deadline(*this);
-        while (pa_operation_get_state(operation.get()) == PA_OPERATION_RUNNING && !lost_) {
-            if (deadline.passed()) {
-                lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som deixou de responder: %1"),
-                          pa_strerror(PA_ERR_TIMEOUT)));
-                break;
-            }
-            pa_threaded_mainloop_wait(mainloop_.get());
-        }
-        return pa_operation_get_state(operation.get()) == PA_OPERATION_DONE && !lost_;
+        std::erase_if(requests_, [](const Operation& request) {
+            return pa_operation_get_state(request.get()) != PA_OPERATION_RUNNING;
+        });
+        requests_.emplace_back(operation);
+    }
+
+    void refused() {
+        lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som recusou um pedido: %1"),
+                  reasonOf(context_.get())));
     }
 
     // Reads everything the stream holds, as soon as it arrives: into the queued buffers while the
@@ -470,10 +428,10 @@ private:
         const void* data = nullptr;
         std::size_t bytes = 0;
         while (pa_stream_peek(stream_.get(), &data, &bytes) == 0 && bytes > 0) {
-            const std::uint64_t frames = bytes / blockAlign_;
-            const std::uint64_t from = streamFrames_;
+            const auto frames = static_cast<std::int64_t>(bytes / blockAlign_);
+            const std::int64_t from = streamFrames_;
             streamFrames_ += frames;
-            if (begin_ && !firstFrame_) {
+            if (begin_ && !timeline_.begun()) {
                 // Not yet known where the take begins: held until the clock says.
                 Early piece{from, frames, data == nullptr, {}};
                 if (data != nullptr) {
@@ -487,45 +445,37 @@ private:
             }
             pa_stream_drop(stream_.get());
         }
-        // The end of a take may be waiting for this sound.
-        pa_threaded_mainloop_signal(mainloop_.get(), 0);
-    }
-
-    // Frames [from, from + frames) of the stream, null for a hole: what the take's span holds goes
-    // on, into the queued buffers or the backlog; what lies before the press or after the release
-    // is left out.
-    void accept(const std::byte* data, std::uint64_t from, std::uint64_t frames) {
-        const auto first = static_cast<std::uint64_t>(std::max<std::int64_t>(firstFrame_.value_or(0), 0));
-        std::uint64_t lo = std::max(from, first);
-        std::uint64_t hi = from + frames;
-        if (lastFrame_) {
-            hi = std::min(hi, static_cast<std::uint64_t>(*lastFrame_));
-        }
-        // Heard while paused: neither the take's nor a loss.
-        while (lo < hi) {
-            while (!pauses_.empty() && pauses_.front().to <= lo) {
-                pauses_.pop_front();
-            }
-            if (!pauses_.empty() && pauses_.front().from <= lo) {
-                const std::uint64_t resumed = std::min(hi, pauses_.front().to);
-                pausedFrames_ += resumed - lo;
-                lo = resumed;
-                continue;
-            }
-            const std::uint64_t end = pauses_.empty() ? hi : std::min(hi, pauses_.front().from);
-            acceptHeard(data, from, lo, end);
-            lo = end;
+        if (awaitingEnd_ && arrived()) {
+            endArrived();
         }
     }
 
-    // Frames [lo, hi) of the piece of the stream that begins at `from`, all of them the take's.
-    void acceptHeard(const std::byte* data, std::uint64_t from, std::uint64_t lo, std::uint64_t hi) {
-        const std::size_t length = (hi - lo) * blockAlign_;
-        if (data != nullptr) {
-            backlog_.take(queue_, data + (lo - from) * blockAlign_, length, started_);
-            framesInTake_ += hi - lo;
-        } else {
-            backlog_.lose(length);
+    // Frames [from, from + frames) of the stream, null for a hole: what the take holds of them goes
+    // on, into the queued buffers or the backlog; what lies before the press, after the release or in
+    // a pause is left out.
+    void accept(const std::byte* data, std::int64_t from, std::int64_t frames) {
+        for (const detail::FrameSpan& span : timeline_.taken(from, from + frames)) {
+            const auto length = static_cast<std::size_t>(span.length()) * blockAlign_;
+            if (data != nullptr) {
+                backlog_.take(queue_, data + (span.from - from) * blockAlign_, length, started_);
+                framesInTake_ += static_cast<std::uint64_t>(span.length());
+            } else {
+                backlog_.lose(length);
+            }
+        }
+    }
+
+    // The take's first frame, heard at the press, once the stream's clock can tell; what arrived
+    // before goes on from it.
+    void placeFirst() {
+        if (!begin_ || timeline_.begun()) {
+            return;
+        }
+        const auto reading = readClock();
+        // Without a clock the take starts with the first frame the stream brings.
+        timeline_.begin(reading ? clockFrameAt(*reading, *begin_) : 0);
+        for (const Early& piece : std::exchange(early_, {})) {
+            accept(piece.hole ? nullptr : piece.bytes.data(), piece.from, piece.frames);
         }
     }
 
@@ -539,114 +489,102 @@ private:
                                     static_cast<double>(usec) * spec_.rate / PA_USEC_PER_SEC};
     }
 
-    // The stream frame heard at `instant`, by the server's clock (as the end of a take finds it);
-    // without a clock, or for sound already read, the next frame to arrive.
-    std::uint64_t frameHeardAt(std::chrono::steady_clock::time_point instant) const {
+    // The stream frame heard at `instant`: sound the server skipped without a hole never arrives,
+    // and the frames that do are counted without it.
+    std::int64_t clockFrameAt(const detail::ClockReading& reading,
+                              std::chrono::steady_clock::time_point instant) const {
+        return detail::frameHeardAt(reading, instant, spec_.rate) - losses_.skipped();
+    }
+
+    // The stream frame heard at `instant`; without a clock, or for sound already read, the next
+    // frame to arrive.
+    std::int64_t frameHeardAt(std::chrono::steady_clock::time_point instant) const {
         const auto reading = readClock();
-        if (!reading) {
-            return streamFrames_;
-        }
-        const std::int64_t frame = detail::frameHeardAt(*reading, instant, spec_.rate) - skippedFrames_;
-        return static_cast<std::uint64_t>(
-            std::max<std::int64_t>(frame, static_cast<std::int64_t>(streamFrames_)));
+        return reading ? std::max(clockFrameAt(*reading, instant), streamFrames_) : streamFrames_;
     }
 
     void endPause() {
-        paused_ = false;
-        pauses_.clear();
+        if (timeline_.paused()) {
+            timeline_.resume(streamFrames_);
+        }
     }
 
-    // A timing report: when the stream's position (frames captured, those the source still holds
-    // counted in) moved on less than the server's clock, the server lost that much sound, at the
-    // point where its queue for the stream filled while nobody read it.
+    // Everything the take needs up to its end has come.
+    bool arrived() const {
+        const auto needed = timeline_.needed();
+        return needed && (!begin_ || timeline_.begun()) && streamFrames_ >= *needed;
+    }
+
+    void endArrived() {
+        if (!awaitingEnd_) {
+            return;
+        }
+        stopWaiting();
+        if (notify_ != nullptr) {
+            QCoreApplication::postEvent(notify_, new TakeEndEvent(this));
+        }
+    }
+
+    void stopWaiting() {
+        awaitingEnd_ = false;
+        if (endTimer_) {
+            endTimer_->cancel();
+        }
+    }
+
+    // The end's sound did not come in time: a source that stopped delivering is given up on quietly
+    // (the take ends with what it brought), a server that did not even say how much its source holds
+    // back is lost.
+    void giveUpWaiting() {
+        if (!awaitingEnd_) {
+            return;
+        }
+        if (!sourceAnswered_) {
+            lose(told(QT_TRANSLATE_NOOP("PulseWaveIn", "O servidor de som deixou de responder: %1"),
+                      pa_strerror(PA_ERR_TIMEOUT)));
+        }
+        endArrived();
+    }
+
+    // A timing report: what the server lost, and where, is the ledger's to work out.
     void checkForLoss() {
         const pa_timing_info* timing = pa_stream_get_timing_info(stream_.get());
         if (timing == nullptr || !started_ || lost_ || timing->write_index_corrupt ||
             timing->read_index_corrupt) {
             return;
         }
-        const double rate = spec_.rate;
-        const double position =
+        struct timeval now;
+        pa_gettimeofday(&now);
+        detail::TimingReport report;
+        report.wallAt = static_cast<std::int64_t>(pa_timeval_load(&timing->timestamp));
+        report.handledWall = static_cast<std::int64_t>(pa_timeval_load(&now));
+        report.handledSteady = static_cast<std::int64_t>(pa_rtclock_now());
+        report.position =
             static_cast<double>(timing->write_index) / blockAlign_ +
-            (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * rate /
+            (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * spec_.rate /
                 PA_USEC_PER_SEC;
-        const std::uint64_t lost = losses_.report(pa_timeval_load(&timing->timestamp), position);
-        const std::int64_t readAt = lastReadIndex_;
-        lastReadIndex_ = timing->read_index;
-        // A server that drops what its queue cannot hold by moving the queue's read index on
-        // (PipeWire does) sends no hole: the read index runs ahead of what arrived here. libpulse
-        // already counts what waits unread in the stream out of the record stream's read index, so
-        // it is set against what was read, and nothing unread is counted a second time.
-        const auto received = static_cast<std::int64_t>(streamFrames_ * blockAlign_);
-        const std::int64_t skipped = timing->read_index - received;
-        std::uint64_t skippedNow = 0;
-        if (skippedBaseline_ &&
-            skipped - *skippedBaseline_ > static_cast<std::int64_t>(kLossThreshold * rate) * blockAlign_) {
-            skippedNow = static_cast<std::uint64_t>((skipped - *skippedBaseline_) / blockAlign_);
-            skippedFrames_ += static_cast<std::int64_t>(skippedNow);
-        }
-        skippedBaseline_ = skipped;
-        // A clock loss told at the last report whose skip shows only now is the same stall.
-        const std::optional<Stall> stall = std::exchange(stall_, std::nullopt);
-        if (skippedNow > 0) {
-            // One stall, seen two ways: sound the server never queued (its clock ran on) and sound
-            // it queued and then skipped unread. Neither ever arrives, so the gap lies where the
-            // take stood when the stall was first seen; what came after is from after the stall.
-            if (stall && stall->index < serverLosses_.size()) {
-                Overrun& told = serverLosses_[stall->index];
-                told = {stall->delivered, told.frames + lost + skippedNow};
-            } else {
-                serverLoss(framesInTake_, lost + skippedNow);
-            }
-            return;
-        }
-        if (lost == 0) {
-            return;
-        }
-        // A server that keeps what it holds and drops what comes after (PulseAudio) leaves the gap
-        // where its queue for the stream filled, which may lie in sound not yet read.
-        std::int64_t at = timing->write_index;
+        report.writeIndex = timing->write_index;
+        report.readIndex = timing->read_index;
         if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_.get())) {
-            at = std::min<std::int64_t>(at, readAt + attr->maxlength);
+            report.queueLength = attr->maxlength;
         }
-        const std::int64_t inTake = at / blockAlign_ - skippedFrames_ -
-                                    static_cast<std::int64_t>(pausedFrames_) -
-                                    std::max<std::int64_t>(firstFrame_.value_or(0), 0);
-        if (serverLoss(static_cast<std::uint64_t>(std::max<std::int64_t>(inTake, 0)), lost)) {
-            stall_ = Stall{serverLosses_.size() - 1, framesInTake_};
-        }
+        losses_.report(report, static_cast<std::uint64_t>(streamFrames_), framesInTake_, timeline_);
     }
 
-    // A server whose clock ran fast while it dropped sound (PipeWire after a long stall) counts
-    // more lost than the take misses: no more is told than the time held less the sound taken.
+    // The server's losses, no more than the take misses, with what the device itself could not keep,
+    // in the order the gaps lie in the take.
     std::vector<Overrun> boundedOverruns() const {
-        std::vector<Overrun> all = serverLosses_;
+        std::optional<std::uint64_t> held;
         if (begin_ && end_) {
-            const double held = std::chrono::duration<double>(*end_ - *begin_).count() * spec_.rate;
-            all = detail::boundedBy(std::move(all), static_cast<std::uint64_t>(std::max(
-                                                        0.0, held - static_cast<double>(framesInTake_))));
+            held = static_cast<std::uint64_t>(std::llround(
+                std::max(0.0, std::chrono::duration<double>(*end_ - *begin_).count() * spec_.rate)));
         }
-        // No gap lies beyond the sound the take holds.
-        for (Overrun& loss : all) {
-            loss.atFrame = std::min(loss.atFrame, framesInTake_);
-        }
-        // With what the device itself could not keep, in the order the gaps lie in the take.
+        std::vector<Overrun> all = losses_.told(held, timeline_, framesInTake_);
         const std::vector<Overrun>& own = backlog_.overruns();
         all.insert(all.end(), own.begin(), own.end());
         std::stable_sort(all.begin(), all.end(),
                          [](const Overrun& a, const Overrun& b) { return a.atFrame < b.atFrame; });
         return all;
-    }
-
-    // Sound the server lost before it reached the stream, found out from its reports: the gap lies
-    // at `atFrame` of the take. False when it is not told.
-    bool serverLoss(std::uint64_t atFrame, std::uint64_t frames) {
-        // Sound lost while the take is paused would have passed by all the same.
-        if (paused_) {
-            return false;
-        }
-        serverLosses_.push_back({atFrame, frames});
-        return true;
     }
 
     // The server or the stream went away: what was captured comes back with the queued buffers,
@@ -656,11 +594,14 @@ private:
             return;
         }
         drain();
+        placeFirst();
         lost_ = true;
         lostReason_ = std::move(reason);
         reasons_->set(MMSYSERR_NODRIVER, lostReason_);
         backlog_.feed(queue_);
         queue_.returnAll();
+        // A take waiting for its end waits no more.
+        endArrived();
     }
 
     void teardown() {
@@ -669,18 +610,26 @@ private:
         }
         {
             // With the lock held the main loop's thread is not in the device; once the callbacks are
-            // cleared it never enters it again.
+            // cleared and the requests cancelled it never enters it again, however late the server
+            // answers.
             MainloopLock lock(mainloop_.get());
             if (connection_ != nullptr) {
                 connection_->removeListener(this);
-                connection_ = nullptr;
             }
+            for (const Operation& request : requests_) {
+                if (pa_operation_get_state(request.get()) == PA_OPERATION_RUNNING) {
+                    pa_operation_cancel(request.get());
+                }
+            }
+            requests_.clear();
+            endTimer_.reset();
             if (stream_) {
                 pa_stream_set_latency_update_callback(stream_.get(), nullptr, nullptr);
             }
             overruns_ = boundedOverruns();
             stream_.reset();
             context_.reset();
+            connection_ = nullptr;
         }
         mainloop_.reset();
     }
@@ -704,33 +653,36 @@ private:
 
     static void onReadable(pa_stream*, std::size_t, void* self) { static_cast<PulseDevice*>(self)->drain(); }
 
+    static void onFirstReport(pa_stream*, int, void* self) {
+        auto* device = static_cast<PulseDevice*>(self);
+        device->placeFirst();
+        if (device->awaitingEnd_ && device->arrived()) {
+            device->endArrived();
+        }
+    }
+
     static void onSourceInfo(pa_context*, const pa_source_info* info, int, void* self) {
         auto* device = static_cast<PulseDevice*>(self);
-        if (info != nullptr) {
-            device->sourceLatency_ = std::max(info->configured_latency, info->latency);
+        device->sourceAnswered_ = true;
+        if (info != nullptr && device->awaitingEnd_) {
+            const pa_usec_t held = std::max(info->configured_latency, info->latency);
+            device->endTimer_->after(std::min(held + kEndGrace, pulse::kServerTimeout));
         }
-        pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
     }
 
     static void onTiming(pa_stream*, void* self) { static_cast<PulseDevice*>(self)->checkForLoss(); }
 
-    static void onDone(pa_stream*, int, void* self) {
-        pa_threaded_mainloop_signal(static_cast<PulseDevice*>(self)->mainloop_.get(), 0);
-    }
-
-    static void onTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-        auto* device = static_cast<PulseDevice*>(self);
-        device->timedOut_ = true;
-        pa_threaded_mainloop_signal(device->mainloop_.get(), 0);
-    }
-
     std::shared_ptr<detail::ErrorReasons> reasons_;
+    QObject* notify_;
     // Declared first, destroyed last: the stream and the context belong to its thread.
     std::shared_ptr<pa_threaded_mainloop> mainloop_;
-    pulse::Connection* connection_ = nullptr;
+    Connection* connection_ = nullptr;
     pulse::ContextRef context_;
     pulse::Stream stream_;
     std::string source_;  // the chosen source at the open; empty for the default
+    // Waits for the end's sound on the main loop's thread.
+    std::unique_ptr<Connection::Timer> endTimer_;
+    std::vector<Operation> requests_;  // asked of the server by this device, maybe not yet answered
 
     // Everything below is guarded by the main loop's lock.
     detail::HeaderQueue queue_;
@@ -743,44 +695,24 @@ private:
     bool open_ = false;
     bool started_ = false;
     bool lost_ = false;
-    bool timedOut_ = false;
     std::string lostReason_;
 
-    // Where the take lies in the stream, in the stream's frames (counted by its read index).
+    // Read before the take's first frame was placed.
     struct Early {
-        std::uint64_t from;
-        std::uint64_t frames;
+        std::int64_t from;
+        std::int64_t frames;
         bool hole;
         std::vector<std::byte> bytes;
     };
-    std::uint64_t streamFrames_ = 0;  // frames the read index has passed, holes included
-    std::optional<std::chrono::steady_clock::time_point> begin_;
-    std::optional<std::int64_t> firstFrame_;  // heard at the press; negative: before the stream began
-    std::optional<std::int64_t> lastFrame_;   // heard at the release
-    std::vector<Early> early_;                // read before the first frame was placed
-    detail::LossTracker losses_;
-    std::int64_t lastReadIndex_ = 0;
-    std::optional<std::int64_t> skippedBaseline_;  // read index less what arrived, at the last report
-    std::int64_t skippedFrames_ = 0;               // skipped by the server without a hole
-    std::vector<Overrun> serverLosses_;            // found from the server's reports
-    // A loss the server's clock showed at the last report, and the take's frames at that moment.
-    struct Stall {
-        std::size_t index;
-        std::uint64_t delivered;
-    };
-    std::optional<Stall> stall_;
-    std::optional<std::chrono::steady_clock::time_point> end_;
+    std::vector<Early> early_;
+    std::int64_t streamFrames_ = 0;  // frames the read index has passed, holes included
+    std::optional<std::chrono::steady_clock::time_point> begin_;  // the press
+    std::optional<std::chrono::steady_clock::time_point> end_;    // the release
+    detail::TakeTimeline timeline_;
+    detail::ServerLosses losses_;
     std::uint64_t framesInTake_ = 0;  // frames of sound that went into the take
-    // Stretches of the stream heard while the take was paused; the last one open while it is.
-    static constexpr std::uint64_t kOpen = UINT64_MAX;
-    struct Pause {
-        std::uint64_t from;
-        std::uint64_t to;
-    };
-    std::deque<Pause> pauses_;
-    bool paused_ = false;
-    std::uint64_t pausedFrames_ = 0;  // frames of the stream left out by pauses
-    pa_usec_t sourceLatency_ = 0;     // the most sound the source holds back, as it says
+    bool awaitingEnd_ = false;        // the end's sound is still on its way
+    bool sourceAnswered_ = false;     // the server said how much sound its source holds back
 };
 
 class PulseWaveIn final : public WaveIn {

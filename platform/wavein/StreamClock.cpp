@@ -15,16 +15,16 @@ std::int64_t frameHeardAt(const ClockReading& reading, TimePoint instant, std::u
 LossTracker::LossTracker(std::uint32_t rate, double thresholdSeconds)
     : rate_(rate), threshold_(thresholdSeconds) {}
 
-std::uint64_t LossTracker::report(std::uint64_t serverMicroseconds, double position) {
+std::uint64_t LossTracker::report(std::uint64_t steadyMicroseconds, double position) {
     std::uint64_t lost = 0;
-    if (last_ && serverMicroseconds > last_->server) {
-        const double elapsed = static_cast<double>(serverMicroseconds - last_->server) / 1e6;
+    if (last_ && steadyMicroseconds > last_->at) {
+        const double elapsed = static_cast<double>(steadyMicroseconds - last_->at) / 1e6;
         const double advanced = (position - last_->position) / rate_;
         if (elapsed - advanced > threshold_) {
             lost = static_cast<std::uint64_t>(std::llround((elapsed - advanced) * rate_));
         }
     }
-    last_ = Report{serverMicroseconds, position};
+    last_ = Report{steadyMicroseconds, position};
     return lost;
 }
 

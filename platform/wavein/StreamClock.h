@@ -27,23 +27,23 @@ struct ClockReading {
 // taken to run at `rate` over the few seconds between.
 std::int64_t frameHeardAt(const ClockReading& reading, TimePoint instant, std::uint32_t rate);
 
-// Sound the server lost: between two of its reports the server's clock moved on further than the
-// stream's position (the frames captured so far, those still in the device counted in). A source's
-// own clock drifts from the server's by far less than `threshold` between two reports, a second or
-// so apart, so only a real gap is told.
+// Sound the server lost: between two of its reports more time passed than the stream's position
+// (the frames captured so far, those still in the device counted in) moved on. A source's own clock
+// drifts from the computer's by far less than `threshold` between two reports, a second or so
+// apart, so only a real gap is told.
 class LossTracker {
 public:
     LossTracker(std::uint32_t rate, double thresholdSeconds);
 
     // Forgets the last report: after a cork the stream stood still while the server's clock ran on.
     void restart() { last_.reset(); }
-    // A report: the server's clock in microseconds and the stream's position in frames. Returns the
-    // frames lost since the last report, 0 when none.
-    std::uint64_t report(std::uint64_t serverMicroseconds, double position);
+    // A report: when it was current, in microseconds of a clock that never jumps, and the stream's
+    // position in frames. Returns the frames lost since the last report, 0 when none.
+    std::uint64_t report(std::uint64_t steadyMicroseconds, double position);
 
 private:
     struct Report {
-        std::uint64_t server;
+        std::uint64_t at;
         double position;
     };
     std::uint32_t rate_;

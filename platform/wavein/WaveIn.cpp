@@ -15,6 +15,13 @@ QEvent::Type WimDataEvent::eventType() {
     return type;
 }
 
+TakeEndEvent::TakeEndEvent(WaveInDevice* device) : QEvent(eventType()), device_(device) {}
+
+QEvent::Type TakeEndEvent::eventType() {
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
 std::string standardErrorText(MMRESULT status) {
     static const struct {
         MMRESULT status;

@@ -77,6 +77,7 @@ class WaveInDevice;
 struct Overrun {
     std::uint64_t atFrame = 0;
     std::uint64_t frames = 0;
+    bool operator==(const Overrun&) const = default;
 };
 
 // Posted to the notification object once for every buffer the device marks done
@@ -94,6 +95,19 @@ private:
     WAVEHDR* header_;
 };
 
+// Posted to the notification object once a device that was told where its take ends (endAt) has
+// brought the sound heard up to then, or has given up waiting for it. Delivered on the object's thread.
+class TakeEndEvent : public QEvent {
+public:
+    explicit TakeEndEvent(WaveInDevice* device);
+    static QEvent::Type eventType();
+
+    WaveInDevice* device() const { return device_; }
+
+private:
+    WaveInDevice* device_;
+};
+
 // An open wave-input device (the handle). Every call is made on the GUI thread.
 class WaveInDevice {
 public:
@@ -108,7 +122,8 @@ public:
     // Stops input and returns every queued buffer as done, in queue order, the partly filled one
     // with the bytes recorded so far. When it returns, no queued buffer remains. Audio received
     // before the reset that did not fit stays in the backlog and fills buffers queued afterwards,
-    // so a caller that queues buffers until one comes back empty has everything.
+    // so a caller that queues buffers until one comes back empty has everything. Neither it nor
+    // any other call waits on the device's source or server.
     virtual MMRESULT reset() = 0;
     virtual MMRESULT stop() = 0;
     // Holds a started device: audio heard from `at` on (the press, steady clock) goes nowhere,
@@ -120,18 +135,21 @@ public:
     // filled. Reset, stop and close end a pause as well.
     virtual MMRESULT resume(std::chrono::steady_clock::time_point at) = 0;
     virtual MMRESULT unprepareHeader(WAVEHDR& header) = 0;
-    // After close the device posts nothing more and touches no header.
+    // After close the device posts nothing more (nothing it posted is delivered) and touches no header.
     virtual MMRESULT close() = 0;
     // Every loss since the open, in order.
     virtual std::vector<Overrun> overruns() const = 0;
 
     // The instants (steady clock) a take begins and ends, the press and the release of the toggle.
     // A device that knows when each frame reached its source leaves out what was heard before the
-    // beginning, given before start(); given the end, it waits (at most as long as the source holds
-    // sound back, and half a second) until the sound heard up to it has arrived, and leaves out what
-    // comes after. A device without such a clock records from start() to reset(), as it always did.
+    // beginning, given before start(), and what comes after the end. Given the end, it returns at
+    // once: true when sound heard before the end is still on its way, and then posts a TakeEndEvent
+    // once it has arrived (or the source, having held back longer than it said it would, or the
+    // server, silent beyond its time limit, is given up on; the latter as a lost source), and goes on
+    // filling buffers until then. False when there is nothing to wait for: the caller may reset at
+    // once. A device without such a clock records from start() to reset(), as it always did.
     virtual void beginAt(std::chrono::steady_clock::time_point) {}
-    virtual void endAt(std::chrono::steady_clock::time_point) {}
+    virtual bool endAt(std::chrono::steady_clock::time_point) { return false; }
 };
 
 // A wave-input service: opens devices and describes statuses.

@@ -46,12 +46,18 @@ std::int32_t CaptureBufferSize(const WAVEFORMATEX& format) {
     return static_cast<std::int32_t>(roundHalfEven(tenth - static_cast<double>(remainder)));
 }
 
-CaptureWindowProc::CaptureWindowProc(QObject* window, std::function<void()> gandu)
-    : QObject(window), window_(window), gandu_(std::move(gandu)) {}
+CaptureWindowProc::CaptureWindowProc(QObject* window, std::function<void()> gandu,
+                                     std::function<void(WaveInDevice*)> ended)
+    : QObject(window), window_(window), gandu_(std::move(gandu)), ended_(std::move(ended)) {}
 
 bool CaptureWindowProc::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == window_ && event->type() == WimDataEvent::eventType() && gandu_) {
+    if (watched != window_) {
+        return false;
+    }
+    if (event->type() == WimDataEvent::eventType() && gandu_) {
         gandu_();
+    } else if (event->type() == TakeEndEvent::eventType() && ended_) {
+        ended_(static_cast<TakeEndEvent*>(event)->device());
     }
     return false;
 }
@@ -72,7 +78,28 @@ CaptureEngine::~CaptureEngine() {
 
 void CaptureEngine::HookWindow(QObject* window, std::function<void()> gandu) {
     hookedWindow_ = window;
-    windowProc_ = new CaptureWindowProc(window, std::move(gandu));
+    windowProc_ = new CaptureWindowProc(
+        window,
+        [this, gandu = std::move(gandu)] {
+            if (!finishing_) {
+                if (gandu) {
+                    gandu();
+                }
+                return;
+            }
+            // The last of the sound fills buffers as ever; a failed write ends it, since nothing
+            // more can go into the file.
+            HandleDoneBuffers();
+            if (writeFailure_) {
+                completeFinishing();
+            }
+        },
+        // A device posts no end that outlives it (close takes back what was not delivered).
+        [this](WaveInDevice*) {
+            if (finishing_) {
+                completeFinishing();
+            }
+        });
     window->installEventFilter(windowProc_);
 }
 
@@ -215,11 +242,33 @@ MMRESULT CaptureEngine::HandleDoneBuffers() {
 }
 
 void CaptureEngine::StopCapture(std::optional<std::chrono::steady_clock::time_point> heardUntil) {
-    if (hWaveIn_ && isRecording_ && heardUntil) {
-        hWaveIn_->endAt(*heardUntil);
+    if (finishing_) {
+        if (!heardUntil) {
+            completeFinishing();
+        }
+        return;
     }
+    const bool wasRecording = isRecording_;
     isRecording_ = false;
     paused_ = false;
+    // A take at its length limit holds all it may; one whose file or source failed gets no more.
+    if (hWaveIn_ && wasRecording && heardUntil && !lengthLimitReached() && !writeFailure_ && !sourceLost_ &&
+        hWaveIn_->endAt(*heardUntil)) {
+        finishing_ = true;
+        return;
+    }
+    finish();
+}
+
+void CaptureEngine::completeFinishing() {
+    finishing_ = false;
+    finish();
+    if (finished_) {
+        finished_();
+    }
+}
+
+void CaptureEngine::finish() {
     if (hWaveIn_) {
         hWaveIn_->reset();
         writeFilledBuffersAfterReset();

@@ -36,11 +36,12 @@ inline constexpr int kBufferCount = 10;
 // that tenth's remainder modulo the block align, rounded half to even (2204 at 11025 Hz mono).
 std::int32_t CaptureBufferSize(const WAVEFORMATEX& format);
 
-// The replacement window procedure: an event filter that calls Gandu for every buffer notification
-// and lets every event, the notification too, go on to the window.
+// The replacement window procedure: an event filter that calls Gandu for every buffer notification,
+// and `ended` when the device brought the end of a take, and lets every event go on to the window.
 class CaptureWindowProc final : public QObject {
 public:
-    CaptureWindowProc(QObject* window, std::function<void()> gandu);
+    CaptureWindowProc(QObject* window, std::function<void()> gandu,
+                      std::function<void(platform::wavein::WaveInDevice*)> ended = {});
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -48,6 +49,7 @@ protected:
 private:
     QObject* window_;
     std::function<void()> gandu_;
+    std::function<void(platform::wavein::WaveInDevice*)> ended_;
 };
 
 class CaptureEngine {
@@ -60,8 +62,12 @@ public:
     CaptureEngine& operator=(const CaptureEngine&) = delete;
 
     // Installs CaptureWindowProc on `window`, which from then on receives the device's
-    // notifications and calls `gandu` for each. The hook stays for the window's lifetime.
+    // notifications and calls `gandu` for each while a take runs. The hook stays for the window's
+    // lifetime.
     void HookWindow(QObject* window, std::function<void()> gandu);
+    // Called on the window's thread when a take that StopCapture left finishing is finished, by the
+    // arrival of its last sound, a failure, or a StopCapture without an instant.
+    void onTakeFinished(std::function<void()> finished) { finished_ = std::move(finished); }
 
     // Needs `waveFormat` filled and the take file open with its data chunk created. True when
     // capture runs (also when it already did), false when the device could not be opened. With
@@ -69,11 +75,16 @@ public:
     // lost its server before its buffers were queued tells no box: sourceLost() says so, and the
     // take must stop like any take whose server went away.
     bool StartCapture(std::optional<std::chrono::steady_clock::time_point> heardFrom = std::nullopt);
-    // Halts the device, writes everything it had received (the buffers it filled, the partly filled
-    // one and its backlog beyond them), releases what the take holds and finalises the file.
-    // Releases only what is held; a second call does nothing. With `heardUntil` (the release), it
-    // first waits for the sound heard up to then and leaves out what came after.
+    // Ends the take: halts the device, writes everything it had received (the buffers it filled, the
+    // partly filled one and its backlog beyond them), releases what the take holds and finalises the
+    // file. Releases only what is held; a second call does nothing. With `heardUntil` (the release),
+    // the take is what was heard up to then: when that sound is still on its way, the take is left
+    // finishing (isFinishing) and is finished on the window's thread once it has come, without
+    // anyone waiting for it. A paused take or one at its length limit is finished at once. Without
+    // an instant, and for a take left finishing, it finishes at once with what has come.
     void StopCapture(std::optional<std::chrono::steady_clock::time_point> heardUntil = std::nullopt);
+    // Stopped, and receiving the sound heard before the release; the file is not finished yet.
+    bool isFinishing() const { return finishing_; }
     // Holds a running take from what the source heard at `at` (the press): the device keeps its
     // buffers and takes in no audio until the resume, from what was heard at its `at`, so the take
     // goes on as if the paused span had not been. The device's status, also kept in lastResult.
@@ -126,6 +137,9 @@ public:
     WAVEFORMATEX waveFormat;
 
 private:
+    // Writes what the device holds, closes it and finalises the file.
+    void finish();
+    void completeFinishing();
     void appendToTake(const WAVEHDR& header, std::size_t length);
     void appendLeadIn(const WAVEHDR& header);
     // The bytes of audio the length limit still lets in, or SIZE_MAX without one.
@@ -146,6 +160,8 @@ private:
     std::array<std::unique_ptr<std::byte[]>, kBufferCount> bufferMemory_;
     std::array<WAVEHDR, kBufferCount> waveHeaders_;
     bool isRecording_ = false;
+    bool finishing_ = false;
+    std::function<void()> finished_;
     bool paused_ = false;
     std::optional<std::chrono::milliseconds> lengthLimit_;
     std::uint64_t recordedBytes_ = 0;  // audio appended after the lead-in

@@ -139,7 +139,8 @@ void frmSoundRec::describeForAssistiveTechnologies() {
 
 frmSoundRec::~frmSoundRec() {
     // A window torn down mid-take still leaves a finished file behind.
-    if (engine_->isRecording()) {
+    if (engine_->isRecording() || engine_->isFinishing()) {
+        engine_->onTakeFinished(nullptr);
         engine_->StopCapture();
     }
     if (services_.sleepInhibitor != nullptr) {
@@ -184,6 +185,7 @@ LevelMeter* frmSoundRec::AniGIF3() const {
 void frmSoundRec::Form_Load() {
     // The hook comes first: no notification may reach the window unhandled.
     engine_->HookWindow(this, [this] { Gandu(); });
+    engine_->onTakeFinished([this] { takeFinished(); });
     ui->chkStereo->setChecked(true);
     ui->opt44->setChecked(true);
     ui->cmdSave->setEnabled(false);
@@ -201,7 +203,7 @@ void frmSoundRec::endSession() {
     // box or question is shown.
     sessionEnding_ = true;
     save_->setUnattended(true);
-    if (engine_->isRecording()) {
+    if (engine_->isRecording() || engine_->isFinishing()) {
         engine_->StopCapture();
         enterStoppedState();
     }
@@ -372,8 +374,10 @@ bool frmSoundRec::settleLastTake(const char* question) {
 void frmSoundRec::startTake() {
     sessionEnding_ = false;
     save_->setUnattended(false);
-    // Never another input in its place: nothing is recorded, and nothing else changes.
-    if ((input_ != nullptr && !input_->present()) || !settleLastTake(kDeleteUnsavedQuestion)) {
+    // Never another input in its place: nothing is recorded, and nothing else changes. The last take
+    // is asked about once it is finished.
+    if (!waitForFinishedTake() || (input_ != nullptr && !input_->present()) ||
+        !settleLastTake(kDeleteUnsavedQuestion)) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
         return;
@@ -443,21 +447,57 @@ void frmSoundRec::startTake() {
 }
 
 void frmSoundRec::stopTake() {
-    // The take ends with what the source heard at the release, however long it holds sound back.
+    // The take ends with what the source heard at the release, however long it holds sound back; the
+    // window goes on meanwhile, and the take is finished when that sound has come.
     const auto released = std::chrono::steady_clock::now();
-    const bool failedBefore = engine_->takeWriteFailure().has_value();
+    failedBeforeStop_ = engine_->takeWriteFailure().has_value();
     finishReadout();
     engine_->StopCapture(released);
     enterStoppedState();
+    if (!engine_->isFinishing()) {
+        tellHowTheStopEnded();
+    }
+}
+
+void frmSoundRec::takeFinished() {
+    if (waitingForTake_ != nullptr) {
+        waitingForTake_->quit();
+    }
+    // At the end of the session nobody is there to read a box.
+    if (!sessionEnding_) {
+        tellHowTheStopEnded();
+    }
+}
+
+void frmSoundRec::tellHowTheStopEnded() {
     QStringList reasons;
-    if (!failedBefore && engine_->takeWriteFailure()) {
+    if (!failedBeforeStop_ && engine_->takeWriteFailure()) {
         reasons << engine_->takeWriteFailure()->describe();
     }
-    // The server may go while the stop waits for the sound up to the release: told as any lost server.
+    // The server may go while the take waits for the sound up to the release: told as any lost server.
     if (engine_->sourceLost()) {
         reasons << sourceLossText(engine_->sourceLostReason());
     }
     tellHowTheTakeEnded(reasons.join(QStringLiteral("\n\n")));
+}
+
+bool frmSoundRec::waitForFinishedTake() {
+    if (!engine_->isFinishing()) {
+        return true;
+    }
+    // One wait at a time: what is asked for during it is dropped.
+    if (waitingForTake_ != nullptr) {
+        return false;
+    }
+    QEventLoop waiting;
+    waitingForTake_ = &waiting;
+    waiting.exec();
+    waitingForTake_ = nullptr;
+    // The application told every event loop to end: the take is finished with what has come.
+    if (engine_->isFinishing()) {
+        engine_->StopCapture();
+    }
+    return true;
 }
 
 void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
@@ -545,8 +585,9 @@ void frmSoundRec::Gandu() {
 }
 
 void frmSoundRec::cmdSave_Click() {
-    // A save already under way (its box shows only after half a second) is not started twice.
-    if (save_->busy()) {
+    // A save already under way (its box shows only after half a second) is not started twice; a
+    // take still receiving its last sound is saved once it is finished.
+    if (save_->busy() || !waitForFinishedTake()) {
         return;
     }
     readout_->zero();
@@ -565,6 +606,7 @@ void frmSoundRec::Form_Unload(qint16& Cancel) {
     if (engine_->isRecording()) {
         stopTake();
     }
+    waitForFinishedTake();
     if (!settleLastTake(kExitUnsavedQuestion)) {
         Cancel = 1;
         // Staying means going on as after any stop, whatever the take was doing; a running take
@@ -584,7 +626,7 @@ void frmSoundRec::changeEvent(QEvent* event) {
 }
 
 void frmSoundRec::closeEvent(QCloseEvent* event) {
-    if (save_->busy()) {
+    if (save_->busy() || waitingForTake_ != nullptr) {
         event->ignore();
         return;
     }

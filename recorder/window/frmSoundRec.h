@@ -47,6 +47,7 @@ class QualityFrame;
 class Readout;
 class TakeMenu;
 class QAbstractButton;
+class QEventLoop;
 class QCheckBox;
 class QMenu;
 class QSettings;
@@ -164,6 +165,13 @@ private:
     void finishReadout();
     void startTake();
     void stopTake();
+    // The engine finished a take the stop left receiving its last sound.
+    void takeFinished();
+    // The one box for a stopped take, once it is finished.
+    void tellHowTheStopEnded();
+    // Lets the event loop run until a stopped take has received its last sound and is finished;
+    // false, at once, while another such wait runs.
+    bool waitForFinishedTake();
     // `takeEnded`: a take ran and is over, so what was set for it goes back to its default.
     void enterStoppedState(bool takeEnded = true);
     // Pauses the running take, or resumes the paused one.
@@ -204,6 +212,10 @@ private:
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;
     bool showingRequeueFailure_ = false;
+    // A write had failed, and been told, before the stop.
+    bool failedBeforeStop_ = false;
+    // Runs while something waits for a stopped take to be finished.
+    QEventLoop* waitingForTake_ = nullptr;
     // Set when the session ends: nobody is there to answer, so closing asks nothing. A new take
     // shows someone is back (a logout that was cancelled).
     bool sessionEnding_ = false;

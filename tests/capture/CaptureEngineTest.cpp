@@ -6,7 +6,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TakeReader.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 #include "recorder/wavfile/TakeFile.h"
 
 #include <QCoreApplication>
@@ -251,4 +251,58 @@ TEST(CaptureEngine, AStalledWindowThreadLosesNothingAndKeepsOrder) {
     EXPECT_EQ(take.dataLength(), rig.leadIn() + stats.bytesProduced);
     EXPECT_GT(stats.bytesProduced, 10 * rig.bufferBytes());
     EXPECT_EQ(firstCounterMismatch(take, rig.leadIn(), 1), std::nullopt);
+}
+
+// A release whose sound is still on its way leaves the take finishing: nothing waits for it, what
+// comes meanwhile is written, and the file is finished once the device brings the end; at once when
+// the take holds all it may, or when the stop gives no release.
+TEST(CaptureEngine, AReleasedTakeIsFinishedWhenItsLastSoundHasCome) {
+    using std::chrono::milliseconds;
+    const struct {
+        const char* what;
+        std::optional<milliseconds> limit;
+        bool release;
+        bool finishing;
+        bool forced;  // a stop without an instant while finishing (the session ends)
+        int buffers;  // of sound in the finished take
+    } rows[] = {
+        {"its last sound comes later", std::nullopt, true, true, false, 5},
+        {"the session ends while it waits", std::nullopt, true, true, true, 5},
+        {"at its set length", milliseconds(300), true, false, false, 3},
+        {"stopped without a release", std::nullopt, false, false, false, 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Rig rig;
+        rig.device.setEndHeldBack(true);
+        int finished = 0;
+        rig.engine.onTakeFinished([&] { ++finished; });
+        ASSERT_TRUE(rig.start(44100, 1));  // 0.1 s buffers
+        rig.engine.setLengthLimit(row.limit);
+        rig.device.produce(3 * rig.bufferBytes());
+        rig.deliver();
+        rig.engine.StopCapture(row.release ? std::optional(std::chrono::steady_clock::now()) : std::nullopt);
+        EXPECT_FALSE(rig.engine.isRecording());
+        ASSERT_EQ(rig.engine.isFinishing(), row.finishing);
+        if (row.finishing) {
+            rig.device.produce(2 * rig.bufferBytes());
+            rig.deliver();
+            EXPECT_EQ(rig.written(), rig.leadIn() + 5 * rig.bufferBytes()) << "written as it comes";
+            if (row.forced) {
+                rig.engine.StopCapture();
+            } else {
+                ASSERT_TRUE(rig.device.endArrives());
+                rig.deliver();
+            }
+            EXPECT_FALSE(rig.engine.isFinishing());
+        }
+        EXPECT_EQ(finished, row.finishing ? 1 : 0);
+        EXPECT_FALSE(rig.engine.deviceOpen());
+        EXPECT_FALSE(rig.file.isOpen());
+        const auto take = readTake(rig.path);
+        EXPECT_EQ(take.dataLength(),
+                  rig.leadIn() + static_cast<std::size_t>(row.buffers) * rig.bufferBytes());
+        EXPECT_EQ(take.u32(42), take.dataLength());
+        EXPECT_EQ(firstCounterMismatch(take, rig.leadIn(), 1), std::nullopt);
+    }
 }

@@ -8,7 +8,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TakeReader.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 
 #include <QAbstractButton>
 #include <QDir>

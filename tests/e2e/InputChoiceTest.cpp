@@ -8,6 +8,7 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "RecorderProcess.h"
+#include "RecordFor.h"
 #include "ScriptedDialogs.h"
 #include "SoundServer.h"
 #include "TakeReader.h"
@@ -181,7 +182,7 @@ struct Program {
         if (window.Check1()->isChecked()) {
             window.Check1()->click();
         }
-        return full ? file : QString();
+        return full && testsupport::takeFinished(window) ? file : QString();
     }
 
     QTemporaryDir folder;

@@ -9,6 +9,7 @@
 // 3 s against 1 s); TOLVANE_REAL_MINUTE=1 lets "Parar após" count real minutes (CI: 3 s ones).
 #include "recorder/window/frmSoundRec.h"
 
+#include "RecordFor.h"
 #include "CountingSource.h"
 #include "PrivateServer.h"
 #include "ScriptedDialogs.h"
@@ -161,6 +162,7 @@ TEST(PauseTakeOnPulse, PausedSpansAreLeftOutAndNothingElse) {
             w.toggle();
         }
         const double heard = static_cast<double>(w.clock.nsecsElapsed()) / 1e9 - pressed - paused;
+        ASSERT_TRUE(takeFinished(w.window));
 
         const TakeBytes take = readTake(w.window.takeFileName);
         const double recorded = static_cast<double>(audioFrames(take)) / kRate;

@@ -5,6 +5,7 @@
 // server, judged against the length of the audio each take holds.
 #include "recorder/window/frmSoundRec.h"
 
+#include "RecordFor.h"
 #include "ScriptedDialogs.h"
 #include "TakeReader.h"
 #include "platform/wavein/PulseWaveIn.h"
@@ -62,6 +63,7 @@ TEST(ReadoutOfARealTake, TwelveSecondsShowAsTwelve) {
         QTest::qWait(static_cast<int>(12000 - down.elapsed()));
     }
     QTest::mouseClick(w.window.Check1(), Qt::LeftButton);
+    ASSERT_TRUE(testsupport::takeFinished(w.window));
     EXPECT_TRUE(w.dialogs.shown.empty()) << w.dialogs.messages().join(' ').toStdString();
 
     const double recorded = w.recordedSeconds();
@@ -85,6 +87,7 @@ TEST(ReadoutOfARealTake, KeepsCountingWhileTheAboutWindowIsOpen) {
     QTest::mouseClick(w.window.Command3(), Qt::LeftButton);
     QTest::qWait(1000);
     QTest::mouseClick(w.window.Check1(), Qt::LeftButton);
+    ASSERT_TRUE(testsupport::takeFinished(w.window));
 
     const double recorded = w.recordedSeconds();
     std::printf("readout %d s (%d s as the About window closed), take holds %.3f s\n", w.readoutSeconds(),

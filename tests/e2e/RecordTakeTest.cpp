@@ -5,6 +5,7 @@
 // is a 440 Hz sine, then read back by independent readers.
 #include "recorder/window/frmSoundRec.h"
 
+#include "RecordFor.h"
 #include "ScriptedDialogs.h"
 #include "TakeReader.h"
 #include "platform/wavein/PulseWaveIn.h"
@@ -84,6 +85,7 @@ TEST_P(RecordTake, ThreeSecondsOfSineBecomeAFinishedWavFile) {
     QTest::qWait(3000);
     QTest::mouseClick(window.Check1(), Qt::LeftButton);
     const double secondsDown = static_cast<double>(down.elapsed()) / 1000.0;
+    ASSERT_TRUE(testsupport::takeFinished(window));
     EXPECT_TRUE(dialogs.shown.empty()) << dialogs.messages().join(' ').toStdString();
 
     const QStringList files = QDir(folder.path()).entryList(QDir::Files);

@@ -10,7 +10,7 @@
 #include "ScriptedDialogs.h"
 
 #include "platform/power/SleepInhibitor.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/window/frmSoundRec.h"
 

@@ -14,7 +14,7 @@
 #include <LED/LED.h>
 #include <LED/LEDPropertySheet.h>
 #include "platform/mixer/PulseMixer.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/i18n/Language.h"
 #include "recorder/recovery/TakeHeader.h"

@@ -11,7 +11,7 @@
 #include "SoundServer.h"
 #include "platform/mixer/PeakSource.h"
 #include "platform/mixer/PulseMixer.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 
 #include <QAbstractButton>
 #include <QAccessible>

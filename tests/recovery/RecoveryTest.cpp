@@ -9,7 +9,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TakeReader.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 #include "recorder/wavfile/TakeFile.h"
 
 #include <QDir>

@@ -27,17 +27,24 @@ public:
     QByteArray address() const { return ("unix:" + dir_.path() + "/native").toUtf8(); }
     // The server dies at once, as in a crash.
     void kill() {
+        send(SIGKILL);
+        started_ = false;
+    }
+    // The server stops answering, as under heavy swapping, until it is resumed.
+    void pause() { send(SIGSTOP); }
+    void resume() { send(SIGCONT); }
+
+private:
+    void send(int signal) {
         QFile pidFile(dir_.path() + QStringLiteral("/pid"));
         if (pidFile.open(QIODevice::ReadOnly)) {
             const auto pid = static_cast<pid_t>(pidFile.readAll().trimmed().toLongLong());
             if (pid > 0) {
-                ::kill(pid, SIGKILL);
+                ::kill(pid, signal);
             }
         }
-        started_ = false;
     }
 
-private:
     bool run(const QString& command) {
         return QProcess::execute(qEnvironmentVariable("TOLVANE_TEST_SOURCE_DIR") +
                                      QStringLiteral("/tests/support/pulse-server"),

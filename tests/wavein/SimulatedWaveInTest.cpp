@@ -4,7 +4,7 @@
 // The simulated wave-input device: the buffer rules it shares with the real backend, its sources,
 // its pacings and its injected faults.
 
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 
 #include "WaveInHarness.h"
 

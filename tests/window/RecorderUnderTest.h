@@ -7,7 +7,7 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "ScriptedDialogs.h"
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 
 #include <LED/LED.h>
 

@@ -1,9 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Tolvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "platform/wavein/SimulatedWaveIn.h"
+#include "SimulatedWaveIn.h"
 
 #include "platform/wavein/HeaderQueue.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <chrono>
@@ -172,6 +174,7 @@ struct SimulatedWaveIn::State {
     std::condition_variable_any wake;
     Stats stats;
     std::chrono::milliseconds backlog{0};
+    bool endHeldBack = false;
     SimulatedDevice* current = nullptr;  // the open device
 };
 
@@ -182,6 +185,7 @@ public:
     SimulatedDevice(std::shared_ptr<SimulatedWaveIn::State> state, const WAVEFORMATEX& format,
                     QObject* notify, Generator generator)
         : state_(std::move(state)),
+          notify_(notify),
           queue_(this, notify, format.nBlockAlign),
           backlog_(format.nBlockAlign, static_cast<std::size_t>(format.nAvgBytesPerSec *
                                                                 static_cast<std::uint64_t>(state_->backlog.count()) /
@@ -278,6 +282,7 @@ public:
         catchUp();
         started_ = false;
         paused_ = false;
+        awaitingEnd_ = false;
         ++run_;
         backlog_.feed(queue_);
         queue_.returnAll();
@@ -297,6 +302,29 @@ public:
         // Like a stopped sound card: the buffer being filled comes back, empty ones stay queued.
         queue_.completePartial();
         return MMSYSERR_NOERROR;
+    }
+
+    // Without a clock the device takes the end to be now: all that was heard of a paused take, or of
+    // one whose source holds nothing back, has come.
+    bool endAt(std::chrono::steady_clock::time_point) override {
+        std::lock_guard lock(state_->mutex);
+        if (!open_ || !started_ || paused_ || dead_ || !state_->endHeldBack) {
+            return false;
+        }
+        awaitingEnd_ = true;
+        return true;
+    }
+
+    // Expects the state's lock held.
+    bool endArrivesLocked() {
+        if (!awaitingEnd_) {
+            return false;
+        }
+        awaitingEnd_ = false;
+        if (notify_ != nullptr) {
+            QCoreApplication::postEvent(notify_, new TakeEndEvent(this));
+        }
+        return true;
     }
 
     MMRESULT pause(std::chrono::steady_clock::time_point) override {
@@ -358,6 +386,7 @@ public:
             open_ = false;
             started_ = false;
             paused_ = false;
+            awaitingEnd_ = false;
             if (state_->current == this) {
                 state_->current = nullptr;
             }
@@ -365,6 +394,9 @@ public:
         if (thread_.joinable()) {
             thread_.request_stop();
             thread_.join();
+        }
+        if (notify_ != nullptr) {
+            QCoreApplication::removePostedEvents(notify_, TakeEndEvent::eventType());
         }
         return MMSYSERR_NOERROR;
     }
@@ -512,6 +544,7 @@ private:
     }
 
     std::shared_ptr<SimulatedWaveIn::State> state_;
+    QObject* notify_;
     detail::HeaderQueue queue_;
     detail::Backlog backlog_;
     std::vector<std::byte> scratch_ = std::vector<std::byte>(64 * 1024);
@@ -522,6 +555,7 @@ private:
     bool started_ = false;
     bool paused_ = false;
     bool dead_ = false;
+    bool awaitingEnd_ = false;
     int addCalls_ = 0;
     std::uint64_t sourceBytes_ = 0;  // put out by the source, delivered or dropped
     Clock::time_point startedAt_;
@@ -567,6 +601,16 @@ MMRESULT SimulatedWaveIn::open(std::unique_ptr<WaveInDevice>& device, const WAVE
 void SimulatedWaveIn::setBacklog(std::chrono::milliseconds length) {
     std::lock_guard lock(state_->mutex);
     state_->backlog = length;
+}
+
+void SimulatedWaveIn::setEndHeldBack(bool held) {
+    std::lock_guard lock(state_->mutex);
+    state_->endHeldBack = held;
+}
+
+bool SimulatedWaveIn::endArrives() {
+    std::lock_guard lock(state_->mutex);
+    return state_->current != nullptr && state_->current->endArrivesLocked();
 }
 
 std::string SimulatedWaveIn::errorText(MMRESULT status) const {

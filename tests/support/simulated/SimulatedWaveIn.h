@@ -97,6 +97,13 @@ public:
     // buffers come; only what does not fit is dropped and counted as an overrun. None by default.
     void setBacklog(std::chrono::milliseconds length);
 
+    // Like a source that holds sound back: a started device, not paused, told where its take ends
+    // (endAt) says the end's sound is still to come, goes on taking what is produced, and posts the
+    // end (TakeEndEvent) at endArrives(). Off by default: the end is there at once.
+    void setEndHeldBack(bool held);
+    // The sound up to the end has come; false when no device waits for it.
+    bool endArrives();
+
     // Manual pacing: fills up to `bytes` (whole frames) of the source into the queued buffers now, on
     // the calling thread, in queue order, posting one notification per completed buffer, and then
     // into the backlog. Returns the bytes consumed (it stops early when neither has room).

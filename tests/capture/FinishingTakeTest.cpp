@@ -1,0 +1,101 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+// A take released while the sound heard before the release is still on its way, through the real
+// window: the toggle comes up at once, and what needs the finished take (Save, a new take's question,
+// the exit question) waits for it with the window answering, then sees the whole take.
+#include "recorder/window/frmSoundRec.h"
+
+#include "ScriptedDialogs.h"
+#include "SimulatedWaveIn.h"
+#include "TakeReader.h"
+
+#include <LED/LED.h>
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace platform::wavein;
+using testsupport::ShownDialog;
+
+namespace {
+
+constexpr std::size_t kBuffer = 35280;  // the window's default, 44100 Hz stereo
+
+struct Case {
+    const char* what;
+    std::function<void(frmSoundRec&)> act;  // done while the take waits for its last sound
+    ShownDialog::Kind asked;
+    std::optional<platform::Answer> answer;
+    bool saved;
+};
+
+}  // namespace
+
+TEST(FinishingTake, WhatNeedsTheFinishedTakeWaitsForItsLastSound) {
+    QTemporaryDir saved;
+    const Case cases[] = {
+        {"Save", [](frmSoundRec& w) { QTest::mouseClick(w.cmdSave(), Qt::LeftButton); },
+         ShownDialog::Kind::SaveFile, std::nullopt, true},
+        {"a new take", [](frmSoundRec& w) { QTest::mouseClick(w.Check1(), Qt::LeftButton); },
+         ShownDialog::Kind::Question, platform::Answer::Cancel, false},
+        {"closing the window", [](frmSoundRec& w) { w.close(); }, ShownDialog::Kind::Question,
+         platform::Answer::Cancel, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir folder;
+        testsupport::ScriptedDialogs dialogs;
+        SimulatedWaveIn device(SimulatedSource::counter(), Pacing::Manual);
+        device.setEndHeldBack(true);
+        frmSoundRec window({.waveIn = device, .dialogs = &dialogs, .programFolder = folder.path()});
+        window.show();
+        const auto deliver = [&](int buffers) {
+            device.produce(static_cast<std::size_t>(buffers) * kBuffer);
+            QCoreApplication::sendPostedEvents(&window);
+        };
+
+        QTest::mouseClick(window.Check1(), Qt::LeftButton);
+        ASSERT_TRUE(window.captureEngine().isRecording());
+        deliver(3);
+        QTest::mouseClick(window.Check1(), Qt::LeftButton);
+        EXPECT_FALSE(window.Check1()->isChecked());
+        EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+        EXPECT_TRUE(window.cmdSave()->isEnabled());
+        ASSERT_TRUE(window.captureEngine().isFinishing());
+
+        // The late sound and the end come while the window waits, from its own event loop.
+        std::size_t shownBeforeEnd = SIZE_MAX;
+        QTimer::singleShot(50, &window, [&] {
+            shownBeforeEnd = dialogs.shown.size();
+            deliver(2);
+            device.endArrives();
+        });
+        if (c.saved) {
+            dialogs.savePaths.push_back(saved.filePath(QStringLiteral("kept")));
+        } else {
+            dialogs.answers.push_back(*c.answer);
+        }
+        c.act(window);
+
+        EXPECT_EQ(shownBeforeEnd, 0u) << "asked before the take was finished";
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].kind, c.asked);
+        EXPECT_FALSE(window.captureEngine().isFinishing());
+        EXPECT_FALSE(window.Check1()->isChecked());
+        EXPECT_TRUE(window.isVisible());
+        const QString path = c.saved ? saved.filePath(QStringLiteral("kept.Wav")) : window.takeFileName;
+        const auto take = testsupport::readTake(path);
+        EXPECT_EQ(take.dataLength(), 15 * kBuffer) << "the lead-in and the whole take";
+        EXPECT_EQ(take.u32(42), take.dataLength());
+        EXPECT_EQ(testsupport::firstCounterMismatch(take, 10 * kBuffer, 2), std::nullopt);
+        window.takeSaved = true;
+    }
+}
