@@ -99,3 +99,44 @@ TEST(FinishingTake, WhatNeedsTheFinishedTakeWaitsForItsLastSound) {
         window.takeSaved = true;
     }
 }
+
+// A press that waits for the last take to finish is taken back by a release during the wait (a
+// quick press, release, press, release): nothing is asked, deleted or started, and no take runs
+// under a toggle that is up.
+TEST(FinishingTake, AReleaseWhileAPressWaitsTakesThePressBack) {
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    SimulatedWaveIn device(SimulatedSource::counter(), Pacing::Manual);
+    device.setEndHeldBack(true);
+    frmSoundRec window({.waveIn = device, .dialogs = &dialogs, .programFolder = folder.path()});
+    window.show();
+    const auto deliver = [&](int buffers) {
+        device.produce(static_cast<std::size_t>(buffers) * kBuffer);
+        QCoreApplication::sendPostedEvents(&window);
+    };
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+    deliver(3);
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+    ASSERT_TRUE(window.captureEngine().isFinishing());
+    const QString lastTake = window.takeFileName;
+
+    QTimer::singleShot(50, &window, [&] {
+        QTest::mouseClick(window.Check1(), Qt::LeftButton);
+        QTimer::singleShot(50, &window, [&] {
+            deliver(2);
+            device.endArrives();
+        });
+    });
+    // Asked only if the press went on regardless; this answer would delete the last take.
+    dialogs.answers.push_back(platform::Answer::Yes);
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.front().text.toStdString();
+    EXPECT_FALSE(window.captureEngine().isRecording());
+    EXPECT_FALSE(window.captureEngine().isFinishing());
+    EXPECT_FALSE(window.Check1()->isChecked());
+    EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+    EXPECT_EQ(window.takeFileName, lastTake);
+    EXPECT_EQ(testsupport::readTake(lastTake).dataLength(), 15 * kBuffer) << "the last take, whole";
+    window.takeSaved = true;
+}
