@@ -202,10 +202,11 @@ std::uint64_t CaptureEngine::recordedFrames() const {
 }
 
 std::size_t CaptureEngine::roomUnderLimit() const {
-    if (!lengthLimit_ || waveFormat.nBlockAlign == 0) {
+    const auto& limit = finishing_ ? finishingLimit_ : lengthLimit_;
+    if (!limit || waveFormat.nBlockAlign == 0) {
         return SIZE_MAX;
     }
-    const auto ms = static_cast<std::uint64_t>(std::max<std::int64_t>(lengthLimit_->count(), 0));
+    const auto ms = static_cast<std::uint64_t>(std::max<std::int64_t>(limit->count(), 0));
     const std::uint64_t frames =
         ms / 1000 * waveFormat.nSamplesPerSec + ms % 1000 * waveFormat.nSamplesPerSec / 1000;
     const std::uint64_t bytes = frames * waveFormat.nBlockAlign;
@@ -254,6 +255,7 @@ void CaptureEngine::StopCapture(std::optional<std::chrono::steady_clock::time_po
     // A take at its length limit holds all it may; one whose file or source failed gets no more.
     if (hWaveIn_ && wasRecording && heardUntil && !lengthLimitReached() && !writeFailure_ && !sourceLost_ &&
         hWaveIn_->endAt(*heardUntil)) {
+        finishingLimit_ = lengthLimit_;
         finishing_ = true;
         return;
     }

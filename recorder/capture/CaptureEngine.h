@@ -164,6 +164,8 @@ private:
     std::function<void()> finished_;
     bool paused_ = false;
     std::optional<std::chrono::milliseconds> lengthLimit_;
+    // The limit of a take left finishing: one set meanwhile is for the next take.
+    std::optional<std::chrono::milliseconds> finishingLimit_;
     std::uint64_t recordedBytes_ = 0;  // audio appended after the lead-in
     QObject* hookedWindow_ = nullptr;
     CaptureWindowProc* windowProc_ = nullptr;  // owned by the hooked window

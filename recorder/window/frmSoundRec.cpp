@@ -344,6 +344,11 @@ void frmSoundRec::Check1_Click() {
         setCheck1(!ui->Check1->isChecked());
         return;
     }
+    // A release while a press waits for the last take to finish takes that press back: there is no
+    // take of its own to stop, and the press sees the toggle up once the wait is over.
+    if (waitingForTake_ != nullptr && !ui->Check1->isChecked()) {
+        return;
+    }
     timer2_.setInterval(100);
     if (ui->Check1->isChecked()) {
         startTake();
@@ -376,7 +381,7 @@ void frmSoundRec::startTake() {
     save_->setUnattended(false);
     // Never another input in its place: nothing is recorded, and nothing else changes. The last take
     // is asked about once it is finished.
-    if (!waitForFinishedTake() || (input_ != nullptr && !input_->present()) ||
+    if (!waitForFinishedTake() || !ui->Check1->isChecked() || (input_ != nullptr && !input_->present()) ||
         !settleLastTake(kDeleteUnsavedQuestion)) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
