@@ -201,6 +201,16 @@ std::uint64_t CaptureEngine::recordedFrames() const {
     return waveFormat.nBlockAlign == 0 ? 0 : recordedBytes_ / waveFormat.nBlockAlign;
 }
 
+std::optional<std::uint64_t> CaptureEngine::takeFrameAt(std::chrono::steady_clock::time_point at) {
+    if (!isRecording_ || !hWaveIn_ || waveFormat.nBlockAlign == 0) {
+        return std::nullopt;
+    }
+    const std::uint64_t leadIn = std::uint64_t{kBufferCount} * static_cast<std::uint64_t>(bufferSize_) /
+                                 waveFormat.nBlockAlign;
+    // A device without a clock of its source: the sound heard now is what it hands over next.
+    return leadIn + hWaveIn_->takeFrameHeardAt(at).value_or(recordedFrames());
+}
+
 std::size_t CaptureEngine::roomUnderLimit() const {
     const auto& limit = finishing_ ? finishingLimit_ : lengthLimit_;
     if (!limit || waveFormat.nBlockAlign == 0) {

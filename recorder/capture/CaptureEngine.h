@@ -100,6 +100,10 @@ public:
     bool lengthLimitReached() const;
     // Frames of audio in the take after its lead-in.
     std::uint64_t recordedFrames() const;
+    // The take frame (TakeMarkers.h: counted from the first frame of the take's audio, the lead-in
+    // included) of the sound heard at `at`, a press: where a marker set then lies. A paused take gives
+    // the frame where it paused. Nothing when no take runs.
+    std::optional<std::uint64_t> takeFrameAt(std::chrono::steady_clock::time_point at);
 
     // The device's text for `lastResult` in a message box.
     void ReportWaveError();
