@@ -5,6 +5,7 @@
 #include "platform/mixer/PeakSource.h"
 #include "platform/mixer/PulseMixer.h"
 #include "platform/mixer/SourceList.h"
+#include "platform/playback/Playback.h"
 #include "platform/power/SleepInhibitor.h"
 #include "platform/pulse/SoundServer.h"
 #include "platform/wavein/PulseWaveIn.h"
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
     // source chosen in the window would not be the server's default.
     const QString sourceForThisRun = tolvane::sourceForThisRun(QApplication::arguments());
     qunsetenv("PULSE_SOURCE");
-    // Capture, level, meters and the source list share one connection to the server.
+    // Capture, level, meters, the source list and the review's playback share one connection to the
+    // server.
     const auto server = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane"));
     auto waveIn = platform::wavein::makePulseAudioWaveIn(server);
     auto mixer = platform::mixer::makePulseAudioMixer(server);
@@ -95,7 +97,10 @@ int main(int argc, char** argv) {
                         .sources = sources.get(),
                         .settings = &settings,
                         .sourceForThisRun = sourceForThisRun,
-                        .sleepInhibitor = sleepInhibitor.get()});
+                        .sleepInhibitor = sleepInhibitor.get(),
+                        .playback = [server](std::shared_ptr<const platform::playback::FrameSource> take) {
+                            return platform::playback::makePulseAudioPlayback(server, std::move(take));
+                        }});
     if (const QScreen* screen = window.screen()) {
         window.move(screen->availableGeometry().center() - window.rect().center());
     }

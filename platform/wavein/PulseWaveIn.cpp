@@ -371,6 +371,25 @@ public:
         return MMSYSERR_NOERROR;
     }
 
+    // By the same clock as the press, the release and the pauses, so a marker lies where a press of
+    // the toggle at that instant would have begun or ended the take.
+    std::optional<std::uint64_t> takeFrameHeardAt(std::chrono::steady_clock::time_point instant) override {
+        MainloopLock lock(mainloop_.get());
+        if (!open_ || !started_ || lost_) {
+            return std::nullopt;
+        }
+        const auto reading = readClock();
+        if (!reading) {
+            return std::nullopt;
+        }
+        detail::TakeTimeline timeline = timeline_;
+        if (!timeline.begun()) {
+            timeline.begin(begin_ ? clockFrameAt(*reading, *begin_) : 0);
+        }
+        const std::int64_t heard = clockFrameAt(*reading, instant);
+        return detail::keptBefore(timeline.takeFrameOf(heard), boundedOverruns());
+    }
+
     MMRESULT unprepareHeader(WAVEHDR& header) override {
         MainloopLock lock(mainloop_.get());
         if (!open_) {

@@ -48,4 +48,16 @@ std::vector<Overrun> boundedBy(std::vector<Overrun> losses, std::uint64_t missin
     return bounded;
 }
 
+std::uint64_t keptBefore(std::uint64_t heard, const std::vector<Overrun>& losses) {
+    std::uint64_t lost = 0;
+    for (const Overrun& loss : losses) {
+        const std::uint64_t gapBegins = loss.atFrame + lost;
+        if (gapBegins >= heard) {
+            break;
+        }
+        lost += std::min(loss.frames, heard - gapBegins);
+    }
+    return heard - lost;
+}
+
 }  // namespace platform::wavein::detail

@@ -54,4 +54,9 @@ private:
 // `losses` told no longer than `missing` frames in all: each shortened in proportion.
 std::vector<Overrun> boundedBy(std::vector<Overrun> losses, std::uint64_t missing);
 
+// Of the take's first `heard` frames (by the clock, gaps included), those the device handed over:
+// `losses` (in order, each at the frames kept before it) left out. Heard inside a gap, the frame
+// after it.
+std::uint64_t keptBefore(std::uint64_t heard, const std::vector<Overrun>& losses);
+
 }  // namespace platform::wavein::detail

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,13 @@ public:
     // once. A device without such a clock records from start() to reset(), as it always did.
     virtual void beginAt(std::chrono::steady_clock::time_point) {}
     virtual bool endAt(std::chrono::steady_clock::time_point) { return false; }
+    // Where the sound heard at `instant` (a press, steady clock) lies among the frames this device
+    // hands over for its take: 0 is the first frame after the beginning, frames lost to overruns are
+    // not counted, and a paused take gives the frame where it paused. Nothing when no take runs or
+    // when the device has no clock of its source; the caller then counts what has come.
+    virtual std::optional<std::uint64_t> takeFrameHeardAt(std::chrono::steady_clock::time_point) {
+        return std::nullopt;
+    }
 };
 
 // A wave-input service: opens devices and describes statuses.

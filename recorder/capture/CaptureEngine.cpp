@@ -204,11 +204,22 @@ std::uint64_t CaptureEngine::recordedFrames() const {
     return waveFormat.nBlockAlign == 0 ? 0 : recordedBytes_ / waveFormat.nBlockAlign;
 }
 
+std::optional<std::uint64_t> CaptureEngine::takeFrameAt(std::chrono::steady_clock::time_point at) {
+    if (!isRecording_ || !hWaveIn_ || waveFormat.nBlockAlign == 0) {
+        return std::nullopt;
+    }
+    const std::uint64_t leadIn = std::uint64_t{kBufferCount} * static_cast<std::uint64_t>(bufferSize_) /
+                                 waveFormat.nBlockAlign;
+    // A device without a clock of its source: the sound heard now is what it hands over next.
+    return leadIn + hWaveIn_->takeFrameHeardAt(at).value_or(recordedFrames());
+}
+
 std::size_t CaptureEngine::roomUnderLimit() const {
-    if (!lengthLimit_ || waveFormat.nBlockAlign == 0) {
+    const auto& limit = finishing_ ? finishingLimit_ : lengthLimit_;
+    if (!limit || waveFormat.nBlockAlign == 0) {
         return SIZE_MAX;
     }
-    const auto ms = static_cast<std::uint64_t>(std::max<std::int64_t>(lengthLimit_->count(), 0));
+    const auto ms = static_cast<std::uint64_t>(std::max<std::int64_t>(limit->count(), 0));
     const std::uint64_t frames =
         ms / 1000 * waveFormat.nSamplesPerSec + ms % 1000 * waveFormat.nSamplesPerSec / 1000;
     const std::uint64_t bytes = frames * waveFormat.nBlockAlign;
@@ -257,6 +268,7 @@ void CaptureEngine::StopCapture(std::optional<std::chrono::steady_clock::time_po
     // A take at its length limit holds all it may; one whose file or source failed gets no more.
     if (hWaveIn_ && wasRecording && heardUntil && !lengthLimitReached() && !writeFailure_ && !sourceLost_ &&
         hWaveIn_->endAt(*heardUntil)) {
+        finishingLimit_ = lengthLimit_;
         finishing_ = true;
         return;
     }

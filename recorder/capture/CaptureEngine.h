@@ -101,6 +101,10 @@ public:
     bool lengthLimitReached() const;
     // Frames of audio in the take after its lead-in.
     std::uint64_t recordedFrames() const;
+    // The take frame (TakeMarkers.h: counted from the first frame of the take's audio, the lead-in
+    // included) of the sound heard at `at`, a press: where a marker set then lies. A paused take gives
+    // the frame where it paused. Nothing when no take runs.
+    std::optional<std::uint64_t> takeFrameAt(std::chrono::steady_clock::time_point at);
 
     // The device's text for `lastResult` in a message box.
     void ReportWaveError();
@@ -165,6 +169,8 @@ private:
     std::function<void()> finished_;
     bool paused_ = false;
     std::optional<std::chrono::milliseconds> lengthLimit_;
+    // The limit of a take left finishing: one set meanwhile is for the next take.
+    std::optional<std::chrono::milliseconds> finishingLimit_;
     std::uint64_t recordedBytes_ = 0;  // audio appended after the lead-in
     QObject* hookedWindow_ = nullptr;
     CaptureWindowProc* windowProc_ = nullptr;  // owned by the hooked window

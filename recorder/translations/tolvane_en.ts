@@ -572,6 +572,14 @@ Try &apos;tolvane --help&apos;.
         <source>Continuar gravação</source>
         <translation>Resume recording</translation>
     </message>
+    <message>
+        <source>Marcar agora</source>
+        <translation>Mark now</translation>
+    </message>
+    <message>
+        <source>Ouvir e cortar…</source>
+        <translation>Listen and trim…</translation>
+    </message>
 </context>
 <context>
     <name>TrackNames</name>
@@ -868,6 +876,25 @@ Choose another input in the recording level&apos;s context menu.</translation>
     <message>
         <source>%1 Algumas partes da gravação ficaram com o novo nome, &quot;%2&quot;, e as outras continuam em &quot;%3&quot;.</source>
         <translation>%1 Some parts of the take are under the new name, &quot;%2&quot;, and the others are still at &quot;%3&quot;.</translation>
+    </message>
+    <message>
+        <source>1 marca</source>
+        <translation>1 marker</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marcas</source>
+        <translation>
+            <numerusform>%n marker</numerusform>
+            <numerusform>%n markers</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Salvando as faixas em &quot;%1&quot;...</source>
+        <translation>Saving the tracks in &quot;%1&quot;...</translation>
+    </message>
+    <message>
+        <source>Não foi possível guardar a marca: %1.</source>
+        <translation>The marker could not be kept: %1.</translation>
     </message>
 </context>
 <context>

@@ -139,6 +139,12 @@ void Readout::showNotes(const Notes& notes) {
         lines << windowText(QT_TRANSLATE_NOOP("frmSoundRec", "Faltam %1 para parar a gravação"))
                      .arg(i18n::clockText(*notes.secondsLeft));
     }
+    if (notes.markers && *notes.markers > 0) {
+        // Portuguese says one and many apart; the translation takes its own plural forms.
+        lines << (*notes.markers == 1
+                      ? windowText(QT_TRANSLATE_NOOP("frmSoundRec", "1 marca"))
+                      : QCoreApplication::translate("frmSoundRec", "%n marcas", nullptr, *notes.markers));
+    }
     const QString text = lines.join(QLatin1Char('\n'));
     if (panel_.toolTip() == text) {
         return;

@@ -47,6 +47,8 @@ public:
         std::optional<long long> roomSeconds;
         // What is left of the time set to stop the take after.
         std::optional<long long> secondsLeft;
+        // The markers of the take, running or waiting to be saved.
+        std::optional<int> markers;
     };
     void showNotes(const Notes& notes);
 

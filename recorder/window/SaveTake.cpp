@@ -5,6 +5,8 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/files/MoveFile.h"
+#include "recorder/review/TrackSaveDialog.h"
+#include "recorder/wavfile/TakeMarkers.h"
 #include "recorder/wavfile/TakeParts.h"
 
 #include <QDir>
@@ -54,6 +56,7 @@ void removeTake(const QString& firstPart) {
     for (const QString& part : basSoundRec_2::takeParts(firstPart)) {
         QFile::remove(part);
     }
+    basSoundRec_2::removeTakeMarkers(firstPart);
 }
 
 SaveTake::SaveTake(platform::Dialogs& dialogs, DialogSettings& settings, QSettings* kept, QString title)
@@ -89,8 +92,41 @@ bool SaveTake::save(const TakeToSave& take) {
                          title_);
         return false;
     }
-    return destination.format == Format::Wav ? move(take, destination.path)
-                                             : encode(take, destination.path, destination.format);
+    // A trim or markers make a WAV file of their own; only the whole take as it is can be moved.
+    const bool asItIs = !take.range && take.markers.empty();
+    return destination.format == Format::Wav && asItIs ? move(take, destination.path)
+                                                       : encode(take, destination.path, destination.format);
+}
+
+bool SaveTake::saveTracks(const TakeToSave& take, const std::vector<analysis::FrameRange>& tracks,
+                          const review::TrackSaveChoice& choice) {
+    if (tracks.empty() || static_cast<std::size_t>(choice.paths.size()) != tracks.size()) {
+        return false;
+    }
+    platform::encoding::EncodeRequest request;
+    request.parts = basSoundRec_2::takeParts(take.firstPart);
+    request.format = choice.format;
+    request.markers = take.markers;
+    const int total = static_cast<int>(tracks.size());
+    for (int i = 0; i < total; ++i) {
+        const analysis::FrameRange& track = tracks[static_cast<std::size_t>(i)];
+        request.outputs.push_back({
+            .destination = choice.paths[i],
+            .range = {static_cast<std::uint64_t>(track.from), static_cast<std::uint64_t>(track.to)},
+            .tags = {.title = choice.titles.value(i),
+                     .began = {},
+                     .software = QStringLiteral("Tolvane " TOLVANE_VERSION),
+                     .album = choice.album,
+                     .artist = choice.artist,
+                     .trackNumber = i + 1,
+                     .trackTotal = total,
+                     .year = choice.year},
+        });
+    }
+    const QString saving = windowText(QT_TRANSLATE_NOOP("frmSoundRec", "Salvando as faixas em \"%1\"..."))
+                               .arg(QDir::toNativeSeparators(choice.folder));
+    // The engine names the track a failure concerns.
+    return write(std::move(request), take.firstPart, saving, QString());
 }
 
 void SaveTake::remember(Format format) {
@@ -136,6 +172,10 @@ bool SaveTake::move(const TakeToSave& take, const QString& destination) {
                                         QDir::toNativeSeparators(take.firstPart)),
                          title_);
     }
+    if (result.moved()) {
+        // Markers it had are carried only by a file written anew; a marker file left empty goes.
+        basSoundRec_2::removeTakeMarkers(take.firstPart);
+    }
     // Where the original could not be deleted after the copy, both stay; the take is saved all the same.
     return result.moved();
 }
@@ -148,7 +188,14 @@ bool SaveTake::encode(const TakeToSave& take, const QString& destination, Format
         .tags = {.title = QFileInfo(destination).completeBaseName(),
                  .began = take.began,
                  .software = QStringLiteral("Tolvane " TOLVANE_VERSION)},
+        .range = take.range.value_or(platform::encoding::FrameRange{}),
+        .markers = take.markers,
     };
+    return write(std::move(request), take.firstPart, savingText(destination), destination);
+}
+
+bool SaveTake::write(platform::encoding::EncodeRequest request, const QString& firstPart, const QString& saving,
+                     const QString& shown) {
     busy_ = true;
     // The encoding runs on its own thread; this one goes on handling events (the window repaints,
     // the box's Cancel is seen at once) until it wakes this loop.
@@ -158,7 +205,7 @@ bool SaveTake::encode(const TakeToSave& take, const QString& destination, Format
     });
     {
         constexpr std::uint64_t kPermille = 1000;
-        const auto progress = dialogs_.progress(savingText(destination), title_, kPermille);
+        const auto progress = dialogs_.progress(saving, title_, kPermille);
         QTimer tick;
         tick.setInterval(50);
         QObject::connect(&tick, &QTimer::timeout, &tick, [&] {
@@ -184,13 +231,13 @@ bool SaveTake::encode(const TakeToSave& take, const QString& destination, Format
     if (result.encoded()) {
         // Only now, with the new file complete on disk and read back, does the take go. One that
         // cannot be deleted stays beside it; the take is saved all the same.
-        removeTake(take.firstPart);
+        removeTake(firstPart);
         return true;
     }
     // At the end of the session nobody is there to read a box; the take is kept unsaved.
     if (!unattended_) {
-        dialogs_.message(
-            stillWhereItWas(result.describe(QDir::toNativeSeparators(destination)), take.firstPart), title_);
+        const QString concerned = shown.isEmpty() ? result.destination : shown;
+        dialogs_.message(stillWhereItWas(result.describe(QDir::toNativeSeparators(concerned)), firstPart), title_);
     }
     return false;
 }

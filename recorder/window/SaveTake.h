@@ -7,15 +7,20 @@
 // tell what went wrong. The window says what to save; the save never reaches into the window.
 
 #include "platform/encoding/Encoding.h"
+#include "recorder/analysis/Gaps.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace platform {
 class Dialogs;
+}
+namespace review {
+struct TrackSaveChoice;
 }
 class QSettings;
 
@@ -38,6 +43,10 @@ struct DialogSettings {
 struct TakeToSave {
     QString firstPart;
     QDateTime began;
+    // The take frames to write (a trim); the whole take without it.
+    std::optional<platform::encoding::FrameRange> range{};
+    // The take's markers, as take frames; the saved file holds those inside the range, shifted.
+    std::vector<std::uint64_t> markers{};
 };
 
 struct Destination {
@@ -52,7 +61,7 @@ struct Destination {
 // unknown filter).
 Destination destinationFor(const QString& chosen, const QString& filter, const std::vector<Format>& offered);
 
-// Deletes every part of a take; one already gone is as good as deleted.
+// Deletes every part of a take and its marker file; one already gone is as good as deleted.
 void removeTake(const QString& firstPart);
 
 class SaveTake {
@@ -61,10 +70,16 @@ public:
     // be null) and offered first the next time.
     SaveTake(platform::Dialogs& dialogs, DialogSettings& settings, QSettings* kept, QString title);
 
-    // Asks where to save `take`, then saves it there: a WAV take is moved (every part), another
-    // format encoded into one new file, after which the take is removed. True when the take is saved;
-    // false when the user cancelled or the save failed (a box said why; the take is where it was).
+    // Asks where to save `take`, then saves it there: a whole WAV take without markers is moved
+    // (every part); anything else (another format, a trim, markers to carry) is written into a new
+    // file, after which the take is removed. True when the take is saved; false when the user
+    // cancelled or the save failed (a box said why; the take is where it was).
     bool save(const TakeToSave& take);
+    // Saves `tracks` (take frames, in order) of `take` as the files `choice` names, one a track, in
+    // its format and with its album's fields, all or none; the take is removed once every file is
+    // complete. True when saved; false when cancelled or failed (a box said why).
+    bool saveTracks(const TakeToSave& take, const std::vector<analysis::FrameRange>& tracks,
+                    const review::TrackSaveChoice& choice);
     // A save is under way (its box shows only after half a second).
     bool busy() const { return busy_; }
     // Nobody is there to read a box (the desktop session is ending): a failed encoding is not told.
@@ -73,6 +88,10 @@ public:
 private:
     bool move(const TakeToSave& take, const QString& destination);
     bool encode(const TakeToSave& take, const QString& destination, Format format);
+    // Runs one save of the engine with a progress box that says `saving`; on success the take is
+    // removed. `shown` names the destination in a failure's box; empty: the file the engine names.
+    bool write(platform::encoding::EncodeRequest request, const QString& firstPart, const QString& saving,
+               const QString& shown);
     void remember(Format format);
 
     platform::Dialogs& dialogs_;

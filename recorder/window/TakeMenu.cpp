@@ -50,6 +50,14 @@ TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& 
     // On the window too, so the shortcut works wherever the focus is, with the menu closed.
     window.addAction(pause_);
     connect(pause_, &QAction::triggered, this, &TakeMenu::pauseRequested);
+    mark_ = menu_->addAction(tr("Marcar agora"));
+    mark_->setObjectName(QStringLiteral("MarkNow"));
+    mark_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    mark_->setShortcutContext(Qt::WindowShortcut);
+    // Held down, the keys would set a marker at every repeat.
+    mark_->setAutoRepeat(false);
+    window.addAction(mark_);
+    connect(mark_, &QAction::triggered, this, &TakeMenu::markRequested);
 
     QMenu* stopAfter = menu_->addMenu(tr("Parar após"));
     stopAfter->setObjectName(QStringLiteral("StopAfterMenu"));
@@ -72,9 +80,17 @@ TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& 
     noLimit_->setChecked(true);
     chosen_ = noLimit_;
 
+    review_ = menu_->addAction(tr("Ouvir e cortar…"));
+    review_->setObjectName(QStringLiteral("ReviewTake"));
+    review_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    review_->setShortcutContext(Qt::WindowShortcut);
+    review_->setAutoRepeat(false);
+    window.addAction(review_);
+    connect(review_, &QAction::triggered, this, &TakeMenu::reviewRequested);
+
     // An item triggered by an assistive technology's action, not by the menu's own click or key,
     // leaves the menu open; it closes as after any choice.
-    for (QAction* action : stopAfter->actions() + QList<QAction*>{pause_}) {
+    for (QAction* action : stopAfter->actions() + QList<QAction*>{pause_, mark_, review_}) {
         connect(action, &QAction::triggered, this, [this, stopAfter] {
             stopAfter->hide();
             menu_->hide();
@@ -86,6 +102,7 @@ TakeMenu::TakeMenu(QAbstractButton& toggle, QWidget& window, platform::Dialogs& 
     toggle_.setContextMenuPolicy(Qt::CustomContextMenu);
     toggle_.installEventFilter(this);
     showTake(false, false);
+    showReviewable(false);
 }
 
 TakeMenu::~TakeMenu() = default;
@@ -129,6 +146,11 @@ void TakeMenu::clearStopAfter() {
 void TakeMenu::showTake(bool running, bool paused) {
     pause_->setEnabled(running);
     pause_->setText(running && paused ? tr("Continuar gravação") : tr("Pausar gravação"));
+    mark_->setEnabled(running);
+}
+
+void TakeMenu::showReviewable(bool reviewable) {
+    review_->setEnabled(reviewable);
 }
 
 void TakeMenu::popUp(const QPoint& where) {

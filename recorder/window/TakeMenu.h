@@ -2,8 +2,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #pragma once
-// The record toggle's context menu: pause and resume the running take, and the time after which a
-// take stops by itself. It holds the choices; the window does what they mean.
+// The record toggle's context menu: pause and resume the running take, mark the moment, the time
+// after which a take stops by itself, and the review of the take waiting to be saved. It holds the
+// choices; the window does what they mean.
 
 #include <QObject>
 
@@ -41,9 +42,13 @@ public:
     void clearStopAfter();
     // The pause item follows the take: offered only while one runs, worded for what it would do.
     void showTake(bool running, bool paused);
+    // "Ouvir e cortar…" is offered while a stopped take waits to be saved.
+    void showReviewable(bool reviewable);
 
     QMenu& menu() const { return *menu_; }
     QAction& pauseAction() const { return *pause_; }
+    QAction& markAction() const { return *mark_; }
+    QAction& reviewAction() const { return *review_; }
     // Opens the menu at `where` (global), as a right click there would.
     void popUp(const QPoint& where);
 
@@ -52,6 +57,10 @@ Q_SIGNALS:
     void pauseRequested();
     // The user chose another time to stop after.
     void stopAfterChanged();
+    // The user asked for a marker at this moment (the item or Ctrl+M).
+    void markRequested();
+    // The user asked to hear and trim the waiting take (the item or Ctrl+E).
+    void reviewRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -64,6 +73,8 @@ private:
     platform::Dialogs& dialogs_;
     QMenu* menu_;
     QAction* pause_;
+    QAction* mark_;
+    QAction* review_;
     QActionGroup* times_;
     QAction* other_;
     QAction* noLimit_;

@@ -4,15 +4,19 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
+#include "platform/files/FileTools.h"
 #include "platform/power/SleepInhibitor.h"
 #include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
 #include "recorder/recovery/Recovery.h"
+#include "recorder/review/TrackRanges.h"
+#include "recorder/wavfile/TakeMarkers.h"
 #include "recorder/window/AccessibleActions.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
+#include "recorder/window/MarkerWriter.h"
 #include "recorder/window/QualityFrame.h"
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
@@ -25,6 +29,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMenu>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -108,6 +113,27 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     takeMenu_ = new TakeMenu(*ui->Check1, *this, dialogs_, services_.stopAfterMinute);
     connect(takeMenu_, &TakeMenu::pauseRequested, this, &frmSoundRec::togglePause);
     connect(takeMenu_, &TakeMenu::stopAfterChanged, this, &frmSoundRec::applyStopAfter);
+    connect(takeMenu_, &TakeMenu::markRequested, this, &frmSoundRec::markNow);
+    // Opened once the menu that asked for it has closed.
+    connect(takeMenu_, &TakeMenu::reviewRequested, this, &frmSoundRec::reviewTake, Qt::QueuedConnection);
+    // "Savar Com..." offers the review too, on its own context menu.
+    auto* saveMenu = new QMenu(this);
+    saveMenu->setObjectName(QStringLiteral("cmdSaveMenu"));
+    saveMenu->addAction(&takeMenu_->reviewAction());
+    ui->cmdSave->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->cmdSave, &QWidget::customContextMenuRequested, this,
+            [this, saveMenu](const QPoint& at) { saveMenu->popup(ui->cmdSave->mapToGlobal(at)); });
+    markerWriter_ = new MarkerWriter(this);
+    connect(markerWriter_, &MarkerWriter::failed, this, [this](int error) {
+        markerCount_ = std::max(0, markerCount_ - 1);
+        showReadoutNotes();
+        // One box a take: a full disk would fail every marker after.
+        if (!markerFailureTold_) {
+            markerFailureTold_ = true;
+            dialogs_.message(tr("Não foi possível guardar a marca: %1.").arg(platform::files::systemReason(error)),
+                             kProgramTitle);
+        }
+    });
     level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
     if (services_.peakSource != nullptr) {
         levelMonitor_ = std::make_unique<level::LevelMonitor>(*services_.peakSource);
@@ -234,6 +260,10 @@ void frmSoundRec::adoptInterruptedTakes() {
             beganFromName(takeFileName, newest.modified.addMSecs(-static_cast<qint64>(newest.seconds * 1000)));
         takeSaved = false;
         ui->cmdSave->setEnabled(true);
+        // Its markers were kept beside it, flushed as each was set.
+        recountMarkers();
+        offerReview();
+        showReadoutNotes();
     }
     // Told once the window is up, over it: the takes recovered and what unfinished saves left.
     QTimer::singleShot(0, this, [this, text = recovery::describeStartUp(findings)] {
@@ -321,6 +351,9 @@ void frmSoundRec::showReadoutNotes() {
                                       engine_->recordedFrames() * format.nBlockAlign;
         notes.roomSeconds = room_->duringTake(written, format.nAvgBytesPerSec);
     }
+    if (!takeSaved && !takeFileName.trimmed().isEmpty()) {
+        notes.markers = markerCount_;
+    }
     if (const auto limit = takeMenu_->lengthLimit()) {
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
                                     ? static_cast<double>(engine_->recordedFrames()) / format.nSamplesPerSec
@@ -349,6 +382,11 @@ void frmSoundRec::Check1_Click() {
         setCheck1(!ui->Check1->isChecked());
         return;
     }
+    // A release while a press waits for the last take to finish takes that press back: there is no
+    // take of its own to stop, and the press sees the toggle up once the wait is over.
+    if (waitingForTake_ != nullptr && !ui->Check1->isChecked()) {
+        return;
+    }
     timer2_.setInterval(100);
     if (ui->Check1->isChecked()) {
         startTake();
@@ -370,7 +408,9 @@ bool frmSoundRec::settleLastTake(const char* question) {
             return true;
         default:
             // Already gone is as good as deleted; one that cannot be deleted stays on disk.
+            markerWriter_->settle();
             save::removeTake(takeFileName);
+            forgetReview();
             readout_->zero();
             return true;
     }
@@ -381,7 +421,7 @@ void frmSoundRec::startTake() {
     save_->setUnattended(false);
     // Never another input in its place: nothing is recorded, and nothing else changes. The last take
     // is asked about once it is finished.
-    if (!waitForFinishedTake() || (input_ != nullptr && !input_->present()) ||
+    if (!waitForFinishedTake() || !ui->Check1->isChecked() || (input_ != nullptr && !input_->present()) ||
         !settleLastTake(kDeleteUnsavedQuestion)) {
         // Nothing started, so the toggle does not stay down as if something had.
         setCheck1(false);
@@ -408,6 +448,10 @@ void frmSoundRec::startTake() {
 
     takeSaved = false;
     ui->cmdSave->setEnabled(false);
+    takeMenu_->showReviewable(false);
+    const int previousMarkers = markerCount_;
+    markerCount_ = 0;
+    markerFailureTold_ = false;
     ui->Check1->setText(tr(kStopCaption));
     if (levelMonitor_) {
         levelMonitor_->clearClips();
@@ -423,6 +467,8 @@ void frmSoundRec::startTake() {
     const QString created = takeFile_->Create(wanted);
     bool started = !created.isEmpty();
     if (started) {
+        // The take before is saved or deleted by now, or replaced.
+        forgetReview();
         takeFileName = created;
         takeBegan_ = began;
         engine_->waveFormat = quality_->format();
@@ -438,6 +484,7 @@ void frmSoundRec::startTake() {
         takeFileName = previousStillThere ? previousTake : QString();
         takeBegan_ = previousStillThere ? previousBegan : QDateTime();
         takeSaved = previousStillThere && previousSaved;
+        markerCount_ = previousStillThere ? previousMarkers : 0;
         // No take ran: a time set for it waits for the next.
         enterStoppedState(false);
         return;
@@ -566,6 +613,101 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     ui->Check1->setText(tr(kStartCaption));
     // Save is offered once there is a take to save.
     ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
+    offerReview();
+}
+
+void frmSoundRec::offerReview() {
+    takeMenu_->showReviewable(!takeFileName.trimmed().isEmpty() && !takeSaved && !engine_->isRecording());
+}
+
+void frmSoundRec::markNow() {
+    // The press is the moment, whatever the window does before it gets here.
+    const auto pressed = std::chrono::steady_clock::now();
+    if (!ui->Check1->isChecked() || !engine_->isRecording()) {
+        return;
+    }
+    if (const auto frame = engine_->takeFrameAt(pressed)) {
+        addMarker(*frame);
+    }
+}
+
+void frmSoundRec::addMarker(quint64 takeFrame) {
+    // A marker that arrives after the take stopped has no take to go into.
+    if (!engine_->isRecording() || takeFileName.isEmpty()) {
+        return;
+    }
+    markerWriter_->add(takeFileName, takeFrame);
+    ++markerCount_;
+    showReadoutNotes();
+}
+
+void frmSoundRec::recountMarkers() {
+    markerWriter_->settle();
+    markerCount_ = takeFileName.isEmpty()
+                       ? 0
+                       : static_cast<int>(basSoundRec_2::readTakeMarkers(takeFileName).frames.size());
+}
+
+void frmSoundRec::forgetReview() {
+    reviewChoices_ = {};
+    reviewedTake_.clear();
+}
+
+save::TakeToSave frmSoundRec::takeToSave() {
+    save::TakeToSave take{.firstPart = takeFileName, .began = takeBegan_};
+    if (reviewedTake_ == takeFileName && reviewChoices_.selection) {
+        take.range = platform::encoding::FrameRange{static_cast<std::uint64_t>(reviewChoices_.selection->from),
+                                                    static_cast<std::uint64_t>(reviewChoices_.selection->to)};
+    }
+    // Every marker set, also the last one pressed just before the stop, is in the file first.
+    markerWriter_->settle();
+    take.markers = basSoundRec_2::readTakeMarkers(takeFileName).frames;
+    return take;
+}
+
+void frmSoundRec::reviewTake() {
+    if (!takeMenu_->reviewAction().isEnabled() || save_->busy() || engine_->isRecording() ||
+        !waitForFinishedTake() || takeFileName.trimmed().isEmpty() || takeSaved) {
+        return;
+    }
+    markerWriter_->settle();
+    if (reviewedTake_ != takeFileName) {
+        reviewChoices_ = {};
+        reviewedTake_ = takeFileName;
+    }
+    review::ReviewWindow window({.firstPart = takeFileName,
+                                 .playback = services_.playback,
+                                 .settings = services_.settings,
+                                 .began = takeBegan_},
+                                &reviewChoices_, this);
+    const int outcome = window.exec();
+    // Markers added or removed there are in the take's marker file.
+    recountMarkers();
+    showReadoutNotes();
+    if (outcome == review::ReviewWindow::Save) {
+        cmdSave_Click();
+    } else if (outcome == review::ReviewWindow::SaveTracks) {
+        const auto frames = static_cast<std::int64_t>(window.frames());
+        saveTracks(review::tracksWithin(reviewChoices_.framesToSave(frames), reviewChoices_.boundaryFrames()),
+                   window.trackSaveChoice());
+    }
+}
+
+void frmSoundRec::saveTracks(const std::vector<analysis::FrameRange>& tracks,
+                             const review::TrackSaveChoice& choice) {
+    if (save_->busy() || !waitForFinishedTake()) {
+        return;
+    }
+    readout_->zero();
+    if (save_->saveTracks(takeToSave(), tracks, choice)) {
+        takeSaved = true;
+        forgetReview();
+    }
+    offerReview();
+    showReadoutNotes();
+    if (sessionEnding_) {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
 }
 
 void frmSoundRec::Gandu() {
@@ -596,9 +738,12 @@ void frmSoundRec::cmdSave_Click() {
         return;
     }
     readout_->zero();
-    if (save_->save({.firstPart = takeFileName, .began = takeBegan_})) {
+    if (save_->save(takeToSave())) {
         takeSaved = true;
+        forgetReview();
     }
+    offerReview();
+    showReadoutNotes();
     // The session ended while the take was being saved, and the window would not close under the
     // save: it closes now, as the session manager asked, and nothing is asked about the take.
     if (sessionEnding_) {

@@ -8,6 +8,7 @@
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/level/LevelSlider.h"
+#include "recorder/review/ReviewWindow.h"
 #include "recorder/wavfile/TakeFile.h"
 #include "recorder/window/InputMenu.h"
 #include "recorder/window/SaveTake.h"
@@ -43,6 +44,7 @@ class frmSoundRec;
 class DiskRoom;
 class LED;
 class LevelMeter;
+class MarkerWriter;
 class QualityFrame;
 class Readout;
 class TakeMenu;
@@ -94,6 +96,9 @@ public:
         // The bytes the take folder's file system has room for, asked off the window's thread; null
         // asks the file system. Tests give one that never answers.
         std::function<std::optional<std::uint64_t>(const QString& folder)> freeRoom = {};
+        // Makes the review window's player on the program's one server connection; null: the
+        // review shows the take but cannot play it.
+        review::PlaybackFactory playback = {};
     };
 
     using SaveDialogSettings = save::DialogSettings;
@@ -110,6 +115,13 @@ public:
 
     // Writes and re-queues every buffer the device has filled while a take runs.
     void Gandu();
+
+    // A marker at `takeFrame` of the running take (CaptureEngine::takeFrameAt), kept in the take's
+    // marker file; nothing without a running take. Ctrl+M comes here, and so may whatever else sets
+    // markers of its own.
+    void addMarker(quint64 takeFrame);
+    // What "Ouvir e cortar" set for the waiting take, kept for its next save.
+    const review::ReviewChoices& reviewChoices() const { return reviewChoices_; }
 
     // Shows the running take's elapsed time, H MM SS, on the five digits.
     void Timer2_Timer();
@@ -155,6 +167,20 @@ private:
     void Command1_Click();
     void Command3_Click();
     void cmdSave_Click();
+    // Ctrl+M or "Marcar agora": a marker at the sound heard at the press.
+    void markNow();
+    // "Ouvir e cortar…": the review window, modal, on the take waiting to be saved; its save comes
+    // back here.
+    void reviewTake();
+    void saveTracks(const std::vector<analysis::FrameRange>& tracks, const review::TrackSaveChoice& choice);
+    // The waiting take as a save writes it: the review's trim and the take's markers.
+    save::TakeToSave takeToSave();
+    // The take was saved, deleted or replaced: what its review set goes with it.
+    void forgetReview();
+    // "Ouvir e cortar…" follows the take: offered while a stopped take waits to be saved.
+    void offerReview();
+    // The waiting take's markers, counted from its marker file.
+    void recountMarkers();
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
     // Asks `question` about an unsaved last take, before a new one or the exit: Yes deletes it, No
@@ -210,6 +236,14 @@ private:
     std::array<LED*, 5> LED1_{};
     QTimer timer2_;
     TakeMenu* takeMenu_ = nullptr;
+    MarkerWriter* markerWriter_ = nullptr;
+    // The markers of the current take, told in the readout's tooltip.
+    int markerCount_ = 0;
+    // A marker that could not be written was told during this take.
+    bool markerFailureTold_ = false;
+    // What the review set, and the take it was set for.
+    review::ReviewChoices reviewChoices_;
+    QString reviewedTake_;
     bool paused_ = false;
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;

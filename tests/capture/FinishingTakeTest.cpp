@@ -4,6 +4,7 @@
 // A take released while the sound heard before the release is still on its way, through the real
 // window: the toggle comes up at once, and what needs the finished take (Save, a new take's question,
 // the exit question) waits for it with the window answering, then sees the whole take.
+#include "recorder/window/TakeMenu.h"
 #include "recorder/window/frmSoundRec.h"
 
 #include "ScriptedDialogs.h"
@@ -13,6 +14,7 @@
 #include <LED/LED.h>
 
 #include <QAbstractButton>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -98,4 +100,83 @@ TEST(FinishingTake, WhatNeedsTheFinishedTakeWaitsForItsLastSound) {
         EXPECT_EQ(testsupport::firstCounterMismatch(take, 10 * kBuffer, 2), std::nullopt);
         window.takeSaved = true;
     }
+}
+
+// A press that waits for the last take to finish is taken back by a release during the wait (a
+// quick press, release, press, release): nothing is asked, deleted or started, and no take runs
+// under a toggle that is up.
+TEST(FinishingTake, AReleaseWhileAPressWaitsTakesThePressBack) {
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    SimulatedWaveIn device(SimulatedSource::counter(), Pacing::Manual);
+    device.setEndHeldBack(true);
+    frmSoundRec window({.waveIn = device, .dialogs = &dialogs, .programFolder = folder.path()});
+    window.show();
+    const auto deliver = [&](int buffers) {
+        device.produce(static_cast<std::size_t>(buffers) * kBuffer);
+        QCoreApplication::sendPostedEvents(&window);
+    };
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+    deliver(3);
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+    ASSERT_TRUE(window.captureEngine().isFinishing());
+    const QString lastTake = window.takeFileName;
+
+    QTimer::singleShot(50, &window, [&] {
+        QTest::mouseClick(window.Check1(), Qt::LeftButton);
+        QTimer::singleShot(50, &window, [&] {
+            deliver(2);
+            device.endArrives();
+        });
+    });
+    // Asked only if the press went on regardless; this answer would delete the last take.
+    dialogs.answers.push_back(platform::Answer::Yes);
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+
+    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown.front().text.toStdString();
+    EXPECT_FALSE(window.captureEngine().isRecording());
+    EXPECT_FALSE(window.captureEngine().isFinishing());
+    EXPECT_FALSE(window.Check1()->isChecked());
+    EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+    EXPECT_EQ(window.takeFileName, lastTake);
+    EXPECT_EQ(testsupport::readTake(lastTake).dataLength(), 15 * kBuffer) << "the last take, whole";
+    window.takeSaved = true;
+}
+
+// A time to stop after chosen for the next take while the last one still receives its last sound
+// (shorter than that take) is the next take's: the last one keeps all it heard.
+TEST(FinishingTake, AStopTimeChosenMeanwhileIsForTheNextTake) {
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    SimulatedWaveIn device(SimulatedSource::counter(), Pacing::Manual);
+    device.setEndHeldBack(true);
+    // "15 minutos" lasts 0.3 s: half of what the take below holds before its release.
+    frmSoundRec window({.waveIn = device,
+                        .dialogs = &dialogs,
+                        .programFolder = folder.path(),
+                        .stopAfterMinute = std::chrono::milliseconds(20)});
+    window.show();
+    const auto deliver = [&](int buffers) {
+        device.produce(static_cast<std::size_t>(buffers) * kBuffer);
+        QCoreApplication::sendPostedEvents(&window);
+    };
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+    deliver(3);
+    QTest::mouseClick(window.Check1(), Qt::LeftButton);
+    ASSERT_TRUE(window.captureEngine().isFinishing());
+
+    auto* stopAfter = window.takeMenu().menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu"));
+    ASSERT_NE(stopAfter, nullptr);
+    stopAfter->actions().front()->trigger();
+    ASSERT_TRUE(window.takeMenu().stopAfter().has_value());
+    deliver(2);
+    device.endArrives();
+    QCoreApplication::sendPostedEvents(&window);
+
+    ASSERT_FALSE(window.captureEngine().isFinishing());
+    EXPECT_TRUE(window.takeMenu().stopAfter().has_value()) << "the time set stays for the next take";
+    const auto take = testsupport::readTake(window.takeFileName);
+    EXPECT_EQ(take.dataLength(), 15 * kBuffer) << "the lead-in and the whole take";
+    EXPECT_EQ(testsupport::firstCounterMismatch(take, 10 * kBuffer, 2), std::nullopt);
+    window.takeSaved = true;
 }

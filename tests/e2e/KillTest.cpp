@@ -8,6 +8,7 @@
 #include "RecorderProcess.h"
 #include "SessionManager.h"
 #include "TakeReader.h"
+#include "recorder/wavfile/TakeMarkers.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -198,6 +199,58 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
         EXPECT_TRUE(jumps.empty()) << path.toStdString() << ": " << jumps.size() << " breaks in the count";
     }
     std::printf("%d kills and the recovery in %.1f s\n", kills, static_cast<double>(runTime.elapsed()) / 1000.0);
+}
+
+// Two markers set with Ctrl+M, then a kill: the take's marker file holds both, inside the audio that
+// reached the disk, and the next start, which recovers the take, leaves them with it.
+TEST(KilledTakes, MarkersSetBeforeAKillAreRecoveredWithTheTake) {
+    PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const ServerInUse inUse(server);
+    CountingSource source;
+    ASSERT_TRUE(source.playing());
+    VirtualDisplay display;
+    ASSERT_TRUE(display.running());
+    QTemporaryDir folder;
+    QString take;
+    {
+        RecorderProcess program(display, folder.path());
+        ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
+        ASSERT_TRUE(program.pressToggle());
+        take = program.waitForTake();
+        ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
+        ASSERT_TRUE(waitForLength(take, kLeadIn + kSecond));
+        ASSERT_TRUE(program.pressKeys(QStringLiteral("ctrl+m")));
+        QThread::msleep(700);
+        ASSERT_TRUE(program.pressKeys(QStringLiteral("ctrl+m")));
+        // Flushed as each is set: once both lines are there, the kill cannot take them.
+        QElapsedTimer waited;
+        waited.start();
+        while (basSoundRec_2::readTakeMarkers(take).frames.size() < 2 && waited.elapsed() < 10000) {
+            QThread::msleep(50);
+        }
+        ASSERT_TRUE(waitForLength(take, readTake(take).dataLength() + kSecond));
+        program.signal(SIGKILL);
+        program.waitForExit(10000);
+    }
+    const std::vector<std::uint64_t> set = basSoundRec_2::readTakeMarkers(take).frames;
+    ASSERT_EQ(set.size(), 2u);
+    EXPECT_GT(set[1] - set[0], kRate / 2) << "the presses were 0.7 s apart";
+
+    RecorderProcess again(display, folder.path());
+    ASSERT_TRUE(again.waitForWindow()) << again.output().toStdString();
+    QElapsedTimer waited;
+    waited.start();
+    while (again.visibleWindows() < 2 && waited.elapsed() < 20000) {
+        QThread::msleep(100);
+    }
+    EXPECT_EQ(again.visibleWindows(), 2) << "no recovery box";
+    const TakeBytes recovered = readTake(take);
+    EXPECT_EQ(recovered.u32(42), recovered.dataLength()) << "not recovered";
+    const basSoundRec_2::TakeMarkers kept = basSoundRec_2::readTakeMarkers(take);
+    EXPECT_EQ(kept.frames, set);
+    EXPECT_EQ(kept.damagedLines, 0);
+    EXPECT_LT(set[1], recovered.dataLength() / kBlockAlign) << "a marker past the recovered audio";
 }
 
 // The system or the session ends the program mid-take: the take is finished and kept, and the

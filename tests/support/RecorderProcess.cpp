@@ -141,6 +141,11 @@ bool RecorderProcess::pressToggle() {
                     QStringLiteral("space")});
 }
 
+bool RecorderProcess::pressKeys(const QString& keys) {
+    return !window_.isEmpty() && xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_,
+                                          QStringLiteral("key"), keys});
+}
+
 QString RecorderProcess::waitForTake(int timeoutMs, const QStringList& others) const {
     QElapsedTimer waited;
     waited.start();

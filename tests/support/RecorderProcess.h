@@ -47,6 +47,8 @@ public:
     int visibleWindows() const;
     // Presses the record toggle with the keyboard, as the window's first control.
     bool pressToggle();
+    // Presses `keys` ("ctrl+m") in the main window.
+    bool pressKeys(const QString& keys);
     // Waits until a take file in the folder, other than those in `others`, holds audio beyond its
     // header; its path, or empty.
     QString waitForTake(int timeoutMs = 20000, const QStringList& others = {}) const;

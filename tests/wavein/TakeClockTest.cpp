@@ -156,6 +156,20 @@ TEST(TakeTimeline, ThePressPausesAndReleaseSayWhatIsTheTakes) {
     EXPECT_EQ(early.needed(), std::nullopt);
 }
 
+// A marker's frame among those handed over: the gaps of the losses before it are not in the take.
+TEST(StreamClock, AMarkerCountsOnlyTheFramesKeptBeforeIt) {
+    const std::vector<Overrun> losses{{1000, 500}, {3000, 200}};  // at the frames kept before each
+    const struct {
+        std::uint64_t heard;
+        std::uint64_t kept;
+    } rows[] = {{0, 0}, {999, 999}, {1000, 1000}, {1200, 1000}, {1500, 1000}, {1501, 1001},
+                {3499, 2999}, {3600, 3000}, {3800, 3100}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(keptBefore(row.heard, losses), row.kept) << row.heard;
+    }
+    EXPECT_EQ(keptBefore(777, {}), 777u);
+}
+
 // Where each loss lies in the take, seen as the two servers show it: PulseAudio's clock runs on while
 // its full queue drops what comes; PipeWire moves the queue's read index on and sends no hole.
 TEST(ServerLosses, EachLossLiesWhereTheTakeStoodWhenTheServerDroppedIt) {

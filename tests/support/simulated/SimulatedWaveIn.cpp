@@ -422,6 +422,17 @@ public:
         return backlog_.overruns();
     }
 
+    // No clock: the frame heard now is the next the source puts out, and a paused source puts out
+    // nothing that counts.
+    std::optional<std::uint64_t> takeFrameHeardAt(std::chrono::steady_clock::time_point) override {
+        std::lock_guard lock(state_->mutex);
+        if (!open_ || !started_ || dead_) {
+            return std::nullopt;
+        }
+        catchUp();
+        return keptBytes_ / blockAlign_;
+    }
+
 private:
     // Bytes the source may still put out before it dies, in whole frames.
     std::uint64_t lifeLeft() const {
@@ -453,6 +464,7 @@ private:
             n = static_cast<std::size_t>(std::min<std::uint64_t>(n, lifeLeft()));
             generator_.render(room.data(), n / blockAlign_);
             sourceBytes_ += n;
+            keptBytes_ += n;
             state_->stats.bytesProduced += n;
             delivered += n;
             backlog_.delivered(n);
@@ -469,6 +481,7 @@ private:
             }
             generator_.render(scratch_.data(), n / blockAlign_);
             sourceBytes_ += n;
+            keptBytes_ += n;
             state_->stats.bytesProduced += n;
             delivered += n;
             backlog_.take(queue_, scratch_.data(), n, false);
@@ -558,6 +571,7 @@ private:
     bool awaitingEnd_ = false;
     int addCalls_ = 0;
     std::uint64_t sourceBytes_ = 0;  // put out by the source, delivered or dropped
+    std::uint64_t keptBytes_ = 0;    // put out by the source and handed over (or in the backlog)
     Clock::time_point startedAt_;
     std::uint64_t framesTaken_ = 0;  // real-time frames handed over (or dropped) since the start
     std::uint64_t run_ = 0;          // changes on every start and stop, to wake the paced thread
