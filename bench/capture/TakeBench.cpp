@@ -2,8 +2,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Records one take through the recorder window from the default PulseAudio source, pressing the
-// record toggle for the given number of seconds, as a user would. Prints the take's path and size.
+// record toggle for the given number of seconds, as a user would, at 44100 Hz 16-bit stereo or the
+// rate and resolution given (as chosen in the QUALIDADE frame's menu). Prints the take's path and size.
 #include "platform/wavein/PulseWaveIn.h"
+#include "recorder/window/QualityFrame.h"
 #include "recorder/window/frmSoundRec.h"
 
 #include <QAbstractButton>
@@ -14,8 +16,8 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s SECONDS FOLDER\n", argv[0]);
+    if (argc != 3 && argc != 5) {
+        std::fprintf(stderr, "usage: %s SECONDS FOLDER [RATE BITS]\n", argv[0]);
         return 2;
     }
     QApplication app(argc, argv);
@@ -23,6 +25,10 @@ int main(int argc, char** argv) {
     auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane bench"));
     frmSoundRec window({.waveIn = *waveIn, .programFolder = QString::fromLocal8Bit(argv[2])});
     window.show();
+    if (argc == 5) {
+        window.qualityFrame().chooseRate(QString::fromLocal8Bit(argv[3]).toUInt());
+        window.qualityFrame().chooseBits(static_cast<std::uint16_t>(QString::fromLocal8Bit(argv[4]).toUInt()));
+    }
     window.Check1()->click();
     if (!window.captureEngine().isRecording()) {
         return 1;

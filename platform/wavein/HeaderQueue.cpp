@@ -11,9 +11,11 @@
 namespace platform::wavein::detail {
 
 MMRESULT validateFormat(const WAVEFORMATEX& format) {
-    const bool valid = format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 16 &&
+    const bool valid = format.wFormatTag == WAVE_FORMAT_PCM &&
+                       (format.wBitsPerSample == 16 || format.wBitsPerSample == 24) &&
                        (format.nChannels == 1 || format.nChannels == 2) && format.nSamplesPerSec >= 8000 &&
-                       format.nSamplesPerSec <= 192000 && format.nBlockAlign == format.nChannels * 2 &&
+                       format.nSamplesPerSec <= 192000 &&
+                       format.nBlockAlign == format.nChannels * (format.wBitsPerSample / 8) &&
                        format.nAvgBytesPerSec == format.nSamplesPerSec * format.nBlockAlign;
     return valid ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
 }

@@ -19,7 +19,7 @@
 
 namespace platform::wavein::detail {
 
-// WAVERR_BADFORMAT unless `format` is 16-bit PCM, 1 or 2 channels, 8000..192000 Hz, with a block
+// WAVERR_BADFORMAT unless `format` is 16- or 24-bit PCM, 1 or 2 channels, 8000..192000 Hz, with a block
 // align and average byte rate that agree with those.
 MMRESULT validateFormat(const WAVEFORMATEX& format);
 

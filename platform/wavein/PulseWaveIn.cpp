@@ -5,6 +5,7 @@
 
 #include "platform/pulse/Connection.h"
 #include "platform/wavein/HeaderQueue.h"
+#include "platform/wavein/SampleLayout.h"
 #include "platform/wavein/ServerLosses.h"
 #include "platform/wavein/StreamClock.h"
 #include "platform/wavein/TakeTimeline.h"
@@ -71,6 +72,7 @@ public:
                                             static_cast<std::uint64_t>(backlog.count()) / 1000)),
           spec_{PA_SAMPLE_S16LE, format.nSamplesPerSec, static_cast<std::uint8_t>(format.nChannels)},
           blockAlign_(format.nBlockAlign),
+          serverFrame_(format.nBlockAlign),
           // Until buffers are prepared, a tenth of a second, which is what the recorder uses in mono.
           fragment_(std::max<std::uint32_t>(format.nAvgBytesPerSec / 10 / blockAlign_, 1) * blockAlign_),
           wantedFragment_(fragment_),
@@ -101,6 +103,35 @@ public:
         source_ = connection->chosenSource();
         endTimer_ = std::make_unique<Connection::Timer>(*connection_, [this] { giveUpWaiting(); });
 
+        // 24-bit takes: the first layout the server takes, which it converts the source's sound to.
+        const std::vector<std::optional<ServerSamples>> layouts =
+            wide_ ? std::vector<std::optional<ServerSamples>>{ServerSamples::Packed24, ServerSamples::Low24Of32,
+                                                              ServerSamples::High24Of32}
+                  : std::vector<std::optional<ServerSamples>>{std::nullopt};
+        MMRESULT opened = MMSYSERR_NOERROR;
+        for (const auto& layout : layouts) {
+            useLayout(layout);
+            opened = openStream();
+            const int error = pa_context_errno(context_.get());
+            if (opened == MMSYSERR_NOERROR || layout == layouts.back() ||
+                (error != PA_ERR_NOTSUPPORTED && error != PA_ERR_INVALID)) {
+                break;
+            }
+            dropStream();
+        }
+        if (opened != MMSYSERR_NOERROR) {
+            return opened;
+        }
+        const char* device = pa_stream_get_device_name(stream_.get());
+        if (!source_.empty() && (device == nullptr || source_ != device)) {
+            return fail(MMSYSERR_BADDEVICEID, missingSource());
+        }
+        open_ = true;
+        return MMSYSERR_NOERROR;
+    }
+
+    // Creates and connects the record stream in spec_, and waits until the server settled it.
+    MMRESULT openStream() {
         stream_.reset(pa_stream_new(
             context_.get(),
             // Its name in the system's volume control.
@@ -112,7 +143,7 @@ public:
         pa_stream_set_state_callback(stream_.get(), &PulseDevice::onStreamState, this);
         pa_stream_set_read_callback(stream_.get(), &PulseDevice::onReadable, this);
         pa_stream_set_latency_update_callback(stream_.get(), &PulseDevice::onTiming, this);
-        const pa_buffer_attr attr = pulse::recordBufferAttributes(fragment_);
+        const pa_buffer_attr attr = pulse::recordBufferAttributes(serverBytes(fragment_));
         // The server's clock says which frame reached the source when, and shows what it lost.
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
                                                     PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
@@ -134,13 +165,41 @@ public:
         if (pa_stream_get_state(stream_.get()) != PA_STREAM_READY) {
             return failToRecord();
         }
-        const char* device = pa_stream_get_device_name(stream_.get());
-        if (!source_.empty() && (device == nullptr || source_ != device)) {
-            return fail(MMSYSERR_BADDEVICEID, missingSource());
-        }
-        open_ = true;
         return MMSYSERR_NOERROR;
     }
+
+    void useLayout(std::optional<ServerSamples> layout) {
+        layout_ = layout;
+        if (!layout) {
+            return;
+        }
+        static constexpr struct {
+            ServerSamples layout;
+            pa_sample_format_t format;
+        } kFormats[] = {{ServerSamples::Packed24, PA_SAMPLE_S24LE},
+                        {ServerSamples::Low24Of32, PA_SAMPLE_S24_32LE},
+                        {ServerSamples::High24Of32, PA_SAMPLE_S32LE}};
+        for (const auto& entry : kFormats) {
+            if (entry.layout == *layout) {
+                spec_.format = entry.format;
+            }
+        }
+        serverFrame_ = static_cast<std::uint32_t>(serverSampleBytes(*layout) * spec_.channels);
+    }
+
+    // A stream the server refused, before another layout is tried.
+    void dropStream() {
+        if (stream_) {
+            pa_stream_set_state_callback(stream_.get(), nullptr, nullptr);
+            pa_stream_set_read_callback(stream_.get(), nullptr, nullptr);
+            pa_stream_set_latency_update_callback(stream_.get(), nullptr, nullptr);
+            pa_stream_disconnect(stream_.get());
+        }
+        stream_.reset();
+    }
+
+    // Bytes of whole take frames as the server hands them over.
+    std::uint32_t serverBytes(std::uint32_t takeBytes) const { return takeBytes / blockAlign_ * serverFrame_; }
 
     MMRESULT prepareHeader(WAVEHDR& header) override {
         MainloopLock lock(mainloop_.get());
@@ -187,7 +246,7 @@ public:
         }
         // Asked, not waited for: what arrives is placed by the stream's clock, whenever it comes.
         if (wantedFragment_ != fragment_) {
-            const pa_buffer_attr attr = pulse::recordBufferAttributes(wantedFragment_);
+            const pa_buffer_attr attr = pulse::recordBufferAttributes(serverBytes(wantedFragment_));
             ask(pa_stream_set_buffer_attr(stream_.get(), &attr, nullptr, nullptr));
             fragment_ = wantedFragment_;
         }
@@ -447,7 +506,14 @@ private:
         const void* data = nullptr;
         std::size_t bytes = 0;
         while (pa_stream_peek(stream_.get(), &data, &bytes) == 0 && bytes > 0) {
-            const auto frames = static_cast<std::int64_t>(bytes / blockAlign_);
+            const auto frames = static_cast<std::int64_t>(bytes / serverFrame_);
+            // 24-bit samples in a 4-byte layout are packed to the take's 3 bytes first.
+            if (data != nullptr && serverFrame_ != blockAlign_ && layout_) {
+                packed_.resize(static_cast<std::size_t>(frames) * blockAlign_);
+                packTo24(*layout_, static_cast<const std::byte*>(data),
+                         static_cast<std::size_t>(frames) * spec_.channels, packed_.data());
+                data = packed_.data();
+            }
             const std::int64_t from = streamFrames_;
             streamFrames_ += frames;
             if (begin_ && !timeline_.begun()) {
@@ -579,7 +645,7 @@ private:
         report.handledWall = static_cast<std::int64_t>(pa_timeval_load(&now));
         report.handledSteady = static_cast<std::int64_t>(pa_rtclock_now());
         report.position =
-            static_cast<double>(timing->write_index) / blockAlign_ +
+            static_cast<double>(timing->write_index) / serverFrame_ +
             (static_cast<double>(timing->source_usec) - static_cast<double>(timing->sink_usec)) * spec_.rate /
                 PA_USEC_PER_SEC;
         report.writeIndex = timing->write_index;
@@ -707,8 +773,12 @@ private:
     detail::HeaderQueue queue_;
     detail::Backlog backlog_;
     std::vector<Overrun> overruns_;  // kept once the main loop is gone
-    const pa_sample_spec spec_;
+    pa_sample_spec spec_;
     const std::uint32_t blockAlign_;
+    const bool wide_ = blockAlign_ == 3 * spec_.channels;  // a 24-bit take
+    std::uint32_t serverFrame_;                   // a frame's bytes as the server hands it over
+    std::optional<ServerSamples> layout_;         // how it hands over 24-bit samples
+    std::vector<std::byte> packed_;               // the last read, packed to 24 bits
     std::uint32_t fragment_;        // the fragment size asked of the server
     std::uint32_t wantedFragment_;  // the length of the capture buffers prepared
     bool open_ = false;

@@ -43,7 +43,10 @@ std::int32_t CaptureBufferSize(const WAVEFORMATEX& format) {
     const double tenth = product * 0.1;
     const auto nearest = static_cast<std::int64_t>(roundHalfEven(tenth));
     const auto remainder = blockAlign == 0 ? 0 : nearest % blockAlign;
-    return static_cast<std::int32_t>(roundHalfEven(tenth - static_cast<double>(remainder)));
+    const auto size = static_cast<std::int32_t>(roundHalfEven(tenth - static_cast<double>(remainder)));
+    // A tenth that ends in a half (11025 Hz) rounds to even, which is a whole frame of 2- or 4-byte
+    // frames but not necessarily of 3- or 6-byte ones: the buffer holds whole frames only.
+    return blockAlign == 0 ? size : size - size % blockAlign;
 }
 
 CaptureWindowProc::CaptureWindowProc(QObject* window, std::function<void()> gandu,

@@ -33,7 +33,8 @@ using platform::wavein::WAVEHDR;
 inline constexpr int kBufferCount = 10;
 
 // Byte length of one capture buffer for `format`: a tenth of block align x rate x channels, less
-// that tenth's remainder modulo the block align, rounded half to even (2204 at 11025 Hz mono).
+// that tenth's remainder modulo the block align, rounded half to even (2204 at 11025 Hz mono), in
+// whole frames: a 24-bit take's buffers last as long as a 16-bit take's.
 std::int32_t CaptureBufferSize(const WAVEFORMATEX& format);
 
 // The replacement window procedure: an event filter that calls Gandu for every buffer notification,

@@ -18,24 +18,18 @@ std::uint16_t le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
-// The rates the recorder records at: the QUALIDADE frame's three and the two archive rates.
-bool isTakeRate(std::uint32_t rate) {
-    for (const std::uint32_t known : {11025u, 22050u, 44100u, 48000u, 96000u}) {
-        if (rate == known) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool tagAt(const std::uint8_t* bytes, std::size_t at, const char* tag) {
     return std::memcmp(bytes + at, tag, 4) == 0;
 }
 
+using basSoundRec_2::isTakeBits;
+using basSoundRec_2::isTakeRate;
 using basSoundRec_2::kDataSizeOffset;
 using basSoundRec_2::kLargestRiffSize;
 using basSoundRec_2::kRiffSizeOffset;
 using basSoundRec_2::riffSizeFor;
+using basSoundRec_2::takeBlockAlign;
+using basSoundRec_2::takeBytesPerSecond;
 
 }  // namespace
 
@@ -53,9 +47,10 @@ std::optional<TakeHeader> parseTakeHeader(const std::uint8_t* bytes, std::size_t
     header.blockAlign = le16(bytes + 32);
     const std::uint16_t bits = le16(bytes + 34);
     const bool ourFormat = le16(bytes + 20) == 1 && (header.channels == 1 || header.channels == 2) &&
-                           isTakeRate(header.rate) && (bits == 16 || bits == 24) &&
-                           header.blockAlign == bits / 8 * header.channels &&
-                           le32(bytes + 28) == header.rate * header.blockAlign && le16(bytes + 36) == 18;
+                           isTakeRate(header.rate) && isTakeBits(bits) &&
+                           header.blockAlign == takeBlockAlign(header.channels, bits) &&
+                           le32(bytes + 28) == takeBytesPerSecond(header.rate, header.channels, bits) &&
+                           le16(bytes + 36) == 18;
     if (!ourFormat) {
         return std::nullopt;
     }
@@ -71,10 +66,15 @@ TakeRepair repairFor(const TakeHeader& header, std::uint64_t fileLength) {
     if (data > largestData) {
         data = largestData;
     }
-    if (header.blockAlign != 0) {
-        data -= data % header.blockAlign;
+    const std::uint64_t frame = header.blockAlign != 0 ? header.blockAlign : 1;
+    data -= data % frame;
+    // An odd length (24-bit mono) needs its pad byte within the RIFF size limit.
+    if (riffSizeFor(data) > kLargestRiffSize) {
+        data -= frame;
     }
-    repair.fileLength = kTakeHeaderSize + data;
+    // A pad byte on disk is not a torn frame: kept, and one missing is added (a take interrupted
+    // just after an odd number of 3-byte frames).
+    repair.fileLength = kTakeHeaderSize + data + (data & 1);
     repair.dataSize = static_cast<std::uint32_t>(data);
     repair.riffSize = static_cast<std::uint32_t>(riffSizeFor(data));
     repair.needed = repair.fileLength != fileLength || header.dataSize != repair.dataSize ||

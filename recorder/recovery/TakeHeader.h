@@ -34,7 +34,8 @@ struct TakeHeader {
 std::optional<TakeHeader> parseTakeHeader(const std::uint8_t* bytes, std::size_t length);
 
 // The sizes that make a take of `fileLength` bytes complete: every whole frame on disk (a torn last
-// frame is cut off), no more than a RIFF size can state.
+// frame is cut off), no more than a RIFF size can state, and after an odd length its pad byte (kept
+// when on disk, added when not).
 struct TakeRepair {
     std::uint64_t fileLength = 0;
     std::uint32_t dataSize = 0;

@@ -322,6 +322,37 @@ Try &apos;tolvane --help&apos;.
     </message>
 </context>
 <context>
+    <name>QualityFrame</name>
+    <message>
+        <source>%1 Hz · %2 bits</source>
+        <translation>%1 Hz · %2 bits</translation>
+    </message>
+    <message>
+        <source>Qualidade escolhida no menu de contexto</source>
+        <translation>Quality chosen in the context menu</translation>
+    </message>
+    <message>
+        <source>%1. Escolhida: %2</source>
+        <translation>%1. Chosen: %2</translation>
+    </message>
+    <message>
+        <source>Taxa de amostragem</source>
+        <translation>Sample rate</translation>
+    </message>
+    <message>
+        <source>%1 Hz</source>
+        <translation>%1 Hz</translation>
+    </message>
+    <message>
+        <source>Resolução</source>
+        <translation>Resolution</translation>
+    </message>
+    <message>
+        <source>%1 bits</source>
+        <translation>%1 bits</translation>
+    </message>
+</context>
+<context>
     <name>Recovery</name>
     <message>
         <source>Uma gravação interrompida (o programa ou o computador parou no meio dela) foi recuperada:</source>

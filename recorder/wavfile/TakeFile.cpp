@@ -236,10 +236,17 @@ struct Part {
     // complete take of what it holds. The chunk records are left alone: the finalisation measures
     // and writes the same two fields, so the finished file is the same either way.
     bool refreshHeader() {
-        // The data is always whole frames of 16-bit samples, so even and without a pad byte.
         const std::uint64_t riff = riffSizeFor(dataLength);
         if (riff > 0xFFFFFFFFull) {
             return false;
+        }
+        // An odd length (24-bit mono) gets its pad byte, so the file on disk is whole; the next
+        // audio is written over it.
+        if ((dataLength & 1) != 0) {
+            const std::byte pad{0};
+            if (pwriteAll(file.get(), &pad, 1, kDataOffset + dataLength) != 0) {
+                return false;
+            }
         }
         std::array<std::byte, 4> size{};
         putLE32(size.data(), static_cast<std::uint32_t>(dataLength));

@@ -95,8 +95,11 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     timer2_.setObjectName(QStringLiteral("Timer2"));
     timer2_.setInterval(0);
     quality_ = new QualityFrame(
-        {{ui->opt44, ui->Label5, 44100}, {ui->opt225, ui->Label6, 22050}, {ui->opt11, ui->Label7, 11025}},
-        *ui->chkStereo, this);
+        {.rates = {{ui->opt11, ui->Label7}, {ui->opt225, ui->Label6}, {ui->opt44, ui->Label5}},
+         .stereo = ui->chkStereo,
+         .heading = ui->Label3,
+         .openOn = {ui->Shape5, ui->Shape1, ui->Shape3, ui->Shape4, ui->Label3, ui->Label5, ui->Label6, ui->Label7}},
+        services_.settings, *this);
     describeForAssistiveTechnologies();
 
     // Every way of pressing the toggle changes its state once: the mouse, the keyboard and an
@@ -214,6 +217,8 @@ void frmSoundRec::Form_Load() {
     engine_->onTakeFinished([this] { takeFinished(); });
     ui->chkStereo->setChecked(true);
     ui->opt44->setChecked(true);
+    // The archive quality chosen in an earlier run comes back.
+    quality_->restore();
     ui->cmdSave->setEnabled(false);
     // Nothing is sent yet: the volume control is not found until the mixer is open.
     ui->scrLevel->setValue(32767);

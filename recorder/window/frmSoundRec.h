@@ -144,6 +144,8 @@ public:
     QTimer& Timer2() { return timer2_; }
     // The record toggle's context menu: pause, and the time after which a take stops.
     TakeMenu& takeMenu() const { return *takeMenu_; }
+    // The QUALIDADE frame: the next take's format and the frame's menu.
+    QualityFrame& qualityFrame() const { return *quality_; }
     SaveDialogSettings cmdlg;
 
     const basSoundRec_1::CaptureEngine& captureEngine() const { return *engine_; }

@@ -28,13 +28,13 @@ using testsupport::readTake;
 namespace {
 
 
-WAVEFORMATEX format(std::uint32_t rate, std::uint16_t channels) {
+WAVEFORMATEX format(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits = 16) {
     WAVEFORMATEX f;
     f.wFormatTag = WAVE_FORMAT_PCM;
     f.nChannels = channels;
     f.nSamplesPerSec = rate;
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = static_cast<std::uint16_t>(2 * channels);
+    f.wBitsPerSample = bits;
+    f.nBlockAlign = static_cast<std::uint16_t>(bits / 8 * channels);
     f.nAvgBytesPerSec = f.nBlockAlign * rate;
     f.cbSize = 18;
     return f;
@@ -89,6 +89,18 @@ TEST(CaptureBufferSize, IsATenthOrAFifthOfASecondAndWholeFrames) {
                            Row{22050, 2, 17640}, Row{11025, 1, 2204}, Row{11025, 2, 8820}}) {
         SCOPED_TRACE(std::to_string(row.rate) + "/" + std::to_string(row.channels));
         EXPECT_EQ(CaptureBufferSize(format(row.rate, row.channels)), row.bytes);
+    }
+}
+
+TEST(CaptureBufferSize, A24BitTakesBuffersHoldWholeFramesAndLastAsLongAsA16BitTakes) {
+    for (const std::uint32_t rate : basSoundRec_2::kTakeRates) {
+        for (const std::uint16_t channels : {1, 2}) {
+            SCOPED_TRACE(std::to_string(rate) + "/" + std::to_string(channels));
+            const WAVEFORMATEX wide = format(rate, channels, 24);
+            const std::int32_t bytes = CaptureBufferSize(wide);
+            EXPECT_EQ(bytes % wide.nBlockAlign, 0);
+            EXPECT_EQ(bytes / wide.nBlockAlign, CaptureBufferSize(format(rate, channels)) / (2 * channels));
+        }
     }
 }
 

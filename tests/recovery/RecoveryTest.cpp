@@ -29,16 +29,16 @@
 namespace {
 
 QByteArray header(std::uint16_t channels, std::uint32_t rate, std::uint32_t riff, std::uint32_t data,
-                  std::uint32_t fmtSize = 18) {
+                  std::uint32_t fmtSize = 18, std::uint16_t bits = 16) {
     QByteArray b;
     const auto put32 = [&](std::uint32_t v) { b.append(reinterpret_cast<const char*>(&v), 4); };
     const auto put16 = [&](std::uint16_t v) { b.append(reinterpret_cast<const char*>(&v), 2); };
-    const auto align = static_cast<std::uint16_t>(2 * channels);
+    const auto align = static_cast<std::uint16_t>(bits / 8 * channels);
     b.append("RIFF");
     put32(riff);
     b.append("WAVEfmt ");
     put32(fmtSize);
-    put16(1), put16(channels), put32(rate), put32(rate * align), put16(align), put16(16), put16(18);
+    put16(1), put16(channels), put32(rate), put32(rate * align), put16(align), put16(bits), put16(18);
     b.append("data");
     put32(data);
     return b;
@@ -87,6 +87,11 @@ TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone)
         {"12312025115959PM.WAV", header(1, 22050, 38, 0) + audio(1), 0, 90},                 // half a frame only
         {"01022026110000AM.WAV", header(2, 44100, 1038, 2000) + audio(4000), 4000, 10},      // killed between sizes
         {"01022026110001AM.WAV", header(2, 44100, 438, 400) + audio(400), 400, 5, true},    // killed, header up to date
+        // 24-bit takes: an odd length (mono) ends in RIFF's pad byte, kept when on disk, added when not.
+        {"02022026010000AM.WAV", header(1, 96000, 0, 18, 18, 24) + audio(15), 15, 40},
+        {"02022026010001AM.WAV", header(1, 48000, 0, 18, 18, 24) + audio(15) + QByteArray(1, '\0'), 15, 41},
+        {"02022026010002AM.WAV", header(1, 44100, 0, 18, 18, 24) + audio(14), 12, 42},  // torn frame
+        {"02022026010003AM.WAV", header(2, 96000, 0, 18, 18, 24) + audio(64), 60, 43},
         // Not to be touched.
         {"01022026030408PM.WAV", header(2, 44100, 38 + 400, 400) + audio(400), std::nullopt},  // complete
         {"mysong.WAV", header(2, 44100, 0, 18) + audio(4000), std::nullopt},                  // not our name
@@ -161,15 +166,23 @@ TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone)
         EXPECT_FALSE(isMarked(path)) << row.name;
         EXPECT_EQ(QFileInfo(path).lastModified().secsTo(now), 60 * row.minutesOld) << row.name;
         const auto take = testsupport::readTake(path);
-        ASSERT_EQ(take.bytes.size(), 46u + *row.repairedData) << row.name;
+        const std::uint32_t pad = *row.repairedData & 1;
+        ASSERT_EQ(take.bytes.size(), 46u + *row.repairedData + pad) << row.name;
         EXPECT_EQ(take.u32(42), *row.repairedData) << row.name;
-        EXPECT_EQ(take.u32(4), *row.repairedData + 38) << row.name;
+        EXPECT_EQ(take.u32(4), *row.repairedData + pad + 38) << row.name;
         EXPECT_EQ(after.left(46).mid(8, 34), row.bytes.left(46).mid(8, 34)) << row.name;
-        EXPECT_EQ(after.mid(46), row.bytes.mid(46, static_cast<int>(*row.repairedData))) << row.name;
+        EXPECT_EQ(after.mid(46, static_cast<int>(*row.repairedData)),
+                  row.bytes.mid(46, static_cast<int>(*row.repairedData)))
+            << row.name;
+        if (pad != 0) {
+            EXPECT_EQ(after.back(), '\0') << row.name;
+        }
     }
     // Oldest first, by when each was last written, whatever its name.
     QStringList oldestFirst{"12312025115959PM.WAV", "01022026030406PM.WAV", "01022026030405PM.WAV",
-                            "01022026030407AM-2.WAV", "01022026110000AM.WAV", "01022026110001AM.WAV"};
+                            "02022026010003AM.WAV", "02022026010002AM.WAV", "02022026010001AM.WAV",
+                            "02022026010000AM.WAV", "01022026030407AM-2.WAV", "01022026110000AM.WAV",
+                            "01022026110001AM.WAV"};
     if (!marksKept) {
         oldestFirst.removeLast();
     }
@@ -186,6 +199,15 @@ TEST(Recovery, RepairsInterruptedTakesToWholeFramesAndLeavesEverythingElseAlone)
     EXPECT_EQ(testsupport::independentReadersComplaints(folder.filePath(QStringLiteral("01022026030407AM-2.WAV")),
                                                         1, 11025),
               QString());
+    for (const char* odd : {"02022026010000AM.WAV", "02022026010001AM.WAV"}) {
+        EXPECT_EQ(testsupport::independentReadersComplaints(folder.filePath(QLatin1String(odd)), 1,
+                                                            QLatin1String(odd) == QLatin1String("02022026010000AM.WAV")
+                                                                ? 96000
+                                                                : 48000,
+                                                            24),
+                  QString())
+            << odd;
+    }
     // A second scan finds nothing left to do.
     EXPECT_TRUE(recovery::recoverInterruptedTakes(folder.path()).empty());
 }

@@ -11,37 +11,39 @@ namespace testsupport {
 namespace {
 
 // Writes the count without end, a tenth of a second at a time; the pipe to the player paces it.
-constexpr char kCounter[] = R"(import array, sys
+// Arguments: the rate and the bits of a sample.
+constexpr char kCounter[] = R"(import sys
 out = sys.stdout.buffer
-n = 65536
+rate, bits = int(sys.argv[1]), int(sys.argv[2])
+width = bits // 8
+n = 1 << bits
+step = rate // 10
+low = (1 << bits) - 1
 while True:
-    a = array.array('H', bytes(4 * 4410))
-    for i in range(4410):
-        a[2 * i] = (n + i) & 0xFFFF
-        a[2 * i + 1] = ((n + i) >> 16) & 0xFFFF
-    if sys.byteorder == 'big':
-        a.byteswap()
-    out.write(a.tobytes())
-    n += 4410
+    out.write(b''.join((v & low).to_bytes(width, 'little') + (v >> bits).to_bytes(width, 'little')
+                       for v in range(n, n + step)))
+    n += step
 )";
 
 }  // namespace
 
-CountingSource::CountingSource() {
+CountingSource::CountingSource(std::uint32_t rate, int bits) {
+    const QString format = QStringLiteral("s%1le").arg(bits);
     if (runProgram(QStringLiteral("pactl"),
                    {QStringLiteral("load-module"), QStringLiteral("module-null-sink"),
-                    QStringLiteral("sink_name=tolvane_count"), QStringLiteral("rate=44100"),
-                    QStringLiteral("channels=2"), QStringLiteral("format=s16le")})
+                    QStringLiteral("sink_name=tolvane_count"), QStringLiteral("rate=%1").arg(rate),
+                    QStringLiteral("channels=2"), QStringLiteral("format=") + format})
             .exitCode != 0) {
         return;
     }
     // The server plays the count into a sink of its own, in real time; the recorder records the
     // sink's monitor.
     counter_.setStandardOutputProcess(&player_);
-    counter_.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kCounter)});
+    counter_.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kCounter),
+                                               QString::number(rate), QString::number(bits)});
     player_.start(QStringLiteral("pacat"),
-                  {QStringLiteral("--playback"), QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                   QStringLiteral("--rate=44100"), QStringLiteral("--channels=2"),
+                  {QStringLiteral("--playback"), QStringLiteral("--raw"), QStringLiteral("--format=") + format,
+                   QStringLiteral("--rate=%1").arg(rate), QStringLiteral("--channels=2"),
                    QStringLiteral("--device=tolvane_count"), QStringLiteral("--latency-msec=1000")});
     // A reader that stays connected keeps the sink rendering small blocks in real time, as the
     // server's own default source does; what it hears shows when the count is playing.

@@ -20,7 +20,8 @@ namespace testsupport {
 // default source (in this process or a program it starts) records it.
 class CountingSource {
 public:
-    CountingSource();
+    // Frames at `rate` of samples of `bits` (16 or 24).
+    explicit CountingSource(std::uint32_t rate = 44100, int bits = 16);
     ~CountingSource();
     CountingSource(const CountingSource&) = delete;
     CountingSource& operator=(const CountingSource&) = delete;
@@ -36,7 +37,8 @@ private:
 };
 
 // Frame n of a stereo take recorded from the count holds the number's low 16 bits on the left and
-// its high 16 on the right. Numbers start from 65536, so a silent frame is never part of the count.
+// its high 16 on the right (of 24-bit samples, its low 24 bits and the rest). Numbers start from
+// 2^16 (2^24), so a silent frame is never part of the count.
 std::uint32_t counterAt(const TakeBytes& take, std::size_t frame);
 
 // Where the count in a stereo take jumps, from frame `first` to the last whole frame in the file:

@@ -86,7 +86,7 @@ ProcessResult runProgram(const QString& program, const QStringList& arguments) {
     return result;
 }
 
-QString independentReadersComplaints(const QString& path, int channels, int rate) {
+QString independentReadersComplaints(const QString& path, int channels, int rate, int bits) {
     QStringList complaints;
     const auto expect = [&](const QString& who, const ProcessResult& r, const QStringList& needles) {
         if (r.exitCode != 0) {
@@ -101,7 +101,7 @@ QString independentReadersComplaints(const QString& path, int channels, int rate
     };
     expect(QStringLiteral("soxi"), runProgram(QStringLiteral("soxi"), {path}),
            {QStringLiteral("Channels       : %1").arg(channels),
-            QStringLiteral("Sample Rate    : %1").arg(rate), QStringLiteral("16-bit Signed Integer PCM")});
+            QStringLiteral("Sample Rate    : %1").arg(rate), QStringLiteral("%1-bit Signed Integer PCM").arg(bits)});
     const auto sndfile = runProgram(QStringLiteral("sndfile-info"), {path});
     expect(QStringLiteral("sndfile-info"), sndfile,
            {QStringLiteral("Channels    : %1").arg(channels), QStringLiteral("Sample Rate : %1").arg(rate)});
@@ -122,13 +122,13 @@ QString independentReadersComplaints(const QString& path, int channels, int rate
                                    "print('ch=%d rate=%d width=%d' % (w.getnchannels(), w.getframerate(), "
                                    "w.getsampwidth()))\n"),
                     path}),
-        {QStringLiteral("ch=%1 rate=%2 width=2").arg(channels).arg(rate)});
+        {QStringLiteral("ch=%1 rate=%2 width=%3").arg(channels).arg(rate).arg(bits / 8)});
     expect(QStringLiteral("ffprobe"),
            runProgram(QStringLiteral("ffprobe"),
                       {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
                        QStringLiteral("stream=codec_name,channels,sample_rate"), QStringLiteral("-of"),
                        QStringLiteral("default=noprint_wrappers=1"), path}),
-           {QStringLiteral("codec_name=pcm_s16le"), QStringLiteral("channels=%1").arg(channels),
+           {QStringLiteral("codec_name=pcm_s%1le").arg(bits), QStringLiteral("channels=%1").arg(channels),
             QStringLiteral("sample_rate=%1").arg(rate)});
     return complaints.join(QLatin1Char('\n'));
 }

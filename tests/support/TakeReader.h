@@ -47,8 +47,8 @@ struct ProcessResult {
 ProcessResult runProgram(const QString& program, const QStringList& arguments);
 
 // Checks the file with soxi, sndfile-info, Python's wave module and ffprobe; empty when all four
-// read it as 16-bit PCM with `channels` and `rate`, otherwise what went wrong.
-QString independentReadersComplaints(const QString& path, int channels, int rate);
+// read it as PCM of `bits` with `channels` and `rate`, otherwise what went wrong.
+QString independentReadersComplaints(const QString& path, int channels, int rate, int bits = 16);
 
 }  // namespace testsupport
 

@@ -5,6 +5,8 @@
 
 #include "platform/wavein/PulseWaveIn.h"
 
+#include "CountingSource.h"
+#include "PrivateServer.h"
 #include "WaveInHarness.h"
 
 #include <QCoreApplication>
@@ -163,6 +165,48 @@ INSTANTIATE_TEST_SUITE_P(All, PulseTakeFormats, ::testing::ValuesIn(kTakeFormats
                                     (info.param.channels == 1 ? "Mono" : "Stereo");
                          });
 
+// The server is asked for 24-bit samples and converts whatever its source has: from a source of
+// 24-bit sound, every value comes through, the low byte too.
+TEST(PulseWaveIn, A24BitTakeHoldsEveryValueOfA24BitCount) {
+    testsupport::PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const testsupport::ServerInUse inUse(server);
+    const testsupport::CountingSource count(96000, 24);
+    ASSERT_TRUE(count.playing());
+    auto waveIn = makePulseAudioWaveIn("Tolvane tests");
+    Take take({96000, 2, 115200});
+    take.format.wBitsPerSample = 24;
+    take.format.nBlockAlign = 6;
+    take.format.nAvgBytesPerSec = 6 * 96000;
+    ASSERT_TRUE(take.open(*waveIn));
+    ASSERT_TRUE(take.startAll());
+    ASSERT_TRUE(take.waitForSeconds(2.5));
+    take.requeue = false;
+    ASSERT_EQ(take.device->reset(), MMSYSERR_NOERROR);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(take.device->close(), MMSYSERR_NOERROR);
+
+    const auto byte = [&](std::size_t at) { return std::to_integer<std::uint32_t>(take.audio[at]); };
+    const auto valueAt = [&](std::size_t frame) {
+        const std::size_t at = 6 * frame;
+        return static_cast<std::uint64_t>(byte(at) | byte(at + 1) << 8 | byte(at + 2) << 16) |
+               static_cast<std::uint64_t>(byte(at + 3) | byte(at + 4) << 8 | byte(at + 5) << 16) << 24;
+    };
+    const std::size_t frames = take.audio.size() / 6;
+    std::size_t first = 0;
+    while (first < frames && valueAt(first) == 0) {
+        ++first;
+    }
+    ASSERT_GT(frames - first, 96000u * 2) << "two seconds of the count";
+    std::size_t jumps = 0;
+    for (std::size_t f = first + 1; f < frames; ++f) {
+        if (valueAt(f) != valueAt(f - 1) + 1 && ++jumps <= 5) {
+            ADD_FAILURE() << "frame " << f - first << ": " << valueAt(f - 1) << " then " << valueAt(f);
+        }
+    }
+    EXPECT_EQ(jumps, 0u);
+}
+
 TEST(PulseWaveIn, AStalledWindowLosesNoAudio) {
     const TakeFormat f{44100, 1, 8820};
     auto waveIn = makePulseAudioWaveIn("Tolvane tests");
@@ -262,7 +306,7 @@ TEST(PulseWaveIn, OpenWithoutAServerFailsWithItsReason) {
     std::unique_ptr<WaveInDevice> device;
 
     WAVEFORMATEX wrong = takeFormat(44100, 2);
-    wrong.wBitsPerSample = 24;
+    wrong.wBitsPerSample = 8;
     EXPECT_EQ(waveIn->open(device, wrong, &receiver), WAVERR_BADFORMAT);
 
     const MMRESULT status = waveIn->open(device, takeFormat(44100, 2), &receiver);

@@ -110,7 +110,8 @@ TEST_F(TakeFileTest, WhileRunningTheHeaderNeverFallsASecondOfAudioBehind) {
             const QByteArray file = readAll(take->path());
             const auto onDisk = static_cast<std::uint32_t>(file.size() - 46);
             const std::uint32_t stated = le32(file, 42);
-            EXPECT_EQ(le32(file, 4), stated + 38) << i;
+            // An odd length is followed by its pad byte, which the RIFF size holds.
+            EXPECT_EQ(le32(file, 4), stated + 38 + (stated & 1)) << i;
             EXPECT_LE(stated, onDisk) << i;
             EXPECT_LT(onDisk - stated, second) << i;
             EXPECT_GE(stated, lastStated) << i;
@@ -183,6 +184,30 @@ TEST_F(TakeFileTest, AFullFileGoesOnInTheNextPartWhichAloneIsMarkedAsRecording) 
     EXPECT_EQ(le32(next, 42), 1u);
     EXPECT_EQ(le32(next, 4), 40u);  // with its pad byte
     EXPECT_EQ(next.size(), 48);
+    EXPECT_TRUE(messages().isEmpty());
+}
+
+TEST_F(TakeFileTest, A24BitMonoTakeIsCutIntoPartsAtWholeFramesEachWithItsPadByte) {
+    WAVEFORMATEX wide = pcm16(96000, 1);
+    wide.wBitsPerSample = 24, wide.nBlockAlign = 3, wide.nAvgBytesPerSec = 3 * 96000;
+    // Room for 101 bytes of audio: 33 frames, and the pad byte of their odd length.
+    auto take = startTake(wide, 38 + 101);
+    QByteArray frames;
+    for (int i = 0; i < 40 * 3; ++i) {
+        frames.append(static_cast<char>(i + 1));
+    }
+    ASSERT_TRUE(take->Append(bytes(frames), frames.size()).ok());
+    take->Finalise();
+    const QByteArray first = readAll(take->path());
+    EXPECT_EQ(le32(first, 42), 99u);
+    EXPECT_EQ(le32(first, 4), 38u + 99 + 1);
+    ASSERT_EQ(first.size(), 46 + 99 + 1);
+    EXPECT_EQ(first.mid(46, 99), frames.left(99));
+    EXPECT_EQ(first.back(), '\0');
+    const QByteArray next = readAll(inDir(QStringLiteral("take.2.WAV")));
+    EXPECT_EQ(le32(next, 42), 21u);
+    ASSERT_EQ(next.size(), 46 + 21 + 1);
+    EXPECT_EQ(next.mid(46, 21), frames.mid(99));
     EXPECT_TRUE(messages().isEmpty());
 }
 
