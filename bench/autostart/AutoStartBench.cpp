@@ -48,8 +48,12 @@ double measure(const char* source, bool atSound, int settleMs, int seconds, cons
     QTest::qWait(seconds * 1000);
     const double used = cpuSeconds() - before;
     const double share = used / (static_cast<double>(wall.nsecsElapsed()) / 1e9);
-    std::printf("%-22s %8.4f s of processor a second%s\n", what, share,
-                atSound && !waiting ? " (NOT waiting for sound: the source was not as expected)" : "");
+    // What the window was doing, from what it shows: a take file is made only once sound came.
+    const char* state = !atSound                        ? ""
+                        : !waiting                      ? " (NOT waiting for sound)"
+                        : window.takeFileName.isEmpty() ? " (armed)"
+                                                        : " (paused for silence)";
+    std::printf("%-22s %8.4f s of processor a second%s\n", what, share, state);
     QTest::mouseClick(window.Check1(), Qt::LeftButton);
     if (!QTest::qWaitFor([&] { return !window.captureEngine().isFinishing(); }, 10000)) {
         std::printf("the take was not finished\n");

@@ -97,9 +97,10 @@ void AutoStartMenu::showState(bool idle, bool waiting) {
 
 void AutoStartMenu::askForTime() {
     // Offered: the next whole hour, the usual sort of time to set.
-    const QTime offered = lastTime_.isValid() ? lastTime_ : QTime(QTime::currentTime().hour(), 0).addSecs(3600);
-    const auto time = dialogs_.timeOfDay(tr("Começar a gravação às (horas:minutos):"), tr("Começar a gravação às"),
-                                         offered);
+    const QTime offered =
+        lastTime_.isValid() ? lastTime_ : QTime(QTime::currentTime().hour(), 0).addSecs(3600);
+    const auto time = dialogs_.timeOfDay(tr("Começar a gravação às (horas:minutos):"),
+                                         tr("Começar a gravação às"), offered);
     if (!time || !time->isValid()) {
         return;
     }

@@ -90,13 +90,17 @@ TEST(SoundActivation, TheTakeHoldsEachPartWithItsSecondBeforeAndFiveAfter) {
         {"three bursts 8 s apart, the first a second in",
          {{1, false}, {2, true}, {8, false}, {3, true}, {8, false}, {2, true}, {8, false}},
          {{0, 8}, {10, 19}, {21, 29}}},
-        {"a silence shorter than the hold is kept", {{2, false}, {1, true}, {4, false}, {1, true}, {10, false}},
+        {"a silence shorter than the hold is kept",
+         {{2, false}, {1, true}, {4, false}, {1, true}, {10, false}},
          {{1, 13}}},
         {"a sound within a second of the pause resumes without reaching back",
          {{2, false}, {1, true}, {5.5, false}, {1, true}, {10, false}},
          {{1, 8}, {8, 14.5}}},
         {"no sound, no take", {{12, false}}, {}},
-        {"the set length ends it", {{2, false}, {2, true}, {10, false}}, {{1, 4}}, std::chrono::milliseconds(3000)},
+        {"the set length ends it",
+         {{2, false}, {2, true}, {10, false}},
+         {{1, 4}},
+         std::chrono::milliseconds(3000)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -142,7 +146,8 @@ TEST(SoundActivation, TheTakeHoldsEachPartWithItsSecondBeforeAndFiveAfter) {
 
         if (c.parts.empty()) {
             EXPECT_TRUE(path.isEmpty());
-            EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.WAV")}).isEmpty()) << "a take without sound left a file";
+            EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("*.WAV")}).isEmpty())
+                << "a take without sound left a file";
             EXPECT_TRUE(markers.empty());
             continue;
         }

@@ -156,7 +156,8 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         const auto due = steadyNow + milliseconds(w.clock().msecsTo(start));
         EXPECT_TRUE(w.window.Check1()->isChecked());
         EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Cancelar Início"));
-        EXPECT_EQ(w.readoutNote(), QStringLiteral("A gravação começa às ") + start.toString(QStringLiteral("HH:mm")));
+        EXPECT_EQ(w.readoutNote(),
+                  QStringLiteral("A gravação começa às ") + start.toString(QStringLiteral("HH:mm")));
         EXPECT_FALSE(w.window.autoStartMenu().startAtAction().isEnabled());
         ASSERT_TRUE(QTest::qWaitFor([&] { return w.window.captureEngine().isRecording(); }, 20000));
         ASSERT_TRUE(QTest::qWaitFor([&] { return !w.window.Check1()->isChecked(); },
@@ -190,7 +191,8 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
         QTest::qWait(5000);
         EXPECT_FALSE(w.window.captureEngine().isRecording());
-        EXPECT_TRUE(w.takes().isEmpty()) << w.takes().join(' ').toStdString() << " were " << before.join(' ').toStdString();
+        EXPECT_TRUE(w.takes().isEmpty())
+            << w.takes().join(' ').toStdString() << " were " << before.join(' ').toStdString();
     }
 
     for (const double peak : {-20.0, -50.0}) {
@@ -206,7 +208,12 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         EXPECT_TRUE(w.window.waitingForSound());
         EXPECT_EQ(w.readoutNote(), QStringLiteral("Esperando som acima de \u221240 dBFS"));
         EXPECT_TRUE(w.takes().isEmpty());
-        bursts.play({{1, std::nullopt}, {2, peak}, {8, std::nullopt}, {3, peak}, {8, std::nullopt}, {2, peak},
+        bursts.play({{1, std::nullopt},
+                     {2, peak},
+                     {8, std::nullopt},
+                     {3, peak},
+                     {8, std::nullopt},
+                     {2, peak},
                      {8, std::nullopt}});
         QTest::qWait(34000);
         EXPECT_EQ(w.window.waitingForSound(), true) << "paused for silence, or never started";
@@ -234,8 +241,8 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
             const double before =
                 static_cast<double>(sound[k].first - (k == 0 ? kLeadInFrames : sound[k - 1].second)) / kRate;
             const double length = static_cast<double>(sound[k].second - sound[k].first) / kRate;
-            std::printf("burst %zu: %.4f s, %.4f s of silence before it, marker %.4f s before it\n", k, length,
-                        before, static_cast<double>(sound[k].first - markers[k]) / kRate);
+            std::printf("burst %zu: %.4f s, %.4f s of silence before it, marker %.4f s before it\n", k,
+                        length, before, static_cast<double>(sound[k].first - markers[k]) / kRate);
             EXPECT_NEAR(length, seconds[k], 0.01);
             // The second before, and before that (after the first) the five after the last burst.
             EXPECT_NEAR(before, k == 0 ? 1.0 : 6.0, buffer);

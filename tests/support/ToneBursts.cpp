@@ -56,16 +56,17 @@ ToneBursts::ToneBursts() : sink_(QStringLiteral("tolvane_bursts%1").arg(++instan
     }
     module_ = loaded.output.trimmed();
     generator_.setStandardOutputProcess(&player_);
-    generator_.start(QStringLiteral("python3"),
-                     {QStringLiteral("-c"), QString::fromLatin1(kGenerator), dir_.filePath(QStringLiteral("plan"))});
+    generator_.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(kGenerator),
+                                                 dir_.filePath(QStringLiteral("plan"))});
     player_.start(QStringLiteral("pacat"),
                   {QStringLiteral("--playback"), QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
                    QStringLiteral("--rate=44100"), QStringLiteral("--channels=2"),
                    QStringLiteral("--device=") + sink_, QStringLiteral("--latency-msec=200")});
     // A reader that stays connected keeps the output rendering small blocks in real time.
     reader_.setStandardOutputFile(dir_.filePath(QStringLiteral("heard.raw")));
-    reader_.start(QStringLiteral("parec"), {QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"),
-                                            QStringLiteral("--device=") + sink_ + QStringLiteral(".monitor")});
+    reader_.start(QStringLiteral("parec"),
+                  {QStringLiteral("--latency-msec=20"), QStringLiteral("--raw"),
+                   QStringLiteral("--device=") + sink_ + QStringLiteral(".monitor")});
     if (!generator_.waitForStarted() || !player_.waitForStarted() || !reader_.waitForStarted()) {
         return;
     }

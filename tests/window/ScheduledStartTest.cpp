@@ -42,8 +42,8 @@ TEST(ScheduledStart, TheNextTimeTheClockReadsIt) {
          "2024-05-10T22:00:00Z", 60},
         {"across midnight", "America/Sao_Paulo", "2024-05-10T23:59:30.000", QTime(0, 5),
          "2024-05-11T03:05:00Z", 330},
-        {"the end of a month and a year", "UTC", "2024-12-31T23:30:00.000", QTime(0, 0), "2025-01-01T00:00:00Z",
-         1800},
+        {"the end of a month and a year", "UTC", "2024-12-31T23:30:00.000", QTime(0, 0),
+         "2025-01-01T00:00:00Z", 1800},
         {"a day of 23 hours: the hour counts once", "Europe/Lisbon", "2024-03-30T22:00:00.000", QTime(22, 0),
          "2024-03-31T21:00:00Z", 82800},
         {"a time the clocks skip: when they jump", "Europe/Lisbon", "2024-03-30T23:00:00.000", QTime(1, 30),
@@ -54,8 +54,8 @@ TEST(ScheduledStart, TheNextTimeTheClockReadsIt) {
          QTime(1, 30), "2024-10-27T01:30:00Z", 2700},
         {"after both showings: tomorrow", "Europe/Lisbon", "2024-10-27T01:45:00.000Z", QTime(1, 30),
          "2024-10-28T01:30:00Z", 85500},
-        {"a day of 25 hours", "Europe/Lisbon", "2024-10-26T22:00:00.000", QTime(22, 0), "2024-10-27T22:00:00Z",
-         90000},
+        {"a day of 25 hours", "Europe/Lisbon", "2024-10-26T22:00:00.000", QTime(22, 0),
+         "2024-10-27T22:00:00Z", 90000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
