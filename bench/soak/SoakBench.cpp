@@ -64,6 +64,7 @@ public:
     std::optional<std::chrono::minutes> duration(const QString&, const QString&, std::chrono::minutes) override {
         return {};
     }
+    std::optional<QTime> timeOfDay(const QString&, const QString&, QTime) override { return {}; }
     int shown = 0;
 };
 

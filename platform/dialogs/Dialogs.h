@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 #include <chrono>
 #include <cstdint>
@@ -52,6 +53,9 @@ public:
     // `initial` offered; nothing when the user cancels.
     virtual std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
                                                          std::chrono::minutes initial) = 0;
+    // A small box asking for a time of day in hours and minutes (H:MM), `initial` offered; nothing
+    // when the user cancels.
+    virtual std::optional<QTime> timeOfDay(const QString& text, const QString& title, QTime initial) = 0;
     // Opens a progress box for work of `total` units; it closes when the returned object goes.
     virtual std::unique_ptr<Progress> progress(const QString& text, const QString& title,
                                                std::uint64_t total) = 0;

@@ -146,6 +146,32 @@ public:
         return std::chrono::hours(chosen.hour()) + std::chrono::minutes(chosen.minute());
     }
 
+    std::optional<QTime> timeOfDay(const QString& text, const QString& title, QTime initial) override {
+        QDialog dialog(parent_);
+        dialog.setWindowTitle(title);
+        auto* label = new QLabel(text, &dialog);
+        auto* edit = new QTimeEdit(&dialog);
+        edit->setDisplayFormat(QStringLiteral("H:mm"));
+        edit->setTime(QTime(initial.hour(), initial.minute()));
+        // The hours roll over into the day: 23:59 and one minute more is 0:00.
+        edit->setWrapping(true);
+        label->setBuddy(edit);
+        edit->setAccessibleName(text);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(label);
+        layout->addWidget(edit);
+        layout->addWidget(buttons);
+        layout->setSizeConstraint(QLayout::SetFixedSize);
+        edit->setFocus();
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return QTime(edit->time().hour(), edit->time().minute());
+    }
+
     std::unique_ptr<Progress> progress(const QString& text, const QString& title,
                                        std::uint64_t total) override {
         return std::make_unique<WidgetProgress>(text, title, total, parent_);

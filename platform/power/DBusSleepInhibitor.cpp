@@ -13,6 +13,7 @@
 #include <QVariantMap>
 
 #include <cstdint>
+#include <utility>
 
 namespace platform::power {
 namespace {
@@ -24,18 +25,28 @@ constexpr int kCallTimeoutMs = 10000;
 
 class DBusSleepInhibitor final : public SleepInhibitor {
 public:
-    DBusSleepInhibitor(QString who, QString why) : who_(std::move(who)), why_(std::move(why)) {}
+    DBusSleepInhibitor(QString who, QString why) : who_(std::move(who)), made_(std::move(why)) {}
     ~DBusSleepInhibitor() override { release(); }
 
-    void hold() override {
-        if (wanted_) {
+    void hold() override { hold(made_); }
+
+    void hold(const QString& why) override {
+        if (wanted_ && why == why_) {
             return;
         }
+        if (wanted_) {
+            // The lock held so far stays until the new one is granted: no moment without one.
+            dropPrevious();
+            previousLock_ = std::exchange(lock_, QDBusUnixFileDescriptor());
+            previousRequest_ = std::exchange(portalRequest_, QString());
+        }
         wanted_ = true;
+        why_ = why;
         askLogind(++generation_);
     }
 
     void release() override {
+        dropPrevious();
         if (!wanted_) {
             return;
         }
@@ -48,7 +59,10 @@ public:
         }
     }
 
-    bool held() const override { return lock_.isValid() || !portalRequest_.isEmpty(); }
+    bool held() const override {
+        return lock_.isValid() || !portalRequest_.isEmpty() || previousLock_.isValid() ||
+               !previousRequest_.isEmpty();
+    }
 
 private:
     void askLogind(std::uint64_t generation) {
@@ -74,6 +88,7 @@ private:
                                  return;
                              }
                              lock_ = reply.value();
+                             dropPrevious();
                          });
     }
 
@@ -101,7 +116,15 @@ private:
                                  return;
                              }
                              portalRequest_ = request;
+                             dropPrevious();
                          });
+    }
+
+    void dropPrevious() {
+        previousLock_ = QDBusUnixFileDescriptor();
+        if (!previousRequest_.isEmpty()) {
+            closePortalRequest(std::exchange(previousRequest_, QString()));
+        }
     }
 
     // The portal's inhibition ends when its request is closed.
@@ -112,11 +135,15 @@ private:
     }
 
     QString who_;
-    QString why_;
+    QString made_;  // the reason it was made with
+    QString why_;   // the reason of the lock held or asked for
     bool wanted_ = false;
     std::uint64_t generation_ = 0;
     QDBusUnixFileDescriptor lock_;
     QString portalRequest_;
+    // A lock held for another reason until the one asked for now is granted.
+    QDBusUnixFileDescriptor previousLock_;
+    QString previousRequest_;
     QObject context_;  // answers die with the inhibitor
 };
 

@@ -17,6 +17,9 @@ public:
     // Asks for the lock; a second call while held does nothing. Never waits for an answer: the
     // lock is in place as soon as the system grants it.
     virtual void hold() = 0;
+    // The same, told to the system with `why` instead of the reason it was made with; a lock held
+    // for another reason is asked anew with this one, then the old one let go.
+    virtual void hold(const QString& why) = 0;
     // Lets go at once, also of a request not yet answered. Nothing when not held.
     virtual void release() = 0;
     // The system granted the lock and it is still held.

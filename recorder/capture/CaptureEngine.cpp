@@ -210,6 +210,15 @@ std::optional<std::uint64_t> CaptureEngine::takeFrameAt(std::chrono::steady_cloc
     }
     const std::uint64_t leadIn = std::uint64_t{kBufferCount} * static_cast<std::uint64_t>(bufferSize_) /
                                  waveFormat.nBlockAlign;
+    // A take that keeps only its sound leaves out what the device heard in its silences, so the
+    // device's count is not the take's: the sound heard now is what the take gets next, and a take
+    // paused for silence marks where it paused. Before its first sound there is no take to mark.
+    if (filter_.heard) {
+        if (!takeFile_.isOpen()) {
+            return std::nullopt;
+        }
+        return leadIn + recordedFrames();
+    }
     // A device without a clock of its source: the sound heard now is what it hands over next.
     return leadIn + hWaveIn_->takeFrameHeardAt(at).value_or(recordedFrames());
 }
@@ -297,6 +306,10 @@ void CaptureEngine::finish() {
         hWaveIn_.reset();
     }
     releaseBuffers();
+    // What the filter still keeps goes in before the file is finished; the next take has its own.
+    if (const auto ended = std::exchange(filter_, {}).ended) {
+        ended();
+    }
     takeFile_.Finalise();
 }
 
@@ -401,13 +414,39 @@ void CaptureEngine::appendLeadIn(const WAVEHDR& header) {
 }
 
 void CaptureEngine::appendToTake(const WAVEHDR& header, std::size_t length) {
+    if (filter_.heard) {
+        filter_.heard(std::span<const std::byte>(header.lpData, length));
+        return;
+    }
+    appendAudio(std::span<const std::byte>(header.lpData, length));
+}
+
+void CaptureEngine::writeLeadIn() {
+    const std::vector<std::byte> zeros(static_cast<std::size_t>(std::max(bufferSize_, 0)));
+    for (int i = 0; i < kBufferCount && !writeFailure_ && takeFile_.isOpen() && !zeros.empty(); ++i) {
+        const auto result = takeFile_.Append(zeros.data(), zeros.size());
+        if (!result.ok()) {
+            writeFailure_ = result;
+        }
+    }
+}
+
+std::uint64_t CaptureEngine::leadInFrames() const {
+    return waveFormat.nBlockAlign == 0
+               ? 0
+               : std::uint64_t{kBufferCount} * static_cast<std::uint64_t>(std::max(bufferSize_, 0)) /
+                     waveFormat.nBlockAlign;
+}
+
+void CaptureEngine::appendAudio(std::span<const std::byte> bytes) {
+    const std::byte* data = bytes.data();
     // A take with a set length ends exactly there; what the device heard beyond it is not the take's.
-    length = std::min(length, roomUnderLimit());
+    const std::size_t length = std::min(bytes.size(), roomUnderLimit());
     // After a failed write the file ends at the last good buffer; nothing more goes in.
     if (writeFailure_ || length == 0 || !takeFile_.isOpen()) {
         return;
     }
-    const auto result = takeFile_.Append(header.lpData, length);
+    const auto result = takeFile_.Append(data, length);
     if (!result.ok()) {
         writeFailure_ = result;
         return;

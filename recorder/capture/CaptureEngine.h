@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace platform {
@@ -106,6 +107,22 @@ public:
     // the frame where it paused. Nothing when no take runs.
     std::optional<std::uint64_t> takeFrameAt(std::chrono::steady_clock::time_point at);
 
+    // A take that decides itself what of the heard sound it keeps (one that starts at sound): while
+    // set, every piece of sound the device hands over goes to `heard` instead of into the take, which
+    // holds only what appendAudio gives it, and `ended` is told once the take ends, before its file
+    // is finalised. Set before the start; it goes with the take.
+    struct SoundFilter {
+        std::function<void(std::span<const std::byte>)> heard;
+        std::function<void()> ended;
+    };
+    void setSoundFilter(SoundFilter filter) { filter_ = std::move(filter); }
+    // Appends sound to the take, within its length limit.
+    void appendAudio(std::span<const std::byte> bytes);
+    // The ten zeroed buffers every take begins with, for a take whose file was made after its start.
+    void writeLeadIn();
+    // Frames of the lead-in, once the take started.
+    std::uint64_t leadInFrames() const;
+
     // The device's text for `lastResult` in a message box.
     void ReportWaveError();
     // Queues `header` and appends its bytes (the zeroed lead-in) to the take file.
@@ -182,6 +199,7 @@ private:
     std::optional<basSoundRec_2::AppendResult> writeFailure_;
     bool sourceLost_ = false;
     std::vector<platform::wavein::Overrun> overruns_;
+    SoundFilter filter_;
 };
 
 }  // namespace basSoundRec_1

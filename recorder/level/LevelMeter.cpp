@@ -151,4 +151,16 @@ void LevelMeter::paintEvent(QPaintEvent*) {
         painter.fillRect(cellRect(i), cellColour(topDb, i < shown_.lit || i == shown_.hold));
     }
     painter.fillRect(cellRect(cells), shown_.clip ? kRed : kRed.darker(400));
+    if (marked_) {
+        // On the cells' scale: the line lies where the bar's top stands at that level.
+        const int y = bottom - static_cast<int>(std::lround((*marked_ + kRange) / kRange * cells * kCellPitch));
+        painter.fillRect(QRect(0, y - 1, width(), 2), Qt::white);
+    }
+}
+
+void LevelMeter::setMarkedLevel(std::optional<double> db) {
+    if (marked_ != db) {
+        marked_ = db;
+        update();
+    }
 }

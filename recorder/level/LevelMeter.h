@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+
 namespace level {
 class LevelMonitor;
 }
@@ -22,6 +24,10 @@ public:
 
     // Shows `channel` of `monitor` from now on; null, or a monitor that is gone, leaves the strip dark.
     void watch(const level::LevelMonitor* monitor, int channel);
+
+    // A line across the strip at `db` (the level that starts a take), or none.
+    void setMarkedLevel(std::optional<double> db);
+    const std::optional<double>& markedLevel() const { return marked_; }
 
     // The bar's level in dBFS, -60 (the floor) when nothing is lit; the strip's accessible value.
     double peakDbfs() const;
@@ -50,4 +56,5 @@ private:
     QPointer<const level::LevelMonitor> monitor_;
     int channel_ = 0;
     Shown shown_;
+    std::optional<double> marked_;
 };

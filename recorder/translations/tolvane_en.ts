@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="pt_BR">
 <context>
+    <name>AutoStartMenu</name>
+    <message>
+        <source>Começar às…</source>
+        <translation>Start at…</translation>
+    </message>
+    <message>
+        <source>Cancelar início programado</source>
+        <translation>Cancel scheduled start</translation>
+    </message>
+    <message>
+        <source>Gravar quando houver som</source>
+        <translation>Record when there is sound</translation>
+    </message>
+    <message>
+        <source>Nível de disparo</source>
+        <translation>Trigger level</translation>
+    </message>
+    <message>
+        <source>%1 dBFS</source>
+        <translation>%1 dBFS</translation>
+    </message>
+    <message>
+        <source>Começar a gravação às (horas:minutos):</source>
+        <translation>Start recording at (hours:minutes):</translation>
+    </message>
+    <message>
+        <source>Começar a gravação às</source>
+        <translation>Start recording at</translation>
+    </message>
+</context>
+<context>
     <name>CaptureEngine</name>
     <message>
         <source>O gravador ficou para trás e parte da gravação se perdeu: %1</source>
@@ -895,6 +926,26 @@ Choose another input in the recording level&apos;s context menu.</translation>
     <message>
         <source>Não foi possível guardar a marca: %1.</source>
         <translation>The marker could not be kept: %1.</translation>
+    </message>
+    <message>
+        <source>Cancelar Início</source>
+        <translation>Cancel Start</translation>
+    </message>
+    <message>
+        <source>A gravação começa às %1</source>
+        <translation>Recording starts at %1</translation>
+    </message>
+    <message>
+        <source>Esperando som acima de %1</source>
+        <translation>Waiting for sound above %1</translation>
+    </message>
+    <message>
+        <source>Aguardando para gravar às %1</source>
+        <translation>Waiting to record at %1</translation>
+    </message>
+    <message>
+        <source>Há uma gravação programada para as %1. Sair mesmo assim?</source>
+        <translation>A recording is scheduled for %1. Quit anyway?</translation>
     </message>
 </context>
 <context>

@@ -131,6 +131,9 @@ void Readout::blink() {
 
 void Readout::showNotes(const Notes& notes) {
     QStringList lines;
+    if (!notes.waiting.isEmpty()) {
+        lines << notes.waiting;
+    }
     if (notes.roomSeconds) {
         lines << windowText(QT_TRANSLATE_NOOP("frmSoundRec", "Espaço livre para %1"))
                      .arg(i18n::clockText(*notes.roomSeconds));

@@ -43,6 +43,8 @@ public:
 
     // What the tooltip tells, each when known.
     struct Notes {
+        // What the take waits for, before it runs: a time, or sound.
+        QString waiting;
         // How long the disk still has room for, while a take fills it.
         std::optional<long long> roomSeconds;
         // What is left of the time set to stop the take after.

@@ -9,10 +9,12 @@
 #include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
+#include "recorder/capture/SoundActivation.h"
 #include "recorder/recovery/Recovery.h"
 #include "recorder/review/TrackRanges.h"
 #include "recorder/wavfile/TakeMarkers.h"
 #include "recorder/window/AccessibleActions.h"
+#include "recorder/window/AutoStartMenu.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
@@ -21,6 +23,7 @@
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
 #include "recorder/window/RecorderLook.h"
+#include "recorder/window/ScheduledStart.h"
 #include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
@@ -47,6 +50,11 @@ const char* const kDeleteUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Arquivo não foi salvo. Deseja Excluir?");
 const char* const kExitUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Deseja sair sem Gravar o arquivo?");
+const char* const kCancelStartCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Cancelar Início");
+
+// A take set for a time is handed to the device this long before it, so the device runs when the
+// time comes and the take begins with the frame heard then, as a press's does.
+constexpr std::chrono::milliseconds kScheduledLead{1500};
 
 // When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
 // `otherwise` for a take of another name.
@@ -134,6 +142,16 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
                              kProgramTitle);
         }
     });
+    autoStart_ = new AutoStartMenu(takeMenu_->menu(),
+                                   takeMenu_->menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu")), dialogs_,
+                                   services_.settings);
+    connect(autoStart_, &AutoStartMenu::startAtChosen, this, &frmSoundRec::startAt);
+    connect(autoStart_, &AutoStartMenu::cancelStartChosen, this, &frmSoundRec::cancelStartAt);
+    connect(autoStart_, &AutoStartMenu::soundTriggerChanged, this, &frmSoundRec::showAutoStart);
+    scheduled_ = new ScheduledStart(services_.clock, kScheduledLead, this);
+    connect(scheduled_, &ScheduledStart::tick, this, &frmSoundRec::showCountdown);
+    connect(scheduled_, &ScheduledStart::due, this, &frmSoundRec::scheduledTakeDue);
+    connect(this, &frmSoundRec::markerHeard, this, &frmSoundRec::addMarker);
     level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
     if (services_.peakSource != nullptr) {
         levelMonitor_ = std::make_unique<level::LevelMonitor>(*services_.peakSource);
@@ -149,6 +167,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
                                     .named = {ui->AniGIF2, ui->AniGIF3}});
     }
     Form_Load();
+    showAutoStart();
 }
 
 void frmSoundRec::describeForAssistiveTechnologies() {
@@ -234,6 +253,9 @@ void frmSoundRec::endSession() {
     // box or question is shown.
     sessionEnding_ = true;
     save_->setUnattended(true);
+    if (scheduled_->waiting()) {
+        cancelStartAt();
+    }
     if (engine_->isRecording() || engine_->isFinishing()) {
         engine_->StopCapture();
         enterStoppedState();
@@ -298,7 +320,8 @@ void frmSoundRec::setCheck1(bool pressed) {
 }
 
 void frmSoundRec::Timer2_Timer() {
-    readout_->showElapsed(readout_->elapsed());
+    // A take that starts at sound holds what it kept, however long it waited.
+    readout_->showElapsed(activation_ ? recordedTime() : readout_->elapsed());
     showReadoutNotes();
 }
 
@@ -328,7 +351,8 @@ void frmSoundRec::showPaused(bool paused) {
     paused_ = paused;
     ui->Check1->setAccessibleDescription(paused ? tr("Pausado") : QString());
     takeMenu_->showTake(engine_->isRecording(), paused);
-    readout_->setPaused(paused);
+    // Waiting for sound looks like a pause.
+    readout_->setPaused(paused || waitingForSound());
 }
 
 void frmSoundRec::applyStopAfter() {
@@ -344,6 +368,11 @@ void frmSoundRec::applyStopAfter() {
 
 void frmSoundRec::showReadoutNotes() {
     Readout::Notes notes;
+    if (scheduled_->waiting()) {
+        notes.waiting = tr("A gravação começa às %1").arg(scheduled_->startText());
+    } else if (activation_ && engine_->isRecording() && !activation_->heardSound()) {
+        notes.waiting = tr("Esperando som acima de %1").arg(soundLevelText());
+    }
     const auto& format = engine_->waveFormat;
     // The room left is told only while a take fills it.
     if (engine_->isRecording()) {
@@ -387,6 +416,11 @@ void frmSoundRec::Check1_Click() {
     if (waitingForTake_ != nullptr && !ui->Check1->isChecked()) {
         return;
     }
+    // A press while a take waits for its time ends the wait, and nothing is recorded.
+    if (scheduled_->waiting()) {
+        cancelStartAt();
+        return;
+    }
     timer2_.setInterval(100);
     if (ui->Check1->isChecked()) {
         startTake();
@@ -419,29 +453,56 @@ bool frmSoundRec::settleLastTake(const char* question) {
 void frmSoundRec::startTake() {
     sessionEnding_ = false;
     save_->setUnattended(false);
-    // Never another input in its place: nothing is recorded, and nothing else changes. The last take
-    // is asked about once it is finished.
-    if (!waitForFinishedTake() || !ui->Check1->isChecked() || (input_ != nullptr && !input_->present()) ||
-        !settleLastTake(kDeleteUnsavedQuestion)) {
-        // Nothing started, so the toggle does not stay down as if something had.
+    // A release during the wait for the last take took this press back.
+    if (!waitForFinishedTake() || !ui->Check1->isChecked()) {
         setCheck1(false);
         return;
     }
+    if (!askBeforeTake(kFewSecondsOfRoom)) {
+        return;
+    }
+    // The take is what the source heard from here on, whenever the device starts delivering it.
+    const auto pressed = std::chrono::steady_clock::now();
+    if (autoStart_->soundTrigger()) {
+        armTake(pressed);
+        return;
+    }
+    beginTake(pressed, services_.clock());
+}
+
+bool frmSoundRec::askBeforeTake(long long roomWanted) {
+    // Never another input in its place: nothing is recorded, and nothing else changes. The last take
+    // is asked about once it is finished.
+    if (!waitForFinishedTake() || (input_ != nullptr && !input_->present()) ||
+        !settleLastTake(kDeleteUnsavedQuestion)) {
+        // Nothing started, so the toggle does not stay down as if something had.
+        setCheck1(false);
+        return false;
+    }
     // Asked after the last take was settled: deleting it may have made the room.
     if (const auto room = room_->beforeTake(quality_->format().nAvgBytesPerSec, kRoomPatience);
-        room && *room < kFewSecondsOfRoom) {
+        room && *room < roomWanted) {
         const QString question = tr("Há espaço em disco para apenas %1 de gravação. Gravar mesmo assim?");
         if (dialogs_.confirm(question.arg(i18n::clockText(*room)), kProgramTitle) != platform::Answer::Yes) {
             // The last take may have been deleted just before: nothing is left to save or ask about.
-            if (!takeSaved && !takeFileName.isEmpty() && !QFile::exists(takeFileName)) {
-                takeFileName.clear();
-                takeBegan_ = QDateTime();
-            }
+            forgetGoneTake();
             // No take ran: a time set for it waits for the next.
             enterStoppedState(false);
-            return;
+            return false;
         }
     }
+    return true;
+}
+
+void frmSoundRec::forgetGoneTake() {
+    if (!takeSaved && !takeFileName.isEmpty() && !QFile::exists(takeFileName)) {
+        takeFileName.clear();
+        takeBegan_ = QDateTime();
+    }
+}
+
+void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const QDateTime& began) {
+    activation_.reset();
     const QString previousTake = takeFileName;
     const QDateTime previousBegan = takeBegan_;
     const bool previousSaved = takeSaved;
@@ -457,12 +518,15 @@ void frmSoundRec::startTake() {
         levelMonitor_->clearClips();
     }
     readout_->startClock();
-    // The take is what the source heard from here on, whenever the device starts delivering it.
-    const auto pressed = std::chrono::steady_clock::now();
+    // A take handed over before its time counts from its time on.
+    if (const auto steadyNow = std::chrono::steady_clock::now(); pressed > steadyNow) {
+        const auto now = services_.monotonicClock();
+        readout_->holdClock(true, now);
+        readout_->holdClock(false, now + (pressed - steadyNow));
+    }
     timer2_.start();
     Timer2_Timer();
 
-    const QDateTime began = services_.clock();
     const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
     const QString created = takeFile_->Create(wanted);
     bool started = !created.isEmpty();
@@ -490,12 +554,161 @@ void frmSoundRec::startTake() {
         return;
     }
     takeMenu_->showTake(true, false);
+    showAutoStart();
     showReadoutNotes();
     // The computer stays awake for the take, however long nobody touches it.
     if (services_.sleepInhibitor != nullptr) {
         services_.sleepInhibitor->hold();
     }
     stopIfTheTakeFailed();
+}
+
+void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
+    // The file is made when the sound comes; until then the last take stays what it was.
+    forgetGoneTake();
+    ui->cmdSave->setEnabled(false);
+    ui->Check1->setText(tr(kStopCaption));
+    if (levelMonitor_) {
+        levelMonitor_->clearClips();
+    }
+    engine_->waveFormat = quality_->format();
+    activation_ = std::make_unique<basSoundRec_1::SoundActivation>(
+        *engine_, analysis::TriggerSettings{.levelDb = autoStart_->triggerLevel()},
+        basSoundRec_1::SoundActivation::Hooks{
+            .makeTake = [this] { return makeSoundTake(); },
+            .partBegan = [this](std::uint64_t takeFrame) { Q_EMIT markerHeard(takeFrame); },
+            .silent = [this](bool) {
+                showPaused(paused_);
+                showReadoutNotes();
+            }});
+    readout_->zero();
+    readout_->startClock();
+    timer2_.start();
+    if (!engine_->StartCapture(pressed)) {
+        engine_->StopCapture();
+        enterStoppedState(false);
+        return;
+    }
+    takeMenu_->showTake(true, false);
+    showAutoStart();
+    showPaused(false);
+    showReadoutNotes();
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->hold();
+    }
+    stopIfTheTakeFailed();
+}
+
+bool frmSoundRec::makeSoundTake() {
+    const QDateTime began = services_.clock();
+    const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
+    const QString created = takeFile_->Create(wanted);
+    if (created.isEmpty() || !takeFile_->WriteHeader(engine_->waveFormat)) {
+        if (!created.isEmpty()) {
+            takeFile_->Discard();
+        }
+        // The take cannot be: it ends as a press would end it, once the buffer at hand is handled.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (ui->Check1->isChecked() && engine_->isRecording()) {
+                    ui->Check1->setChecked(false);
+                }
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+    takeFileName = created;
+    takeBegan_ = began;
+    takeSaved = false;
+    showPaused(paused_);
+    showReadoutNotes();
+    return true;
+}
+
+bool frmSoundRec::waitingForSound() const {
+    return activation_ && engine_->isRecording() && (!activation_->heardSound() || activation_->silent());
+}
+
+std::chrono::steady_clock::duration frmSoundRec::recordedTime() const {
+    const auto rate = engine_->waveFormat.nSamplesPerSec;
+    if (rate == 0) {
+        return {};
+    }
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(engine_->recordedFrames()) / rate));
+}
+
+QString frmSoundRec::soundLevelText() const {
+    // A true minus sign, as the menu shows the levels.
+    const double level = activation_ ? activation_->settings().levelDb : autoStart_->triggerLevel();
+    return QStringLiteral("%1%2 dBFS").arg(level < 0 ? QString(QChar(0x2212)) : QString()).arg(std::abs(level));
+}
+
+void frmSoundRec::startAt(QTime time) {
+    if (engine_->isRecording() || engine_->isFinishing() || scheduled_->waiting() || save_->busy()) {
+        return;
+    }
+    sessionEnding_ = false;
+    save_->setUnattended(false);
+    // Asked now: nobody may be there when the time comes. The room for the set length, or for the
+    // same ten minutes a press asks about.
+    const auto limit = takeMenu_->lengthLimit();
+    const long long roomWanted =
+        limit ? std::chrono::duration_cast<std::chrono::seconds>(*limit).count() : kFewSecondsOfRoom;
+    if (!askBeforeTake(roomWanted)) {
+        return;
+    }
+    forgetGoneTake();
+    scheduled_->set(time);
+    if (!scheduled_->waiting()) {
+        return;
+    }
+    setCheck1(true);
+    ui->Check1->setText(tr(kCancelStartCaption));
+    // Awake until the time: a computer that sleeps through it records nothing.
+    if (services_.sleepInhibitor != nullptr) {
+        services_.sleepInhibitor->hold(tr("Aguardando para gravar às %1").arg(scheduled_->startText()));
+    }
+    showAutoStart();
+    showCountdown();
+}
+
+void frmSoundRec::cancelStartAt() {
+    if (!scheduled_->waiting()) {
+        return;
+    }
+    scheduled_->cancel();
+    // Nothing ran: what was set for the take (its "Parar após") stays for the next.
+    enterStoppedState(false);
+    readout_->zero();
+    showAutoStart();
+}
+
+void frmSoundRec::showCountdown() {
+    readout_->showElapsed(std::chrono::seconds(scheduled_->secondsLeft()));
+    showReadoutNotes();
+}
+
+void frmSoundRec::scheduledTakeDue(std::chrono::steady_clock::time_point heardFrom, const QDateTime& start) {
+    readout_->zero();
+    // Nobody may be there: nothing is asked now, and what cannot be is told in a box that stays.
+    if (input_ != nullptr && !input_->present()) {
+        enterStoppedState(false);
+        showAutoStart();
+        return;
+    }
+    timer2_.setInterval(100);
+    beginTake(heardFrom, start);
+}
+
+void frmSoundRec::showAutoStart() {
+    const bool idle = !engine_->isRecording() && !engine_->isFinishing();
+    autoStart_->showState(idle, scheduled_->waiting());
+    const std::optional<double> line =
+        autoStart_->soundTrigger() ? std::optional<double>(autoStart_->triggerLevel()) : std::nullopt;
+    ui->AniGIF2->setMarkedLevel(line);
+    ui->AniGIF3->setMarkedLevel(line);
 }
 
 void frmSoundRec::stopTake() {
@@ -614,6 +827,7 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     // Save is offered once there is a take to save.
     ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
     offerReview();
+    showAutoStart();
 }
 
 void frmSoundRec::offerReview() {
@@ -752,6 +966,14 @@ void frmSoundRec::cmdSave_Click() {
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {
+    if (scheduled_->waiting()) {
+        const QString question = tr("Há uma gravação programada para as %1. Sair mesmo assim?");
+        if (dialogs_.confirm(question.arg(scheduled_->startText()), kProgramTitle) != platform::Answer::Yes) {
+            Cancel = 1;
+            return;
+        }
+        cancelStartAt();
+    }
     // The take is finished before anything is asked about it.
     if (engine_->isRecording()) {
         stopTake();

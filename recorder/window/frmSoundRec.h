@@ -37,16 +37,21 @@ class SleepInhibitor;
 namespace level {
 class LevelMonitor;
 }
+namespace basSoundRec_1 {
+class SoundActivation;
+}
 namespace Ui {
 class frmSoundRec;
 }
 
+class AutoStartMenu;
 class DiskRoom;
 class LED;
 class LevelMeter;
 class MarkerWriter;
 class QualityFrame;
 class Readout;
+class ScheduledStart;
 class TakeMenu;
 class QAbstractButton;
 class QEventLoop;
@@ -146,6 +151,12 @@ public:
     TakeMenu& takeMenu() const { return *takeMenu_; }
     // The QUALIDADE frame: the next take's format and the frame's menu.
     QualityFrame& qualityFrame() const { return *quality_; }
+    // Its items for takes that start by themselves: at a time, or at sound.
+    AutoStartMenu& autoStartMenu() const { return *autoStart_; }
+    // The time a take is set to start at ("Começar às…").
+    const ScheduledStart& scheduledStart() const { return *scheduled_; }
+    // A take that starts at sound waits for it: armed, or paused for silence.
+    bool waitingForSound() const;
     SaveDialogSettings cmdlg;
 
     const basSoundRec_1::CaptureEngine& captureEngine() const { return *engine_; }
@@ -154,6 +165,11 @@ public:
     platform::wavein::MMRESULT mmResult = 0;
     // The recording level's volume control was found at start-up.
     bool levelControlFound() const { return level_->controlFound(); }
+
+Q_SIGNALS:
+    // A take that started at sound began a part (its start, and each resume after silence) at this
+    // take frame, the lead-in counted: where a marker goes.
+    void markerHeard(quint64 takeFrame);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -193,6 +209,28 @@ private:
     void finishReadout();
     void startTake();
     void stopTake();
+    // What a press asks before a take (a take still finishing, the input, the unsaved take, the room
+    // for `roomWanted` seconds): false, with the window stopped, when no take may start.
+    bool askBeforeTake(long long roomWanted);
+    // Begins the take heard from `pressed` (the press, or a set time), its name from `began`.
+    void beginTake(std::chrono::steady_clock::time_point pressed, const QDateTime& began);
+    // With "Gravar quando houver som" on, a press arms the take: the capture runs, and the take begins
+    // at the first sound.
+    void armTake(std::chrono::steady_clock::time_point pressed);
+    // The first sound came: the take's file, or false when it cannot be made.
+    bool makeSoundTake();
+    // "Começar às…": asks what a press would ask, then waits for the time.
+    void startAt(QTime time);
+    void cancelStartAt();
+    void scheduledTakeDue(std::chrono::steady_clock::time_point heardFrom, const QDateTime& start);
+    // The set time's countdown on the readout.
+    void showCountdown();
+    // The automatic starts' part of the window: menu items, readout blinking and notes, the meters' line.
+    void showAutoStart();
+    // A last take deleted at the question leaves nothing to save or ask about.
+    void forgetGoneTake();
+    std::chrono::steady_clock::duration recordedTime() const;
+    QString soundLevelText() const;
     // The engine finished a take the stop left receiving its last sound.
     void takeFinished();
     // The one box for a stopped take, once it is finished.
@@ -244,6 +282,10 @@ private:
     // What the review set, and the take it was set for.
     review::ReviewChoices reviewChoices_;
     QString reviewedTake_;
+    AutoStartMenu* autoStart_ = nullptr;
+    ScheduledStart* scheduled_ = nullptr;
+    // The running or last take that started at sound; a press's take has none.
+    std::unique_ptr<basSoundRec_1::SoundActivation> activation_;
     bool paused_ = false;
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;

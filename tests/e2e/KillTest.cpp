@@ -9,12 +9,14 @@
 #include "SessionManager.h"
 #include "TakeReader.h"
 #include "recorder/wavfile/TakeMarkers.h"
+#include "ToneBursts.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -384,5 +386,69 @@ TEST(TwoCopies, BothRecordTakesOfTheirOwnAndNeitherTouchesTheOther) {
         EXPECT_EQ(bytes.u32(42), bytes.dataLength()) << take.toStdString();
         EXPECT_GT(bytes.dataLength(), 10u * kBufferSize + kSecond) << take.toStdString();
         EXPECT_EQ(complaintsAbout(take), "") << take.toStdString();
+    }
+}
+
+// "Gravar quando houver som": a program killed while armed leaves no file; one killed while its take
+// is paused for silence leaves a take the next start recovers, as any killed take.
+TEST(KilledTakes, ArmedLeavesNothingAndPausedForSilenceIsRecovered) {
+    PrivateServer server;
+    ASSERT_TRUE(server.started());
+    const ServerInUse inUse(server);
+    VirtualDisplay display;
+    ASSERT_TRUE(display.running());
+    QTemporaryDir root;
+    for (const bool sound : {false, true}) {
+        SCOPED_TRACE(sound ? "paused for silence" : "armed");
+        ToneBursts bursts;
+        ASSERT_TRUE(bursts.ready());
+        const QString folder = root.filePath(sound ? QStringLiteral("paused") : QStringLiteral("armed"));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        {
+            // The program's settings are the folder's.
+            QSettings settings(QDir(folder).filePath(QStringLiteral(".config/Tolvane/Tolvane.conf")),
+                               QSettings::IniFormat);
+            settings.setValue(QStringLiteral("take/soundTrigger"), true);
+        }
+        RecorderProcess program(display, folder);
+        ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
+        ASSERT_TRUE(program.pressToggle());
+        QString take;
+        if (sound) {
+            bursts.play({{0.5, std::nullopt}, {2, -20.0}});
+            take = program.waitForTake();
+            ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
+            // Beyond the five seconds after the burst: paused.
+            QThread::msleep(9000);
+        } else {
+            QThread::msleep(3000);
+        }
+        program.signal(SIGKILL);
+        program.waitForExit(10000);
+        const QStringList files = takeFilesIn(folder);
+        if (!sound) {
+            EXPECT_TRUE(files.isEmpty()) << files.join(' ').toStdString();
+            continue;
+        }
+        ASSERT_EQ(files, QStringList{QFileInfo(take).fileName()});
+        const std::size_t onDisk = readTake(take).dataLength();
+        // The lead-in, the second before the burst, the burst and the five seconds after it, each of
+        // the two seconds up to a 50 ms window longer where the burst does not meet one's edge.
+        EXPECT_GE(onDisk, kLeadIn + 8u * kSecond);
+        EXPECT_LE(onDisk, kLeadIn + 8u * kSecond + 2u * 2205u * kBlockAlign);
+
+        RecorderProcess again(display, folder);
+        ASSERT_TRUE(again.waitForWindow()) << again.output().toStdString();
+        QElapsedTimer waited;
+        waited.start();
+        while (again.visibleWindows() < 2 && waited.elapsed() < 20000) {
+            QThread::msleep(100);
+        }
+        EXPECT_EQ(again.visibleWindows(), 2) << "no recovery box";
+        const TakeBytes recovered = readTake(take);
+        EXPECT_EQ(recovered.dataLength(), onDisk);
+        EXPECT_EQ(recovered.u32(42), onDisk);
+        EXPECT_EQ(recovered.u32(4), onDisk + 38);
+        EXPECT_EQ(independentReadersComplaints(take, 2, static_cast<int>(kRate)), QString());
     }
 }

@@ -85,6 +85,16 @@ std::optional<std::chrono::minutes> ScriptedDialogs::duration(const QString& tex
     return given;
 }
 
+std::optional<QTime> ScriptedDialogs::timeOfDay(const QString& text, const QString& title, QTime) {
+    shown.push_back({ShownDialog::Kind::TimeOfDay, text, title});
+    if (times.empty()) {
+        return std::nullopt;
+    }
+    const auto given = times.front();
+    times.pop_front();
+    return given;
+}
+
 QStringList ScriptedDialogs::messages() const {
     QStringList texts;
     for (const auto& d : shown) {

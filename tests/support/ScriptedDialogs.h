@@ -16,7 +16,7 @@
 namespace testsupport {
 
 struct ShownDialog {
-    enum class Kind { Message, Question, SaveFile, Progress, Duration } kind;
+    enum class Kind { Message, Question, SaveFile, Progress, Duration, TimeOfDay } kind;
     QString text;  // the message or question; the first filter for a save dialog
     QString title;
     QString initialName = {};         // save dialog only
@@ -38,6 +38,7 @@ public:
                                                  std::uint64_t total) override;
     std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
                                                  std::chrono::minutes initial) override;
+    std::optional<QTime> timeOfDay(const QString& text, const QString& title, QTime initial) override;
 
     // Answers given in order; a question with no scripted answer fails the test and answers Cancel.
     std::deque<platform::Answer> answers;
@@ -47,6 +48,8 @@ public:
     std::deque<QString> saveFilters;
     // Lengths of time given in order; nullopt cancels. None left cancels.
     std::deque<std::optional<std::chrono::minutes>> durations;
+    // Times of day given in order; nullopt cancels. None left cancels.
+    std::deque<std::optional<QTime>> times;
 
     // Runs while a message box is "open", as the nested event loop of a real box would.
     std::function<void()> whileMessageOpen;
