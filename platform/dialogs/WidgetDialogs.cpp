@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
 
 namespace platform {
 namespace {
@@ -119,13 +120,39 @@ public:
 
     std::optional<std::chrono::minutes> duration(const QString& text, const QString& title,
                                                  std::chrono::minutes initial) override {
+        const auto chosen = askForTime(text, title, [&](QTimeEdit& field) {
+            field.setTimeRange(QTime(0, 1), QTime(9, 59));
+            field.setTime(QTime(0, 0).addSecs(static_cast<int>(std::chrono::seconds(initial).count())));
+        });
+        if (!chosen) {
+            return std::nullopt;
+        }
+        return std::chrono::hours(chosen->hour()) + std::chrono::minutes(chosen->minute());
+    }
+
+    std::optional<QTime> timeOfDay(const QString& text, const QString& title, QTime initial) override {
+        return askForTime(text, title, [&](QTimeEdit& field) {
+            field.setTime(QTime(initial.hour(), initial.minute()));
+            // The hours roll over into the day: 23:59 and one minute more is 0:00.
+            field.setWrapping(true);
+        });
+    }
+
+    std::unique_ptr<Progress> progress(const QString& text, const QString& title,
+                                       std::uint64_t total) override {
+        return std::make_unique<WidgetProgress>(text, title, total, parent_);
+    }
+
+private:
+    // A small question of an H:MM time; `prepare` sets the field's range and first value.
+    std::optional<QTime> askForTime(const QString& text, const QString& title,
+                                    const std::function<void(QTimeEdit&)>& prepare) {
         QDialog dialog(parent_);
         dialog.setWindowTitle(title);
         auto* label = new QLabel(text, &dialog);
         auto* edit = new QTimeEdit(&dialog);
         edit->setDisplayFormat(QStringLiteral("H:mm"));
-        edit->setTimeRange(QTime(0, 1), QTime(9, 59));
-        edit->setTime(QTime(0, 0).addSecs(static_cast<int>(std::chrono::seconds(initial).count())));
+        prepare(*edit);
         // The field is read out with the question it answers.
         label->setBuddy(edit);
         edit->setAccessibleName(text);
@@ -142,42 +169,9 @@ public:
         if (dialog.exec() != QDialog::Accepted) {
             return std::nullopt;
         }
-        const QTime chosen = edit->time();
-        return std::chrono::hours(chosen.hour()) + std::chrono::minutes(chosen.minute());
-    }
-
-    std::optional<QTime> timeOfDay(const QString& text, const QString& title, QTime initial) override {
-        QDialog dialog(parent_);
-        dialog.setWindowTitle(title);
-        auto* label = new QLabel(text, &dialog);
-        auto* edit = new QTimeEdit(&dialog);
-        edit->setDisplayFormat(QStringLiteral("H:mm"));
-        edit->setTime(QTime(initial.hour(), initial.minute()));
-        // The hours roll over into the day: 23:59 and one minute more is 0:00.
-        edit->setWrapping(true);
-        label->setBuddy(edit);
-        edit->setAccessibleName(text);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-        auto* layout = new QVBoxLayout(&dialog);
-        layout->addWidget(label);
-        layout->addWidget(edit);
-        layout->addWidget(buttons);
-        layout->setSizeConstraint(QLayout::SetFixedSize);
-        edit->setFocus();
-        if (dialog.exec() != QDialog::Accepted) {
-            return std::nullopt;
-        }
         return QTime(edit->time().hour(), edit->time().minute());
     }
 
-    std::unique_ptr<Progress> progress(const QString& text, const QString& title,
-                                       std::uint64_t total) override {
-        return std::make_unique<WidgetProgress>(text, title, total, parent_);
-    }
-
-private:
     QWidget* parent_;
 };
 
