@@ -343,8 +343,11 @@ void ReviewWindow::takeOpened(const Opened& found) {
     if (found.markers.error != 0) {
         markerTrouble_ = tr("As marcas não puderam ser lidas: %1").arg(errnoText(found.markers.error));
     } else if (found.markers.damagedLines > 0) {
-        markerTrouble_ = tr("%n linha(s) danificada(s) do arquivo de marcas ficaram de fora.", "",
-                            found.markers.damagedLines);
+        // Shown as written in Portuguese, where %n picks no plural form: one line and many are two texts.
+        markerTrouble_ = found.markers.damagedLines == 1
+                             ? tr("1 linha danificada do arquivo de marcas ficou de fora.")
+                             : tr("%n linhas danificadas do arquivo de marcas ficaram de fora.", "",
+                                  found.markers.damagedLines);
     }
     view_->setMarkers(markers_);
     markersToTracks_->setEnabled(!markers_.empty());

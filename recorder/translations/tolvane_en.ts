@@ -1014,8 +1014,12 @@ Choose another input in the recording level&apos;s context menu.</translation>
         <source>As marcas não puderam ser lidas: %1</source>
         <translation>The markers could not be read: %1</translation>
     </message>
+    <message>
+        <source>1 linha danificada do arquivo de marcas ficou de fora.</source>
+        <translation>1 damaged line of the marker file was left out.</translation>
+    </message>
     <message numerus="yes">
-        <source>%n linha(s) danificada(s) do arquivo de marcas ficaram de fora.</source>
+        <source>%n linhas danificadas do arquivo de marcas ficaram de fora.</source>
         <translation>
             <numerusform>%n damaged line of the marker file was left out.</numerusform>
             <numerusform>%n damaged lines of the marker file were left out.</numerusform>

@@ -523,6 +523,23 @@ TEST(ReviewWindow, TakesThatAreEmptyOrDamagedSayWhatIsMissing) {
         bool playable;
         std::uint64_t framesShown;
         std::vector<std::uint64_t> markers;
+        const char* says = nullptr;  // the line under the waveform, where it matters word for word
+    };
+    // The take's marker file with the lines of these frames spoiled.
+    const auto damageMarkers = [](std::vector<std::uint64_t> spoiled) {
+        return [spoiled](const QString& take) {
+            for (const std::uint64_t frame : {at(1), at(2), at(3), at(4)}) {
+                ASSERT_EQ(basSoundRec_2::addTakeMarker(take, frame), 0);
+            }
+            QFile file(basSoundRec_2::takeMarkersPath(take));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            QByteArray text = file.readAll();
+            for (const std::uint64_t frame : spoiled) {
+                text.replace(QByteArray::number(frame), QByteArray::number(frame + 1));
+            }
+            file.seek(0);
+            file.write(text);
+        };
     };
     const Case cases[] = {
         {"a take of no frames", 0, {}, false, 0, {}},
@@ -537,20 +554,18 @@ TEST(ReviewWindow, TakesThatAreEmptyOrDamagedSayWhatIsMissing) {
          {}},
         {"a marker file with a damaged line",
          kFrames,
-         [](const QString& take) {
-             for (const std::uint64_t frame : {at(1), at(2), at(3)}) {
-                 ASSERT_EQ(basSoundRec_2::addTakeMarker(take, frame), 0);
-             }
-             QFile file(basSoundRec_2::takeMarkersPath(take));
-             ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-             QByteArray text = file.readAll();
-             text.replace(QByteArray::number(at(2)), QByteArray::number(at(2) + 1));
-             file.seek(0);
-             file.write(text);
-         },
+         damageMarkers({at(2)}),
          true,
          kFrames,
-         {at(1), at(3)}},
+         {at(1), at(3), at(4)},
+         "1 linha danificada do arquivo de marcas ficou de fora."},
+        {"a marker file with two damaged lines",
+         kFrames,
+         damageMarkers({at(2), at(4)}),
+         true,
+         kFrames,
+         {at(1), at(3)},
+         "2 linhas danificadas do arquivo de marcas ficaram de fora."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -559,6 +574,9 @@ TEST(ReviewWindow, TakesThatAreEmptyOrDamagedSayWhatIsMissing) {
         EXPECT_EQ(review.find("Play")->isEnabled(), c.playable);
         EXPECT_EQ(review.find("PlaySelection")->isEnabled(), c.playable);
         EXPECT_FALSE(review.missing().isEmpty());
+        if (c.says != nullptr) {
+            EXPECT_EQ(review.missing(), QString::fromUtf8(c.says));
+        }
         EXPECT_EQ(review.window->markers(), c.markers);
         if (c.playable) {
             review.key(Qt::Key_Space);
