@@ -339,7 +339,10 @@ void ReviewWindow::takeOpened(const Opened& found) {
     view_->setSummary(summary_);
     ruler_->setLength(frames_, rate_);
 
+    // A crash can leave a marker set for sound that never reached the disk: there is nothing there
+    // to mark, and a save would drop it anyway.
     markers_ = found.markers.frames;
+    std::erase_if(markers_, [this](std::uint64_t frame) { return frame >= frames_; });
     if (found.markers.error != 0) {
         markerTrouble_ = tr("As marcas não puderam ser lidas: %1").arg(errnoText(found.markers.error));
     } else if (found.markers.damagedLines > 0) {
@@ -640,7 +643,8 @@ void ReviewWindow::followSilences() {
                                      choices_->boundaryFrames());
     splitStatus_ = split.boundaries.empty()
                        ? tr("Nenhum silêncio encontrado com estes valores")
-                       : tr("%n faixa(s) na seleção", "", static_cast<int>(tracks.size()));
+                   : tracks.size() == 1 ? tr("1 faixa na seleção")
+                                        : tr("%n faixas na seleção", "", static_cast<int>(tracks.size()));
     sayTracks(splitStatus_);
 }
 

@@ -66,7 +66,11 @@ void TimeRuler::paintEvent(QPaintEvent*) {
     for (std::uint64_t s = 0; s <= seconds; s += spacing) {
         const auto x = static_cast<int>(s * rate_ * static_cast<std::uint64_t>(width()) / frames_);
         painter.drawLine(x, textHeight, x, height() - 1);
-        painter.drawText(QPoint(x + 2, textHeight - fontMetrics().descent()), clockText(s * rate_, rate_));
+        const QString label = clockText(s * rate_, rate_);
+        // A label cut at the edge reads as another time: the tick alone says enough there.
+        if (x + 2 + fontMetrics().horizontalAdvance(label) <= width()) {
+            painter.drawText(QPoint(x + 2, textHeight - fontMetrics().descent()), label);
+        }
     }
 }
 

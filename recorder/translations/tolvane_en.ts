@@ -1015,6 +1015,10 @@ Choose another input in the recording level&apos;s context menu.</translation>
         <translation>The markers could not be read: %1</translation>
     </message>
     <message>
+        <source>1 faixa na seleção</source>
+        <translation>1 track in the selection</translation>
+    </message>
+    <message>
         <source>1 linha danificada do arquivo de marcas ficou de fora.</source>
         <translation>1 damaged line of the marker file was left out.</translation>
     </message>
@@ -1082,7 +1086,7 @@ Choose another input in the recording level&apos;s context menu.</translation>
         <translation>No silence found with these values</translation>
     </message>
     <message numerus="yes">
-        <source>%n faixa(s) na seleção</source>
+        <source>%n faixas na seleção</source>
         <translation>
             <numerusform>%n track in the selection</numerusform>
             <numerusform>%n tracks in the selection</numerusform>
