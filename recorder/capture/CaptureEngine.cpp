@@ -307,8 +307,13 @@ void CaptureEngine::finish() {
     }
     releaseBuffers();
     // What the filter still keeps goes in before the file is finished; the next take has its own.
-    if (const auto ended = std::exchange(filter_, {}).ended) {
-        ended();
+    const SoundFilter filter = std::exchange(filter_, {});
+    if (filter.ended) {
+        filter.ended();
+    }
+    // The device counted what it lost among everything it heard, the silences the take left out too.
+    if (filter.losses) {
+        overruns_ = filter.losses(overruns_);
     }
     takeFile_.Finalise();
 }

@@ -110,10 +110,14 @@ public:
     // A take that decides itself what of the heard sound it keeps (one that starts at sound): while
     // set, every piece of sound the device hands over goes to `heard` instead of into the take, which
     // holds only what appendAudio gives it, and `ended` is told once the take ends, before its file
-    // is finalised. Set before the start; it goes with the take.
+    // is finalised. Set before the start; it goes with the take. `losses` turns the device's losses,
+    // placed among the frames it handed over, into the take's: those within frames the take kept, at
+    // their place among the take's frames; it is asked once the take ended.
     struct SoundFilter {
         std::function<void(std::span<const std::byte>)> heard;
         std::function<void()> ended;
+        std::function<std::vector<platform::wavein::Overrun>(const std::vector<platform::wavein::Overrun>&)>
+            losses;
     };
     void setSoundFilter(SoundFilter filter) { filter_ = std::move(filter); }
     // Appends sound to the take, within its length limit.

@@ -24,8 +24,11 @@ SoundActivation::SoundActivation(CaptureEngine& engine, analysis::TriggerSetting
       trigger_(static_cast<int>(engine.waveFormat.nSamplesPerSec), engine.waveFormat.nChannels, settings),
       // The engine hands over at most a buffer at a time.
       ring_(engine.waveFormat.nBlockAlign, trigger_.ringFrames(bufferFrames(engine.waveFormat))) {
-    engine_.setSoundFilter({.heard = [this](std::span<const std::byte> bytes) { heard(bytes); },
-                            .ended = [this] { act(trigger_.finish()); }});
+    engine_.setSoundFilter(
+        {.heard = [this](std::span<const std::byte> bytes) { heard(bytes); },
+         .ended = [this] { act(trigger_.finish()); },
+         .losses =
+             [this](const std::vector<platform::wavein::Overrun>& losses) { return lossesInTake(losses); }});
 }
 
 void SoundActivation::heard(std::span<const std::byte> bytes) {
@@ -66,8 +69,10 @@ void SoundActivation::act(std::span<const analysis::TriggerEvent> events) {
                 break;
             case Kind::Keep:
                 if (const auto kept = ring_.frames(event.from, event.to)) {
-                    engine_.appendAudio((*kept)[0]);
-                    engine_.appendAudio((*kept)[1]);
+                    keep(event.from, (*kept)[0]);
+                    keep(event.from +
+                             static_cast<std::int64_t>((*kept)[0].size() / engine_.waveFormat.nBlockAlign),
+                         (*kept)[1]);
                 }
                 break;
             case Kind::Pause:
@@ -77,6 +82,42 @@ void SoundActivation::act(std::span<const analysis::TriggerEvent> events) {
                 break;
         }
     }
+}
+
+void SoundActivation::keep(std::int64_t from, std::span<const std::byte> bytes) {
+    // What the take really took: its length limit or a failed write may leave some out.
+    const std::uint64_t before = engine_.recordedFrames();
+    engine_.appendAudio(bytes);
+    const std::uint64_t added = engine_.recordedFrames() - before;
+    if (added == 0) {
+        return;
+    }
+    if (!kept_.empty()) {
+        Kept& last = kept_.back();
+        if (last.from + static_cast<std::int64_t>(last.frames) == from &&
+            last.takeFrame + last.frames == before) {
+            last.frames += added;
+            return;
+        }
+    }
+    kept_.push_back({from, before, added});
+}
+
+std::vector<platform::wavein::Overrun> SoundActivation::lossesInTake(
+    const std::vector<platform::wavein::Overrun>& heard) const {
+    std::vector<platform::wavein::Overrun> told;
+    for (const platform::wavein::Overrun& loss : heard) {
+        // The gap lies before the frame handed over at `atFrame`.
+        const auto at = static_cast<std::int64_t>(loss.atFrame);
+        for (const Kept& stretch : kept_) {
+            if (stretch.from < at && at < stretch.from + static_cast<std::int64_t>(stretch.frames)) {
+                told.push_back(
+                    {stretch.takeFrame + static_cast<std::uint64_t>(at - stretch.from), loss.frames});
+                break;
+            }
+        }
+    }
+    return told;
 }
 
 }  // namespace basSoundRec_1

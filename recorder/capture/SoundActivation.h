@@ -8,12 +8,14 @@
 // with the second before. It sits between the engine's buffers and the take (CaptureEngine's sound
 // filter); the trigger's arithmetic is SoundTrigger's.
 
+#include "platform/wavein/WaveIn.h"
 #include "recorder/analysis/PrerollRing.h"
 #include "recorder/analysis/SoundTrigger.h"
 
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace basSoundRec_1 {
 
@@ -44,8 +46,15 @@ public:
     bool silent() const { return trigger_.state() == analysis::SoundTrigger::State::Paused; }
     const analysis::TriggerSettings& settings() const { return trigger_.settings(); }
 
+    // The device's losses, placed among the frames it handed over, that fell within frames the take
+    // kept, placed among the take's frames after its lead-in. A gap lies within when the take kept
+    // the frames on both sides of it; one at the edge of a part lost only what the take left out.
+    std::vector<platform::wavein::Overrun> lossesInTake(
+        const std::vector<platform::wavein::Overrun>& heard) const;
+
 private:
     void heard(std::span<const std::byte> bytes);
+    void keep(std::int64_t from, std::span<const std::byte> bytes);
     void act(std::span<const analysis::TriggerEvent> events);
 
     CaptureEngine& engine_;
@@ -54,6 +63,14 @@ private:
     analysis::SoundTrigger trigger_;
     analysis::PrerollRing ring_;
     bool failed_ = false;
+    // The stretches of the heard stream the take holds, in order: the first frame heard, the take
+    // frame it went to (after the lead-in), and how many frames.
+    struct Kept {
+        std::int64_t from;
+        std::uint64_t takeFrame;
+        std::uint64_t frames;
+    };
+    std::vector<Kept> kept_;
 };
 
 }  // namespace basSoundRec_1

@@ -177,3 +177,87 @@ TEST(SoundActivation, TheTakeHoldsEachPartWithItsSecondBeforeAndFiveAfter) {
         EXPECT_EQ(pauses, c.limit ? 0 : static_cast<int>(c.parts.size()));
     }
 }
+
+// Audio the device lost (the window fell behind, or the server skipped it) is told only where the
+// take kept frames around it, at its place in the take; a loss in a silence the take left out, or
+// while it waited for its first sound, is nobody's loss. Every stretch here is a whole number of
+// 50 ms windows of the stream the device handed over, so where each part begins is exact.
+TEST(SoundActivation, OnlyLossesWithinTheKeptFramesAreTold) {
+    struct Loss {
+        double atSource;  // seconds of the source signal
+        double seconds;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Stretch> signal;
+        std::vector<Loss> losses;
+        std::vector<Overrun> told;  // take frames after the lead-in
+    };
+    const Case cases[] = {
+        {"losses while armed, in a burst, in a left-out silence and in a second before",
+         {{2, false}, {2, true}, {10, false}, {2, true}, {8, false}},
+         // Handed over: the burst at 1.9 s, kept from 0.9 s; it ends at 3.85 s, the take pauses at
+         // 8.85 s; the second burst comes at 13.55 s and is kept from 12.55 s.
+         {{0.5, 0.1}, {3.0, 0.05}, {11.0, 0.2}, {13.5, 0.1}},
+         {{static_cast<std::uint64_t>(frameAt(2.0)), static_cast<std::uint64_t>(frameAt(0.05))},
+          {static_cast<std::uint64_t>(frameAt(7.95 + 0.6)), static_cast<std::uint64_t>(frameAt(0.1))}}},
+        {"no sound: nothing lost", {{6, false}}, {{1.0, 0.5}}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const std::vector<std::int16_t> signal = signalOf(c.signal);
+        const QString raw = dir.filePath(QStringLiteral("signal.raw"));
+        {
+            QFile out(raw);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            out.write(reinterpret_cast<const char*>(signal.data()),
+                      static_cast<qint64>(signal.size() * sizeof(std::int16_t)));
+        }
+        testsupport::ScriptedDialogs dialogs;
+        SimulatedWaveIn device(SimulatedSource::file(raw.toStdString()), Pacing::Manual);
+        basSoundRec_2::TakeFile file(dialogs, QStringLiteral("Tolvane"));
+        basSoundRec_1::CaptureEngine engine(device, file, dialogs, QStringLiteral("Tolvane"));
+        QObject window;
+        engine.HookWindow(&window, [&] {
+            if (engine.isRecording()) {
+                engine.HandleDoneBuffers();
+            }
+        });
+        engine.waveFormat = monoFormat();
+        basSoundRec_1::SoundActivation activation(
+            engine, {.levelDb = -40.0},
+            {.makeTake =
+                 [&] {
+                     return !file.Create(dir.filePath(QStringLiteral("take.WAV"))).isEmpty() &&
+                            file.WriteHeader(engine.waveFormat);
+                 },
+             .partBegan = {},
+             .silent = {}});
+        ASSERT_TRUE(engine.StartCapture());
+        // Produces the source up to `until` (bytes), a buffer at a time, as the device fills them.
+        std::size_t done = 0;
+        const auto produceUntil = [&](std::size_t until) {
+            while (done < until) {
+                const std::size_t n = device.produce(std::min(kBufferFrames * 2, until - done));
+                ASSERT_GT(n, 0u);
+                done += n;
+                QCoreApplication::sendPostedEvents(&window);
+            }
+        };
+        for (const Loss& loss : c.losses) {
+            produceUntil(static_cast<std::size_t>(frameAt(loss.atSource)) * 2);
+            const auto bytes = static_cast<std::size_t>(frameAt(loss.seconds)) * 2;
+            ASSERT_EQ(device.lose(bytes), bytes);
+            done += bytes;
+        }
+        produceUntil(signal.size() * 2);
+        engine.StopCapture();
+        ASSERT_EQ(engine.overruns().size(), c.told.size()) << engine.overrunReport().toStdString();
+        for (std::size_t i = 0; i < c.told.size(); ++i) {
+            EXPECT_EQ(engine.overruns()[i], c.told[i])
+                << "loss " << i << " told at " << engine.overruns()[i].atFrame << " for "
+                << engine.overruns()[i].frames;
+        }
+    }
+}

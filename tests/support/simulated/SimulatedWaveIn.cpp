@@ -415,6 +415,15 @@ public:
         return deliver(bytes);
     }
 
+    std::size_t loseLocked(std::size_t bytes) {
+        if (!open_ || !started_ || dead_ || paused_) {
+            return 0;
+        }
+        bytes -= bytes % blockAlign_;
+        drop(bytes);
+        return bytes;
+    }
+
     bool startedLocked() const { return started_; }
 
     std::vector<Overrun> overruns() const override {
@@ -634,6 +643,11 @@ std::string SimulatedWaveIn::errorText(MMRESULT status) const {
 std::size_t SimulatedWaveIn::produce(std::size_t bytes) {
     std::lock_guard lock(state_->mutex);
     return state_->current != nullptr ? state_->current->produceLocked(bytes) : 0;
+}
+
+std::size_t SimulatedWaveIn::lose(std::size_t bytes) {
+    std::lock_guard lock(state_->mutex);
+    return state_->current != nullptr ? state_->current->loseLocked(bytes) : 0;
 }
 
 SimulatedWaveIn::Stats SimulatedWaveIn::stats() const {

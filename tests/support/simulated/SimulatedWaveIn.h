@@ -109,6 +109,10 @@ public:
     // into the backlog. Returns the bytes consumed (it stops early when neither has room).
     // 0 when no device is open/started.
     std::size_t produce(std::size_t bytes);
+    // Manual pacing: the source puts out `bytes` (whole frames) that reach no buffer, as a server
+    // that skipped them; counted as one loss where they would have gone. 0 when no device is
+    // open/started.
+    std::size_t lose(std::size_t bytes);
 
     // Counts are of calls made, whether they succeeded or not; bytesProduced went into buffers or
     // the backlog, bytesDropped was lost because neither had room (real-time pacing only). `open` and
