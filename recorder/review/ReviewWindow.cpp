@@ -272,7 +272,7 @@ void ReviewWindow::buildLayout() {
     tracks->addWidget(threshold_);
     tracks->addWidget(markersToTracks_);
     tracks->addWidget(saveTracks_);
-    tracks->addWidget(tracksStatus_, 1);
+    tracks->addStretch(1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(status_, 1);
@@ -284,6 +284,8 @@ void ReviewWindow::buildLayout() {
     layout->addWidget(missing_);
     layout->addLayout(transport);
     layout->addLayout(tracks);
+    // A line of its own: beside the buttons it had a few pixels, and its answer went unseen.
+    layout->addWidget(tracksStatus_);
     layout->addLayout(bottom);
 
     setTabOrder(view_, trimStart_);

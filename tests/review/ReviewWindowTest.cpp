@@ -418,6 +418,9 @@ TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
          [](Review& r) {
              r.split();
              EXPECT_EQ(r.tracksStatus(), QStringLiteral("Nenhum silêncio encontrado com estes valores"));
+             // Seen whole, not cut to its first letters beside the buttons.
+             const auto* status = r.find<QLabel>("TracksStatus");
+             EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(status->text()));
              EXPECT_FALSE(r.find("SaveTracks")->isEnabled());
          },
          std::nullopt,
