@@ -634,13 +634,11 @@ void ReviewWindow::followSilences() {
     }
     std::sort(boundaries.begin(), boundaries.end(),
               [](const TrackBoundary& a, const TrackBoundary& b) { return a.frame < b.frame; });
+    // setBoundaries tells the count of tracks; a search that found nothing says so instead.
     setBoundaries(std::move(boundaries));
-    const auto tracks = tracksWithin({static_cast<std::int64_t>(begin_), static_cast<std::int64_t>(end_)},
-                                     choices_->boundaryFrames());
-    splitStatus_ = split.boundaries.empty()
-                       ? tr("Nenhum silêncio encontrado com estes valores")
-                       : tr("%n faixa(s) na seleção", "", static_cast<int>(tracks.size()));
-    sayTracks(splitStatus_);
+    if (split.boundaries.empty()) {
+        sayTracks(splitStatus_ = tr("Nenhum silêncio encontrado com estes valores"));
+    }
 }
 
 void ReviewWindow::addBoundary() {
@@ -712,6 +710,10 @@ void ReviewWindow::setBoundaries(std::vector<TrackBoundary> boundaries) {
     }
     setTabOrder(before, trimEnd_);
     saveTracks_->setEnabled(track > 1);
+    // The count follows every boundary placed, moved or removed, not only those a search found.
+    if (choices_->splitAtSilences || track > 1) {
+        sayTracks(splitStatus_ = tr("%n faixa(s) na seleção", "", track));
+    }
 }
 
 void ReviewWindow::boundaryMoved(FramePin* pin, std::uint64_t frame) {

@@ -406,8 +406,10 @@ TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
              r.typeInto("Threshold", QStringLiteral("-70"));
              EXPECT_EQ(r.boundaries().size(), 1u);
              r.typeInto("Threshold", QStringLiteral("-45"));
+             EXPECT_EQ(r.tracksStatus(), QStringLiteral("6 faixa(s) na seleção"));
              r.key(Qt::Key_Delete);  // the boundary placed by hand, at the playhead
              expectOneBoundaryInEachGap(r.boundaries());
+             EXPECT_EQ(r.tracksStatus(), QStringLiteral("5 faixa(s) na seleção"));
          },
          std::nullopt,
          {},
