@@ -272,7 +272,7 @@ void ReviewWindow::buildLayout() {
     tracks->addWidget(threshold_);
     tracks->addWidget(markersToTracks_);
     tracks->addWidget(saveTracks_);
-    tracks->addWidget(tracksStatus_, 1);
+    tracks->addStretch(1);
 
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(status_, 1);
@@ -284,6 +284,8 @@ void ReviewWindow::buildLayout() {
     layout->addWidget(missing_);
     layout->addLayout(transport);
     layout->addLayout(tracks);
+    // A line of its own: beside the buttons it had a few pixels, and its answer went unseen.
+    layout->addWidget(tracksStatus_);
     layout->addLayout(bottom);
 
     setTabOrder(view_, trimStart_);
@@ -638,14 +640,11 @@ void ReviewWindow::followSilences() {
     }
     std::sort(boundaries.begin(), boundaries.end(),
               [](const TrackBoundary& a, const TrackBoundary& b) { return a.frame < b.frame; });
+    // setBoundaries tells the count of tracks; a search that found nothing says so instead.
     setBoundaries(std::move(boundaries));
-    const auto tracks = tracksWithin({static_cast<std::int64_t>(begin_), static_cast<std::int64_t>(end_)},
-                                     choices_->boundaryFrames());
-    splitStatus_ = split.boundaries.empty()
-                       ? tr("Nenhum silêncio encontrado com estes valores")
-                   : tracks.size() == 1 ? tr("1 faixa na seleção")
-                                        : tr("%n faixas na seleção", "", static_cast<int>(tracks.size()));
-    sayTracks(splitStatus_);
+    if (split.boundaries.empty()) {
+        sayTracks(splitStatus_ = tr("Nenhum silêncio encontrado com estes valores"));
+    }
 }
 
 void ReviewWindow::addBoundary() {
@@ -717,6 +716,11 @@ void ReviewWindow::setBoundaries(std::vector<TrackBoundary> boundaries) {
     }
     setTabOrder(before, trimEnd_);
     saveTracks_->setEnabled(track > 1);
+    // The count follows every boundary placed, moved or removed, not only those a search found.
+    if (choices_->splitAtSilences || track > 1) {
+        // Shown as written in Portuguese, where %n picks no plural form: one track and many are two texts.
+        sayTracks(splitStatus_ = track == 1 ? tr("1 faixa na seleção") : tr("%n faixas na seleção", "", track));
+    }
 }
 
 void ReviewWindow::boundaryMoved(FramePin* pin, std::uint64_t frame) {

@@ -406,8 +406,10 @@ TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
              r.typeInto("Threshold", QStringLiteral("-70"));
              EXPECT_EQ(r.boundaries().size(), 1u);
              r.typeInto("Threshold", QStringLiteral("-45"));
+             EXPECT_EQ(r.tracksStatus(), QStringLiteral("6 faixas na seleção"));
              r.key(Qt::Key_Delete);  // the boundary placed by hand, at the playhead
              expectOneBoundaryInEachGap(r.boundaries());
+             EXPECT_EQ(r.tracksStatus(), QStringLiteral("5 faixas na seleção"));
          },
          std::nullopt,
          {},
@@ -418,6 +420,9 @@ TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
          [](Review& r) {
              r.split();
              EXPECT_EQ(r.tracksStatus(), QStringLiteral("Nenhum silêncio encontrado com estes valores"));
+             // Seen whole, not cut to its first letters beside the buttons.
+             const auto* status = r.find<QLabel>("TracksStatus");
+             EXPECT_GE(status->width(), status->fontMetrics().horizontalAdvance(status->text()));
              EXPECT_FALSE(r.find("SaveTracks")->isEnabled());
          },
          std::nullopt,
