@@ -4,21 +4,17 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "platform/files/FileTools.h"
 #include "platform/power/SleepInhibitor.h"
+#include "recorder/capture/SoundActivation.h"
 #include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
-#include "recorder/capture/SoundActivation.h"
 #include "recorder/recovery/Recovery.h"
-#include "recorder/review/TrackRanges.h"
-#include "recorder/wavfile/TakeMarkers.h"
 #include "recorder/window/AccessibleActions.h"
 #include "recorder/window/AutoStartMenu.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
-#include "recorder/window/MarkerWriter.h"
 #include "recorder/window/QualityFrame.h"
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
@@ -131,17 +127,8 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     ui->cmdSave->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->cmdSave, &QWidget::customContextMenuRequested, this,
             [this, saveMenu](const QPoint& at) { saveMenu->popup(ui->cmdSave->mapToGlobal(at)); });
-    markerWriter_ = new MarkerWriter(this);
-    connect(markerWriter_, &MarkerWriter::failed, this, [this](int error) {
-        markerCount_ = std::max(0, markerCount_ - 1);
-        showReadoutNotes();
-        // One box a take: a full disk would fail every marker after.
-        if (!markerFailureTold_) {
-            markerFailureTold_ = true;
-            dialogs_.message(tr("Não foi possível guardar a marca: %1.").arg(platform::files::systemReason(error)),
-                             kProgramTitle);
-        }
-    });
+    review_ = new TakeReview(dialogs_, services_.playback, services_.settings, *this);
+    connect(review_, &TakeReview::markersChanged, this, &frmSoundRec::showReadoutNotes);
     autoStart_ = new AutoStartMenu(takeMenu_->menu(),
                                    takeMenu_->menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu")), dialogs_,
                                    services_.settings);
@@ -283,7 +270,7 @@ void frmSoundRec::adoptInterruptedTakes() {
         takeSaved = false;
         ui->cmdSave->setEnabled(true);
         // Its markers were kept beside it, flushed as each was set.
-        recountMarkers();
+        review_->recountMarkers(takeFileName);
         offerReview();
         showReadoutNotes();
     }
@@ -381,7 +368,7 @@ void frmSoundRec::showReadoutNotes() {
         notes.roomSeconds = room_->duringTake(written, format.nAvgBytesPerSec);
     }
     if (!takeSaved && !takeFileName.trimmed().isEmpty()) {
-        notes.markers = markerCount_;
+        notes.markers = review_->markers();
     }
     if (const auto limit = takeMenu_->lengthLimit()) {
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
@@ -442,9 +429,7 @@ bool frmSoundRec::settleLastTake(const char* question) {
             return true;
         default:
             // Already gone is as good as deleted; one that cannot be deleted stays on disk.
-            markerWriter_->settle();
-            save::removeTake(takeFileName);
-            forgetReview();
+            review_->deleteTake(takeFileName);
             readout_->zero();
             return true;
     }
@@ -510,9 +495,8 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
     takeSaved = false;
     ui->cmdSave->setEnabled(false);
     takeMenu_->showReviewable(false);
-    const int previousMarkers = markerCount_;
-    markerCount_ = 0;
-    markerFailureTold_ = false;
+    const int previousMarkers = review_->markers();
+    review_->countMarkersFrom(0);
     ui->Check1->setText(tr(kStopCaption));
     if (levelMonitor_) {
         levelMonitor_->clearClips();
@@ -532,7 +516,7 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
     bool started = !created.isEmpty();
     if (started) {
         // The take before is saved or deleted by now, or replaced.
-        forgetReview();
+        review_->forget();
         takeFileName = created;
         takeBegan_ = began;
         engine_->waveFormat = quality_->format();
@@ -548,7 +532,7 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
         takeFileName = previousStillThere ? previousTake : QString();
         takeBegan_ = previousStillThere ? previousBegan : QDateTime();
         takeSaved = previousStillThere && previousSaved;
-        markerCount_ = previousStillThere ? previousMarkers : 0;
+        review_->countMarkersFrom(previousStillThere ? previousMarkers : 0);
         // No take ran: a time set for it waits for the next.
         enterStoppedState(false);
         return;
@@ -850,33 +834,7 @@ void frmSoundRec::addMarker(quint64 takeFrame) {
     if (!engine_->isRecording() || takeFileName.isEmpty()) {
         return;
     }
-    markerWriter_->add(takeFileName, takeFrame);
-    ++markerCount_;
-    showReadoutNotes();
-}
-
-void frmSoundRec::recountMarkers() {
-    markerWriter_->settle();
-    markerCount_ = takeFileName.isEmpty()
-                       ? 0
-                       : static_cast<int>(basSoundRec_2::readTakeMarkers(takeFileName).frames.size());
-}
-
-void frmSoundRec::forgetReview() {
-    reviewChoices_ = {};
-    reviewedTake_.clear();
-}
-
-save::TakeToSave frmSoundRec::takeToSave() {
-    save::TakeToSave take{.firstPart = takeFileName, .began = takeBegan_};
-    if (reviewedTake_ == takeFileName && reviewChoices_.selection) {
-        take.range = platform::encoding::FrameRange{static_cast<std::uint64_t>(reviewChoices_.selection->from),
-                                                    static_cast<std::uint64_t>(reviewChoices_.selection->to)};
-    }
-    // Every marker set, also the last one pressed just before the stop, is in the file first.
-    markerWriter_->settle();
-    take.markers = basSoundRec_2::readTakeMarkers(takeFileName).frames;
-    return take;
+    review_->addMarker(takeFileName, takeFrame);
 }
 
 void frmSoundRec::reviewTake() {
@@ -884,43 +842,13 @@ void frmSoundRec::reviewTake() {
         !waitForFinishedTake() || takeFileName.trimmed().isEmpty() || takeSaved) {
         return;
     }
-    markerWriter_->settle();
-    if (reviewedTake_ != takeFileName) {
-        reviewChoices_ = {};
-        reviewedTake_ = takeFileName;
-    }
-    review::ReviewWindow window({.firstPart = takeFileName,
-                                 .playback = services_.playback,
-                                 .settings = services_.settings,
-                                 .began = takeBegan_},
-                                &reviewChoices_, this);
-    const int outcome = window.exec();
-    // Markers added or removed there are in the take's marker file.
-    recountMarkers();
-    showReadoutNotes();
-    if (outcome == review::ReviewWindow::Save) {
+    const auto outcome = review_->review(takeFileName, takeBegan_);
+    if (outcome.kind == review::ReviewWindow::Save) {
         cmdSave_Click();
-    } else if (outcome == review::ReviewWindow::SaveTracks) {
-        const auto frames = static_cast<std::int64_t>(window.frames());
-        saveTracks(review::tracksWithin(reviewChoices_.framesToSave(frames), reviewChoices_.boundaryFrames()),
-                   window.trackSaveChoice());
-    }
-}
-
-void frmSoundRec::saveTracks(const std::vector<analysis::FrameRange>& tracks,
-                             const review::TrackSaveChoice& choice) {
-    if (save_->busy() || !waitForFinishedTake()) {
-        return;
-    }
-    readout_->zero();
-    if (save_->saveTracks(takeToSave(), tracks, choice)) {
-        takeSaved = true;
-        forgetReview();
-    }
-    offerReview();
-    showReadoutNotes();
-    if (sessionEnding_) {
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    } else if (outcome.kind == review::ReviewWindow::SaveTracks) {
+        saveWaitingTake([&](const save::TakeToSave& take) {
+            return save_->saveTracks(take, outcome.tracks, outcome.choice);
+        });
     }
 }
 
@@ -946,15 +874,19 @@ void frmSoundRec::Gandu() {
 }
 
 void frmSoundRec::cmdSave_Click() {
+    saveWaitingTake([this](const save::TakeToSave& take) { return save_->save(take); });
+}
+
+void frmSoundRec::saveWaitingTake(const std::function<bool(const save::TakeToSave&)>& save) {
     // A save already under way (its box shows only after half a second) is not started twice; a
     // take still receiving its last sound is saved once it is finished.
     if (save_->busy() || !waitForFinishedTake()) {
         return;
     }
     readout_->zero();
-    if (save_->save(takeToSave())) {
+    if (save(review_->takeToSave(takeFileName, takeBegan_))) {
         takeSaved = true;
-        forgetReview();
+        review_->forget();
     }
     offerReview();
     showReadoutNotes();

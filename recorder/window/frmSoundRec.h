@@ -8,10 +8,11 @@
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/level/LevelSlider.h"
-#include "recorder/review/ReviewWindow.h"
 #include "recorder/wavfile/TakeFile.h"
 #include "recorder/window/InputMenu.h"
+#include "recorder/window/ProgramTitle.h"
 #include "recorder/window/SaveTake.h"
+#include "recorder/window/TakeReview.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -48,7 +49,6 @@ class AutoStartMenu;
 class DiskRoom;
 class LED;
 class LevelMeter;
-class MarkerWriter;
 class QualityFrame;
 class Readout;
 class ScheduledStart;
@@ -61,9 +61,6 @@ class QSettings;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
-
-// Caption of the program's message boxes.
-inline const QString kProgramTitle = QStringLiteral("Tolvane");
 
 class frmSoundRec : public QWidget {
     Q_OBJECT
@@ -126,7 +123,7 @@ public:
     // markers of its own.
     void addMarker(quint64 takeFrame);
     // What "Ouvir e cortar" set for the waiting take, kept for its next save.
-    const review::ReviewChoices& reviewChoices() const { return reviewChoices_; }
+    const review::ReviewChoices& reviewChoices() const { return review_->choices(); }
 
     // Shows the running take's elapsed time, H MM SS, on the five digits.
     void Timer2_Timer();
@@ -188,15 +185,11 @@ private:
     // "Ouvir e cortar…": the review window, modal, on the take waiting to be saved; its save comes
     // back here.
     void reviewTake();
-    void saveTracks(const std::vector<analysis::FrameRange>& tracks, const review::TrackSaveChoice& choice);
-    // The waiting take as a save writes it: the review's trim and the take's markers.
-    save::TakeToSave takeToSave();
-    // The take was saved, deleted or replaced: what its review set goes with it.
-    void forgetReview();
+    // Saves the waiting take with `save` (the whole take, or the review's tracks), once no other save
+    // runs and the take is finished.
+    void saveWaitingTake(const std::function<bool(const save::TakeToSave&)>& save);
     // "Ouvir e cortar…" follows the take: offered while a stopped take waits to be saved.
     void offerReview();
-    // The waiting take's markers, counted from its marker file.
-    void recountMarkers();
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
     // Asks `question` about an unsaved last take, before a new one or the exit: Yes deletes it, No
@@ -274,14 +267,7 @@ private:
     std::array<LED*, 5> LED1_{};
     QTimer timer2_;
     TakeMenu* takeMenu_ = nullptr;
-    MarkerWriter* markerWriter_ = nullptr;
-    // The markers of the current take, told in the readout's tooltip.
-    int markerCount_ = 0;
-    // A marker that could not be written was told during this take.
-    bool markerFailureTold_ = false;
-    // What the review set, and the take it was set for.
-    review::ReviewChoices reviewChoices_;
-    QString reviewedTake_;
+    TakeReview* review_ = nullptr;
     AutoStartMenu* autoStart_ = nullptr;
     ScheduledStart* scheduled_ = nullptr;
     // The running or last take that started at sound; a press's take has none.
