@@ -5,13 +5,11 @@
 
 #include "platform/dialogs/Dialogs.h"
 #include "platform/power/SleepInhibitor.h"
-#include "recorder/capture/SoundActivation.h"
 #include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
 #include "recorder/recovery/Recovery.h"
 #include "recorder/window/AccessibleActions.h"
-#include "recorder/window/AutoStartMenu.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
@@ -19,7 +17,6 @@
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
 #include "recorder/window/RecorderLook.h"
-#include "recorder/window/ScheduledStart.h"
 #include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
@@ -47,10 +44,6 @@ const char* const kDeleteUnsavedQuestion =
 const char* const kExitUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Deseja sair sem Gravar o arquivo?");
 const char* const kCancelStartCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Cancelar Início");
-
-// A take set for a time is handed to the device this long before it, so the device runs when the
-// time comes and the take begins with the frame heard then, as a press's does.
-constexpr std::chrono::milliseconds kScheduledLead{1500};
 
 // When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
 // `otherwise` for a take of another name.
@@ -129,15 +122,12 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
             [this, saveMenu](const QPoint& at) { saveMenu->popup(ui->cmdSave->mapToGlobal(at)); });
     review_ = new TakeReview(dialogs_, services_.playback, services_.settings, *this);
     connect(review_, &TakeReview::markersChanged, this, &frmSoundRec::showReadoutNotes);
-    autoStart_ = new AutoStartMenu(takeMenu_->menu(),
-                                   takeMenu_->menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu")), dialogs_,
-                                   services_.settings);
-    connect(autoStart_, &AutoStartMenu::startAtChosen, this, &frmSoundRec::startAt);
-    connect(autoStart_, &AutoStartMenu::cancelStartChosen, this, &frmSoundRec::cancelStartAt);
-    connect(autoStart_, &AutoStartMenu::soundTriggerChanged, this, &frmSoundRec::showAutoStart);
-    scheduled_ = new ScheduledStart(services_.clock, kScheduledLead, this);
-    connect(scheduled_, &ScheduledStart::tick, this, &frmSoundRec::showCountdown);
-    connect(scheduled_, &ScheduledStart::due, this, &frmSoundRec::scheduledTakeDue);
+    autoStart_ = std::make_unique<AutoStart>(*engine_, takeMenu_->menu(), dialogs_, services_.settings,
+                                             services_.clock, std::array{ui->AniGIF2, ui->AniGIF3}, nullptr);
+    connect(autoStart_.get(), &AutoStart::startAtChosen, this, &frmSoundRec::startAt);
+    connect(autoStart_.get(), &AutoStart::cancelStartChosen, this, &frmSoundRec::cancelStartAt);
+    connect(autoStart_.get(), &AutoStart::tick, this, &frmSoundRec::showCountdown);
+    connect(autoStart_.get(), &AutoStart::due, this, &frmSoundRec::scheduledTakeDue);
     connect(this, &frmSoundRec::markerHeard, this, &frmSoundRec::addMarker);
     level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
     if (services_.peakSource != nullptr) {
@@ -154,7 +144,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
                                     .named = {ui->AniGIF2, ui->AniGIF3}});
     }
     Form_Load();
-    showAutoStart();
+    autoStart_->showState();
 }
 
 void frmSoundRec::describeForAssistiveTechnologies() {
@@ -240,7 +230,7 @@ void frmSoundRec::endSession() {
     // box or question is shown.
     sessionEnding_ = true;
     save_->setUnattended(true);
-    if (scheduled_->waiting()) {
+    if (autoStart_->waitingForTime()) {
         cancelStartAt();
     }
     if (engine_->isRecording() || engine_->isFinishing()) {
@@ -308,7 +298,7 @@ void frmSoundRec::setCheck1(bool pressed) {
 
 void frmSoundRec::Timer2_Timer() {
     // A take that starts at sound holds what it kept, however long it waited.
-    readout_->showElapsed(activation_ ? recordedTime() : readout_->elapsed());
+    readout_->showElapsed(autoStart_->soundStarted() ? autoStart_->recordedTime() : readout_->elapsed());
     showReadoutNotes();
 }
 
@@ -355,11 +345,7 @@ void frmSoundRec::applyStopAfter() {
 
 void frmSoundRec::showReadoutNotes() {
     Readout::Notes notes;
-    if (scheduled_->waiting()) {
-        notes.waiting = tr("A gravação começa às %1").arg(scheduled_->startText());
-    } else if (activation_ && engine_->isRecording() && !activation_->heardSound()) {
-        notes.waiting = tr("Esperando som acima de %1").arg(soundLevelText());
-    }
+    notes.waiting = autoStart_->waitingNote();
     const auto& format = engine_->waveFormat;
     // The room left is told only while a take fills it.
     if (engine_->isRecording()) {
@@ -404,7 +390,7 @@ void frmSoundRec::Check1_Click() {
         return;
     }
     // A press while a take waits for its time ends the wait, and nothing is recorded.
-    if (scheduled_->waiting()) {
+    if (autoStart_->waitingForTime()) {
         cancelStartAt();
         return;
     }
@@ -487,7 +473,7 @@ void frmSoundRec::forgetGoneTake() {
 }
 
 void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const QDateTime& began) {
-    activation_.reset();
+    autoStart_->disarm();
     const QString previousTake = takeFileName;
     const QDateTime previousBegan = takeBegan_;
     const bool previousSaved = takeSaved;
@@ -538,7 +524,7 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
         return;
     }
     takeMenu_->showTake(true, false);
-    showAutoStart();
+    autoStart_->showState();
     showReadoutNotes();
     // The computer stays awake for the take, however long nobody touches it.
     if (services_.sleepInhibitor != nullptr) {
@@ -556,15 +542,13 @@ void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
         levelMonitor_->clearClips();
     }
     engine_->waveFormat = quality_->format();
-    activation_ = std::make_unique<basSoundRec_1::SoundActivation>(
-        *engine_, analysis::TriggerSettings{.levelDb = autoStart_->triggerLevel()},
-        basSoundRec_1::SoundActivation::Hooks{
-            .makeTake = [this] { return makeSoundTake(); },
-            .partBegan = [this](std::uint64_t takeFrame) { Q_EMIT markerHeard(takeFrame); },
-            .silent = [this](bool) {
-                showPaused(paused_);
-                showReadoutNotes();
-            }});
+    autoStart_->arm({.makeTake = [this] { return makeSoundTake(); },
+                     .partBegan = [this](std::uint64_t takeFrame) { Q_EMIT markerHeard(takeFrame); },
+                     .silent =
+                         [this](bool) {
+                             showPaused(paused_);
+                             showReadoutNotes();
+                         }});
     readout_->zero();
     readout_->startClock();
     timer2_.start();
@@ -574,7 +558,7 @@ void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
         return;
     }
     takeMenu_->showTake(true, false);
-    showAutoStart();
+    autoStart_->showState();
     showPaused(false);
     showReadoutNotes();
     if (services_.sleepInhibitor != nullptr) {
@@ -610,27 +594,8 @@ bool frmSoundRec::makeSoundTake() {
     return true;
 }
 
-bool frmSoundRec::waitingForSound() const {
-    return activation_ && engine_->isRecording() && (!activation_->heardSound() || activation_->silent());
-}
-
-std::chrono::steady_clock::duration frmSoundRec::recordedTime() const {
-    const auto rate = engine_->waveFormat.nSamplesPerSec;
-    if (rate == 0) {
-        return {};
-    }
-    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(static_cast<double>(engine_->recordedFrames()) / rate));
-}
-
-QString frmSoundRec::soundLevelText() const {
-    // A true minus sign, as the menu shows the levels.
-    const double level = activation_ ? activation_->settings().levelDb : autoStart_->triggerLevel();
-    return QStringLiteral("%1%2 dBFS").arg(level < 0 ? QString(QChar(0x2212)) : QString()).arg(std::abs(level));
-}
-
 void frmSoundRec::startAt(QTime time) {
-    if (engine_->isRecording() || engine_->isFinishing() || scheduled_->waiting() || save_->busy()) {
+    if (engine_->isRecording() || engine_->isFinishing() || autoStart_->waitingForTime() || save_->busy()) {
         return;
     }
     sessionEnding_ = false;
@@ -644,33 +609,32 @@ void frmSoundRec::startAt(QTime time) {
         return;
     }
     forgetGoneTake();
-    scheduled_->set(time);
-    if (!scheduled_->waiting()) {
+    if (!autoStart_->waitFor(time)) {
         return;
     }
     setCheck1(true);
     ui->Check1->setText(tr(kCancelStartCaption));
     // Awake until the time: a computer that sleeps through it records nothing.
     if (services_.sleepInhibitor != nullptr) {
-        services_.sleepInhibitor->hold(tr("Aguardando para gravar às %1").arg(scheduled_->startText()));
+        services_.sleepInhibitor->hold(autoStart_->sleepReason());
     }
-    showAutoStart();
+    autoStart_->showState();
     showCountdown();
 }
 
 void frmSoundRec::cancelStartAt() {
-    if (!scheduled_->waiting()) {
+    if (!autoStart_->waitingForTime()) {
         return;
     }
-    scheduled_->cancel();
+    autoStart_->cancelWait();
     // Nothing ran: what was set for the take (its "Parar após") stays for the next.
     enterStoppedState(false);
     readout_->zero();
-    showAutoStart();
+    autoStart_->showState();
 }
 
 void frmSoundRec::showCountdown() {
-    readout_->showElapsed(std::chrono::seconds(scheduled_->secondsLeft()));
+    readout_->showElapsed(std::chrono::seconds(autoStart_->scheduled().secondsLeft()));
     showReadoutNotes();
 }
 
@@ -679,20 +643,11 @@ void frmSoundRec::scheduledTakeDue(std::chrono::steady_clock::time_point heardFr
     // Nobody may be there: nothing is asked now, and what cannot be is told in a box that stays.
     if (input_ != nullptr && !input_->present()) {
         enterStoppedState(false);
-        showAutoStart();
+        autoStart_->showState();
         return;
     }
     timer2_.setInterval(100);
     beginTake(heardFrom, start);
-}
-
-void frmSoundRec::showAutoStart() {
-    const bool idle = !engine_->isRecording() && !engine_->isFinishing();
-    autoStart_->showState(idle, scheduled_->waiting());
-    const std::optional<double> line =
-        autoStart_->soundTrigger() ? std::optional<double>(autoStart_->triggerLevel()) : std::nullopt;
-    ui->AniGIF2->setMarkedLevel(line);
-    ui->AniGIF3->setMarkedLevel(line);
 }
 
 void frmSoundRec::stopTake() {
@@ -811,7 +766,7 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     // Save is offered once there is a take to save.
     ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
     offerReview();
-    showAutoStart();
+    autoStart_->showState();
 }
 
 void frmSoundRec::offerReview() {
@@ -898,9 +853,8 @@ void frmSoundRec::saveWaitingTake(const std::function<bool(const save::TakeToSav
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {
-    if (scheduled_->waiting()) {
-        const QString question = tr("Há uma gravação programada para as %1. Sair mesmo assim?");
-        if (dialogs_.confirm(question.arg(scheduled_->startText()), kProgramTitle) != platform::Answer::Yes) {
+    if (autoStart_->waitingForTime()) {
+        if (dialogs_.confirm(autoStart_->exitQuestion(), kProgramTitle) != platform::Answer::Yes) {
             Cancel = 1;
             return;
         }

@@ -9,6 +9,7 @@
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/level/LevelSlider.h"
 #include "recorder/wavfile/TakeFile.h"
+#include "recorder/window/AutoStart.h"
 #include "recorder/window/InputMenu.h"
 #include "recorder/window/ProgramTitle.h"
 #include "recorder/window/SaveTake.h"
@@ -38,20 +39,15 @@ class SleepInhibitor;
 namespace level {
 class LevelMonitor;
 }
-namespace basSoundRec_1 {
-class SoundActivation;
-}
 namespace Ui {
 class frmSoundRec;
 }
 
-class AutoStartMenu;
 class DiskRoom;
 class LED;
 class LevelMeter;
 class QualityFrame;
 class Readout;
-class ScheduledStart;
 class TakeMenu;
 class QAbstractButton;
 class QEventLoop;
@@ -149,11 +145,11 @@ public:
     // The QUALIDADE frame: the next take's format and the frame's menu.
     QualityFrame& qualityFrame() const { return *quality_; }
     // Its items for takes that start by themselves: at a time, or at sound.
-    AutoStartMenu& autoStartMenu() const { return *autoStart_; }
+    AutoStartMenu& autoStartMenu() const { return autoStart_->menu(); }
     // The time a take is set to start at ("Começar às…").
-    const ScheduledStart& scheduledStart() const { return *scheduled_; }
+    const ScheduledStart& scheduledStart() const { return autoStart_->scheduled(); }
     // A take that starts at sound waits for it: armed, or paused for silence.
-    bool waitingForSound() const;
+    bool waitingForSound() const { return autoStart_->waitingForSound(); }
     SaveDialogSettings cmdlg;
 
     const basSoundRec_1::CaptureEngine& captureEngine() const { return *engine_; }
@@ -218,12 +214,8 @@ private:
     void scheduledTakeDue(std::chrono::steady_clock::time_point heardFrom, const QDateTime& start);
     // The set time's countdown on the readout.
     void showCountdown();
-    // The automatic starts' part of the window: menu items, readout blinking and notes, the meters' line.
-    void showAutoStart();
     // A last take deleted at the question leaves nothing to save or ask about.
     void forgetGoneTake();
-    std::chrono::steady_clock::duration recordedTime() const;
-    QString soundLevelText() const;
     // The engine finished a take the stop left receiving its last sound.
     void takeFinished();
     // The one box for a stopped take, once it is finished.
@@ -268,10 +260,8 @@ private:
     QTimer timer2_;
     TakeMenu* takeMenu_ = nullptr;
     TakeReview* review_ = nullptr;
-    AutoStartMenu* autoStart_ = nullptr;
-    ScheduledStart* scheduled_ = nullptr;
-    // The running or last take that started at sound; a press's take has none.
-    std::unique_ptr<basSoundRec_1::SoundActivation> activation_;
+    // Gone before the engine its sound trigger filters.
+    std::unique_ptr<AutoStart> autoStart_;
     bool paused_ = false;
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;
