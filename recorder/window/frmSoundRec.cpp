@@ -17,6 +17,7 @@
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
 #include "recorder/window/RecorderLook.h"
+#include "recorder/window/TakeEndNotice.h"
 #include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
@@ -674,15 +675,7 @@ void frmSoundRec::takeFinished() {
 }
 
 void frmSoundRec::tellHowTheStopEnded() {
-    QStringList reasons;
-    if (!failedBeforeStop_ && engine_->takeWriteFailure()) {
-        reasons << engine_->takeWriteFailure()->describe();
-    }
-    // The server may go while the take waits for the sound up to the release: told as any lost server.
-    if (engine_->sourceLost()) {
-        reasons << sourceLossText(engine_->sourceLostReason());
-    }
-    tellHowTheTakeEnded(reasons.join(QStringLiteral("\n\n")));
+    tellHowTheTakeEnded(take_end::afterStop(*engine_, input_, failedBeforeStop_));
 }
 
 bool frmSoundRec::waitForFinishedTake() {
@@ -705,25 +698,14 @@ bool frmSoundRec::waitForFinishedTake() {
 }
 
 void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
-    QStringList parts;
-    if (!reason.isEmpty()) {
-        parts << reason;
-    }
-    if (const QString lost = engine_->overrunReport(); !lost.isEmpty()) {
-        parts << lost;
-    }
-    if (!parts.isEmpty()) {
-        dialogs_.message(parts.join(QStringLiteral("\n\n")), kProgramTitle);
+    if (const QString text = take_end::message(*engine_, reason); !text.isEmpty()) {
+        dialogs_.message(text, kProgramTitle);
     }
 }
 
 bool frmSoundRec::stopIfTheTakeFailed() {
-    QString reason;
-    if (engine_->takeWriteFailure()) {
-        reason = engine_->takeWriteFailure()->describe();
-    } else if (engine_->sourceLost()) {
-        reason = sourceLossText(engine_->sourceLostReason());
-    } else {
+    const auto reason = take_end::failure(*engine_, input_);
+    if (!reason) {
         return false;
     }
     // Stopped before the box: the take is finished and the window stopped while the user reads why,
@@ -731,20 +713,8 @@ bool frmSoundRec::stopIfTheTakeFailed() {
     finishReadout();
     engine_->StopCapture();
     enterStoppedState();
-    tellHowTheTakeEnded(reason);
+    tellHowTheTakeEnded(*reason);
     return true;
-}
-
-QString frmSoundRec::sourceLossText(const QString& reason) const {
-    // The server still answers: it was the chosen input that went (a device unplugged).
-    if (input_ != nullptr && input_->unplugged()) {
-        return tr("A gravação parou porque a entrada \"%1\" foi desconectada. "
-                  "Tudo o que foi gravado até então está na gravação.")
-            .arg(input_->described());
-    }
-    return tr("A gravação parou porque o servidor de som saiu do ar (%1). "
-              "Tudo o que foi gravado até então está no arquivo.")
-        .arg(reason);
 }
 
 void frmSoundRec::enterStoppedState(bool takeEnded) {

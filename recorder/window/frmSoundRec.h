@@ -235,8 +235,6 @@ private:
     bool stopIfTheTakeFailed();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
-    // Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
-    QString sourceLossText(const QString& reason) const;
     // The readout's tooltip and description: how long the disk has room for while a take runs, and
     // what is left of a set time.
     void showReadoutNotes();
