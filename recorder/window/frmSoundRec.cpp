@@ -24,8 +24,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QLocale>
 #include <QMenu>
 #include <QSignalBlocker>
 
@@ -45,14 +43,6 @@ const char* const kDeleteUnsavedQuestion =
 const char* const kExitUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Deseja sair sem Gravar o arquivo?");
 const char* const kCancelStartCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Cancelar Início");
-
-// When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
-// `otherwise` for a take of another name.
-QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
-    const QDateTime parsed =
-        QLocale::c().toDateTime(QFileInfo(path).fileName().left(16), QStringLiteral("MMddyyyyhhmmssAP"));
-    return parsed.isValid() ? parsed : otherwise;
-}
 
 // Below this much room for the chosen format, a press asks before it records.
 constexpr long long kFewSecondsOfRoom = 10 * 60;
@@ -256,8 +246,8 @@ void frmSoundRec::adoptInterruptedTakes() {
         // ask about it as about any take not saved.
         const auto& newest = findings.takes.back();
         takeFileName = newest.path;
-        takeBegan_ =
-            beganFromName(takeFileName, newest.modified.addMSecs(-static_cast<qint64>(newest.seconds * 1000)));
+        takeBegan_ = basSoundRec_2::takeBeganFromName(
+            takeFileName, newest.modified.addMSecs(-static_cast<qint64>(newest.seconds * 1000)));
         takeSaved = false;
         ui->cmdSave->setEnabled(true);
         // Its markers were kept beside it, flushed as each was set.
