@@ -470,14 +470,10 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
     const bool previousSaved = takeSaved;
 
     takeSaved = false;
-    ui->cmdSave->setEnabled(false);
     takeMenu_->showReviewable(false);
     const int previousMarkers = review_->markers();
     review_->countMarkersFrom(0);
-    ui->Check1->setText(tr(kStopCaption));
-    if (levelMonitor_) {
-        levelMonitor_->clearClips();
-    }
+    showTakeStarting();
     readout_->startClock();
     // A take handed over before its time counts from its time on.
     if (const auto steadyNow = std::chrono::steady_clock::now(); pressed > steadyNow) {
@@ -488,8 +484,7 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
     timer2_.start();
     Timer2_Timer();
 
-    const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
-    const QString created = takeFile_->Create(wanted);
+    const QString created = createTakeFile(began);
     bool started = !created.isEmpty();
     if (started) {
         // The take before is saved or deleted by now, or replaced.
@@ -514,6 +509,18 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
         enterStoppedState(false);
         return;
     }
+    showTakeRunning();
+}
+
+void frmSoundRec::showTakeStarting() {
+    ui->cmdSave->setEnabled(false);
+    ui->Check1->setText(tr(kStopCaption));
+    if (levelMonitor_) {
+        levelMonitor_->clearClips();
+    }
+}
+
+void frmSoundRec::showTakeRunning() {
     takeMenu_->showTake(true, false);
     autoStart_->showState();
     showReadoutNotes();
@@ -524,14 +531,14 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
     stopIfTheTakeFailed();
 }
 
+QString frmSoundRec::createTakeFile(const QDateTime& began) {
+    return takeFile_->Create(QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began)));
+}
+
 void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
     // The file is made when the sound comes; until then the last take stays what it was.
     forgetGoneTake();
-    ui->cmdSave->setEnabled(false);
-    ui->Check1->setText(tr(kStopCaption));
-    if (levelMonitor_) {
-        levelMonitor_->clearClips();
-    }
+    showTakeStarting();
     engine_->waveFormat = quality_->format();
     autoStart_->arm({.makeTake = [this] { return makeSoundTake(); },
                      .partBegan = [this](std::uint64_t takeFrame) { Q_EMIT markerHeard(takeFrame); },
@@ -548,20 +555,13 @@ void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
         enterStoppedState(false);
         return;
     }
-    takeMenu_->showTake(true, false);
-    autoStart_->showState();
     showPaused(false);
-    showReadoutNotes();
-    if (services_.sleepInhibitor != nullptr) {
-        services_.sleepInhibitor->hold();
-    }
-    stopIfTheTakeFailed();
+    showTakeRunning();
 }
 
 bool frmSoundRec::makeSoundTake() {
     const QDateTime began = services_.clock();
-    const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
-    const QString created = takeFile_->Create(wanted);
+    const QString created = createTakeFile(began);
     if (created.isEmpty() || !takeFile_->WriteHeader(engine_->waveFormat)) {
         if (!created.isEmpty()) {
             takeFile_->Discard();

@@ -203,6 +203,11 @@ private:
     bool askBeforeTake(long long roomWanted);
     // Begins the take heard from `pressed` (the press, or a set time), its name from `began`.
     void beginTake(std::chrono::steady_clock::time_point pressed, const QDateTime& began);
+    // What every take shows from its start, and once its capture runs.
+    void showTakeStarting();
+    void showTakeRunning();
+    // The take's file, named for `began` in the program's folder; empty when it cannot be made.
+    QString createTakeFile(const QDateTime& began);
     // With "Gravar quando houver som" on, a press arms the take: the capture runs, and the take begins
     // at the first sound.
     void armTake(std::chrono::steady_clock::time_point pressed);
