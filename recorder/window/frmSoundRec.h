@@ -12,6 +12,7 @@
 #include "recorder/window/AutoStart.h"
 #include "recorder/window/InputMenu.h"
 #include "recorder/window/ProgramTitle.h"
+#include "recorder/window/RecorderServices.h"
 #include "recorder/window/SaveTake.h"
 #include "recorder/window/TakeReview.h"
 
@@ -23,18 +24,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace platform {
 class Dialogs;
-}
-namespace platform::mixer {
-class Mixer;
-class PeakSource;
-class SourceList;
-}  // namespace platform::mixer
-namespace platform::power {
-class SleepInhibitor;
 }
 namespace level {
 class LevelMonitor;
@@ -53,7 +45,6 @@ class QAbstractButton;
 class QEventLoop;
 class QCheckBox;
 class QMenu;
-class QSettings;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
@@ -62,42 +53,7 @@ class frmSoundRec : public QWidget {
     Q_OBJECT
 
 public:
-    struct Services {
-        platform::wavein::WaveIn& waveIn;
-        // Null: the window shows real message boxes, parented to itself.
-        platform::Dialogs* dialogs = nullptr;
-        // Where takes are written.
-        QString programFolder;
-        // The take's name comes from it; tests pin it.
-        std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
-        // Lowered only by tests.
-        std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize;
-        // The elapsed-time readout measures the take with it; tests drive it by hand.
-        std::function<std::chrono::steady_clock::time_point()> monotonicClock = [] {
-            return std::chrono::steady_clock::now();
-        };
-        // The mixer the level slider drives; null leaves out the mixer steps of start-up.
-        platform::mixer::Mixer* mixer = nullptr;
-        // Peak readings for the level meters; null leaves them dark.
-        platform::mixer::PeakSource* peakSource = nullptr;
-        // The server's sources and the choice of the input; null: no input menu, the default source.
-        platform::mixer::SourceList* sources = nullptr;
-        // Where the chosen input and the last save format are kept between runs; null: not kept.
-        QSettings* settings = nullptr;
-        // The input asked for on the command line or in PULSE_SOURCE; it wins for this run and is
-        // not kept.
-        QString sourceForThisRun = {};
-        // How long a minute of "Parar após" lasts; shortened only by tests.
-        std::chrono::milliseconds stopAfterMinute = std::chrono::minutes(1);
-        // Held for exactly each take's life; null lets the computer sleep as it will.
-        platform::power::SleepInhibitor* sleepInhibitor = nullptr;
-        // The bytes the take folder's file system has room for, asked off the window's thread; null
-        // asks the file system. Tests give one that never answers.
-        std::function<std::optional<std::uint64_t>(const QString& folder)> freeRoom = {};
-        // Makes the review window's player on the program's one server connection; null: the
-        // review shows the take but cannot play it.
-        review::PlaybackFactory playback = {};
-    };
+    using Services = RecorderServices;
 
     using SaveDialogSettings = save::DialogSettings;
 
