@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 #include <array>
@@ -104,6 +105,12 @@ QString takeFileBaseName(const QDateTime& when) {
     const char* designator = time.hour() < 12 ? "AM" : "PM";
     return QString::asprintf("%02d%02d%04d%02d%02d%02d%s.WAV", date.month(), date.day(), date.year(), hour12,
                              time.minute(), time.second(), designator);
+}
+
+QDateTime takeBeganFromName(const QString& path, const QDateTime& otherwise) {
+    const QDateTime parsed =
+        QLocale::c().toDateTime(QFileInfo(path).fileName().left(16), QStringLiteral("MMddyyyyhhmmssAP"));
+    return parsed.isValid() ? parsed : otherwise;
 }
 
 QString AppendResult::describe() const {

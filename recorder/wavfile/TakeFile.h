@@ -36,6 +36,9 @@ struct MMCKINFO {
 // "MMDDYYYYhhmmssAP.WAV": month, day, year, hour on the 12-hour clock, minutes, seconds and the
 // morning/afternoon designator.
 QString takeFileBaseName(const QDateTime& when);
+// When a take began, read back from its file's generated name (maybe "-N" before ".WAV");
+// `otherwise` for a file of another name.
+QDateTime takeBeganFromName(const QString& path, const QDateTime& otherwise);
 
 struct AppendResult {
     enum class Status { Written, SizeLimitReached, WriteFailed, NotOpen };

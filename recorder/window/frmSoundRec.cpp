@@ -4,34 +4,26 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "platform/dialogs/Dialogs.h"
-#include "platform/files/FileTools.h"
 #include "platform/power/SleepInhibitor.h"
 #include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
-#include "recorder/capture/SoundActivation.h"
 #include "recorder/recovery/Recovery.h"
-#include "recorder/review/TrackRanges.h"
-#include "recorder/wavfile/TakeMarkers.h"
 #include "recorder/window/AccessibleActions.h"
-#include "recorder/window/AutoStartMenu.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
-#include "recorder/window/MarkerWriter.h"
 #include "recorder/window/QualityFrame.h"
 #include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
 #include "recorder/window/RecorderLook.h"
-#include "recorder/window/ScheduledStart.h"
+#include "recorder/window/TakeEndNotice.h"
 #include "recorder/window/TakeMenu.h"
 #include "ui_frmSoundRec.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QLocale>
 #include <QMenu>
 #include <QSignalBlocker>
 
@@ -51,18 +43,6 @@ const char* const kDeleteUnsavedQuestion =
 const char* const kExitUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Deseja sair sem Gravar o arquivo?");
 const char* const kCancelStartCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Cancelar Início");
-
-// A take set for a time is handed to the device this long before it, so the device runs when the
-// time comes and the take begins with the frame heard then, as a press's does.
-constexpr std::chrono::milliseconds kScheduledLead{1500};
-
-// When a take began, from its generated name ("MMDDYYYYhhmmssAM.WAV", maybe "-N" before ".WAV");
-// `otherwise` for a take of another name.
-QDateTime beganFromName(const QString& path, const QDateTime& otherwise) {
-    const QDateTime parsed =
-        QLocale::c().toDateTime(QFileInfo(path).fileName().left(16), QStringLiteral("MMddyyyyhhmmssAP"));
-    return parsed.isValid() ? parsed : otherwise;
-}
 
 // Below this much room for the chosen format, a press asks before it records.
 constexpr long long kFewSecondsOfRoom = 10 * 60;
@@ -131,26 +111,14 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     ui->cmdSave->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->cmdSave, &QWidget::customContextMenuRequested, this,
             [this, saveMenu](const QPoint& at) { saveMenu->popup(ui->cmdSave->mapToGlobal(at)); });
-    markerWriter_ = new MarkerWriter(this);
-    connect(markerWriter_, &MarkerWriter::failed, this, [this](int error) {
-        markerCount_ = std::max(0, markerCount_ - 1);
-        showReadoutNotes();
-        // One box a take: a full disk would fail every marker after.
-        if (!markerFailureTold_) {
-            markerFailureTold_ = true;
-            dialogs_.message(tr("Não foi possível guardar a marca: %1.").arg(platform::files::systemReason(error)),
-                             kProgramTitle);
-        }
-    });
-    autoStart_ = new AutoStartMenu(takeMenu_->menu(),
-                                   takeMenu_->menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu")), dialogs_,
-                                   services_.settings);
-    connect(autoStart_, &AutoStartMenu::startAtChosen, this, &frmSoundRec::startAt);
-    connect(autoStart_, &AutoStartMenu::cancelStartChosen, this, &frmSoundRec::cancelStartAt);
-    connect(autoStart_, &AutoStartMenu::soundTriggerChanged, this, &frmSoundRec::showAutoStart);
-    scheduled_ = new ScheduledStart(services_.clock, kScheduledLead, this);
-    connect(scheduled_, &ScheduledStart::tick, this, &frmSoundRec::showCountdown);
-    connect(scheduled_, &ScheduledStart::due, this, &frmSoundRec::scheduledTakeDue);
+    review_ = new TakeReview(dialogs_, services_.playback, services_.settings, *this);
+    connect(review_, &TakeReview::markersChanged, this, &frmSoundRec::showReadoutNotes);
+    autoStart_ = std::make_unique<AutoStart>(*engine_, takeMenu_->menu(), dialogs_, services_.settings,
+                                             services_.clock, std::array{ui->AniGIF2, ui->AniGIF3}, nullptr);
+    connect(autoStart_.get(), &AutoStart::startAtChosen, this, &frmSoundRec::startAt);
+    connect(autoStart_.get(), &AutoStart::cancelStartChosen, this, &frmSoundRec::cancelStartAt);
+    connect(autoStart_.get(), &AutoStart::tick, this, &frmSoundRec::showCountdown);
+    connect(autoStart_.get(), &AutoStart::due, this, &frmSoundRec::scheduledTakeDue);
     connect(this, &frmSoundRec::markerHeard, this, &frmSoundRec::addMarker);
     level_ = new level::LevelSlider(*ui->scrLevel, services_.mixer);
     if (services_.peakSource != nullptr) {
@@ -167,7 +135,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
                                     .named = {ui->AniGIF2, ui->AniGIF3}});
     }
     Form_Load();
-    showAutoStart();
+    autoStart_->showState();
 }
 
 void frmSoundRec::describeForAssistiveTechnologies() {
@@ -253,7 +221,7 @@ void frmSoundRec::endSession() {
     // box or question is shown.
     sessionEnding_ = true;
     save_->setUnattended(true);
-    if (scheduled_->waiting()) {
+    if (autoStart_->waitingForTime()) {
         cancelStartAt();
     }
     if (engine_->isRecording() || engine_->isFinishing()) {
@@ -278,12 +246,12 @@ void frmSoundRec::adoptInterruptedTakes() {
         // ask about it as about any take not saved.
         const auto& newest = findings.takes.back();
         takeFileName = newest.path;
-        takeBegan_ =
-            beganFromName(takeFileName, newest.modified.addMSecs(-static_cast<qint64>(newest.seconds * 1000)));
+        takeBegan_ = basSoundRec_2::takeBeganFromName(
+            takeFileName, newest.modified.addMSecs(-static_cast<qint64>(newest.seconds * 1000)));
         takeSaved = false;
         ui->cmdSave->setEnabled(true);
         // Its markers were kept beside it, flushed as each was set.
-        recountMarkers();
+        review_->recountMarkers(takeFileName);
         offerReview();
         showReadoutNotes();
     }
@@ -321,7 +289,7 @@ void frmSoundRec::setCheck1(bool pressed) {
 
 void frmSoundRec::Timer2_Timer() {
     // A take that starts at sound holds what it kept, however long it waited.
-    readout_->showElapsed(activation_ ? recordedTime() : readout_->elapsed());
+    readout_->showElapsed(autoStart_->soundStarted() ? autoStart_->recordedTime() : readout_->elapsed());
     showReadoutNotes();
 }
 
@@ -368,11 +336,7 @@ void frmSoundRec::applyStopAfter() {
 
 void frmSoundRec::showReadoutNotes() {
     Readout::Notes notes;
-    if (scheduled_->waiting()) {
-        notes.waiting = tr("A gravação começa às %1").arg(scheduled_->startText());
-    } else if (activation_ && engine_->isRecording() && !activation_->heardSound()) {
-        notes.waiting = tr("Esperando som acima de %1").arg(soundLevelText());
-    }
+    notes.waiting = autoStart_->waitingNote();
     const auto& format = engine_->waveFormat;
     // The room left is told only while a take fills it.
     if (engine_->isRecording()) {
@@ -381,7 +345,7 @@ void frmSoundRec::showReadoutNotes() {
         notes.roomSeconds = room_->duringTake(written, format.nAvgBytesPerSec);
     }
     if (!takeSaved && !takeFileName.trimmed().isEmpty()) {
-        notes.markers = markerCount_;
+        notes.markers = review_->markers();
     }
     if (const auto limit = takeMenu_->lengthLimit()) {
         const double recorded = engine_->isRecording() && format.nSamplesPerSec > 0
@@ -417,7 +381,7 @@ void frmSoundRec::Check1_Click() {
         return;
     }
     // A press while a take waits for its time ends the wait, and nothing is recorded.
-    if (scheduled_->waiting()) {
+    if (autoStart_->waitingForTime()) {
         cancelStartAt();
         return;
     }
@@ -442,9 +406,7 @@ bool frmSoundRec::settleLastTake(const char* question) {
             return true;
         default:
             // Already gone is as good as deleted; one that cannot be deleted stays on disk.
-            markerWriter_->settle();
-            save::removeTake(takeFileName);
-            forgetReview();
+            review_->deleteTake(takeFileName);
             readout_->zero();
             return true;
     }
@@ -502,21 +464,16 @@ void frmSoundRec::forgetGoneTake() {
 }
 
 void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const QDateTime& began) {
-    activation_.reset();
+    autoStart_->disarm();
     const QString previousTake = takeFileName;
     const QDateTime previousBegan = takeBegan_;
     const bool previousSaved = takeSaved;
 
     takeSaved = false;
-    ui->cmdSave->setEnabled(false);
     takeMenu_->showReviewable(false);
-    const int previousMarkers = markerCount_;
-    markerCount_ = 0;
-    markerFailureTold_ = false;
-    ui->Check1->setText(tr(kStopCaption));
-    if (levelMonitor_) {
-        levelMonitor_->clearClips();
-    }
+    const int previousMarkers = review_->markers();
+    review_->countMarkersFrom(0);
+    showTakeStarting();
     readout_->startClock();
     // A take handed over before its time counts from its time on.
     if (const auto steadyNow = std::chrono::steady_clock::now(); pressed > steadyNow) {
@@ -527,12 +484,11 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
     timer2_.start();
     Timer2_Timer();
 
-    const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
-    const QString created = takeFile_->Create(wanted);
+    const QString created = createTakeFile(began);
     bool started = !created.isEmpty();
     if (started) {
         // The take before is saved or deleted by now, or replaced.
-        forgetReview();
+        review_->forget();
         takeFileName = created;
         takeBegan_ = began;
         engine_->waveFormat = quality_->format();
@@ -548,13 +504,25 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
         takeFileName = previousStillThere ? previousTake : QString();
         takeBegan_ = previousStillThere ? previousBegan : QDateTime();
         takeSaved = previousStillThere && previousSaved;
-        markerCount_ = previousStillThere ? previousMarkers : 0;
+        review_->countMarkersFrom(previousStillThere ? previousMarkers : 0);
         // No take ran: a time set for it waits for the next.
         enterStoppedState(false);
         return;
     }
+    showTakeRunning();
+}
+
+void frmSoundRec::showTakeStarting() {
+    ui->cmdSave->setEnabled(false);
+    ui->Check1->setText(tr(kStopCaption));
+    if (levelMonitor_) {
+        levelMonitor_->clearClips();
+    }
+}
+
+void frmSoundRec::showTakeRunning() {
     takeMenu_->showTake(true, false);
-    showAutoStart();
+    autoStart_->showState();
     showReadoutNotes();
     // The computer stays awake for the take, however long nobody touches it.
     if (services_.sleepInhibitor != nullptr) {
@@ -563,24 +531,22 @@ void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const
     stopIfTheTakeFailed();
 }
 
+QString frmSoundRec::createTakeFile(const QDateTime& began) {
+    return takeFile_->Create(QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began)));
+}
+
 void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
     // The file is made when the sound comes; until then the last take stays what it was.
     forgetGoneTake();
-    ui->cmdSave->setEnabled(false);
-    ui->Check1->setText(tr(kStopCaption));
-    if (levelMonitor_) {
-        levelMonitor_->clearClips();
-    }
+    showTakeStarting();
     engine_->waveFormat = quality_->format();
-    activation_ = std::make_unique<basSoundRec_1::SoundActivation>(
-        *engine_, analysis::TriggerSettings{.levelDb = autoStart_->triggerLevel()},
-        basSoundRec_1::SoundActivation::Hooks{
-            .makeTake = [this] { return makeSoundTake(); },
-            .partBegan = [this](std::uint64_t takeFrame) { Q_EMIT markerHeard(takeFrame); },
-            .silent = [this](bool) {
-                showPaused(paused_);
-                showReadoutNotes();
-            }});
+    autoStart_->arm({.makeTake = [this] { return makeSoundTake(); },
+                     .partBegan = [this](std::uint64_t takeFrame) { Q_EMIT markerHeard(takeFrame); },
+                     .silent =
+                         [this](bool) {
+                             showPaused(paused_);
+                             showReadoutNotes();
+                         }});
     readout_->zero();
     readout_->startClock();
     timer2_.start();
@@ -589,20 +555,13 @@ void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
         enterStoppedState(false);
         return;
     }
-    takeMenu_->showTake(true, false);
-    showAutoStart();
     showPaused(false);
-    showReadoutNotes();
-    if (services_.sleepInhibitor != nullptr) {
-        services_.sleepInhibitor->hold();
-    }
-    stopIfTheTakeFailed();
+    showTakeRunning();
 }
 
 bool frmSoundRec::makeSoundTake() {
     const QDateTime began = services_.clock();
-    const QString wanted = QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began));
-    const QString created = takeFile_->Create(wanted);
+    const QString created = createTakeFile(began);
     if (created.isEmpty() || !takeFile_->WriteHeader(engine_->waveFormat)) {
         if (!created.isEmpty()) {
             takeFile_->Discard();
@@ -626,27 +585,8 @@ bool frmSoundRec::makeSoundTake() {
     return true;
 }
 
-bool frmSoundRec::waitingForSound() const {
-    return activation_ && engine_->isRecording() && (!activation_->heardSound() || activation_->silent());
-}
-
-std::chrono::steady_clock::duration frmSoundRec::recordedTime() const {
-    const auto rate = engine_->waveFormat.nSamplesPerSec;
-    if (rate == 0) {
-        return {};
-    }
-    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-        std::chrono::duration<double>(static_cast<double>(engine_->recordedFrames()) / rate));
-}
-
-QString frmSoundRec::soundLevelText() const {
-    // A true minus sign, as the menu shows the levels.
-    const double level = activation_ ? activation_->settings().levelDb : autoStart_->triggerLevel();
-    return QStringLiteral("%1%2 dBFS").arg(level < 0 ? QString(QChar(0x2212)) : QString()).arg(std::abs(level));
-}
-
 void frmSoundRec::startAt(QTime time) {
-    if (engine_->isRecording() || engine_->isFinishing() || scheduled_->waiting() || save_->busy()) {
+    if (engine_->isRecording() || engine_->isFinishing() || autoStart_->waitingForTime() || save_->busy()) {
         return;
     }
     sessionEnding_ = false;
@@ -660,33 +600,32 @@ void frmSoundRec::startAt(QTime time) {
         return;
     }
     forgetGoneTake();
-    scheduled_->set(time);
-    if (!scheduled_->waiting()) {
+    if (!autoStart_->waitFor(time)) {
         return;
     }
     setCheck1(true);
     ui->Check1->setText(tr(kCancelStartCaption));
     // Awake until the time: a computer that sleeps through it records nothing.
     if (services_.sleepInhibitor != nullptr) {
-        services_.sleepInhibitor->hold(tr("Aguardando para gravar às %1").arg(scheduled_->startText()));
+        services_.sleepInhibitor->hold(autoStart_->sleepReason());
     }
-    showAutoStart();
+    autoStart_->showState();
     showCountdown();
 }
 
 void frmSoundRec::cancelStartAt() {
-    if (!scheduled_->waiting()) {
+    if (!autoStart_->waitingForTime()) {
         return;
     }
-    scheduled_->cancel();
+    autoStart_->cancelWait();
     // Nothing ran: what was set for the take (its "Parar após") stays for the next.
     enterStoppedState(false);
     readout_->zero();
-    showAutoStart();
+    autoStart_->showState();
 }
 
 void frmSoundRec::showCountdown() {
-    readout_->showElapsed(std::chrono::seconds(scheduled_->secondsLeft()));
+    readout_->showElapsed(std::chrono::seconds(autoStart_->scheduled().secondsLeft()));
     showReadoutNotes();
 }
 
@@ -695,20 +634,11 @@ void frmSoundRec::scheduledTakeDue(std::chrono::steady_clock::time_point heardFr
     // Nobody may be there: nothing is asked now, and what cannot be is told in a box that stays.
     if (input_ != nullptr && !input_->present()) {
         enterStoppedState(false);
-        showAutoStart();
+        autoStart_->showState();
         return;
     }
     timer2_.setInterval(100);
     beginTake(heardFrom, start);
-}
-
-void frmSoundRec::showAutoStart() {
-    const bool idle = !engine_->isRecording() && !engine_->isFinishing();
-    autoStart_->showState(idle, scheduled_->waiting());
-    const std::optional<double> line =
-        autoStart_->soundTrigger() ? std::optional<double>(autoStart_->triggerLevel()) : std::nullopt;
-    ui->AniGIF2->setMarkedLevel(line);
-    ui->AniGIF3->setMarkedLevel(line);
 }
 
 void frmSoundRec::stopTake() {
@@ -735,15 +665,7 @@ void frmSoundRec::takeFinished() {
 }
 
 void frmSoundRec::tellHowTheStopEnded() {
-    QStringList reasons;
-    if (!failedBeforeStop_ && engine_->takeWriteFailure()) {
-        reasons << engine_->takeWriteFailure()->describe();
-    }
-    // The server may go while the take waits for the sound up to the release: told as any lost server.
-    if (engine_->sourceLost()) {
-        reasons << sourceLossText(engine_->sourceLostReason());
-    }
-    tellHowTheTakeEnded(reasons.join(QStringLiteral("\n\n")));
+    tellHowTheTakeEnded(take_end::afterStop(*engine_, input_, failedBeforeStop_));
 }
 
 bool frmSoundRec::waitForFinishedTake() {
@@ -766,25 +688,14 @@ bool frmSoundRec::waitForFinishedTake() {
 }
 
 void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
-    QStringList parts;
-    if (!reason.isEmpty()) {
-        parts << reason;
-    }
-    if (const QString lost = engine_->overrunReport(); !lost.isEmpty()) {
-        parts << lost;
-    }
-    if (!parts.isEmpty()) {
-        dialogs_.message(parts.join(QStringLiteral("\n\n")), kProgramTitle);
+    if (const QString text = take_end::message(*engine_, reason); !text.isEmpty()) {
+        dialogs_.message(text, kProgramTitle);
     }
 }
 
 bool frmSoundRec::stopIfTheTakeFailed() {
-    QString reason;
-    if (engine_->takeWriteFailure()) {
-        reason = engine_->takeWriteFailure()->describe();
-    } else if (engine_->sourceLost()) {
-        reason = sourceLossText(engine_->sourceLostReason());
-    } else {
+    const auto reason = take_end::failure(*engine_, input_);
+    if (!reason) {
         return false;
     }
     // Stopped before the box: the take is finished and the window stopped while the user reads why,
@@ -792,20 +703,8 @@ bool frmSoundRec::stopIfTheTakeFailed() {
     finishReadout();
     engine_->StopCapture();
     enterStoppedState();
-    tellHowTheTakeEnded(reason);
+    tellHowTheTakeEnded(*reason);
     return true;
-}
-
-QString frmSoundRec::sourceLossText(const QString& reason) const {
-    // The server still answers: it was the chosen input that went (a device unplugged).
-    if (input_ != nullptr && input_->unplugged()) {
-        return tr("A gravação parou porque a entrada \"%1\" foi desconectada. "
-                  "Tudo o que foi gravado até então está na gravação.")
-            .arg(input_->described());
-    }
-    return tr("A gravação parou porque o servidor de som saiu do ar (%1). "
-              "Tudo o que foi gravado até então está no arquivo.")
-        .arg(reason);
 }
 
 void frmSoundRec::enterStoppedState(bool takeEnded) {
@@ -827,7 +726,7 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     // Save is offered once there is a take to save.
     ui->cmdSave->setEnabled(!takeFileName.trimmed().isEmpty());
     offerReview();
-    showAutoStart();
+    autoStart_->showState();
 }
 
 void frmSoundRec::offerReview() {
@@ -850,33 +749,7 @@ void frmSoundRec::addMarker(quint64 takeFrame) {
     if (!engine_->isRecording() || takeFileName.isEmpty()) {
         return;
     }
-    markerWriter_->add(takeFileName, takeFrame);
-    ++markerCount_;
-    showReadoutNotes();
-}
-
-void frmSoundRec::recountMarkers() {
-    markerWriter_->settle();
-    markerCount_ = takeFileName.isEmpty()
-                       ? 0
-                       : static_cast<int>(basSoundRec_2::readTakeMarkers(takeFileName).frames.size());
-}
-
-void frmSoundRec::forgetReview() {
-    reviewChoices_ = {};
-    reviewedTake_.clear();
-}
-
-save::TakeToSave frmSoundRec::takeToSave() {
-    save::TakeToSave take{.firstPart = takeFileName, .began = takeBegan_};
-    if (reviewedTake_ == takeFileName && reviewChoices_.selection) {
-        take.range = platform::encoding::FrameRange{static_cast<std::uint64_t>(reviewChoices_.selection->from),
-                                                    static_cast<std::uint64_t>(reviewChoices_.selection->to)};
-    }
-    // Every marker set, also the last one pressed just before the stop, is in the file first.
-    markerWriter_->settle();
-    take.markers = basSoundRec_2::readTakeMarkers(takeFileName).frames;
-    return take;
+    review_->addMarker(takeFileName, takeFrame);
 }
 
 void frmSoundRec::reviewTake() {
@@ -884,43 +757,13 @@ void frmSoundRec::reviewTake() {
         !waitForFinishedTake() || takeFileName.trimmed().isEmpty() || takeSaved) {
         return;
     }
-    markerWriter_->settle();
-    if (reviewedTake_ != takeFileName) {
-        reviewChoices_ = {};
-        reviewedTake_ = takeFileName;
-    }
-    review::ReviewWindow window({.firstPart = takeFileName,
-                                 .playback = services_.playback,
-                                 .settings = services_.settings,
-                                 .began = takeBegan_},
-                                &reviewChoices_, this);
-    const int outcome = window.exec();
-    // Markers added or removed there are in the take's marker file.
-    recountMarkers();
-    showReadoutNotes();
-    if (outcome == review::ReviewWindow::Save) {
+    const auto outcome = review_->review(takeFileName, takeBegan_);
+    if (outcome.kind == review::ReviewWindow::Save) {
         cmdSave_Click();
-    } else if (outcome == review::ReviewWindow::SaveTracks) {
-        const auto frames = static_cast<std::int64_t>(window.frames());
-        saveTracks(review::tracksWithin(reviewChoices_.framesToSave(frames), reviewChoices_.boundaryFrames()),
-                   window.trackSaveChoice());
-    }
-}
-
-void frmSoundRec::saveTracks(const std::vector<analysis::FrameRange>& tracks,
-                             const review::TrackSaveChoice& choice) {
-    if (save_->busy() || !waitForFinishedTake()) {
-        return;
-    }
-    readout_->zero();
-    if (save_->saveTracks(takeToSave(), tracks, choice)) {
-        takeSaved = true;
-        forgetReview();
-    }
-    offerReview();
-    showReadoutNotes();
-    if (sessionEnding_) {
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    } else if (outcome.kind == review::ReviewWindow::SaveTracks) {
+        saveWaitingTake([&](const save::TakeToSave& take) {
+            return save_->saveTracks(take, outcome.tracks, outcome.choice);
+        });
     }
 }
 
@@ -946,15 +789,19 @@ void frmSoundRec::Gandu() {
 }
 
 void frmSoundRec::cmdSave_Click() {
+    saveWaitingTake([this](const save::TakeToSave& take) { return save_->save(take); });
+}
+
+void frmSoundRec::saveWaitingTake(const std::function<bool(const save::TakeToSave&)>& save) {
     // A save already under way (its box shows only after half a second) is not started twice; a
     // take still receiving its last sound is saved once it is finished.
     if (save_->busy() || !waitForFinishedTake()) {
         return;
     }
     readout_->zero();
-    if (save_->save(takeToSave())) {
+    if (save(review_->takeToSave(takeFileName, takeBegan_))) {
         takeSaved = true;
-        forgetReview();
+        review_->forget();
     }
     offerReview();
     showReadoutNotes();
@@ -966,9 +813,8 @@ void frmSoundRec::cmdSave_Click() {
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {
-    if (scheduled_->waiting()) {
-        const QString question = tr("Há uma gravação programada para as %1. Sair mesmo assim?");
-        if (dialogs_.confirm(question.arg(scheduled_->startText()), kProgramTitle) != platform::Answer::Yes) {
+    if (autoStart_->waitingForTime()) {
+        if (dialogs_.confirm(autoStart_->exitQuestion(), kProgramTitle) != platform::Answer::Yes) {
             Cancel = 1;
             return;
         }

@@ -8,10 +8,13 @@
 #include "platform/wavein/WaveIn.h"
 #include "recorder/capture/CaptureEngine.h"
 #include "recorder/level/LevelSlider.h"
-#include "recorder/review/ReviewWindow.h"
 #include "recorder/wavfile/TakeFile.h"
+#include "recorder/window/AutoStart.h"
 #include "recorder/window/InputMenu.h"
+#include "recorder/window/ProgramTitle.h"
+#include "recorder/window/RecorderServices.h"
 #include "recorder/window/SaveTake.h"
+#include "recorder/window/TakeReview.h"
 
 #include <QDateTime>
 #include <QTimer>
@@ -21,90 +24,36 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace platform {
 class Dialogs;
 }
-namespace platform::mixer {
-class Mixer;
-class PeakSource;
-class SourceList;
-}  // namespace platform::mixer
-namespace platform::power {
-class SleepInhibitor;
-}
 namespace level {
 class LevelMonitor;
-}
-namespace basSoundRec_1 {
-class SoundActivation;
 }
 namespace Ui {
 class frmSoundRec;
 }
 
-class AutoStartMenu;
 class DiskRoom;
 class LED;
 class LevelMeter;
-class MarkerWriter;
 class QualityFrame;
 class Readout;
-class ScheduledStart;
 class TakeMenu;
 class QAbstractButton;
 class QEventLoop;
 class QCheckBox;
 class QMenu;
-class QSettings;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
-
-// Caption of the program's message boxes.
-inline const QString kProgramTitle = QStringLiteral("Tolvane");
 
 class frmSoundRec : public QWidget {
     Q_OBJECT
 
 public:
-    struct Services {
-        platform::wavein::WaveIn& waveIn;
-        // Null: the window shows real message boxes, parented to itself.
-        platform::Dialogs* dialogs = nullptr;
-        // Where takes are written.
-        QString programFolder;
-        // The take's name comes from it; tests pin it.
-        std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
-        // Lowered only by tests.
-        std::uint64_t largestRiffSize = basSoundRec_2::kLargestRiffSize;
-        // The elapsed-time readout measures the take with it; tests drive it by hand.
-        std::function<std::chrono::steady_clock::time_point()> monotonicClock = [] {
-            return std::chrono::steady_clock::now();
-        };
-        // The mixer the level slider drives; null leaves out the mixer steps of start-up.
-        platform::mixer::Mixer* mixer = nullptr;
-        // Peak readings for the level meters; null leaves them dark.
-        platform::mixer::PeakSource* peakSource = nullptr;
-        // The server's sources and the choice of the input; null: no input menu, the default source.
-        platform::mixer::SourceList* sources = nullptr;
-        // Where the chosen input and the last save format are kept between runs; null: not kept.
-        QSettings* settings = nullptr;
-        // The input asked for on the command line or in PULSE_SOURCE; it wins for this run and is
-        // not kept.
-        QString sourceForThisRun = {};
-        // How long a minute of "Parar após" lasts; shortened only by tests.
-        std::chrono::milliseconds stopAfterMinute = std::chrono::minutes(1);
-        // Held for exactly each take's life; null lets the computer sleep as it will.
-        platform::power::SleepInhibitor* sleepInhibitor = nullptr;
-        // The bytes the take folder's file system has room for, asked off the window's thread; null
-        // asks the file system. Tests give one that never answers.
-        std::function<std::optional<std::uint64_t>(const QString& folder)> freeRoom = {};
-        // Makes the review window's player on the program's one server connection; null: the
-        // review shows the take but cannot play it.
-        review::PlaybackFactory playback = {};
-    };
+    using Services = RecorderServices;
 
     using SaveDialogSettings = save::DialogSettings;
 
@@ -126,7 +75,7 @@ public:
     // markers of its own.
     void addMarker(quint64 takeFrame);
     // What "Ouvir e cortar" set for the waiting take, kept for its next save.
-    const review::ReviewChoices& reviewChoices() const { return reviewChoices_; }
+    const review::ReviewChoices& reviewChoices() const { return review_->choices(); }
 
     // Shows the running take's elapsed time, H MM SS, on the five digits.
     void Timer2_Timer();
@@ -152,11 +101,11 @@ public:
     // The QUALIDADE frame: the next take's format and the frame's menu.
     QualityFrame& qualityFrame() const { return *quality_; }
     // Its items for takes that start by themselves: at a time, or at sound.
-    AutoStartMenu& autoStartMenu() const { return *autoStart_; }
+    AutoStartMenu& autoStartMenu() const { return autoStart_->menu(); }
     // The time a take is set to start at ("Começar às…").
-    const ScheduledStart& scheduledStart() const { return *scheduled_; }
+    const ScheduledStart& scheduledStart() const { return autoStart_->scheduled(); }
     // A take that starts at sound waits for it: armed, or paused for silence.
-    bool waitingForSound() const;
+    bool waitingForSound() const { return autoStart_->waitingForSound(); }
     SaveDialogSettings cmdlg;
 
     const basSoundRec_1::CaptureEngine& captureEngine() const { return *engine_; }
@@ -188,15 +137,11 @@ private:
     // "Ouvir e cortar…": the review window, modal, on the take waiting to be saved; its save comes
     // back here.
     void reviewTake();
-    void saveTracks(const std::vector<analysis::FrameRange>& tracks, const review::TrackSaveChoice& choice);
-    // The waiting take as a save writes it: the review's trim and the take's markers.
-    save::TakeToSave takeToSave();
-    // The take was saved, deleted or replaced: what its review set goes with it.
-    void forgetReview();
+    // Saves the waiting take with `save` (the whole take, or the review's tracks), once no other save
+    // runs and the take is finished.
+    void saveWaitingTake(const std::function<bool(const save::TakeToSave&)>& save);
     // "Ouvir e cortar…" follows the take: offered while a stopped take waits to be saved.
     void offerReview();
-    // The waiting take's markers, counted from its marker file.
-    void recountMarkers();
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
     // Asks `question` about an unsaved last take, before a new one or the exit: Yes deletes it, No
@@ -214,6 +159,11 @@ private:
     bool askBeforeTake(long long roomWanted);
     // Begins the take heard from `pressed` (the press, or a set time), its name from `began`.
     void beginTake(std::chrono::steady_clock::time_point pressed, const QDateTime& began);
+    // What every take shows from its start, and once its capture runs.
+    void showTakeStarting();
+    void showTakeRunning();
+    // The take's file, named for `began` in the program's folder; empty when it cannot be made.
+    QString createTakeFile(const QDateTime& began);
     // With "Gravar quando houver som" on, a press arms the take: the capture runs, and the take begins
     // at the first sound.
     void armTake(std::chrono::steady_clock::time_point pressed);
@@ -225,12 +175,8 @@ private:
     void scheduledTakeDue(std::chrono::steady_clock::time_point heardFrom, const QDateTime& start);
     // The set time's countdown on the readout.
     void showCountdown();
-    // The automatic starts' part of the window: menu items, readout blinking and notes, the meters' line.
-    void showAutoStart();
     // A last take deleted at the question leaves nothing to save or ask about.
     void forgetGoneTake();
-    std::chrono::steady_clock::duration recordedTime() const;
-    QString soundLevelText() const;
     // The engine finished a take the stop left receiving its last sound.
     void takeFinished();
     // The one box for a stopped take, once it is finished.
@@ -250,8 +196,6 @@ private:
     bool stopIfTheTakeFailed();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
-    // Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
-    QString sourceLossText(const QString& reason) const;
     // The readout's tooltip and description: how long the disk has room for while a take runs, and
     // what is left of a set time.
     void showReadoutNotes();
@@ -274,18 +218,9 @@ private:
     std::array<LED*, 5> LED1_{};
     QTimer timer2_;
     TakeMenu* takeMenu_ = nullptr;
-    MarkerWriter* markerWriter_ = nullptr;
-    // The markers of the current take, told in the readout's tooltip.
-    int markerCount_ = 0;
-    // A marker that could not be written was told during this take.
-    bool markerFailureTold_ = false;
-    // What the review set, and the take it was set for.
-    review::ReviewChoices reviewChoices_;
-    QString reviewedTake_;
-    AutoStartMenu* autoStart_ = nullptr;
-    ScheduledStart* scheduled_ = nullptr;
-    // The running or last take that started at sound; a press's take has none.
-    std::unique_ptr<basSoundRec_1::SoundActivation> activation_;
+    TakeReview* review_ = nullptr;
+    // Gone before the engine its sound trigger filters.
+    std::unique_ptr<AutoStart> autoStart_;
     bool paused_ = false;
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;

@@ -1,0 +1,67 @@
+// SPDX-FileCopyrightText: 2026 The Tolvane developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include "recorder/window/TakeEndNotice.h"
+
+#include "recorder/capture/CaptureEngine.h"
+#include "recorder/window/InputMenu.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+
+namespace take_end {
+namespace {
+
+// Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
+QString sourceLossText(const input::InputChoice* input, const QString& reason) {
+    // The server still answers: it was the chosen input that went (a device unplugged).
+    if (input != nullptr && input->unplugged()) {
+        return QCoreApplication::translate("frmSoundRec",
+                                           "A gravação parou porque a entrada \"%1\" foi desconectada. "
+                                           "Tudo o que foi gravado até então está na gravação.")
+            .arg(input->described());
+    }
+    return QCoreApplication::translate("frmSoundRec",
+                                       "A gravação parou porque o servidor de som saiu do ar (%1). "
+                                       "Tudo o que foi gravado até então está no arquivo.")
+        .arg(reason);
+}
+
+const QString kBetweenParts = QStringLiteral("\n\n");
+
+}  // namespace
+
+std::optional<QString> failure(const basSoundRec_1::CaptureEngine& engine, const input::InputChoice* input) {
+    if (engine.takeWriteFailure()) {
+        return engine.takeWriteFailure()->describe();
+    }
+    if (engine.sourceLost()) {
+        return sourceLossText(input, engine.sourceLostReason());
+    }
+    return std::nullopt;
+}
+
+QString afterStop(const basSoundRec_1::CaptureEngine& engine, const input::InputChoice* input,
+                  bool failedBeforeStop) {
+    QStringList reasons;
+    if (!failedBeforeStop && engine.takeWriteFailure()) {
+        reasons << engine.takeWriteFailure()->describe();
+    }
+    if (engine.sourceLost()) {
+        reasons << sourceLossText(input, engine.sourceLostReason());
+    }
+    return reasons.join(kBetweenParts);
+}
+
+QString message(const basSoundRec_1::CaptureEngine& engine, const QString& reason) {
+    QStringList parts;
+    if (!reason.isEmpty()) {
+        parts << reason;
+    }
+    if (const QString lost = engine.overrunReport(); !lost.isEmpty()) {
+        parts << lost;
+    }
+    return parts.join(kBetweenParts);
+}
+
+}  // namespace take_end
