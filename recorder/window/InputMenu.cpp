@@ -227,6 +227,14 @@ void InputChoice::choose(const QString& name) {
 }
 
 bool InputChoice::present() {
+    if (available()) {
+        return true;
+    }
+    tellMissing();
+    return false;
+}
+
+bool InputChoice::available() const {
     const QString name = chosen();
     if (name.isEmpty() || !sources_.answering()) {
         // The default, or no server: the capture device says what is wrong, as ever.
@@ -234,10 +242,11 @@ bool InputChoice::present() {
     }
     const auto sources = sources_.sources();
     // Not yet heard from the server: the device decides.
-    if (sources.empty() || std::any_of(sources.begin(), sources.end(),
-                                       [&](const auto& source) { return source.name == name; })) {
-        return true;
-    }
+    return sources.empty() || std::any_of(sources.begin(), sources.end(),
+                                          [&](const auto& source) { return source.name == name; });
+}
+
+void InputChoice::tellMissing() {
     dialogs_.message(
         windowText(QT_TRANSLATE_NOOP("frmSoundRec",
                                      "A entrada escolhida, \"%1\", não está disponível. Nada foi "
@@ -245,7 +254,6 @@ bool InputChoice::present() {
                                      "de gravação."))
             .arg(described()),
         title_);
-    return false;
 }
 
 }  // namespace input

@@ -70,6 +70,10 @@ public:
     QString described() const;
     // False, after telling the user, when the chosen input is known to be missing.
     bool present();
+    // The same without telling: false when the chosen input is known to be missing.
+    bool available() const;
+    // The box that says the chosen input is missing and nothing was recorded.
+    void tellMissing();
     // The chosen input went away while the server still answers: it was unplugged.
     bool unplugged() const;
     // The menu while it is open, else null.

@@ -414,6 +414,7 @@ bool frmSoundRec::settleLastTake(const char* question) {
 
 void frmSoundRec::startTake() {
     sessionEnding_ = false;
+    scheduledFrom_.reset();
     save_->setUnattended(false);
     // A release during the wait for the last take took this press back.
     if (!waitForFinishedTake() || !ui->Check1->isChecked()) {
@@ -632,16 +633,62 @@ void frmSoundRec::showCountdown() {
 void frmSoundRec::scheduledTakeDue(std::chrono::steady_clock::time_point heardFrom, const QDateTime& start) {
     readout_->zero();
     // Nobody may be there: nothing is asked now, and what cannot be is told in a box that stays.
-    if (input_ != nullptr && !input_->present()) {
+    // The window stops waiting before the box: the box may stay for hours, with the toggle up and the
+    // computer free to sleep.
+    if (input_ != nullptr && !input_->available()) {
         enterStoppedState(false);
         autoStart_->showState();
+        input_->tellMissing();
+        return;
+    }
+    // The exit question is open: its answer decides whether there is a take at all.
+    if (askingToQuit_) {
+        dueWhileAsking_ = DueStart{heardFrom, start};
         return;
     }
     timer2_.setInterval(100);
+    // As a press would: with the sound trigger on, the take waits for sound from the set time.
+    if (autoStart_->soundTrigger()) {
+        armTake(heardFrom);
+        return;
+    }
     beginTake(heardFrom, start);
+    if (!engine_->isRecording()) {
+        return;
+    }
+    // The device was handed the take ahead of its time; until then a press still ends the wait.
+    scheduledFrom_ = heardFrom;
+    ui->Check1->setText(tr(kCancelStartCaption));
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(heardFrom - std::chrono::steady_clock::now());
+    QTimer::singleShot(std::max(left, std::chrono::milliseconds(0)), this, [this] {
+        if (scheduledFrom_ && engine_->isRecording()) {
+            ui->Check1->setText(tr(kStopCaption));
+        }
+    });
+}
+
+bool frmSoundRec::withdrawScheduledTake() {
+    const auto from = std::exchange(scheduledFrom_, std::nullopt);
+    if (!from || std::chrono::steady_clock::now() >= *from || !engine_->isRecording()) {
+        return false;
+    }
+    // Nothing of the take was heard yet: it leaves nothing behind, as a wait that was cancelled.
+    engine_->StopCapture();
+    takeFile_->Discard();
+    save::removeTake(takeFileName);
+    takeFileName.clear();
+    takeBegan_ = QDateTime();
+    takeSaved = false;
+    review_->countMarkersFrom(0);
+    readout_->zero();
+    enterStoppedState(false);
+    return true;
 }
 
 void frmSoundRec::stopTake() {
+    if (withdrawScheduledTake()) {
+        return;
+    }
     // The take ends with what the source heard at the release, however long it holds sound back; the
     // window goes on meanwhile, and the take is finished when that sound has come.
     const auto released = std::chrono::steady_clock::now();
@@ -814,9 +861,21 @@ void frmSoundRec::saveWaitingTake(const std::function<bool(const save::TakeToSav
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {
     if (autoStart_->waitingForTime()) {
-        if (dialogs_.confirm(autoStart_->exitQuestion(), kProgramTitle) != platform::Answer::Yes) {
+        askingToQuit_ = true;
+        const auto answer = dialogs_.confirm(autoStart_->exitQuestion(), kProgramTitle);
+        askingToQuit_ = false;
+        const auto due = std::exchange(dueWhileAsking_, std::nullopt);
+        if (answer != platform::Answer::Yes) {
             Cancel = 1;
+            // The time came while the question was open: the take begins now, late but whole from here.
+            if (due) {
+                const auto now = std::chrono::steady_clock::now();
+                scheduledTakeDue(std::max(due->heardFrom, now), due->heardFrom < now ? services_.clock() : due->start);
+            }
             return;
+        }
+        if (due) {
+            enterStoppedState(false);
         }
         cancelStartAt();
     }

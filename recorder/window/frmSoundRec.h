@@ -173,6 +173,8 @@ private:
     void startAt(QTime time);
     void cancelStartAt();
     void scheduledTakeDue(std::chrono::steady_clock::time_point heardFrom, const QDateTime& start);
+    // A release before the set time's take has begun withdraws it: true when it did.
+    bool withdrawScheduledTake();
     // The set time's countdown on the readout.
     void showCountdown();
     // A last take deleted at the question leaves nothing to save or ask about.
@@ -222,6 +224,15 @@ private:
     // Gone before the engine its sound trigger filters.
     std::unique_ptr<AutoStart> autoStart_;
     bool paused_ = false;
+    // The set time's take, from the instant it begins; before it, a press still cancels.
+    std::optional<std::chrono::steady_clock::time_point> scheduledFrom_;
+    // The exit question is open; a set time that comes meanwhile waits for its answer.
+    bool askingToQuit_ = false;
+    struct DueStart {
+        std::chrono::steady_clock::time_point heardFrom;
+        QDateTime start;
+    };
+    std::optional<DueStart> dueWhileAsking_;
     // When the take began, by the wall clock: its date where a saved format carries one.
     QDateTime takeBegan_;
     bool showingRequeueFailure_ = false;

@@ -177,22 +177,29 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         EXPECT_EQ(w.window.takeMenu().stopAfter(), std::nullopt);
         EXPECT_FALSE(w.window.scheduledStart().waiting());
 
-        // Cancelled by a press: nothing is recorded, then or at the time.
-        const QStringList before = w.takes();
-        w.setClockInto(57);
-        const QDateTime again = w.clock().addSecs(60);
-        w.dialogs.times.push_back(QTime(again.time().hour(), again.time().minute()));
-        w.dialogs.answers.push_back(platform::Answer::Yes);
-        w.window.autoStartMenu().startAtAction().trigger();
-        ASSERT_TRUE(w.window.scheduledStart().waiting());
-        w.toggle();
-        EXPECT_FALSE(w.window.scheduledStart().waiting());
-        EXPECT_FALSE(w.window.Check1()->isChecked());
-        EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
-        QTest::qWait(5000);
-        EXPECT_FALSE(w.window.captureEngine().isRecording());
-        EXPECT_TRUE(w.takes().isEmpty())
-            << w.takes().join(' ').toStdString() << " were " << before.join(' ').toStdString();
+        // Cancelled by a press, at once or in the moment before the time when the device already has
+        // the take: nothing is recorded, then or at the time.
+        for (const bool inTheLastMoment : {false, true}) {
+            SCOPED_TRACE(inTheLastMoment);
+            w.setClockInto(57);
+            const QDateTime again = w.clock().addSecs(60);
+            w.dialogs.times.push_back(QTime(again.time().hour(), again.time().minute()));
+            w.dialogs.answers.push_back(platform::Answer::Yes);
+            w.window.autoStartMenu().startAtAction().trigger();
+            ASSERT_TRUE(w.window.scheduledStart().waiting());
+            if (inTheLastMoment) {
+                ASSERT_TRUE(QTest::qWaitFor([&] { return w.window.captureEngine().isRecording(); }, 20000));
+                EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Cancelar Início"));
+            }
+            w.toggle();
+            EXPECT_FALSE(w.window.scheduledStart().waiting());
+            EXPECT_FALSE(w.window.Check1()->isChecked());
+            EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+            QTest::qWait(5000);
+            EXPECT_FALSE(w.window.captureEngine().isRecording());
+            EXPECT_TRUE(w.takes().isEmpty()) << w.takes().join(' ').toStdString();
+            EXPECT_TRUE(w.window.takeFileName.isEmpty());
+        }
     }
 
     for (const double peak : {-20.0, -50.0}) {
