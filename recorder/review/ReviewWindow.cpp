@@ -6,7 +6,7 @@
 #include "platform/playback/Playback.h"
 #include "platform/playback/Worker.h"
 #include "recorder/review/FramePin.h"
-#include "recorder/review/MarkerSidecar.h"
+#include "recorder/review/MarkerWriter.h"
 #include "recorder/review/TakeAudio.h"
 #include "recorder/review/TimeRuler.h"
 #include "recorder/review/TimeText.h"
@@ -123,7 +123,7 @@ ReviewWindow::ReviewWindow(ReviewSetup setup, ReviewChoices* choices, QWidget* p
       status_(new QLabel),
       save_(new QPushButton(tr("Salvar…"))),
       close_(new QPushButton(tr("Fechar"))),
-      sidecar_(new MarkerSidecar(setup_.firstPart, this)),
+      markerWriter_(setup_.markerWriter != nullptr ? setup_.markerWriter : new MarkerWriter(this)),
       mailbox_(std::make_shared<Mailbox>()) {
     setWindowTitle(tr("Ouvir e cortar - %1").arg(QFileInfo(setup_.firstPart).fileName()));
     setWindowModality(Qt::WindowModal);
@@ -174,8 +174,12 @@ ReviewWindow::ReviewWindow(ReviewSetup setup, ReviewChoices* choices, QWidget* p
     connect(threshold_, &QDoubleSpinBox::valueChanged, this, &ReviewWindow::followSilences);
     connect(markersToTracks_, &QPushButton::clicked, this, &ReviewWindow::markersToBoundaries);
     connect(saveTracks_, &QPushButton::clicked, this, &ReviewWindow::saveTracks);
-    connect(sidecar_, &MarkerSidecar::failed, this,
-            [this](int error) { say(tr("As marcas não puderam ser gravadas: %1").arg(errnoText(error))); });
+    // Markers set during the take that failed were told by the recorder at the time.
+    connect(markerWriter_, &MarkerWriter::failed, this, [this](int error, bool wholeSet) {
+        if (wholeSet) {
+            say(tr("As marcas não puderam ser gravadas: %1").arg(errnoText(error)));
+        }
+    });
 
     time_->setText(preciseClockText(0, 1));
     missing_->setText(tr("Abrindo a gravação…"));
@@ -606,7 +610,7 @@ void ReviewWindow::jump(int direction) {
 void ReviewWindow::markersChanged() {
     view_->setMarkers(markers_);
     markersToTracks_->setEnabled(!markers_.empty());
-    sidecar_->write(markers_);
+    markerWriter_->replace(setup_.firstPart, markers_);
 }
 
 void ReviewWindow::splitAtSilences() {
@@ -798,7 +802,7 @@ void ReviewWindow::done(int result) {
     // The sound stops with the window.
     playback_.reset();
     ticker_.stop();
-    sidecar_->settle(kSettleMarkers);
+    markerWriter_->settle(kSettleMarkers);
     if (setup_.settings != nullptr) {
         setup_.settings->setValue(kSizeKey, size());
         setup_.settings->setValue(kMinimumSilenceKey, minimumSilence_->value());

@@ -42,7 +42,7 @@ class Worker;
 namespace review {
 
 class FramePin;
-class MarkerSidecar;
+class MarkerWriter;
 class TakeAudio;
 class TimeRuler;
 class WaveformSummary;
@@ -60,6 +60,9 @@ struct ReviewSetup {
     QSettings* settings = nullptr;
     // When the take began: "Salvar faixas…" offers its year. Unknown: the file's last change.
     QDateTime began;
+    // Writes the take's marker file; the one that wrote the take's markers, so whoever saves the take
+    // after the review waits for both. Null: the window has one of its own.
+    MarkerWriter* markerWriter = nullptr;
 };
 
 class ReviewWindow final : public QDialog {
@@ -160,7 +163,7 @@ private:
     std::shared_ptr<TakeAudio> audio_;
     std::shared_ptr<WaveformSummary> summary_;
     std::unique_ptr<platform::playback::Playback> playback_;
-    MarkerSidecar* sidecar_;
+    MarkerWriter* markerWriter_;
     std::shared_ptr<Mailbox> mailbox_;
     QTimer ticker_;
     bool open_ = false;

@@ -7,7 +7,7 @@
 #include "platform/files/FileTools.h"
 #include "recorder/review/TrackRanges.h"
 #include "recorder/wavfile/TakeMarkers.h"
-#include "recorder/window/MarkerWriter.h"
+#include "recorder/review/MarkerWriter.h"
 #include "recorder/window/ProgramTitle.h"
 
 #include <QCoreApplication>
@@ -21,8 +21,12 @@ TakeReview::TakeReview(platform::Dialogs& dialogs, review::PlaybackFactory playb
       playback_(std::move(playback)),
       settings_(settings),
       window_(window),
-      writer_(new MarkerWriter(this)) {
-    connect(writer_, &MarkerWriter::failed, this, [this](int error) {
+      writer_(new review::MarkerWriter(this)) {
+    connect(writer_, &review::MarkerWriter::failed, this, [this](int error, bool wholeSet) {
+        // The review tells its own edits' failures in its window.
+        if (wholeSet) {
+            return;
+        }
         markerCount_ = std::max(0, markerCount_ - 1);
         Q_EMIT markersChanged();
         // One box a take: a full disk would fail every marker after.
@@ -86,7 +90,7 @@ TakeReview::Outcome TakeReview::review(const QString& take, const QDateTime& beg
         reviewedTake_ = take;
     }
     review::ReviewWindow window(
-        {.firstPart = take, .playback = playback_, .settings = settings_, .began = began}, &choices_,
+        {.firstPart = take, .playback = playback_, .settings = settings_, .began = began, .markerWriter = writer_}, &choices_,
         &window_);
     Outcome outcome{.kind = static_cast<review::ReviewWindow::Outcome>(window.exec())};
     // Markers added or removed there are in the take's marker file.

@@ -19,7 +19,9 @@ namespace platform {
 class Dialogs;
 }
 
+namespace review {
 class MarkerWriter;
+}
 class QSettings;
 class QWidget;
 
@@ -68,7 +70,7 @@ private:
     review::PlaybackFactory playback_;
     QSettings* settings_;
     QWidget& window_;
-    MarkerWriter* writer_;
+    review::MarkerWriter* writer_;
     // The markers of the current take, told in the readout's tooltip.
     int markerCount_ = 0;
     // A marker that could not be written was told during this take.

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Tolvane developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "recorder/window/MarkerWriter.h"
+#include "recorder/review/MarkerWriter.h"
 
 #include "platform/playback/Worker.h"
 #include "recorder/wavfile/TakeMarkers.h"
@@ -9,17 +9,22 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
+
+namespace review {
 
 struct MarkerWriter::State {
-    struct Marker {
+    struct Write {
         QString firstPart;
-        std::uint64_t frame;
+        // One marker to append, or (without) the whole set in `frames`.
+        std::optional<std::uint64_t> frame;
+        std::vector<std::uint64_t> frames;
     };
 
     std::mutex mutex;
     std::condition_variable changed;
     // Guarded by `mutex`.
-    std::deque<Marker> pending;
+    std::deque<Write> pending;
     std::uint64_t handedOver = 0;
     std::uint64_t settled = 0;
     MarkerWriter* owner = nullptr;  // null once it is gone
@@ -31,18 +36,36 @@ struct MarkerWriter::State {
             if (pending.empty()) {
                 return;
             }
-            const Marker marker = std::move(pending.front());
+            const Write write = std::move(pending.front());
             pending.pop_front();
             lock.unlock();
-            const int error = basSoundRec_2::addTakeMarker(marker.firstPart, marker.frame);
+            const int error = write.frame ? basSoundRec_2::addTakeMarker(write.firstPart, *write.frame)
+                                          : basSoundRec_2::replaceTakeMarkers(write.firstPart, write.frames);
             lock.lock();
             ++settled;
             changed.notify_all();
             if (error != 0 && owner != nullptr) {
                 QMetaObject::invokeMethod(
-                    owner, [owner = owner, error] { emit owner->failed(error); }, Qt::QueuedConnection);
+                    owner, [owner = owner, error, wholeSet = !write.frame] { emit owner->failed(error, wholeSet); },
+                    Qt::QueuedConnection);
             }
         }
+    }
+
+    void handOver(Write write) {
+        {
+            const std::lock_guard lock(mutex);
+            ++handedOver;
+            // A newer set of the same take makes the one still waiting pointless.
+            if (!write.frame && !pending.empty() && !pending.back().frame &&
+                pending.back().firstPart == write.firstPart) {
+                pending.back().frames = std::move(write.frames);
+                ++settled;
+            } else {
+                pending.push_back(std::move(write));
+            }
+        }
+        changed.notify_all();
     }
 };
 
@@ -67,15 +90,16 @@ MarkerWriter::~MarkerWriter() {
 }
 
 void MarkerWriter::add(const QString& firstPart, std::uint64_t frame) {
-    {
-        const std::lock_guard lock(state_->mutex);
-        state_->pending.push_back({firstPart, frame});
-        ++state_->handedOver;
-    }
-    state_->changed.notify_all();
+    state_->handOver({firstPart, frame, {}});
+}
+
+void MarkerWriter::replace(const QString& firstPart, std::vector<std::uint64_t> frames) {
+    state_->handOver({firstPart, std::nullopt, std::move(frames)});
 }
 
 bool MarkerWriter::settle(std::chrono::milliseconds limit) {
     std::unique_lock lock(state_->mutex);
     return state_->changed.wait_for(lock, limit, [&] { return state_->settled == state_->handedOver; });
 }
+
+}  // namespace review
