@@ -71,6 +71,35 @@ std::int64_t frameAt(double seconds) {
     return std::llround(seconds * kRate);
 }
 
+// The source signal as the simulated device reads it, in `dir`.
+std::string rawFile(const QTemporaryDir& dir, const std::vector<std::int16_t>& signal) {
+    const QString raw = dir.filePath(QStringLiteral("signal.raw"));
+    QFile out(raw);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(reinterpret_cast<const char*>(signal.data()),
+              static_cast<qint64>(signal.size() * sizeof(std::int16_t)));
+    return raw.toStdString();
+}
+
+// The engine on the simulated device playing `signal`, its buffers handled as the window would.
+struct Rig {
+    Rig(const QTemporaryDir& dir, const std::vector<std::int16_t>& signal)
+        : device(SimulatedSource::file(rawFile(dir, signal)), Pacing::Manual) {
+        engine.HookWindow(&window, [this] {
+            if (engine.isRecording()) {
+                engine.HandleDoneBuffers();
+            }
+        });
+        engine.waveFormat = monoFormat();
+    }
+
+    testsupport::ScriptedDialogs dialogs;
+    SimulatedWaveIn device;
+    basSoundRec_2::TakeFile file{dialogs, QStringLiteral("Tolvane")};
+    basSoundRec_1::CaptureEngine engine{device, file, dialogs, QStringLiteral("Tolvane")};
+    QObject window;
+};
+
 }  // namespace
 
 // Bursts above -40 dBFS among quiet stretches; the take holds, after its lead-in, each part (in
@@ -106,24 +135,8 @@ TEST(SoundActivation, TheTakeHoldsEachPartWithItsSecondBeforeAndFiveAfter) {
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
         const std::vector<std::int16_t> signal = signalOf(c.signal);
-        const QString raw = dir.filePath(QStringLiteral("signal.raw"));
-        {
-            QFile out(raw);
-            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-            out.write(reinterpret_cast<const char*>(signal.data()),
-                      static_cast<qint64>(signal.size() * sizeof(std::int16_t)));
-        }
-        testsupport::ScriptedDialogs dialogs;
-        SimulatedWaveIn device(SimulatedSource::file(raw.toStdString()), Pacing::Manual);
-        basSoundRec_2::TakeFile file(dialogs, QStringLiteral("Tolvane"));
-        basSoundRec_1::CaptureEngine engine(device, file, dialogs, QStringLiteral("Tolvane"));
-        QObject window;
-        engine.HookWindow(&window, [&] {
-            if (engine.isRecording()) {
-                engine.HandleDoneBuffers();
-            }
-        });
-        engine.waveFormat = monoFormat();
+        Rig rig(dir, signal);
+        auto& [dialogs, device, file, engine, window] = rig;
         engine.setLengthLimit(c.limit);
         QString path;
         std::vector<std::uint64_t> markers;
@@ -207,24 +220,8 @@ TEST(SoundActivation, OnlyLossesWithinTheKeptFramesAreTold) {
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
         const std::vector<std::int16_t> signal = signalOf(c.signal);
-        const QString raw = dir.filePath(QStringLiteral("signal.raw"));
-        {
-            QFile out(raw);
-            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-            out.write(reinterpret_cast<const char*>(signal.data()),
-                      static_cast<qint64>(signal.size() * sizeof(std::int16_t)));
-        }
-        testsupport::ScriptedDialogs dialogs;
-        SimulatedWaveIn device(SimulatedSource::file(raw.toStdString()), Pacing::Manual);
-        basSoundRec_2::TakeFile file(dialogs, QStringLiteral("Tolvane"));
-        basSoundRec_1::CaptureEngine engine(device, file, dialogs, QStringLiteral("Tolvane"));
-        QObject window;
-        engine.HookWindow(&window, [&] {
-            if (engine.isRecording()) {
-                engine.HandleDoneBuffers();
-            }
-        });
-        engine.waveFormat = monoFormat();
+        Rig rig(dir, signal);
+        auto& [dialogs, device, file, engine, window] = rig;
         basSoundRec_1::SoundActivation activation(
             engine, {.levelDb = -40.0},
             {.makeTake =
