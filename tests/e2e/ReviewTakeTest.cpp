@@ -130,14 +130,10 @@ TEST(ReviewTakeOnPulse, MarkersAndATrimReachTheSavedFileExactly) {
     };
     const Row rows[] = {{"cut.wav", readWav}, {"cut.flac", readFlac}};
 
-    QTemporaryDir folder;
     QTemporaryDir saved;
-    ScriptedDialogs dialogs;
-    auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
-    frmSoundRec window({.waveIn = *waveIn, .dialogs = &dialogs, .programFolder = folder.path()});
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    WindowOnServer recorder;
+    ASSERT_TRUE(recorder.active);
+    auto& [folder, dialogs, waveIn, window, active] = recorder;
     ModalDriver driver;
 
     for (const Row& row : rows) {

@@ -179,14 +179,10 @@ TEST(TracksOnPulse, ASideSplitAtItsGapsIsSavedAsOneTaggedFlacATrackHoldingTheTak
     SidePlayer side(work.path());
     ASSERT_TRUE(side.ready());
 
-    QTemporaryDir folder;
     QTemporaryDir saved;
-    ScriptedDialogs dialogs;
-    auto waveIn = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
-    frmSoundRec window({.waveIn = *waveIn, .dialogs = &dialogs, .programFolder = folder.path()});
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    WindowOnServer recorder;
+    ASSERT_TRUE(recorder.active);
+    auto& [folder, dialogs, waveIn, window, active] = recorder;
 
     // The side: five tones of 2 s and four gaps of 2.5 s, and a second of the silence after it.
     QTest::mouseClick(window.Check1(), Qt::LeftButton);
