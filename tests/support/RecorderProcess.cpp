@@ -114,15 +114,22 @@ bool RecorderProcess::xdotool(const QStringList& arguments, QString* output) con
 }
 
 bool RecorderProcess::waitForWindow() {
-    QString found;
-    if (!xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                  QStringLiteral("--pid"), QString::number(process_.processId())},
-                 &found) ||
-        found.isEmpty()) {
-        return false;
+    // Not `search --sync`: it gives up at the first X error, and walking the tree while the window
+    // manager tears down a window just killed gives one.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 30000 && process_.state() != QProcess::NotRunning) {
+        QString found;
+        if (xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                     QString::number(process_.processId())},
+                    &found) &&
+            !found.isEmpty()) {
+            window_ = found.split(QLatin1Char('\n')).constFirst();
+            return true;
+        }
+        QThread::msleep(100);
     }
-    window_ = found.split(QLatin1Char('\n')).constFirst();
-    return true;
+    return false;
 }
 
 int RecorderProcess::visibleWindows() const {

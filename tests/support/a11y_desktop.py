@@ -161,7 +161,8 @@ class Desktop:
         process = self._start([copy, *arguments], cwd=self.work, env=env, stdout=subprocess.DEVNULL,
                               stderr=open(self.stderr, "w"))
         app = wait_for(lambda: self.application(process), 90)
-        window = xdotool("search", "--sync", "--onlyvisible", "--pid", str(process.pid)).split("\n")[0]
+        # Not `search --sync`: it gives up at the first X error, which a window torn down meanwhile gives.
+        window = wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", str(process.pid)).split("\n")[0], 30) or ""
         xdotool("windowactivate", "--sync", window)
         return process, app
 
