@@ -947,6 +947,14 @@ Choose another input in the recording level&apos;s context menu.</translation>
         <source>Há uma gravação programada para as %1. Sair mesmo assim?</source>
         <translation>A recording is scheduled for %1. Quit anyway?</translation>
     </message>
+    <message>
+        <source>A gravação parou porque a entrada &quot;%1&quot; foi desconectada. Nenhum som passou do nível de disparo: nada foi gravado.</source>
+        <translation>The recording stopped because the input &quot;%1&quot; was disconnected. No sound rose above the trigger level: nothing was recorded.</translation>
+    </message>
+    <message>
+        <source>A gravação parou porque o servidor de som saiu do ar (%1). Nenhum som passou do nível de disparo: nada foi gravado.</source>
+        <translation>The recording stopped because the sound server went away (%1). No sound rose above the trigger level: nothing was recorded.</translation>
+    </message>
 </context>
 <context>
     <name>review::ReviewWindow</name>

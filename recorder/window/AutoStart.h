@@ -60,6 +60,8 @@ public:
     void disarm() { activation_.reset(); }
     // The running or last take started at sound.
     bool soundStarted() const { return activation_ != nullptr; }
+    // The running or last take was armed for sound and never heard any: it has no file.
+    bool heardNothing() const { return activation_ && !activation_->heardSound(); }
     // The take that starts at sound waits for it: armed, or paused for silence.
     bool waitingForSound() const;
     // What a sound-started take kept so far, however long it waited.

@@ -12,18 +12,26 @@
 namespace take_end {
 namespace {
 
-// Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason.
-QString sourceLossText(const input::InputChoice* input, const QString& reason) {
-    // The server still answers: it was the chosen input that went (a device unplugged).
+// Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason,
+// and what became of the sound heard until then.
+QString sourceLossText(const input::InputChoice* input, const QString& reason, bool nothingKept) {
+    // A take armed for sound that never heard any has no file: telling the user it holds something
+    // would send them looking for it. The server still answers: it was the chosen input that went.
     if (input != nullptr && input->unplugged()) {
-        return QCoreApplication::translate("frmSoundRec",
-                                           "A gravação parou porque a entrada \"%1\" foi desconectada. "
-                                           "Tudo o que foi gravado até então está na gravação.")
+        return (nothingKept ? QCoreApplication::translate("frmSoundRec",
+                                                          "A gravação parou porque a entrada \"%1\" foi desconectada. "
+                                                          "Nenhum som passou do nível de disparo: nada foi gravado.")
+                            : QCoreApplication::translate("frmSoundRec",
+                                                          "A gravação parou porque a entrada \"%1\" foi desconectada. "
+                                                          "Tudo o que foi gravado até então está na gravação."))
             .arg(input->described());
     }
-    return QCoreApplication::translate("frmSoundRec",
-                                       "A gravação parou porque o servidor de som saiu do ar (%1). "
-                                       "Tudo o que foi gravado até então está no arquivo.")
+    return (nothingKept ? QCoreApplication::translate("frmSoundRec",
+                                                      "A gravação parou porque o servidor de som saiu do ar (%1). "
+                                                      "Nenhum som passou do nível de disparo: nada foi gravado.")
+                        : QCoreApplication::translate("frmSoundRec",
+                                                      "A gravação parou porque o servidor de som saiu do ar (%1). "
+                                                      "Tudo o que foi gravado até então está no arquivo."))
         .arg(reason);
 }
 
@@ -31,24 +39,25 @@ const QString kBetweenParts = QStringLiteral("\n\n");
 
 }  // namespace
 
-std::optional<QString> failure(const basSoundRec_1::CaptureEngine& engine, const input::InputChoice* input) {
+std::optional<QString> failure(const basSoundRec_1::CaptureEngine& engine, const input::InputChoice* input,
+                               bool nothingKept) {
     if (engine.takeWriteFailure()) {
         return engine.takeWriteFailure()->describe();
     }
     if (engine.sourceLost()) {
-        return sourceLossText(input, engine.sourceLostReason());
+        return sourceLossText(input, engine.sourceLostReason(), nothingKept);
     }
     return std::nullopt;
 }
 
 QString afterStop(const basSoundRec_1::CaptureEngine& engine, const input::InputChoice* input,
-                  bool failedBeforeStop) {
+                  bool failedBeforeStop, bool nothingKept) {
     QStringList reasons;
     if (!failedBeforeStop && engine.takeWriteFailure()) {
         reasons << engine.takeWriteFailure()->describe();
     }
     if (engine.sourceLost()) {
-        reasons << sourceLossText(input, engine.sourceLostReason());
+        reasons << sourceLossText(input, engine.sourceLostReason(), nothingKept);
     }
     return reasons.join(kBetweenParts);
 }

@@ -712,7 +712,7 @@ void frmSoundRec::takeFinished() {
 }
 
 void frmSoundRec::tellHowTheStopEnded() {
-    tellHowTheTakeEnded(take_end::afterStop(*engine_, input_, failedBeforeStop_));
+    tellHowTheTakeEnded(take_end::afterStop(*engine_, input_, failedBeforeStop_, autoStart_->heardNothing()));
 }
 
 bool frmSoundRec::waitForFinishedTake() {
@@ -741,7 +741,7 @@ void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
 }
 
 bool frmSoundRec::stopIfTheTakeFailed() {
-    const auto reason = take_end::failure(*engine_, input_);
+    const auto reason = take_end::failure(*engine_, input_, autoStart_->heardNothing());
     if (!reason) {
         return false;
     }

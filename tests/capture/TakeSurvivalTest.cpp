@@ -4,6 +4,7 @@
 // A take through the real window when the window falls behind, when the device runs out of room
 // for what it keeps, and when the source goes away: everything the device delivered is in the file,
 // in order, and the user hears of every loss in one box.
+#include "recorder/window/AutoStartMenu.h"
 #include "recorder/window/frmSoundRec.h"
 
 #include "ScriptedDialogs.h"
@@ -136,3 +137,28 @@ TEST_P(TakeSurvival, EverythingDeliveredIsWrittenInOrderAndLossesAreTold) {
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, TakeSurvival, testing::ValuesIn(kScenarios),
                          [](const testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+
+// A take armed for sound loses its source before any sound came: no file, and the box does not send
+// the user looking for one.
+TEST(TakeSurvivalArmed, ASourceLostBeforeAnySoundLeavesNoFileAndSaysSo) {
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    SimulatedWaveIn device(SimulatedSource::silence(), Pacing::Manual, SimulatedFaults::dieAfter(kSecond * 2));
+    frmSoundRec window({.waveIn = device, .dialogs = &dialogs, .programFolder = folder.path()});
+    window.autoStartMenu().soundTriggerAction().setChecked(true);
+    window.Check1()->click();
+    ASSERT_TRUE(window.captureEngine().isRecording());
+    for (int i = 0; i < 20 && window.captureEngine().isRecording(); ++i) {
+        device.produce(kBuffer);
+        QCoreApplication::sendPostedEvents(&window);
+    }
+    ASSERT_FALSE(window.captureEngine().isRecording());
+    ASSERT_EQ(dialogs.messages().size(), 1) << dialogs.messages().join(' ').toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^A gravação parou porque o servidor de som saiu do ar \\(.+\\)\\. "
+                                                  "Nenhum som passou do nível de disparo: nada foi gravado\\.$"))
+                    .match(dialogs.messages()[0])
+                    .hasMatch())
+        << dialogs.messages()[0].toStdString();
+    EXPECT_TRUE(QDir(folder.path()).entryList({QStringLiteral("*.WAV")}, QDir::Files).isEmpty());
+    EXPECT_TRUE(window.takeFileName.isEmpty());
+}
