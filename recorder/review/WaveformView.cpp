@@ -141,11 +141,14 @@ void WaveformView::refreshWhileFilling() {
     if (summary_->complete()) {
         filling_.stop();
     }
-    // Only the columns that filled since the last look.
+    // Only the columns that filled since the last look. The paint comes later and may find more
+    // summarised than `now`, but it draws only within this rectangle: what lies beyond is asked for
+    // at the next look, from the column `now` falls in (drawn then, at best, in part).
     const std::uint64_t now = summary_->summarisedFrames();
     if (now != drawnUpTo_) {
         const int from = columnOf(drawnUpTo_);
         update(QRect(from, 0, columnOf(now) - from + 2, height()));
+        drawnUpTo_ = now;
     }
 }
 
@@ -170,8 +173,8 @@ void WaveformView::paintEvent(QPaintEvent* event) {
     const int lanes = summary_ ? summary_->channels() : 1;
     const int w = width();
     const double laneHeight = static_cast<double>(height()) / lanes;
+    // Not remembered as drawn: this paint may cover only a few columns (the playhead, a handle).
     const std::uint64_t summarised = summary_ ? summary_->summarisedFrames() : 0;
-    drawnUpTo_ = summarised;
 
     const int firstColumn = std::max(area.left(), 0);
     const int lastColumn = std::min(area.right(), w - 1);

@@ -87,7 +87,8 @@ private:
 
     std::shared_ptr<const WaveformSummary> summary_;
     std::uint64_t playhead_ = 0;
-    std::uint64_t drawnUpTo_ = 0;  // frames summarised at the last paint
+    // Columns before the one this frame falls in are drawn from a summary complete over them.
+    std::uint64_t drawnUpTo_ = 0;
     std::uint64_t selectionFrom_ = 0;
     std::uint64_t selectionTo_ = UINT64_MAX;
     std::vector<std::uint64_t> markers_;

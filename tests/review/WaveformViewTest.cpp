@@ -9,10 +9,13 @@
 #include "recorder/review/WaveformSummary.h"
 
 #include <QAccessible>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -39,17 +42,19 @@ bool isPlayhead(QRgb pixel) {
 }
 
 struct Viewed {
+    // A held source holds the summary's first read too.
     explicit Viewed(bool held = false) {
         if (held) {
             source->hold();
         }
+        summary = std::make_shared<WaveformSummary>(source);
         view.resize(400, 200);
         view.setSummary(summary);
         view.show();
     }
     ~Viewed() { source->release(); }
     std::shared_ptr<SyntheticSource> source = std::make_shared<SyntheticSource>(Format{kRate, 2}, kFrames, &halves);
-    std::shared_ptr<WaveformSummary> summary = std::make_shared<WaveformSummary>(source);
+    std::shared_ptr<WaveformSummary> summary;
     WaveformView view;
 };
 
@@ -90,6 +95,33 @@ TEST(WaveformView, ShowsOnlyWhatIsSummarisedSoFar) {
     // The view redraws by itself as the summary fills.
     QTest::qWait(200);
     EXPECT_TRUE(isWave(viewed.view.grab().toImage().pixel(20, 10)));
+}
+
+// What is on the screen once the summary is complete is what a whole repaint draws: no column
+// left as it was drawn before its frames were read, whatever was painted in between (the playhead
+// moving repaints a few columns only).
+TEST(WaveformView, LeavesNoColumnUnreadOnTheScreenOnceComplete) {
+    Viewed viewed(true);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewed.view));
+    viewed.source->awaitReads(1);
+    const auto onScreen = [&] {
+        return viewed.view.screen()->grabWindow(viewed.view.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const auto repainted = [&] { return viewed.view.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    // One read through, and a few columns far from it painted before the view looks again (no
+    // events handled in between, so its own refresh cannot come first).
+    viewed.source->pass(1);
+    while (viewed.summary->summarisedFrames() == 0) {
+        std::this_thread::yield();
+    }
+    viewed.view.repaint(QRect(300, 0, 2, 200));
+    viewed.source->release();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return viewed.summary->complete(); }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return onScreen() == repainted(); }, 10000));
+    const QImage shown = onScreen();
+    for (int x = 0; x < 190; x += 7) {
+        EXPECT_TRUE(isWave(shown.pixel(x, 10))) << "column " << x;
+    }
 }
 
 TEST(WaveformView, IsASliderNamedPositionInSeconds) {
