@@ -18,6 +18,7 @@
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
@@ -49,6 +50,25 @@ constexpr std::chrono::milliseconds kSettleMarkers{1000};
 QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// A button with the focus is pressed by Space, as in every window: the window's own Space (play or
+// pause) yields to it there, or the keyboard alone could press none of the window's buttons.
+class SpacePressesButtons final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+                event->accept();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 // A gap setting's field. It refuses what the track finder refuses (analysis::faultOf: a threshold
 // above 0 dBFS, a minimum silence of 0) by its range, and says so while such a value is typed.
@@ -242,9 +262,11 @@ void ReviewWindow::buildLayout() {
     mono.setStyleHint(QFont::Monospace);
     mono.setFamily(QStringLiteral("monospace"));
     time_->setFont(mono);
+    auto* spacePresses = new SpacePressesButtons(this);
     for (QPushButton* button :
          {play_, playSelection_, undoTrim_, split_, markersToTracks_, saveTracks_, save_, close_}) {
         button->setAutoDefault(false);
+        button->installEventFilter(spacePresses);
     }
 
     auto* waveform = new QVBoxLayout;
