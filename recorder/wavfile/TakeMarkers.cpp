@@ -244,35 +244,6 @@ int replaceTakeMarkers(const QString& firstPart, const std::vector<std::uint64_t
     return writeWhole(encodedMarkersPath(firstPart), ascendingOnce(frames));
 }
 
-int moveTakeMarkers(const QString& fromFirstPart, const QString& toFirstPart) {
-    const QByteArray from = encodedMarkersPath(fromFirstPart);
-    const QByteArray to = encodedMarkersPath(toFirstPart);
-    if (from == to) {
-        return 0;
-    }
-    struct stat st {};
-    if (::lstat(from.constData(), &st) != 0) {
-        return errno == ENOENT ? 0 : errno;
-    }
-    if (::rename(from.constData(), to.constData()) == 0) {
-        syncFolderOf(to);
-        syncFolderOf(from);
-        bool removed = false;
-        removeFile(replacementOf(from), removed);
-        return 0;
-    }
-    if (errno != EXDEV) {
-        return errno;
-    }
-    const TakeMarkers markers = readTakeMarkers(fromFirstPart);
-    if (markers.error != 0) {
-        return markers.error;
-    }
-    const int written =
-        markers.frames.empty() ? removeTakeMarkers(toFirstPart) : writeWhole(to, markers.frames);
-    return written != 0 ? written : removeTakeMarkers(fromFirstPart);
-}
-
 int removeTakeMarkers(const QString& firstPart) {
     const QByteArray path = encodedMarkersPath(firstPart);
     bool removed = false;

@@ -41,12 +41,6 @@ TakeMarkers readTakeMarkers(const QString& firstPart);
 // An empty set removes the file. 0 or the errno.
 int replaceTakeMarkers(const QString& firstPart, const std::vector<std::uint64_t>& frames);
 
-// Moves the marker file along with a take that moved from `fromFirstPart` to `toFirstPart`: a rename
-// on one file system, else written anew there and removed here. A marker file already at the
-// destination belongs to no take there (its take's name was free) and is replaced. Without a marker
-// file here nothing happens, so a second call after a move loses nothing. 0 or the errno.
-int moveTakeMarkers(const QString& fromFirstPart, const QString& toFirstPart);
-
 // Removes the take's marker file, and what an interrupted replacement left beside it. A file that is
 // not there is no error. 0 or the errno.
 int removeTakeMarkers(const QString& firstPart);

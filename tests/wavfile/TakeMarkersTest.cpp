@@ -24,7 +24,6 @@
 namespace {
 
 using basSoundRec_2::addTakeMarker;
-using basSoundRec_2::moveTakeMarkers;
 using basSoundRec_2::readTakeMarkers;
 using basSoundRec_2::removeTakeMarkers;
 using basSoundRec_2::replaceTakeMarkers;
@@ -138,34 +137,7 @@ TEST_F(TakeMarkersTest, ReplacingWritesTheWholeSetAndLeavesNothingBeside) {
     EXPECT_EQ(readTakeMarkers(take()).frames, Frames{});
 }
 
-TEST_F(TakeMarkersTest, MarkersMoveWithTheTakeAndGoWithIt) {
-    QTemporaryDir otherDisk(QStringLiteral("/dev/shm/tolvane-markers-XXXXXX"));
-    const QString elsewhere = otherDisk.isValid() ? otherDisk.filePath(QStringLiteral("song.Wav"))
-                                                  : take(QStringLiteral("x/song.Wav"));
-    const struct {
-        const char* what;
-        QString to;
-    } rows[] = {
-        {"the same disk", take(QStringLiteral("song.Wav"))},
-        {"another file system", elsewhere},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
-        if (!otherDisk.isValid() && row.to == elsewhere) {
-            continue;
-        }
-        ASSERT_EQ(replaceTakeMarkers(take(), {10, 20}), 0);
-        // A leftover of a take once saved under that name must not become this take's markers.
-        write(takeMarkersPath(row.to), lineOf(99));
-        ASSERT_EQ(moveTakeMarkers(take(), row.to), 0);
-        EXPECT_FALSE(QFile::exists(takeMarkersPath(take())));
-        EXPECT_EQ(readTakeMarkers(row.to).frames, (Frames{10, 20}));
-
-        // Told twice, the second move finds nothing to move and loses nothing.
-        ASSERT_EQ(moveTakeMarkers(take(), row.to), 0);
-        EXPECT_EQ(readTakeMarkers(row.to).frames, (Frames{10, 20}));
-        ASSERT_EQ(removeTakeMarkers(row.to), 0);
-    }
+TEST_F(TakeMarkersTest, MarkersGoWithTheTake) {
     ASSERT_EQ(addTakeMarker(take(), 5), 0);
     ASSERT_EQ(removeTakeMarkers(take()), 0);
     EXPECT_FALSE(QFile::exists(takeMarkersPath(take())));
