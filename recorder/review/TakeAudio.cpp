@@ -4,6 +4,7 @@
 #include "recorder/review/TakeAudio.h"
 
 #include "platform/files/FileTools.h"
+#include "recorder/recovery/TakeHeader.h"
 #include "recorder/review/TimeText.h"
 #include "recorder/wavfile/TakeParts.h"
 
@@ -49,10 +50,7 @@ constexpr std::size_t kHeaderBytes = 4096;
 constexpr std::size_t kBlockBytes = 256 * 1024;
 constexpr std::size_t kPageBytes = 4096;
 // Where the recorder's own layout starts its audio: a part whose header is lost is read from here.
-constexpr std::uint64_t kTakeDataOffset = 46;
-// The recorder's header before the first refresh of its sizes.
-constexpr std::uint32_t kProvisionalRiffSize = 0;
-constexpr std::uint32_t kProvisionalDataSize = 18;
+constexpr std::uint64_t kTakeDataOffset = recovery::kTakeHeaderSize;
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 
@@ -89,6 +87,10 @@ struct Layout {
     std::uint64_t dataOffset = 0;
     std::uint32_t riffSize = 0;
     std::uint32_t dataSize = 0;
+    // The header is the recorder's own: its sizes are what the recorder (or its recovery) wrote.
+    std::optional<recovery::TakeHeader> take;
+    // The sizes are not to be trusted (a lost header): the audio is everything on disk.
+    bool allOnDisk = false;
 
     std::uint64_t blockAlign() const { return std::uint64_t{sample->bytes} * format.channels; }
     bool sameFormat(const Layout& other) const {
@@ -173,19 +175,34 @@ Probe probe(const QString& path) {
     std::array<std::byte, kHeaderBytes> head{};
     const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(p.size, head.size()));
     if (platform::files::readAllAt(p.fd.get(), head.data(), wanted, 0) == 0) {
-        p.layout = parseLayout(reinterpret_cast<const unsigned char*>(head.data()), wanted);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(head.data());
+        p.layout = parseLayout(bytes, wanted);
+        if (p.layout) {
+            p.layout->take = recovery::parseTakeHeader(bytes, wanted);
+        }
     }
     return p;
 }
 
-// The data bytes a part holds by its header and its length: everything on disk when the header's
-// sizes are provisional or behind (a take cut off between two refreshes), the stated size when a
-// chunk follows the audio. `stated` is what the header promises, when it promises more.
+// The data bytes a part holds by its header and its length. A part in the recorder's own layout
+// holds what its recovery would make it state (every whole frame on disk, whatever a crash left in
+// its sizes), so the review plays a take cut off before its repair as the repair will leave it.
+// Any other WAV holds its data chunk, or everything on disk when that is the file's last chunk.
+// `stated` is what the header promises, when it promises more than the file holds.
 std::uint64_t dataBytes(const Layout& layout, std::uint64_t fileSize, std::uint64_t* stated) {
     const std::uint64_t onDisk = fileSize > layout.dataOffset ? fileSize - layout.dataOffset : 0;
     *stated = 0;
-    if (layout.riffSize == kProvisionalRiffSize && layout.dataSize == kProvisionalDataSize) {
+    if (layout.allOnDisk) {
         return onDisk;
+    }
+    if (layout.take) {
+        const recovery::TakeRepair repair = recovery::repairFor(*layout.take, fileSize);
+        if (!repair.foreign) {
+            if (repair.statesMore) {
+                *stated = layout.take->dataSize;
+            }
+            return repair.dataSize;
+        }
     }
     if (layout.dataSize > onDisk) {
         *stated = layout.dataSize;
@@ -265,8 +282,8 @@ TakeAudio::Opened TakeAudio::openParts(const QStringList& paths) {
         } else if (p.size > kTakeDataOffset) {
             layout = take;
             layout.dataOffset = kTakeDataOffset;
-            layout.riffSize = kProvisionalRiffSize;
-            layout.dataSize = kProvisionalDataSize;
+            layout.take.reset();
+            layout.allOnDisk = true;
             audio->opened_.push_back({Lack::DamagedHeader, number, first, 0});
         } else {
             // A last part cut off in its header was only just begun; any other held audio once.
