@@ -3,6 +3,8 @@
 
 #include "recorder/wavfile/TakeParts.h"
 
+#include "recorder/wavfile/TakeMarkers.h"
+
 #include "platform/files/FileTools.h"
 #include "recorder/recovery/TakeHeader.h"
 
@@ -73,7 +75,9 @@ QStringList takeParts(const QString& firstPart) {
 }
 
 bool takeNameFree(const QString& firstPart) {
-    if (QFileInfo::exists(firstPart) || QFileInfo(firstPart).isSymLink()) {
+    // A marker file left by a take deleted by hand would become the new take's markers.
+    if (QFileInfo::exists(firstPart) || QFileInfo(firstPart).isSymLink() ||
+        QFileInfo::exists(takeMarkersPath(firstPart))) {
         return false;
     }
     // Any part number, not only the next: a part 3 left alone would stop a long take there.

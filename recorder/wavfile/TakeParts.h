@@ -19,8 +19,8 @@ QString takePartPath(const QString& firstPart, int number);
 // format. Empty when the first file is not there.
 QStringList takeParts(const QString& firstPart);
 
-// True when neither `firstPart` nor any part of a take under that name (any number) exists: a new
-// take may go on there into as many parts as it needs.
+// True when neither `firstPart`, its marker file, nor any part of a take under that name (any number)
+// exists: a new take may go on there into as many parts as it needs.
 bool takeNameFree(const QString& firstPart);
 
 // The first file of the take `path` belongs to (`path` itself for a first part); the part's number

@@ -62,13 +62,14 @@ TEST_F(TakeFileTest, OnlyPartsInTheFirstPartsFormatBelongToTheTake) {
 // A part left over from an interrupted save (or anything under a part's name) takes the name: the
 // new take would adopt it, or stop at that part with "file exists".
 TEST_F(TakeFileTest, ANewTakesNameIsFreeForEveryPart) {
-    for (const char* name : {"take.2.WAV", "take-2.7.WAV", "Nota.12.Wav"}) {
+    // A marker file left by a take deleted by hand would become the new take's markers.
+    for (const char* name : {"take.2.WAV", "take-2.7.WAV", "Nota.12.Wav", "Nota-2.Wav.markers"}) {
         QFile leftover(inDir(QString::fromUtf8(name)));
         ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
     }
     TakeFile take(dialogs, kTitle);
     EXPECT_EQ(take.Create(inDir(QStringLiteral("take.WAV"))), inDir(QStringLiteral("take-3.WAV")));
-    EXPECT_EQ(take.Create(inDir(QStringLiteral("Nota.Wav"))), inDir(QStringLiteral("Nota-2.Wav")));
+    EXPECT_EQ(take.Create(inDir(QStringLiteral("Nota.Wav"))), inDir(QStringLiteral("Nota-3.Wav")));
     EXPECT_EQ(take.Create(inDir(QStringLiteral("take.2.WAV"))), inDir(QStringLiteral("take.2-2.WAV")));
     EXPECT_TRUE(messages().isEmpty());
 }
