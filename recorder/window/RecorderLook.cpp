@@ -3,8 +3,10 @@
 
 #include "recorder/window/RecorderLook.h"
 
+#include "recorder/window/AccessibleActions.h"
 #include "recorder/window/Decorations.h"
 #include "recorder/window/DesignLook.h"
+#include "recorder/window/ReadingOrder.h"
 
 #include <QFile>
 #include <QIcon>
@@ -80,4 +82,19 @@ void dressRecorderWindow(QWidget& window) {
     background.setColor(QPalette::Window, QColor(228, 230, 240));
     window.setPalette(background);
     window.setAutoFillBackground(true);
+}
+
+void describeRecorderWindow(QWidget& window, QAbstractButton& toggle) {
+    // Heading, readout, toggle, Save, level, the rates with their notes, stereo, then the buttons.
+    setAccessibleReadingOrder(
+        window, {QStringLiteral("Label4"),    QStringLiteral("Shape6"),   QStringLiteral("LED1_4"),
+                 QStringLiteral("LED1_0"),    QStringLiteral("LED1_1"),   QStringLiteral("LED1_2"),
+                 QStringLiteral("LED1_3"),    QStringLiteral("Check1"),   QStringLiteral("cmdSave"),
+                 QStringLiteral("Label1"),    QStringLiteral("scrLevel"), QStringLiteral("Label3"),
+                 QStringLiteral("opt44"),     QStringLiteral("Label5"),   QStringLiteral("opt225"),
+                 QStringLiteral("Label6"),    QStringLiteral("opt11"),    QStringLiteral("Label7"),
+                 QStringLiteral("chkStereo"), QStringLiteral("Command3"), QStringLiteral("Command1")});
+    // A screen reader's press of the toggle may open the unsaved-take question; its call must not
+    // wait for the answer.
+    answerAccessibleActionsAtOnce(toggle);
 }

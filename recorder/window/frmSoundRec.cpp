@@ -8,17 +8,14 @@
 #include "recorder/i18n/ClockText.h"
 #include "recorder/level/LevelMeter.h"
 #include "recorder/level/LevelMonitor.h"
-#include "recorder/recovery/Recovery.h"
-#include "recorder/window/AccessibleActions.h"
 #include "recorder/window/DesignLook.h"
 #include "recorder/window/DiskRoom.h"
 #include "recorder/window/Form2.h"
 #include "recorder/window/QualityFrame.h"
-#include "recorder/window/ReadingOrder.h"
 #include "recorder/window/Readout.h"
 #include "recorder/window/RecorderLook.h"
-#include "recorder/window/TakeEndNotice.h"
 #include "recorder/window/TakeMenu.h"
+#include "recorder/window/ToggleCaptions.h"
 #include "ui_frmSoundRec.h"
 
 #include <QCloseEvent>
@@ -35,17 +32,11 @@ using platform::wavein::WAVEFORMATEX;
 namespace {
 
 // Translated where they are shown, so each box reads in the language of the moment.
-const char* const kStartCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Iniciar Gravação");
-const char* const kStopCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Parar Gravação");
-const char* const kQuestionTitle = QT_TRANSLATE_NOOP("frmSoundRec", "VIZ Eridorov");
 const char* const kDeleteUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Arquivo não foi salvo. Deseja Excluir?");
 const char* const kExitUnsavedQuestion =
     QT_TRANSLATE_NOOP("frmSoundRec", "Deseja sair sem Gravar o arquivo?");
-const char* const kCancelStartCaption = QT_TRANSLATE_NOOP("frmSoundRec", "Cancelar Início");
 
-// Below this much room for the chosen format, a press asks before it records.
-constexpr long long kFewSecondsOfRoom = 10 * 60;
 // How long a press waits for the disk to tell its room; a disk that takes longer is not asked about.
 constexpr std::chrono::milliseconds kRoomPatience{100};
 
@@ -88,7 +79,7 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
          .heading = ui->Label3,
          .openOn = {ui->Shape5, ui->Shape1, ui->Shape3, ui->Shape4, ui->Label3, ui->Label5, ui->Label6, ui->Label7}},
         services_.settings, *this);
-    describeForAssistiveTechnologies();
+    describeRecorderWindow(*this, *ui->Check1);
 
     // Every way of pressing the toggle changes its state once: the mouse, the keyboard and an
     // assistive technology's action, which clicks from the event loop after it returned. Changes
@@ -136,21 +127,6 @@ frmSoundRec::frmSoundRec(Services services, QWidget* parent)
     }
     Form_Load();
     autoStart_->showState();
-}
-
-void frmSoundRec::describeForAssistiveTechnologies() {
-    // Heading, readout, toggle, Save, level, the rates with their notes, stereo, then the buttons.
-    setAccessibleReadingOrder(
-        *this, {QStringLiteral("Label4"),    QStringLiteral("Shape6"),   QStringLiteral("LED1_4"),
-                QStringLiteral("LED1_0"),    QStringLiteral("LED1_1"),   QStringLiteral("LED1_2"),
-                QStringLiteral("LED1_3"),    QStringLiteral("Check1"),   QStringLiteral("cmdSave"),
-                QStringLiteral("Label1"),    QStringLiteral("scrLevel"), QStringLiteral("Label3"),
-                QStringLiteral("opt44"),     QStringLiteral("Label5"),   QStringLiteral("opt225"),
-                QStringLiteral("Label6"),    QStringLiteral("opt11"),    QStringLiteral("Label7"),
-                QStringLiteral("chkStereo"), QStringLiteral("Command3"), QStringLiteral("Command1")});
-    // A screen reader's press of the toggle may open the unsaved-take question; its call must not
-    // wait for the answer.
-    answerAccessibleActionsAtOnce(*ui->Check1);
 }
 
 frmSoundRec::~frmSoundRec() {
@@ -234,31 +210,6 @@ void frmSoundRec::commitSession() {
     if (engine_->isRecording()) {
         takeFile_->Commit();
     }
-}
-
-void frmSoundRec::adoptInterruptedTakes() {
-    const auto findings = recovery::recoverAtStartUp(services_.programFolder);
-    if (findings.empty()) {
-        return;
-    }
-    if (!findings.takes.empty()) {
-        // The newest is the current, unsaved take: Save offers it, and the next take and the exit
-        // ask about it as about any take not saved.
-        const auto& newest = findings.takes.back();
-        takeFileName = newest.path;
-        takeBegan_ = basSoundRec_2::takeBeganFromName(
-            takeFileName, newest.modified.addMSecs(-static_cast<qint64>(newest.seconds * 1000)));
-        takeSaved = false;
-        ui->cmdSave->setEnabled(true);
-        // Its markers were kept beside it, flushed as each was set.
-        review_->recountMarkers(takeFileName);
-        offerReview();
-        showReadoutNotes();
-    }
-    // Told once the window is up, over it: the takes recovered and what unfinished saves left.
-    QTimer::singleShot(0, this, [this, text = recovery::describeStartUp(findings)] {
-        dialogs_.message(text, kProgramTitle);
-    });
 }
 
 void frmSoundRec::openMixer() {
@@ -393,25 +344,6 @@ void frmSoundRec::Check1_Click() {
     }
 }
 
-bool frmSoundRec::settleLastTake(const char* question) {
-    if (takeFileName.trimmed().isEmpty() || takeSaved) {
-        return true;
-    }
-    switch (dialogs_.question(tr(question), tr(kQuestionTitle))) {
-        case platform::Answer::Cancel:
-            return false;
-        case platform::Answer::No:
-            // Whatever comes of the save, the new take starts after it, or the window closes.
-            cmdSave_Click();
-            return true;
-        default:
-            // Already gone is as good as deleted; one that cannot be deleted stays on disk.
-            review_->deleteTake(takeFileName);
-            readout_->zero();
-            return true;
-    }
-}
-
 void frmSoundRec::startTake() {
     sessionEnding_ = false;
     scheduledFrom_.reset();
@@ -455,13 +387,6 @@ bool frmSoundRec::askBeforeTake(long long roomWanted) {
         }
     }
     return true;
-}
-
-void frmSoundRec::forgetGoneTake() {
-    if (!takeSaved && !takeFileName.isEmpty() && !QFile::exists(takeFileName)) {
-        takeFileName.clear();
-        takeBegan_ = QDateTime();
-    }
 }
 
 void frmSoundRec::beginTake(std::chrono::steady_clock::time_point pressed, const QDateTime& began) {
@@ -536,155 +461,6 @@ QString frmSoundRec::createTakeFile(const QDateTime& began) {
     return takeFile_->Create(QDir(services_.programFolder).filePath(basSoundRec_2::takeFileBaseName(began)));
 }
 
-void frmSoundRec::armTake(std::chrono::steady_clock::time_point pressed) {
-    // The file is made when the sound comes; until then the last take stays what it was.
-    forgetGoneTake();
-    showTakeStarting();
-    engine_->waveFormat = quality_->format();
-    autoStart_->arm({.makeTake = [this] { return makeSoundTake(); },
-                     .partBegan = [this](std::uint64_t takeFrame) { Q_EMIT markerHeard(takeFrame); },
-                     .silent =
-                         [this](bool) {
-                             showPaused(paused_);
-                             showReadoutNotes();
-                         }});
-    readout_->zero();
-    readout_->startClock();
-    timer2_.start();
-    if (!engine_->StartCapture(pressed)) {
-        engine_->StopCapture();
-        enterStoppedState(false);
-        return;
-    }
-    showPaused(false);
-    showTakeRunning();
-}
-
-bool frmSoundRec::makeSoundTake() {
-    const QDateTime began = services_.clock();
-    const QString created = createTakeFile(began);
-    if (created.isEmpty() || !takeFile_->WriteHeader(engine_->waveFormat)) {
-        if (!created.isEmpty()) {
-            takeFile_->Discard();
-        }
-        // The take cannot be: it ends as a press would end it, once the buffer at hand is handled.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (ui->Check1->isChecked() && engine_->isRecording()) {
-                    ui->Check1->setChecked(false);
-                }
-            },
-            Qt::QueuedConnection);
-        return false;
-    }
-    takeFileName = created;
-    takeBegan_ = began;
-    takeSaved = false;
-    showPaused(paused_);
-    showReadoutNotes();
-    return true;
-}
-
-void frmSoundRec::startAt(QTime time) {
-    if (engine_->isRecording() || engine_->isFinishing() || autoStart_->waitingForTime() || save_->busy()) {
-        return;
-    }
-    sessionEnding_ = false;
-    save_->setUnattended(false);
-    // Asked now: nobody may be there when the time comes. The room for the set length, or for the
-    // same ten minutes a press asks about.
-    const auto limit = takeMenu_->lengthLimit();
-    const long long roomWanted =
-        limit ? std::chrono::duration_cast<std::chrono::seconds>(*limit).count() : kFewSecondsOfRoom;
-    if (!askBeforeTake(roomWanted)) {
-        return;
-    }
-    forgetGoneTake();
-    if (!autoStart_->waitFor(time)) {
-        return;
-    }
-    setCheck1(true);
-    ui->Check1->setText(tr(kCancelStartCaption));
-    // Awake until the time: a computer that sleeps through it records nothing.
-    if (services_.sleepInhibitor != nullptr) {
-        services_.sleepInhibitor->hold(autoStart_->sleepReason());
-    }
-    autoStart_->showState();
-    showCountdown();
-}
-
-void frmSoundRec::cancelStartAt() {
-    if (!autoStart_->waitingForTime()) {
-        return;
-    }
-    autoStart_->cancelWait();
-    // Nothing ran: what was set for the take (its "Parar após") stays for the next.
-    enterStoppedState(false);
-    readout_->zero();
-    autoStart_->showState();
-}
-
-void frmSoundRec::showCountdown() {
-    readout_->showElapsed(std::chrono::seconds(autoStart_->scheduled().secondsLeft()));
-    showReadoutNotes();
-}
-
-void frmSoundRec::scheduledTakeDue(std::chrono::steady_clock::time_point heardFrom, const QDateTime& start) {
-    readout_->zero();
-    // Nobody may be there: nothing is asked now, and what cannot be is told in a box that stays.
-    // The window stops waiting before the box: the box may stay for hours, with the toggle up and the
-    // computer free to sleep.
-    if (input_ != nullptr && !input_->available()) {
-        enterStoppedState(false);
-        autoStart_->showState();
-        input_->tellMissing();
-        return;
-    }
-    // The exit question is open: its answer decides whether there is a take at all.
-    if (askingToQuit_) {
-        dueWhileAsking_ = DueStart{heardFrom, start};
-        return;
-    }
-    timer2_.setInterval(100);
-    // As a press would: with the sound trigger on, the take waits for sound from the set time.
-    if (autoStart_->soundTrigger()) {
-        armTake(heardFrom);
-        return;
-    }
-    beginTake(heardFrom, start);
-    if (!engine_->isRecording()) {
-        return;
-    }
-    // The device was handed the take ahead of its time; until then a press still ends the wait.
-    scheduledFrom_ = heardFrom;
-    ui->Check1->setText(tr(kCancelStartCaption));
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(heardFrom - std::chrono::steady_clock::now());
-    QTimer::singleShot(std::max(left, std::chrono::milliseconds(0)), this, [this] {
-        if (scheduledFrom_ && engine_->isRecording()) {
-            ui->Check1->setText(tr(kStopCaption));
-        }
-    });
-}
-
-bool frmSoundRec::withdrawScheduledTake() {
-    const auto from = std::exchange(scheduledFrom_, std::nullopt);
-    if (!from || std::chrono::steady_clock::now() >= *from || !engine_->isRecording()) {
-        return false;
-    }
-    // Nothing of the take was heard yet: it leaves nothing behind, as a wait that was cancelled.
-    engine_->StopCapture();
-    takeFile_->Discard();
-    save::removeTake(takeFileName);
-    takeFileName.clear();
-    takeBegan_ = QDateTime();
-    takeSaved = false;
-    review_->countMarkersFrom(0);
-    readout_->zero();
-    enterStoppedState(false);
-    return true;
-}
-
 void frmSoundRec::stopTake() {
     if (withdrawScheduledTake()) {
         return;
@@ -699,59 +475,6 @@ void frmSoundRec::stopTake() {
     if (!engine_->isFinishing()) {
         tellHowTheStopEnded();
     }
-}
-
-void frmSoundRec::takeFinished() {
-    if (waitingForTake_ != nullptr) {
-        waitingForTake_->quit();
-    }
-    // At the end of the session nobody is there to read a box.
-    if (!sessionEnding_) {
-        tellHowTheStopEnded();
-    }
-}
-
-void frmSoundRec::tellHowTheStopEnded() {
-    tellHowTheTakeEnded(take_end::afterStop(*engine_, input_, failedBeforeStop_, autoStart_->heardNothing()));
-}
-
-bool frmSoundRec::waitForFinishedTake() {
-    if (!engine_->isFinishing()) {
-        return true;
-    }
-    // One wait at a time: what is asked for during it is dropped.
-    if (waitingForTake_ != nullptr) {
-        return false;
-    }
-    QEventLoop waiting;
-    waitingForTake_ = &waiting;
-    waiting.exec();
-    waitingForTake_ = nullptr;
-    // The application told every event loop to end: the take is finished with what has come.
-    if (engine_->isFinishing()) {
-        engine_->StopCapture();
-    }
-    return true;
-}
-
-void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
-    if (const QString text = take_end::message(*engine_, reason); !text.isEmpty()) {
-        dialogs_.message(text, kProgramTitle);
-    }
-}
-
-bool frmSoundRec::stopIfTheTakeFailed() {
-    const auto reason = take_end::failure(*engine_, input_, autoStart_->heardNothing());
-    if (!reason) {
-        return false;
-    }
-    // Stopped before the box: the take is finished and the window stopped while the user reads why,
-    // and late notifications find no take running.
-    finishReadout();
-    engine_->StopCapture();
-    enterStoppedState();
-    tellHowTheTakeEnded(*reason);
-    return true;
 }
 
 void frmSoundRec::enterStoppedState(bool takeEnded) {
@@ -776,10 +499,6 @@ void frmSoundRec::enterStoppedState(bool takeEnded) {
     autoStart_->showState();
 }
 
-void frmSoundRec::offerReview() {
-    takeMenu_->showReviewable(!takeFileName.trimmed().isEmpty() && !takeSaved && !engine_->isRecording());
-}
-
 void frmSoundRec::markNow() {
     // The press is the moment, whatever the window does before it gets here.
     const auto pressed = std::chrono::steady_clock::now();
@@ -788,29 +507,6 @@ void frmSoundRec::markNow() {
     }
     if (const auto frame = engine_->takeFrameAt(pressed)) {
         addMarker(*frame);
-    }
-}
-
-void frmSoundRec::addMarker(quint64 takeFrame) {
-    // A marker that arrives after the take stopped has no take to go into.
-    if (!engine_->isRecording() || takeFileName.isEmpty()) {
-        return;
-    }
-    review_->addMarker(takeFileName, takeFrame);
-}
-
-void frmSoundRec::reviewTake() {
-    if (!takeMenu_->reviewAction().isEnabled() || save_->busy() || engine_->isRecording() ||
-        !waitForFinishedTake() || takeFileName.trimmed().isEmpty() || takeSaved) {
-        return;
-    }
-    const auto outcome = review_->review(takeFileName, takeBegan_);
-    if (outcome.kind == review::ReviewWindow::Save) {
-        cmdSave_Click();
-    } else if (outcome.kind == review::ReviewWindow::SaveTracks) {
-        saveWaitingTake([&](const save::TakeToSave& take) {
-            return save_->saveTracks(take, outcome.tracks, outcome.choice);
-        });
     }
 }
 
@@ -837,26 +533,6 @@ void frmSoundRec::Gandu() {
 
 void frmSoundRec::cmdSave_Click() {
     saveWaitingTake([this](const save::TakeToSave& take) { return save_->save(take); });
-}
-
-void frmSoundRec::saveWaitingTake(const std::function<bool(const save::TakeToSave&)>& save) {
-    // A save already under way (its box shows only after half a second) is not started twice; a
-    // take still receiving its last sound is saved once it is finished.
-    if (save_->busy() || !waitForFinishedTake()) {
-        return;
-    }
-    readout_->zero();
-    if (save(review_->takeToSave(takeFileName, takeBegan_))) {
-        takeSaved = true;
-        review_->forget();
-    }
-    offerReview();
-    showReadoutNotes();
-    // The session ended while the take was being saved, and the window would not close under the
-    // save: it closes now, as the session manager asked, and nothing is asked about the take.
-    if (sessionEnding_) {
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    }
 }
 
 void frmSoundRec::Form_Unload(qint16& Cancel) {

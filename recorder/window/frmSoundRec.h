@@ -125,33 +125,33 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Below this much room for the chosen format, a press asks before it records.
+    static constexpr long long kFewSecondsOfRoom = 10 * 60;
+
+    // The window and its event handlers (frmSoundRec.cpp).
     void Form_Load();
-    // Repairs takes a crash or a kill left in the program's folder and makes the newest current.
-    void adoptInterruptedTakes();
     void Check1_Click();
     void Command1_Click();
     void Command3_Click();
     void cmdSave_Click();
     // Ctrl+M or "Marcar agora": a marker at the sound heard at the press.
     void markNow();
-    // "Ouvir e cortar…": the review window, modal, on the take waiting to be saved; its save comes
-    // back here.
-    void reviewTake();
-    // Saves the waiting take with `save` (the whole take, or the review's tracks), once no other save
-    // runs and the take is finished.
-    void saveWaitingTake(const std::function<bool(const save::TakeToSave&)>& save);
-    // "Ouvir e cortar…" follows the take: offered while a stopped take waits to be saved.
-    void offerReview();
     // Cancel set to 1 keeps the window open.
     void Form_Unload(qint16& Cancel);
-    // Asks `question` about an unsaved last take, before a new one or the exit: Yes deletes it, No
-    // saves it; false when the user cancelled.
-    bool settleLastTake(const char* question);
     void openMixer();
     // Presses or releases the toggle without running its click handler.
     void setCheck1(bool pressed);
-    void describeForAssistiveTechnologies();
+    // Pauses the running take, or resumes the paused one.
+    void togglePause();
+    void showPaused(bool paused);
+    // The take's length limit follows the menu's "Parar após".
+    void applyStopAfter();
     void finishReadout();
+    // The readout's tooltip and description: how long the disk has room for while a take runs, and
+    // what is left of a set time.
+    void showReadoutNotes();
+
+    // The take's states (frmSoundRec.cpp).
     void startTake();
     void stopTake();
     // What a press asks before a take (a take still finishing, the input, the unsaved take, the room
@@ -164,6 +164,10 @@ private:
     void showTakeRunning();
     // The take's file, named for `began` in the program's folder; empty when it cannot be made.
     QString createTakeFile(const QDateTime& began);
+    // `takeEnded`: a take ran and is over, so what was set for it goes back to its default.
+    void enterStoppedState(bool takeEnded = true);
+
+    // Takes that start by themselves (frmSoundRecAutoStart.cpp).
     // With "Gravar quando houver som" on, a press arms the take: the capture runs, and the take begins
     // at the first sound.
     void armTake(std::chrono::steady_clock::time_point pressed);
@@ -177,8 +181,8 @@ private:
     bool withdrawScheduledTake();
     // The set time's countdown on the readout.
     void showCountdown();
-    // A last take deleted at the question leaves nothing to save or ask about.
-    void forgetGoneTake();
+
+    // The end of a take (frmSoundRecTakeEnd.cpp).
     // The engine finished a take the stop left receiving its last sound.
     void takeFinished();
     // The one box for a stopped take, once it is finished.
@@ -186,21 +190,28 @@ private:
     // Lets the event loop run until a stopped take has received its last sound and is finished;
     // false, at once, while another such wait runs.
     bool waitForFinishedTake();
-    // `takeEnded`: a take ran and is over, so what was set for it goes back to its default.
-    void enterStoppedState(bool takeEnded = true);
-    // Pauses the running take, or resumes the paused one.
-    void togglePause();
-    void showPaused(bool paused);
-    // The take's length limit follows the menu's "Parar após".
-    void applyStopAfter();
     // A failed write or a lost source ends the take at once, with a box that says why; false when
     // the take goes on.
     bool stopIfTheTakeFailed();
     // One box for the end of a take: `reason` (may be empty) and the audio lost to overruns.
     void tellHowTheTakeEnded(const QString& reason);
-    // The readout's tooltip and description: how long the disk has room for while a take runs, and
-    // what is left of a set time.
-    void showReadoutNotes();
+
+    // The take waiting to be saved (frmSoundRecWaitingTake.cpp).
+    // Repairs takes a crash or a kill left in the program's folder and makes the newest current.
+    void adoptInterruptedTakes();
+    // Asks `question` about an unsaved last take, before a new one or the exit: Yes deletes it, No
+    // saves it; false when the user cancelled.
+    bool settleLastTake(const char* question);
+    // A last take deleted at the question leaves nothing to save or ask about.
+    void forgetGoneTake();
+    // "Ouvir e cortar…" follows the take: offered while a stopped take waits to be saved.
+    void offerReview();
+    // "Ouvir e cortar…": the review window, modal, on the take waiting to be saved; its save comes
+    // back here.
+    void reviewTake();
+    // Saves the waiting take with `save` (the whole take, or the review's tracks), once no other save
+    // runs and the take is finished.
+    void saveWaitingTake(const std::function<bool(const save::TakeToSave&)>& save);
 
     std::unique_ptr<Ui::frmSoundRec> ui;
     Services services_;
