@@ -62,7 +62,7 @@ struct WindowOnServer {
 // A take stopped by the toggle may still be receiving the sound heard before the release; its file is
 // finished once that has come. True when it is.
 inline bool takeFinished(const frmSoundRec& window) {
-    return QTest::qWaitFor([&] { return !window.captureEngine().isFinishing(); }, 10000);
+    return QTest::qWaitFor([&] { return !window.captureEngine().isFinishing(); }, 30000);
 }
 
 // Waits until the window's take file holds `bytes` of audio past its header; false when it never did.
