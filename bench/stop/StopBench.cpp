@@ -11,12 +11,7 @@
 // milliseconds, and how long after the release the take was finished.
 //   bench_stop SOURCE TAKES FOLDER
 // Compare the stop with the reference of the same run; absolute figures vary from machine to machine.
-#include "platform/mixer/PeakSource.h"
-#include "platform/mixer/PulseMixer.h"
-#include "platform/mixer/SourceList.h"
-#include "platform/pulse/SoundServer.h"
-#include "platform/wavein/PulseWaveIn.h"
-#include "recorder/window/frmSoundRec.h"
+#include "bench/support/ProgramWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -78,18 +73,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString source = QString::fromLocal8Bit(argv[1]);
     const int takes = QString::fromLocal8Bit(argv[2]).toInt();
-    const auto server = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane bench"));
-    auto waveIn = platform::wavein::makePulseAudioWaveIn(server);
-    auto mixer = platform::mixer::makePulseAudioMixer(server);
-    auto peaks = platform::mixer::makePulseAudioPeakSource(server);
-    auto sources = platform::mixer::makePulseAudioSourceList(server);
-    frmSoundRec window({.waveIn = *waveIn,
-                        .programFolder = QString::fromLocal8Bit(argv[3]),
-                        .mixer = mixer.get(),
-                        .peakSource = peaks.get(),
-                        .sources = sources.get(),
-                        .sourceForThisRun = source});
-    window.show();
+    bench::ProgramWindow program(QString::fromLocal8Bit(argv[3]), source);
+    frmSoundRec& window = program.window;
     PaintClock paints(window);
     app.installEventFilter(&paints);
     QTimer ask;

@@ -5,12 +5,7 @@
 // from the default PulseAudio source the whole time, and prints the processor time it used. The
 // window has what the program gives it: capture, level, meters and the input list on one
 // connection to the server.
-#include "platform/mixer/PeakSource.h"
-#include "platform/mixer/PulseMixer.h"
-#include "platform/mixer/SourceList.h"
-#include "platform/pulse/SoundServer.h"
-#include "platform/wavein/PulseWaveIn.h"
-#include "recorder/window/frmSoundRec.h"
+#include "bench/support/ProgramWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -40,17 +35,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const bool take = std::strcmp(argv[1], "take") == 0;
     const int seconds = QString::fromLocal8Bit(argv[2]).toInt();
-    const auto server = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane bench"));
-    auto waveIn = platform::wavein::makePulseAudioWaveIn(server);
-    auto mixer = platform::mixer::makePulseAudioMixer(server);
-    auto peaks = platform::mixer::makePulseAudioPeakSource(server);
-    auto sources = platform::mixer::makePulseAudioSourceList(server);
-    frmSoundRec window({.waveIn = *waveIn,
-                        .programFolder = QString::fromLocal8Bit(argv[3]),
-                        .mixer = mixer.get(),
-                        .peakSource = peaks.get(),
-                        .sources = sources.get()});
-    window.show();
+    bench::ProgramWindow program(QString::fromLocal8Bit(argv[3]));
+    frmSoundRec& window = program.window;
     double startedAt = 0;
     // Measured from the first second on, once the window has been drawn and settled.
     QTimer::singleShot(1000, &window, [&] {

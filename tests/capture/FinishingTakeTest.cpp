@@ -31,6 +31,37 @@ namespace {
 
 constexpr std::size_t kBuffer = 35280;  // the window's default, 44100 Hz stereo
 
+// The window on a device that delivers only what the test hands it, and holds back the sound heard
+// before a release until the test lets it arrive.
+struct Rig {
+    explicit Rig(std::chrono::milliseconds stopAfterMinute = std::chrono::minutes(1))
+        : window({.waveIn = device,
+                  .dialogs = &dialogs,
+                  .programFolder = folder.path(),
+                  .stopAfterMinute = stopAfterMinute}) {
+        device.setEndHeldBack(true);
+        window.show();
+    }
+
+    void deliver(int buffers) {
+        device.produce(static_cast<std::size_t>(buffers) * kBuffer);
+        QCoreApplication::sendPostedEvents(&window);
+    }
+    // A take of three buffers, released: true when it recorded and now waits for its last sound.
+    bool releasedTake() {
+        QTest::mouseClick(window.Check1(), Qt::LeftButton);
+        const bool recorded = window.captureEngine().isRecording();
+        deliver(3);
+        QTest::mouseClick(window.Check1(), Qt::LeftButton);
+        return recorded && window.captureEngine().isFinishing();
+    }
+
+    QTemporaryDir folder;
+    testsupport::ScriptedDialogs dialogs;
+    SimulatedWaveIn device{SimulatedSource::counter(), Pacing::Manual};
+    frmSoundRec window;
+};
+
 struct Case {
     const char* what;
     std::function<void(frmSoundRec&)> act;  // done while the take waits for its last sound
@@ -53,31 +84,18 @@ TEST(FinishingTake, WhatNeedsTheFinishedTakeWaitsForItsLastSound) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        QTemporaryDir folder;
-        testsupport::ScriptedDialogs dialogs;
-        SimulatedWaveIn device(SimulatedSource::counter(), Pacing::Manual);
-        device.setEndHeldBack(true);
-        frmSoundRec window({.waveIn = device, .dialogs = &dialogs, .programFolder = folder.path()});
-        window.show();
-        const auto deliver = [&](int buffers) {
-            device.produce(static_cast<std::size_t>(buffers) * kBuffer);
-            QCoreApplication::sendPostedEvents(&window);
-        };
-
-        QTest::mouseClick(window.Check1(), Qt::LeftButton);
-        ASSERT_TRUE(window.captureEngine().isRecording());
-        deliver(3);
-        QTest::mouseClick(window.Check1(), Qt::LeftButton);
+        Rig rig;
+        auto& [folder, dialogs, device, window] = rig;
+        ASSERT_TRUE(rig.releasedTake());
         EXPECT_FALSE(window.Check1()->isChecked());
         EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
         EXPECT_TRUE(window.cmdSave()->isEnabled());
-        ASSERT_TRUE(window.captureEngine().isFinishing());
 
         // The late sound and the end come while the window waits, from its own event loop.
         std::size_t shownBeforeEnd = SIZE_MAX;
         QTimer::singleShot(50, &window, [&] {
             shownBeforeEnd = dialogs.shown.size();
-            deliver(2);
+            rig.deliver(2);
             device.endArrives();
         });
         if (c.saved) {
@@ -106,26 +124,15 @@ TEST(FinishingTake, WhatNeedsTheFinishedTakeWaitsForItsLastSound) {
 // quick press, release, press, release): nothing is asked, deleted or started, and no take runs
 // under a toggle that is up.
 TEST(FinishingTake, AReleaseWhileAPressWaitsTakesThePressBack) {
-    QTemporaryDir folder;
-    testsupport::ScriptedDialogs dialogs;
-    SimulatedWaveIn device(SimulatedSource::counter(), Pacing::Manual);
-    device.setEndHeldBack(true);
-    frmSoundRec window({.waveIn = device, .dialogs = &dialogs, .programFolder = folder.path()});
-    window.show();
-    const auto deliver = [&](int buffers) {
-        device.produce(static_cast<std::size_t>(buffers) * kBuffer);
-        QCoreApplication::sendPostedEvents(&window);
-    };
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    deliver(3);
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_TRUE(window.captureEngine().isFinishing());
+    Rig rig;
+    auto& [folder, dialogs, device, window] = rig;
+    ASSERT_TRUE(rig.releasedTake());
     const QString lastTake = window.takeFileName;
 
     QTimer::singleShot(50, &window, [&] {
         QTest::mouseClick(window.Check1(), Qt::LeftButton);
         QTimer::singleShot(50, &window, [&] {
-            deliver(2);
+            rig.deliver(2);
             device.endArrives();
         });
     });
@@ -146,30 +153,16 @@ TEST(FinishingTake, AReleaseWhileAPressWaitsTakesThePressBack) {
 // A time to stop after chosen for the next take while the last one still receives its last sound
 // (shorter than that take) is the next take's: the last one keeps all it heard.
 TEST(FinishingTake, AStopTimeChosenMeanwhileIsForTheNextTake) {
-    QTemporaryDir folder;
-    testsupport::ScriptedDialogs dialogs;
-    SimulatedWaveIn device(SimulatedSource::counter(), Pacing::Manual);
-    device.setEndHeldBack(true);
     // "15 minutos" lasts 0.3 s: half of what the take below holds before its release.
-    frmSoundRec window({.waveIn = device,
-                        .dialogs = &dialogs,
-                        .programFolder = folder.path(),
-                        .stopAfterMinute = std::chrono::milliseconds(20)});
-    window.show();
-    const auto deliver = [&](int buffers) {
-        device.produce(static_cast<std::size_t>(buffers) * kBuffer);
-        QCoreApplication::sendPostedEvents(&window);
-    };
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    deliver(3);
-    QTest::mouseClick(window.Check1(), Qt::LeftButton);
-    ASSERT_TRUE(window.captureEngine().isFinishing());
+    Rig rig(std::chrono::milliseconds(20));
+    auto& [folder, dialogs, device, window] = rig;
+    ASSERT_TRUE(rig.releasedTake());
 
     auto* stopAfter = window.takeMenu().menu().findChild<QMenu*>(QStringLiteral("StopAfterMenu"));
     ASSERT_NE(stopAfter, nullptr);
     stopAfter->actions().front()->trigger();
     ASSERT_TRUE(window.takeMenu().stopAfter().has_value());
-    deliver(2);
+    rig.deliver(2);
     device.endArrives();
     QCoreApplication::sendPostedEvents(&window);
 

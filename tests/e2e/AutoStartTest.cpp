@@ -44,21 +44,13 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr double kRate = 44100;
-constexpr std::size_t kBufferFrames = 8820;  // one capture buffer of 44100 Hz stereo
-constexpr std::size_t kLeadInFrames = 10 * kBufferFrames;
 
-struct Window {
-    explicit Window(milliseconds minute = 1min)
-        : waveIn(platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"))),
-          window({.waveIn = *waveIn,
-                  .dialogs = &dialogs,
-                  .programFolder = folder.path(),
-                  .clock = [offset = offset] { return QDateTime::currentDateTime().addMSecs(*offset); },
-                  .stopAfterMinute = minute}) {
-        window.show();
-        window.activateWindow();
-        active = QTest::qWaitForWindowActive(&window);
-    }
+// The window's wall clock runs `offset` ahead of the real one.
+struct Window : WindowOnServer {
+    explicit Window(milliseconds minute = 1min, std::shared_ptr<qint64> offset = std::make_shared<qint64>(0))
+        : WindowOnServer({.stopAfterMinute = minute,
+                          .clock = [offset] { return QDateTime::currentDateTime().addMSecs(*offset); }}),
+          offset(std::move(offset)) {}
 
     // The window's clock from now on reads `secondsIntoMinute` seconds into a minute.
     void setClockInto(int secondsIntoMinute) {
@@ -87,23 +79,18 @@ struct Window {
         }
     }
 
-    std::shared_ptr<qint64> offset = std::make_shared<qint64>(0);
-    QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<platform::wavein::WaveIn> waveIn;
-    frmSoundRec window;
-    bool active = false;
+    std::shared_ptr<qint64> offset;
 };
 
 std::size_t audioFrames(const TakeBytes& take) {
-    return take.dataLength() / 4 - kLeadInFrames;
+    return take.dataLength() / 4 - kTakeLeadInFrames;
 }
 
 // Stretches of sound in the left channel after the lead-in, in frames [from, to).
 std::vector<std::pair<std::size_t, std::size_t>> soundIn(const TakeBytes& take) {
     std::vector<std::pair<std::size_t, std::size_t>> found;
     const std::size_t frames = take.dataLength() / 4;
-    for (std::size_t f = kLeadInFrames; f < frames; ++f) {
+    for (std::size_t f = kTakeLeadInFrames; f < frames; ++f) {
         if (std::abs(take.sample(2 * f)) <= 30) {
             continue;
         }
@@ -128,10 +115,9 @@ std::vector<std::pair<std::size_t, std::size_t>> soundIn(const TakeBytes& take) 
 // -50 dBFS nothing is recorded and no file is left.
 TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
     const milliseconds minute = qEnvironmentVariableIntValue("TOLVANE_REAL_MINUTE") == 1 ? 60s : 3s;
-    const double buffer = kBufferFrames / kRate;
-    PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const ServerInUse inUse(server);
+    const double buffer = kTakeBufferFrames / kRate;
+    const ServerOfOwn own;
+    ASSERT_TRUE(own.started());
     {
         CountingSource count;
         ASSERT_TRUE(count.playing());
@@ -142,7 +128,7 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         QTest::qWait(1000);
         w.toggle();
         ASSERT_TRUE(takeFinished(w.window));
-        const std::uint32_t countAtPress = counterAt(readTake(w.window.takeFileName), kLeadInFrames);
+        const std::uint32_t countAtPress = counterAt(readTake(w.window.takeFileName), kTakeLeadInFrames);
 
         w.chooseStopAfterOneMinute();
         w.setClockInto(55);
@@ -165,13 +151,13 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         ASSERT_TRUE(takeFinished(w.window));
 
         const TakeBytes take = readTake(w.window.takeFileName);
-        const double offBy = (static_cast<double>(counterAt(take, kLeadInFrames)) - countAtPress) / kRate -
+        const double offBy = (static_cast<double>(counterAt(take, kTakeLeadInFrames)) - countAtPress) / kRate -
                              duration<double>(due - pressed).count();
         std::printf("set time: the take began %+.4f s from the minute, holds %.4f s\n", offBy,
                     static_cast<double>(audioFrames(take)) / kRate);
         EXPECT_NEAR(offBy, 0.0, buffer);
         EXPECT_EQ(audioFrames(take), static_cast<std::size_t>(minute.count() * 441 / 10));
-        EXPECT_TRUE(counterJumps(take, kLeadInFrames).empty());
+        EXPECT_TRUE(counterJumps(take, kTakeLeadInFrames).empty());
         EXPECT_TRUE(w.dialogs.messages().isEmpty()) << w.dialogs.messages().join(' ').toStdString();
         EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
         EXPECT_EQ(w.window.takeMenu().stopAfter(), std::nullopt);
@@ -235,7 +221,7 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         ASSERT_EQ(w.takes().size(), 1);
         const TakeBytes take = readTake(w.window.takeFileName);
         EXPECT_EQ(take.u32(42), take.dataLength());
-        for (std::size_t i = 0; i < 2 * kLeadInFrames; ++i) {
+        for (std::size_t i = 0; i < 2 * kTakeLeadInFrames; ++i) {
             ASSERT_EQ(take.sample(i), 0) << "lead-in sample " << i;
         }
         const auto sound = soundIn(take);
@@ -246,7 +232,7 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
         ASSERT_EQ(markers.size(), 3u);
         for (std::size_t k = 0; k < 3; ++k) {
             const double before =
-                static_cast<double>(sound[k].first - (k == 0 ? kLeadInFrames : sound[k - 1].second)) / kRate;
+                static_cast<double>(sound[k].first - (k == 0 ? kTakeLeadInFrames : sound[k - 1].second)) / kRate;
             const double length = static_cast<double>(sound[k].second - sound[k].first) / kRate;
             std::printf("burst %zu: %.4f s, %.4f s of silence before it, marker %.4f s before it\n", k,
                         length, before, static_cast<double>(sound[k].first - markers[k]) / kRate);
@@ -255,7 +241,7 @@ TEST(AutoStartOnPulse, ASetTimeAndSoundStartTheTake) {
             EXPECT_NEAR(before, k == 0 ? 1.0 : 6.0, buffer);
             EXPECT_NEAR(static_cast<double>(sound[k].first - markers[k]) / kRate, 1.0, buffer);
         }
-        EXPECT_EQ(markers[0], kLeadInFrames);
+        EXPECT_EQ(markers[0], kTakeLeadInFrames);
         const double after = static_cast<double>(end - sound[2].second) / kRate;
         std::printf("%.4f s of silence after the last burst\n", after);
         EXPECT_NEAR(after, 5.0, buffer);

@@ -107,11 +107,24 @@ std::string complaintsAbout(const QString& path, Sound sound = Sound::Sine) {
 }
 
 // Waits until the take file holds `bytes` of audio; false when it stopped short of that.
-bool waitForLength(const QString& path, std::size_t bytes) {
+bool waitForLength(const QString& path, std::size_t bytes, int timeoutMs = 30000) {
     QElapsedTimer waited;
     waited.start();
     while (QFileInfo(path).size() < static_cast<qint64>(46 + bytes)) {
-        if (waited.elapsed() > 20000) {
+        if (waited.elapsed() > timeoutMs) {
+            return false;
+        }
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+// Waits until the take's marker file holds `count` markers.
+bool waitForMarkers(const QString& take, std::size_t count) {
+    QElapsedTimer waited;
+    waited.start();
+    while (basSoundRec_2::readTakeMarkers(take).frames.size() < count) {
+        if (waited.elapsed() > 30000) {
             return false;
         }
         QThread::msleep(50);
@@ -128,11 +141,8 @@ bool waitForLength(const QString& path, std::size_t bytes) {
 TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
     QElapsedTimer runTime;
     runTime.start();
-    PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const ServerInUse inUse(server);
-    CountingSource source;
-    ASSERT_TRUE(source.playing());
+    const CountingServer sound;
+    ASSERT_TRUE(sound.ready());
     VirtualDisplay display;
     ASSERT_TRUE(display.running());
     const int kills = qEnvironmentVariableIntValue("TOLVANE_KILLS") > 0 ? qEnvironmentVariableIntValue("TOLVANE_KILLS") : 20;
@@ -155,10 +165,8 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
         const QString folder = root.filePath(QString::number(round));
         ASSERT_TRUE(QDir().mkpath(folder));
         RecorderProcess program(display, folder);
-        ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
-        ASSERT_TRUE(program.pressToggle());
-        const QString take = program.waitForTake();
-        ASSERT_FALSE(take.isEmpty()) << "no take started; " << program.output().toStdString();
+        const QString take = program.startTake();
+        ASSERT_FALSE(take.isEmpty()) << program.report();
         ASSERT_TRUE(waitForLength(take, kLeadIn + kBlockAlign)) << "no audio after the lead-in";
         const int moment = moments[static_cast<std::size_t>(round)];
         QThread::msleep(static_cast<unsigned long>(moment));
@@ -183,13 +191,7 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
     // The program started again where all those takes lie repairs each to every whole frame on
     // disk and says so in a box over its window.
     RecorderProcess program(display, gathered);
-    ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
-    QElapsedTimer waited;
-    waited.start();
-    while (program.visibleWindows() < 2 && waited.elapsed() < 20000) {
-        QThread::msleep(100);
-    }
-    EXPECT_EQ(program.visibleWindows(), 2) << "no recovery box";
+    EXPECT_TRUE(program.waitForWindows(2)) << "no recovery box: " << program.report();
     for (const auto& [path, onDisk] : audioOnDisk) {
         const TakeBytes take = readTake(path);
         const std::size_t whole = onDisk - onDisk % kBlockAlign;
@@ -206,30 +208,25 @@ TEST(KilledTakes, EveryFileLeftByAKillIsAValidTake) {
 // Two markers set with Ctrl+M, then a kill: the take's marker file holds both, inside the audio that
 // reached the disk, and the next start, which recovers the take, leaves them with it.
 TEST(KilledTakes, MarkersSetBeforeAKillAreRecoveredWithTheTake) {
-    PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const ServerInUse inUse(server);
-    CountingSource source;
-    ASSERT_TRUE(source.playing());
+    const CountingServer sound;
+    ASSERT_TRUE(sound.ready());
     VirtualDisplay display;
     ASSERT_TRUE(display.running());
     QTemporaryDir folder;
     QString take;
     {
         RecorderProcess program(display, folder.path());
-        ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
-        ASSERT_TRUE(program.pressToggle());
-        take = program.waitForTake();
-        ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
+        take = program.startTake();
+        ASSERT_FALSE(take.isEmpty()) << program.report();
         ASSERT_TRUE(waitForLength(take, kLeadIn + kSecond));
-        ASSERT_TRUE(program.pressKeys(QStringLiteral("ctrl+m")));
-        QThread::msleep(700);
-        ASSERT_TRUE(program.pressKeys(QStringLiteral("ctrl+m")));
-        // Flushed as each is set: once both lines are there, the kill cannot take them.
-        QElapsedTimer waited;
-        waited.start();
-        while (basSoundRec_2::readTakeMarkers(take).frames.size() < 2 && waited.elapsed() < 10000) {
-            QThread::msleep(50);
+        // Flushed as each is set: once its line is there, the kill cannot take it. The second press
+        // waits for the first's line, so however late the first came the two are apart.
+        for (const std::size_t n : {1u, 2u}) {
+            ASSERT_TRUE(program.pressKeys(QStringLiteral("ctrl+m"))) << program.report();
+            ASSERT_TRUE(waitForMarkers(take, n)) << "marker " << n << " is not in the marker file";
+            if (n == 1) {
+                QThread::msleep(700);
+            }
         }
         ASSERT_TRUE(waitForLength(take, readTake(take).dataLength() + kSecond));
         program.signal(SIGKILL);
@@ -240,13 +237,7 @@ TEST(KilledTakes, MarkersSetBeforeAKillAreRecoveredWithTheTake) {
     EXPECT_GT(set[1] - set[0], kRate / 2) << "the presses were 0.7 s apart";
 
     RecorderProcess again(display, folder.path());
-    ASSERT_TRUE(again.waitForWindow()) << again.output().toStdString();
-    QElapsedTimer waited;
-    waited.start();
-    while (again.visibleWindows() < 2 && waited.elapsed() < 20000) {
-        QThread::msleep(100);
-    }
-    EXPECT_EQ(again.visibleWindows(), 2) << "no recovery box";
+    EXPECT_TRUE(again.waitForWindows(2)) << "no recovery box: " << again.report();
     const TakeBytes recovered = readTake(take);
     EXPECT_EQ(recovered.u32(42), recovered.dataLength()) << "not recovered";
     const basSoundRec_2::TakeMarkers kept = basSoundRec_2::readTakeMarkers(take);
@@ -265,11 +256,10 @@ TEST(EndedTakes, TermHangUpAndInterruptFinishTheTakeAndExitZero) {
         const QString folder = root.filePath(QString::number(number));
         ASSERT_TRUE(QDir().mkpath(folder));
         RecorderProcess program(display, folder);
-        ASSERT_TRUE(program.waitForWindow()) << "signal " << number << ": " << program.output().toStdString();
-        ASSERT_TRUE(program.pressToggle());
-        const QString take = program.waitForTake();
-        ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
-        QThread::msleep(1500);
+        const QString take = program.startTake();
+        ASSERT_FALSE(take.isEmpty()) << "signal " << number << ": " << program.report();
+        // More than a second of sound after the lead-in, so the finished take must hold it.
+        ASSERT_TRUE(waitForLength(take, kLeadIn + kSecond + kBlockAlign));
         QElapsedTimer ending;
         ending.start();
         program.signal(number);
@@ -295,12 +285,11 @@ TEST(EndedTakes, ASessionSaveKeepsTheTakeGoingAndTheSessionEndingFinishesIt) {
     ASSERT_TRUE(manager.listening());
     QTemporaryDir folder;
     RecorderProcess program(display, folder.path(), {QStringLiteral("SESSION_MANAGER=") + manager.address()});
-    ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
+    ASSERT_TRUE(program.waitForWindow()) << program.report();
     ASSERT_TRUE(manager.waitForMember(30000)) << "the program did not join the session";
-    ASSERT_TRUE(program.pressToggle());
-    const QString take = program.waitForTake();
-    ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
-    QThread::msleep(1000);
+    const QString take = program.startTake();
+    ASSERT_FALSE(take.isEmpty()) << program.report();
+    ASSERT_TRUE(waitForLength(take, kLeadIn + kSecond));
 
     ASSERT_TRUE(manager.checkpoint(30000)) << program.output().toStdString();
     const std::size_t checkpointed = readTake(take).dataLength();
@@ -330,10 +319,8 @@ TEST(TwoCopies, BothRecordTakesOfTheirOwnAndNeitherTouchesTheOther) {
     ASSERT_TRUE(display.running());
     QTemporaryDir folder;
     RecorderProcess first(display, folder.path(), {QStringLiteral("TZ=UTC0")});
-    ASSERT_TRUE(first.waitForWindow()) << first.output().toStdString();
-    ASSERT_TRUE(first.pressToggle());
-    const QString firstTake = first.waitForTake();
-    ASSERT_FALSE(firstTake.isEmpty()) << first.output().toStdString();
+    const QString firstTake = first.startTake();
+    ASSERT_FALSE(firstTake.isEmpty()) << first.report();
 
     // The second the first take's name was made in: "MMDDYYYYhhmmssAM".
     const QString name = QFileInfo(firstTake).completeBaseName();
@@ -349,7 +336,7 @@ TEST(TwoCopies, BothRecordTakesOfTheirOwnAndNeitherTouchesTheOther) {
     const TakeBytes written = readTake(firstTake);
     RecorderProcess second(display, folder.path(),
                            {QStringLiteral("TZ=LAG+0:%1:%2").arg(late / 60).arg(late % 60, 2, 10, QLatin1Char('0'))});
-    ASSERT_TRUE(second.waitForWindow()) << second.output().toStdString();
+    ASSERT_TRUE(second.waitForWindow()) << second.report();
     // Pressed early in the second that reads, on the second's clock, as the first take's.
     const qint64 due = (named.toSecsSinceEpoch() + late) * 1000 + 100;
     const qint64 wait = due - QDateTime::currentMSecsSinceEpoch();
@@ -358,12 +345,12 @@ TEST(TwoCopies, BothRecordTakesOfTheirOwnAndNeitherTouchesTheOther) {
         QThread::msleep(static_cast<unsigned long>(wait));
     }
     // A window that adopted the first take would ask about it instead of starting one.
-    ASSERT_TRUE(second.pressToggle());
-    const QString secondTake = second.waitForTake(20000, {firstTake});
-    ASSERT_FALSE(secondTake.isEmpty()) << second.visibleWindows() << " windows; " << second.output().toStdString();
+    const QString secondTake = second.startTake({firstTake});
+    ASSERT_FALSE(secondTake.isEmpty()) << second.visibleWindows() << " windows; " << second.report();
     std::printf("takes %s and %s\n", qPrintable(QFileInfo(firstTake).fileName()),
                 qPrintable(QFileInfo(secondTake).fileName()));
-    QThread::msleep(1500);
+    // More than a second of sound after its lead-in, time enough for a box the start-up might show.
+    ASSERT_TRUE(waitForLength(secondTake, kLeadIn + kSecond + kBlockAlign));
     EXPECT_EQ(second.visibleWindows(), 1) << "the second copy showed a box";
     EXPECT_EQ(first.visibleWindows(), 1);
     ASSERT_TRUE(first.pressToggle());
@@ -411,15 +398,17 @@ TEST(KilledTakes, ArmedLeavesNothingAndPausedForSilenceIsRecovered) {
             settings.setValue(QStringLiteral("take/soundTrigger"), true);
         }
         RecorderProcess program(display, folder);
-        ASSERT_TRUE(program.waitForWindow()) << program.output().toStdString();
-        ASSERT_TRUE(program.pressToggle());
+        ASSERT_TRUE(program.waitForWindow()) << program.report();
+        ASSERT_TRUE(program.pressToggle()) << program.report();
         QString take;
         if (sound) {
             bursts.play({{0.5, std::nullopt}, {2, -20.0}});
             take = program.waitForTake();
             ASSERT_FALSE(take.isEmpty()) << program.output().toStdString();
-            // Beyond the five seconds after the burst: paused.
-            QThread::msleep(9000);
+            // The second before the burst, the burst and the five seconds after it reached the
+            // disk; then the take pauses: two seconds more must add nothing.
+            ASSERT_TRUE(waitForLength(take, kLeadIn + 8u * kSecond, 60000));
+            QThread::msleep(2000);
         } else {
             QThread::msleep(3000);
         }
@@ -438,13 +427,7 @@ TEST(KilledTakes, ArmedLeavesNothingAndPausedForSilenceIsRecovered) {
         EXPECT_LE(onDisk, kLeadIn + 8u * kSecond + 2u * 2205u * kBlockAlign);
 
         RecorderProcess again(display, folder);
-        ASSERT_TRUE(again.waitForWindow()) << again.output().toStdString();
-        QElapsedTimer waited;
-        waited.start();
-        while (again.visibleWindows() < 2 && waited.elapsed() < 20000) {
-            QThread::msleep(100);
-        }
-        EXPECT_EQ(again.visibleWindows(), 2) << "no recovery box";
+        EXPECT_TRUE(again.waitForWindows(2)) << "no recovery box: " << again.report();
         const TakeBytes recovered = readTake(take);
         EXPECT_EQ(recovered.dataLength(), onDisk);
         EXPECT_EQ(recovered.u32(42), onDisk);

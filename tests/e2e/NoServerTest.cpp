@@ -30,6 +30,9 @@ TEST(NoSoundServer, TheReasonIsShownAndTheWindowIsBackToStopped) {
     EXPECT_FALSE(window.Check1()->isChecked());
     EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
     EXPECT_FALSE(window.Timer2().isActive());
+    EXPECT_FALSE(window.captureEngine().isRecording());
+    EXPECT_FALSE(window.captureEngine().deviceOpen());
+    EXPECT_FALSE(window.captureEngine().buffersAllocated());
     EXPECT_TRUE(QDir(folder.path()).entryList(QDir::Files).isEmpty());
     EXPECT_TRUE(window.takeFileName.isEmpty());
 }

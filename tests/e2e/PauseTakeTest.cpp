@@ -39,19 +39,10 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr double kRate = 44100;
-constexpr std::size_t kBufferFrames = 8820;  // one capture buffer of 44100 Hz stereo
-constexpr std::size_t kLeadInFrames = 10 * kBufferFrames;
 
-struct Window {
-    explicit Window(std::chrono::milliseconds backlog = 20s, std::chrono::milliseconds minute = 1min)
-        : waveIn(platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"), backlog)),
-          window({.waveIn = *waveIn,
-                  .dialogs = &dialogs,
-                  .programFolder = folder.path(),
-                  .stopAfterMinute = minute}) {
-        window.show();
-        window.activateWindow();
-        active = QTest::qWaitForWindowActive(&window);
+struct Window : WindowOnServer {
+    Window(std::chrono::milliseconds backlog, std::chrono::milliseconds minute)
+        : WindowOnServer({.backlog = backlog, .stopAfterMinute = minute}) {
         clock.start();
     }
 
@@ -77,23 +68,11 @@ struct Window {
         return d(4) + ' ' + d(0) + d(1) + ' ' + d(2) + d(3);
     }
 
-    QTemporaryDir folder;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<platform::wavein::WaveIn> waveIn;
-    frmSoundRec window;
     QElapsedTimer clock;
-    bool active = false;
-};
-
-struct Sound {
-    Sound() : inUse(server) {}
-    PrivateServer server;
-    ServerInUse inUse;
-    CountingSource source;
 };
 
 std::size_t audioFrames(const TakeBytes& take) {
-    return take.dataLength() / 4 - kLeadInFrames;
+    return take.dataLength() / 4 - kTakeLeadInFrames;
 }
 
 }  // namespace
@@ -120,9 +99,8 @@ TEST(PauseTakeOnPulse, PausedSpansAreLeftOutAndNothingElse) {
         {"a pause longer than the backlog", {1.0, 1.0 + pause}, 2.0 + pause, longPause ? 20s : 1s},
         {"stopped after one minute of audio", {1.0, 2.0}, 0},
     };
-    Sound sound;
-    ASSERT_TRUE(sound.server.started());
-    ASSERT_TRUE(sound.source.playing());
+    const CountingServer sound;
+    ASSERT_TRUE(sound.ready());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const bool stopAfter = c.release == 0;
@@ -140,7 +118,7 @@ TEST(PauseTakeOnPulse, PausedSpansAreLeftOutAndNothingElse) {
         }
         w.waitUntil(0.5);
         const double pressed = w.toggle();
-        ASSERT_TRUE(w.window.captureEngine().isRecording()) << w.dialogs.messages().join(' ').toStdString();
+        ASSERT_TRUE(w.window.captureEngine().isRecording()) << w.messages();
         std::vector<double> at;
         for (const double moment : c.pauses) {
             w.waitUntil(pressed + moment);
@@ -166,7 +144,7 @@ TEST(PauseTakeOnPulse, PausedSpansAreLeftOutAndNothingElse) {
 
         const TakeBytes take = readTake(w.window.takeFileName);
         const double recorded = static_cast<double>(audioFrames(take)) / kRate;
-        const auto jumps = counterJumps(take, kLeadInFrames);
+        const auto jumps = counterJumps(take, kTakeLeadInFrames);
         std::printf("%s: take %.3f s, press to end less pauses %.3f s, paused %.3f s; readout %s\n", c.what,
                     recorded, heard, paused, qPrintable(w.readout()));
         for (const auto& jump : jumps) {
@@ -174,10 +152,10 @@ TEST(PauseTakeOnPulse, PausedSpansAreLeftOutAndNothingElse) {
                         static_cast<long long>(jump.skipped), static_cast<double>(jump.skipped) / kRate,
                         static_cast<double>(jump.atFrame) / kRate);
         }
-        EXPECT_GE(counterAt(take, kLeadInFrames), 65536u) << "the audio after the lead-in is not the count";
+        EXPECT_GE(counterAt(take, kTakeLeadInFrames), 65536u) << "the audio after the lead-in is not the count";
         EXPECT_TRUE(w.window.captureEngine().overruns().empty());
         ASSERT_EQ(jumps.size(), at.size() / 2);
-        const double buffer = kBufferFrames / kRate;
+        const double buffer = kTakeBufferFrames / kRate;
         double before = 0;  // audio recorded before each pause
         for (std::size_t i = 0; i < jumps.size(); ++i) {
             before += at[2 * i] - (i == 0 ? pressed : at[2 * i - 1]);

@@ -27,13 +27,7 @@
 
 namespace {
 
-struct Window {
-    Window()
-        : waveIn(platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"))),
-          window({.waveIn = *waveIn, .dialogs = &dialogs, .programFolder = folder.path()}) {
-        window.show();
-    }
-
+struct Window : testsupport::WindowOnServer {
     // Seconds shown by the five digits LED1(4) H, (0)(1) MM, (2)(3) SS.
     int readoutSeconds() const {
         const auto d = [this](int i) { return static_cast<int>(window.LED1(i)->Value()); };
@@ -44,11 +38,6 @@ struct Window {
         const auto take = testsupport::readTake(window.takeFileName);
         return static_cast<double>(take.dataLength() - 10u * 35280) / (4 * 44100.0);
     }
-
-    QTemporaryDir folder;
-    testsupport::ScriptedDialogs dialogs;
-    std::unique_ptr<platform::wavein::WaveIn> waveIn;
-    frmSoundRec window;
 };
 
 }  // namespace

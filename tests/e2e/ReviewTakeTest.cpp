@@ -36,7 +36,6 @@ using namespace testsupport;
 namespace {
 
 constexpr double kRate = 44100;
-constexpr std::uint64_t kLeadInFrames = 10 * 8820;  // ten capture buffers of 44100 Hz stereo
 constexpr int kHeader = 46;
 
 // The frame count and the cue points' sample offsets of a WAV file, as Python's own wave module
@@ -118,11 +117,8 @@ ReadBack readFlac(const QString& path) {
 }  // namespace
 
 TEST(ReviewTakeOnPulse, MarkersAndATrimReachTheSavedFileExactly) {
-    PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const ServerInUse inUse(server);
-    CountingSource source;
-    ASSERT_TRUE(source.playing());
+    const CountingServer sound;
+    ASSERT_TRUE(sound.ready());
 
     struct Row {
         const char* name;
@@ -170,7 +166,7 @@ TEST(ReviewTakeOnPulse, MarkersAndATrimReachTheSavedFileExactly) {
         const std::vector<std::uint64_t> markers = basSoundRec_2::readTakeMarkers(take).frames;
         ASSERT_EQ(markers.size(), 2u);
         for (const auto& [marker, p] : {std::pair{markers[0], first}, std::pair{markers[1], second}}) {
-            const double seconds = (static_cast<double>(marker) - kLeadInFrames) / kRate;
+            const double seconds = (static_cast<double>(marker) - kTakeLeadInFrames) / kRate;
             const double earliest = std::chrono::duration<double>(p.before - start.after).count();
             const double latest = std::chrono::duration<double>(p.after - start.before).count();
             EXPECT_GT(seconds, earliest - 0.02);

@@ -416,8 +416,8 @@ TEST_F(SaveFormatsOnScreen, ACancelledFullOrTakenSaveLeavesTheTakeAsItWas) {
                 // The window goes on painting beside the box while the take is encoded.
                 const int paintedBefore = painted.count;
                 window.update();
-                QTest::qWait(200);
-                EXPECT_GT(painted.count, paintedBefore) << "the window did not repaint during the encoding";
+                EXPECT_TRUE(QTest::qWaitFor([&] { return painted.count > paintedBefore; }, 10000))
+                    << "the window did not repaint during the encoding";
                 QTest::mouseClick(box->findChild<QPushButton*>(), Qt::LeftButton);
             });
         }

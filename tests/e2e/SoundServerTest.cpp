@@ -49,53 +49,51 @@ void expectFinishedTake(const QString& path, std::size_t upTo = SIZE_MAX) {
     EXPECT_EQ(testsupport::independentReadersComplaints(path, 2, 44100), QString());
 }
 
-struct Window {
-    explicit Window(std::chrono::milliseconds backlog = std::chrono::seconds(20))
-        : waveIn(platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"), backlog)),
-          window({.waveIn = *waveIn, .dialogs = &dialogs, .programFolder = folder.path()}) {
-        window.show();
-    }
-    bool running() const { return window.Check1()->isChecked() && window.captureEngine().isRecording(); }
+// What the window shows when the server went away: the toggle up, nothing recording, and one box
+// that says so.
+void expectEndedForTheServer(frmSoundRec& window, const testsupport::ScriptedDialogs& dialogs) {
+    EXPECT_FALSE(window.Check1()->isChecked());
+    EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
+    EXPECT_FALSE(window.captureEngine().isRecording());
+    EXPECT_FALSE(window.Timer2().isActive());
+    const QStringList boxes = dialogs.messages();
+    ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
+        << boxes[0].toStdString();
+}
 
-    QTemporaryDir folder;
-    testsupport::ScriptedDialogs dialogs;
-    std::unique_ptr<platform::wavein::WaveIn> waveIn;
-    frmSoundRec window;
-};
+using Window = testsupport::WindowOnServer;
+
+// A take pressed in `w` that runs until its file holds more than the second of sound every finished
+// take is judged on; false when it did not start or never got there.
+bool startJudgedTake(Window& w) {
+    w.window.Check1()->click();
+    return w.recording() &&
+           testsupport::waitForTakeLength(w.window, static_cast<std::size_t>(kLeadIn + 1.5 * kSecond));
+}
 
 }  // namespace
 
 TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
-    testsupport::PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const testsupport::ServerInUse inUse(server);
+    testsupport::ServerOfOwn own;
+    ASSERT_TRUE(own.started());
     Window w;
 
-    w.window.Check1()->click();
-    ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
-    QTest::qWait(2000);
-    server.kill();
+    ASSERT_TRUE(startJudgedTake(w)) << w.messages();
+    own.server.kill();
     QElapsedTimer sinceLoss;
     sinceLoss.start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.window.Check1()->isChecked(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.window.Check1()->isChecked(); }, 30000));
     std::printf("take stopped %lld ms after the server died\n", static_cast<long long>(sinceLoss.elapsed()));
 
-    EXPECT_EQ(w.window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
-    EXPECT_FALSE(w.window.captureEngine().isRecording());
-    EXPECT_FALSE(w.window.Timer2().isActive());
-    const QStringList boxes = w.dialogs.messages();
-    ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
-        << boxes[0].toStdString();
+    ASSERT_NO_FATAL_FAILURE(expectEndedForTheServer(w.window, w.dialogs));
     const QString first = w.window.takeFileName;
     expectFinishedTake(first);
 
     // The same window and service, the server back: a new take records.
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(own.server.start());
     w.dialogs.answers.push_back(platform::Answer::No);  // keep the unsaved first take
-    w.window.Check1()->click();
-    ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
-    QTest::qWait(2000);
+    ASSERT_TRUE(startJudgedTake(w)) << w.messages();
     w.window.Check1()->click();
     ASSERT_TRUE(testsupport::takeFinished(w.window));
     EXPECT_EQ(w.dialogs.messages().size(), 1);
@@ -105,11 +103,8 @@ TEST(SoundServer, LostMidTakeEndsItCleanlyAndTheNextTakeWorksOnceItIsBack) {
 
 // The window thread blocked while the server goes on sending. Ten buffers hold two seconds.
 TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
-    testsupport::PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const testsupport::ServerInUse inUse(server);
-    testsupport::CountingSource source;
-    ASSERT_TRUE(source.playing());
+    const testsupport::CountingServer sound;
+    ASSERT_TRUE(sound.ready());
 
     const struct {
         std::chrono::milliseconds backlog;
@@ -122,9 +117,9 @@ TEST(SoundServer, AStallWithinTheBacklogLosesNothingAndOneBeyondItIsTold) {
         {std::chrono::seconds(1), std::chrono::seconds(5), true},
     };
     for (const auto& row : rows) {
-        Window w(row.backlog);
+        Window w({.backlog = row.backlog});
         w.window.Check1()->click();
-        ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
+        ASSERT_TRUE(w.recording()) << w.messages();
         QElapsedTimer down;
         down.start();
         QTest::qWait(1000);
@@ -259,16 +254,15 @@ private:
 TEST(SoundServer, GoneAtTheStartOrAtTheReleaseEndsTheTakeWithOneBox) {
     for (const Dies when : {Dies::AfterOpen, Dies::AtRelease}) {
         SCOPED_TRACE(when == Dies::AfterOpen ? "after the open" : "at the release");
-        testsupport::PrivateServer server;
-        ASSERT_TRUE(server.started());
-        const testsupport::ServerInUse inUse(server);
+        testsupport::ServerOfOwn own;
+        ASSERT_TRUE(own.started());
         if (when == Dies::AtRelease) {
             qputenv("PULSE_SOURCE", "tolvane_sine");
         }
         QTemporaryDir folder;
         testsupport::ScriptedDialogs dialogs;
         auto real = platform::wavein::makePulseAudioWaveIn(QStringLiteral("Tolvane tests"));
-        ServerDies waveIn(*real, server, when);
+        ServerDies waveIn(*real, own.server, when);
         frmSoundRec window({.waveIn = waveIn, .dialogs = &dialogs, .programFolder = folder.path()});
         window.show();
 
@@ -281,15 +275,7 @@ TEST(SoundServer, GoneAtTheStartOrAtTheReleaseEndsTheTakeWithOneBox) {
         qunsetenv("PULSE_SOURCE");
         ASSERT_TRUE(testsupport::takeFinished(window));
 
-        EXPECT_FALSE(window.Check1()->isChecked());
-        EXPECT_EQ(window.Check1()->text(), QStringLiteral("Iniciar Gravação"));
-        EXPECT_FALSE(window.captureEngine().isRecording());
-        EXPECT_FALSE(window.Timer2().isActive());
-        const QStringList boxes = dialogs.messages();
-        ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-        EXPECT_TRUE(
-            boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
-            << boxes[0].toStdString();
+        ASSERT_NO_FATAL_FAILURE(expectEndedForTheServer(window, dialogs));
         // A finished take, which every reader opens: of its lead-in alone when nothing was recorded.
         const auto take = readTake(window.takeFileName);
         if (when == Dies::AfterOpen) {
@@ -304,14 +290,11 @@ TEST(SoundServer, GoneAtTheStartOrAtTheReleaseEndsTheTakeWithOneBox) {
 // swapping, a PipeWire hiccup): what it answers late reaches nobody (under the sanitizer, an answer
 // landing in a device already freed ends the test), the stop tells one box, and the take is finished.
 TEST(SoundServer, StalledAtTheReleaseAndBackLaterEndsTheTakeWithOneBox) {
-    testsupport::PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const testsupport::ServerInUse inUse(server);
+    testsupport::ServerOfOwn own;
+    ASSERT_TRUE(own.started());
     Window w;
-    w.window.Check1()->click();
-    ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
-    QTest::qWait(3000);
-    server.pause();
+    ASSERT_TRUE(startJudgedTake(w)) << w.messages();
+    own.server.pause();
     // While the server is stopped the sound heard at the release cannot come: the window answers at
     // once, the toggle up, while the take waits for it (its device still open).
     QTest::qWait(300);
@@ -321,32 +304,28 @@ TEST(SoundServer, StalledAtTheReleaseAndBackLaterEndsTheTakeWithOneBox) {
     });
     w.window.Check1()->click();
     QTest::qWait(6000);
-    server.resume();
+    own.server.resume();
+    // Time for the late answers to arrive where they must reach nobody.
     QTest::qWait(3000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.window.captureEngine().deviceOpen(); }, 30000));
 
     EXPECT_TRUE(answered);
-    EXPECT_FALSE(w.window.Check1()->isChecked());
-    EXPECT_FALSE(w.window.captureEngine().deviceOpen());
-    const QStringList boxes = w.dialogs.messages();
-    ASSERT_EQ(boxes.size(), 1) << boxes.join(" | ").toStdString();
-    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("A gravação parou porque o servidor de som saiu do ar (")))
-        << boxes[0].toStdString();
+    ASSERT_NO_FATAL_FAILURE(expectEndedForTheServer(w.window, w.dialogs));
     expectFinishedTake(w.window.takeFileName);
 }
 
 // A source that delivers in blocks of two seconds: the take is still what was heard between the
 // press and the release, not whole blocks (before, 5.1 s held gave 6.0 s and 3.1 s gave 2.0 s).
 TEST(SoundServer, ATakeFromABlockSourceIsWhatWasHeardWhileTheToggleWasDown) {
-    testsupport::PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const testsupport::ServerInUse inUse(server);
+    const testsupport::ServerOfOwn own;
+    ASSERT_TRUE(own.started());
     qputenv("PULSE_SOURCE", "tolvane_sine");
     for (const int heldMs : {3100, 5100}) {
         Window w;
         QElapsedTimer down;
         w.window.Check1()->click();
         down.start();
-        ASSERT_TRUE(w.running()) << w.dialogs.messages().join(' ').toStdString();
+        ASSERT_TRUE(w.recording()) << w.messages();
         QTest::qWait(heldMs);
         const double secondsDown = static_cast<double>(down.elapsed()) / 1000.0;
         w.window.Check1()->click();

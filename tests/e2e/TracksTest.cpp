@@ -172,9 +172,8 @@ QString tagsOf(const QString& flac) {
 }  // namespace
 
 TEST(TracksOnPulse, ASideSplitAtItsGapsIsSavedAsOneTaggedFlacATrackHoldingTheTakeExactly) {
-    PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const ServerInUse inUse(server);
+    const ServerOfOwn own;
+    ASSERT_TRUE(own.started());
     QTemporaryDir work;
     SidePlayer side(work.path());
     ASSERT_TRUE(side.ready());

@@ -10,6 +10,7 @@
 // carry Qt's translation, and that no text is wider than its box. The LED library's property sheet
 // and errors are checked against its own catalogue the same way.
 #include "ScriptedDialogs.h"
+#include "PcmFormat.h"
 
 #include <LED/LED.h>
 #include <LED/LEDPropertySheet.h>
@@ -439,15 +440,7 @@ void leaveInterruptedTake(const QString& path) {
     {
         basSoundRec_2::TakeFile take(quiet, QStringLiteral("Tolvane"));
         ASSERT_EQ(take.Create(path), path);
-        platform::wavein::WAVEFORMATEX format;
-        format.wFormatTag = platform::wavein::WAVE_FORMAT_PCM;
-        format.nChannels = 2;
-        format.nSamplesPerSec = 44100;
-        format.wBitsPerSample = 16;
-        format.nBlockAlign = 4;
-        format.nAvgBytesPerSec = 176400;
-        format.cbSize = 18;
-        ASSERT_TRUE(take.WriteHeader(format));
+        ASSERT_TRUE(take.WriteHeader(testsupport::pcm16()));
         const std::vector<std::byte> audio(176400 * 2);
         ASSERT_TRUE(take.Append(audio.data(), audio.size()).ok());
     }

@@ -8,7 +8,7 @@
 #include "recorder/window/frmSoundRec.h"
 
 #include "ScriptedDialogs.h"
-#include "SoundServer.h"
+#include "LevelSources.h"
 #include "platform/mixer/PeakSource.h"
 #include "platform/mixer/PulseMixer.h"
 #include "SimulatedWaveIn.h"
@@ -27,17 +27,9 @@
 #include <cmath>
 
 using namespace platform::mixer;
+using namespace testsound;
 
 namespace {
-
-const QString kFirst = QStringLiteral("level_a");
-const QString kSecond = QStringLiteral("level_b");
-const QString kFirstSource = kFirst + QStringLiteral(".monitor");
-const QString kSecondSource = kSecond + QStringLiteral(".monitor");
-
-std::vector<int> both(int percent) {
-    return {percent, percent};
-}
 
 // The share of the source's normal volume the slider's position stands for (Max is 90 %).
 double shownPercent(const QScrollBar& slider) {
@@ -45,11 +37,6 @@ double shownPercent(const QScrollBar& slider) {
 }
 // One step of the slider, in percent.
 constexpr double kStepPercent = 1.8 * 100 / 65535;
-
-// A level is sent in the background; the server has it a moment later.
-bool reaches(const testsound::SoundServer& server, const QString& source, const std::vector<int>& percents) {
-    return QTest::qWaitFor([&] { return server.sourceVolumePercent(source) == percents; }, 20000);
-}
 
 // The real mixer, counting the levels sent to it.
 class CountingMixer final : public Mixer {
@@ -114,9 +101,7 @@ struct Recorder {
 class LevelSlider : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.start({kFirst, kSecond}));
-        ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kFirstSource, QStringLiteral("50%")}));
-        ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("50%")}));
+        ASSERT_TRUE(startWithBothAtHalf(server));
     }
 
     testsound::SoundServer server;

@@ -8,7 +8,7 @@
 #include "platform/mixer/PulseMixer.h"
 #include "recorder/level/RecordingLevel.h"
 
-#include "SoundServer.h"
+#include "LevelSources.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -20,25 +20,12 @@
 #include <cstring>
 
 using namespace platform::mixer;
+using namespace testsound;
 using basSoundRec_3::FindVolumeControl;
 using basSoundRec_3::LevelForPosition;
 using basSoundRec_3::SetVolumeLevel;
 
 namespace {
-
-const QString kFirst = QStringLiteral("level_a");
-const QString kSecond = QStringLiteral("level_b");
-const QString kFirstSource = kFirst + QStringLiteral(".monitor");
-const QString kSecondSource = kSecond + QStringLiteral(".monitor");
-
-std::vector<int> both(int percent) {
-    return {percent, percent};
-}
-
-// A level is sent in the background; the server has it a moment later.
-bool reaches(const testsound::SoundServer& server, const QString& source, const std::vector<int>& percents) {
-    return QTest::qWaitFor([&] { return server.sourceVolumePercent(source) == percents; }, 20000);
-}
 
 bool isAllZero(const void* bytes, std::size_t length) {
     const auto* p = static_cast<const unsigned char*>(bytes);
@@ -48,10 +35,7 @@ bool isAllZero(const void* bytes, std::size_t length) {
 class MixerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.start({kFirst, kSecond}));
-        ASSERT_TRUE(server.pactl({QStringLiteral("set-source-volume"), kFirstSource, QStringLiteral("50%")}));
-        ASSERT_TRUE(
-            server.pactl({QStringLiteral("set-source-volume"), kSecondSource, QStringLiteral("50%")}));
+        ASSERT_TRUE(startWithBothAtHalf(server));
     }
 
     testsound::SoundServer server;

@@ -6,6 +6,7 @@
 // server delivers carries its own number, so whatever a take lost, doubled or reordered is known
 // to the frame.
 
+#include "PrivateServer.h"
 #include "TakeReader.h"
 
 #include <QProcess>
@@ -39,6 +40,14 @@ private:
 // Frame n of a stereo take recorded from the count holds the number's low 16 bits on the left and
 // its high 16 on the right (of 24-bit samples, its low 24 bits and the rest). Numbers start from
 // 2^16 (2^24), so a silent frame is never part of the count.
+// A server of the test's own whose default source is the count.
+struct CountingServer {
+    bool ready() const { return own.started() && source.playing(); }
+
+    ServerOfOwn own;
+    CountingSource source;
+};
+
 std::uint32_t counterAt(const TakeBytes& take, std::size_t frame);
 
 // Where the count in a stereo take jumps, from frame `first` to the last whole frame in the file:

@@ -70,4 +70,13 @@ private:
     QByteArray previous_;
 };
 
+// A server of the test's own that this process's sound clients reach for as long as it lives.
+struct ServerOfOwn {
+    ServerOfOwn() : inUse(server) {}
+    bool started() const { return server.started(); }
+
+    PrivateServer server;
+    ServerInUse inUse;
+};
+
 }  // namespace testsupport

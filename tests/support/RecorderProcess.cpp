@@ -97,20 +97,34 @@ RecorderProcess::~RecorderProcess() {
 }
 
 bool RecorderProcess::xdotool(const QStringList& arguments, QString* output) const {
-    QProcess tool;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("DISPLAY"), display_);
-    tool.setProcessEnvironment(environment);
-    tool.start(QStringLiteral("xdotool"), arguments);
-    if (!tool.waitForFinished(30000)) {
-        tool.kill();
-        tool.waitForFinished();
-        return false;
+    // An X error (a window torn down while the tool walks the tree or activates it) ends the tool
+    // at once; it says nothing about the program, so the same read or activation is asked again.
+    // Only these are: a key press that may have gone out is never sent twice.
+    const bool repeatable = arguments.value(0) == QStringLiteral("search") ||
+                            arguments.value(0) == QStringLiteral("windowactivate");
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        QProcess tool;
+        tool.setProcessEnvironment(environment);
+        tool.start(QStringLiteral("xdotool"), arguments);
+        if (!tool.waitForFinished(30000)) {
+            tool.kill();
+            tool.waitForFinished();
+            return false;
+        }
+        const QByteArray errors = tool.readAllStandardError();
+        if (repeatable && errors.contains("X Error") && waited.elapsed() < 30000) {
+            QThread::msleep(100);
+            continue;
+        }
+        if (output != nullptr) {
+            *output = QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+        }
+        return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
     }
-    if (output != nullptr) {
-        *output = QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
-    }
-    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
 }
 
 bool RecorderProcess::waitForWindow() {
@@ -129,28 +143,68 @@ bool RecorderProcess::waitForWindow() {
         }
         QThread::msleep(100);
     }
+    failed_ = QStringLiteral("the window never showed");
     return false;
+}
+
+bool RecorderProcess::waitForWindows(int count, int timeoutMs) {
+    if (window_.isEmpty() && !waitForWindow()) {
+        return false;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (visibleWindows() != count) {
+        if (waited.elapsed() > timeoutMs || process_.state() == QProcess::NotRunning) {
+            failed_ = QStringLiteral("%1 windows shown, not %2").arg(visibleWindows()).arg(count);
+            return false;
+        }
+        QThread::msleep(100);
+    }
+    return true;
 }
 
 int RecorderProcess::visibleWindows() const {
     QString found;
-    if (!xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                  QString::number(process_.processId())},
-                 &found)) {
-        return 0;
-    }
+    // None found is an exit status of 1 as well; the list is then empty either way.
+    xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+             QString::number(process_.processId())},
+            &found);
     return static_cast<int>(found.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size());
 }
 
+bool RecorderProcess::activateAndPress(const QString& keys) {
+    if (window_.isEmpty()) {
+        failed_ = QStringLiteral("no window to press %1 in").arg(keys);
+        return false;
+    }
+    if (!xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_})) {
+        failed_ = QStringLiteral("the window could not be activated for %1").arg(keys);
+        return false;
+    }
+    if (!xdotool({QStringLiteral("key"), keys})) {
+        failed_ = QStringLiteral("pressing %1 failed").arg(keys);
+        return false;
+    }
+    return true;
+}
+
 bool RecorderProcess::pressToggle() {
-    return !window_.isEmpty() &&
-           xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_, QStringLiteral("key"),
-                    QStringLiteral("space")});
+    return activateAndPress(QStringLiteral("space"));
 }
 
 bool RecorderProcess::pressKeys(const QString& keys) {
-    return !window_.isEmpty() && xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), window_,
-                                          QStringLiteral("key"), keys});
+    return activateAndPress(keys);
+}
+
+QString RecorderProcess::startTake(const QStringList& others) {
+    if ((window_.isEmpty() && !waitForWindow()) || !pressToggle()) {
+        return QString();
+    }
+    const QString take = waitForTake(20000, others);
+    if (take.isEmpty()) {
+        failed_ = QStringLiteral("no take started");
+    }
+    return take;
 }
 
 QString RecorderProcess::waitForTake(int timeoutMs, const QStringList& others) const {
@@ -181,6 +235,10 @@ int RecorderProcess::waitForExit(int timeoutMs) {
 
 QString RecorderProcess::output() {
     return QString::fromLocal8Bit(process_.readAll());
+}
+
+std::string RecorderProcess::report() {
+    return (failed_ + QStringLiteral("; the program said: ") + output()).toStdString();
 }
 
 QStringList takeFilesIn(const QString& folder) {

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 
 namespace testsupport {
 
@@ -43,6 +44,9 @@ public:
 
     // Waits for the main window to be shown; false when it never was.
     bool waitForWindow();
+    // Waits until the program shows `count` windows (the main window and a box over it: 2); false
+    // when it never did.
+    bool waitForWindows(int count, int timeoutMs = 30000);
     // How many windows of the program are shown (the main window, a message box over it...).
     int visibleWindows() const;
     // Presses the record toggle with the keyboard, as the window's first control.
@@ -52,20 +56,27 @@ public:
     // Waits until a take file in the folder, other than those in `others`, holds audio beyond its
     // header; its path, or empty.
     QString waitForTake(int timeoutMs = 20000, const QStringList& others = {}) const;
+    // Waits for the window, presses the toggle and waits for the take it starts, as waitForTake;
+    // its path, or empty with the step that failed in report().
+    QString startTake(const QStringList& others = {});
 
     void signal(int number);
     // Waits for the program to end; its exit code, or -1 when it was killed or did not end in time.
     int waitForExit(int timeoutMs);
     qint64 pid() const { return process_.processId(); }
     QString output();
+    // What went wrong in the last step that failed, and what the program printed: for a failure's message.
+    std::string report();
 
 private:
     bool xdotool(const QStringList& arguments, QString* output = nullptr) const;
+    bool activateAndPress(const QString& keys);
 
     QString display_;
     QString folder_;
     QProcess process_;
     QString window_;
+    QString failed_;
 };
 
 // The folder's take files ("*.WAV"), by name.

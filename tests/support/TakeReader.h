@@ -16,6 +16,11 @@
 
 namespace testsupport {
 
+// The window's takes unless a test chooses otherwise: 44100 Hz 16-bit stereo, captured in buffers of
+// a fifth of a second, the first ten of them a silent lead-in.
+inline constexpr std::size_t kTakeBufferFrames = 8820;
+inline constexpr std::size_t kTakeLeadInFrames = 10 * kTakeBufferFrames;
+
 struct TakeBytes {
     std::vector<std::uint8_t> bytes;
 

@@ -44,6 +44,8 @@ failures = []
 # Every object that took the focus, newest last. A popup menu is not among the program's windows: a
 # screen reader meets it, as these tests do, through the focus moving onto its items.
 focused = []
+# The process of the program launched last, whose windows the keys wait for.
+_launched = None
 
 
 def pump(seconds=0):
@@ -108,10 +110,38 @@ def xdotool(*args):
     return subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout.strip()
 
 
+def shown_windows(process=None):
+    """The program's windows on the screen, a popup menu among them; an X error (a window torn down
+    while the tree is walked) is asked again."""
+    process = process or _launched
+    for _ in range(50):
+        done = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(process.pid)],
+                              capture_output=True, text=True)
+        if "X Error" not in done.stderr:
+            return done.stdout.split()
+        time.sleep(0.1)
+    return []
+
+
+def activate(window):
+    """Gives `window` the keyboard, waiting until it has it; false when it never got it."""
+    def active():
+        subprocess.run(["xdotool", "windowactivate", "--sync", window], capture_output=True, timeout=30)
+        return xdotool("getactivewindow") == window
+    return bool(window) and bool(wait_for(active, 30))
+
+
+# Keys that open a popup menu: the next key goes to the menu only once it is on the screen.
+_OPENS_MENU = ("shift+F10", "Menu")
+
+
 def x_keys(*keys):
     """The keyboard alone: keys pressed on the X server, one at a time."""
     for key in keys:
+        before = len(shown_windows()) if key in _OPENS_MENU and _launched else None
         xdotool("key", key)
+        if before is not None:
+            check(wait_for(lambda: len(shown_windows()) > before, 30), f"{key} shows a menu")
         pump(0.4)
 
 
@@ -134,6 +164,11 @@ class Desktop:
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         os.environ["DISPLAY"] = ":" + xvfb.stdout.readline().decode().strip()
         self._start(["openbox"], **quiet)
+        # Until the window manager has taken over the screen, a window it takes over later may lose
+        # the focus (and the keys sent to it) when it is reparented.
+        if not wait_for(lambda: "window id" in subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"],
+                                                               capture_output=True, text=True).stdout):
+            raise RuntimeError("the window manager did not take over the screen")
         self._start([LAUNCHER, "--launch-immediately"], **quiet)
         subprocess.run([PULSE_SERVER, "start", self.pulse_dir], check=True, stdout=subprocess.DEVNULL)
         os.environ["PULSE_SERVER"] = f"unix:{self.pulse_dir}/native"
@@ -160,10 +195,12 @@ class Desktop:
         self.stderr = os.path.join(self.work, "stderr.txt")
         process = self._start([copy, *arguments], cwd=self.work, env=env, stdout=subprocess.DEVNULL,
                               stderr=open(self.stderr, "w"))
+        global _launched
+        _launched = process
         app = wait_for(lambda: self.application(process), 90)
         # Not `search --sync`: it gives up at the first X error, which a window torn down meanwhile gives.
-        window = wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", str(process.pid)).split("\n")[0], 30) or ""
-        xdotool("windowactivate", "--sync", window)
+        window = (wait_for(lambda: shown_windows(process), 30) or [""])[0]
+        check(activate(window), "the program's window takes the keyboard")
         return process, app
 
     @staticmethod

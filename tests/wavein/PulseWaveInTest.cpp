@@ -168,9 +168,8 @@ INSTANTIATE_TEST_SUITE_P(All, PulseTakeFormats, ::testing::ValuesIn(kTakeFormats
 // The server is asked for 24-bit samples and converts whatever its source has: from a source of
 // 24-bit sound, every value comes through, the low byte too.
 TEST(PulseWaveIn, A24BitTakeHoldsEveryValueOfA24BitCount) {
-    testsupport::PrivateServer server;
-    ASSERT_TRUE(server.started());
-    const testsupport::ServerInUse inUse(server);
+    const testsupport::ServerOfOwn own;
+    ASSERT_TRUE(own.started());
     const testsupport::CountingSource count(96000, 24);
     ASSERT_TRUE(count.playing());
     auto waveIn = makePulseAudioWaveIn("Tolvane tests");

@@ -3,6 +3,8 @@
 
 #include "WaveInHarness.h"
 
+#include "PcmFormat.h"
+
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -13,15 +15,7 @@
 namespace wavein_test {
 
 WAVEFORMATEX takeFormat(std::uint32_t rate, std::uint16_t channels) {
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = channels;
-    format.nSamplesPerSec = rate;
-    format.nBlockAlign = static_cast<std::uint16_t>(channels * 2);
-    format.nAvgBytesPerSec = rate * format.nBlockAlign;
-    format.wBitsPerSample = 16;
-    format.cbSize = 18;  // what the recorder writes
-    return format;
+    return testsupport::pcm16(rate, channels);
 }
 
 bool Receiver::waitFor(std::size_t count, int timeoutMs) {

@@ -4,6 +4,7 @@
 #pragma once
 // What the take-file tests share: a scratch folder, the dialogs double, reading the file back.
 
+#include "PcmFormat.h"
 #include "ScriptedDialogs.h"
 #include "recorder/wavfile/TakeFile.h"
 
@@ -26,18 +27,7 @@ using basSoundRec_2::WAVEFORMATEX;
 
 inline const QString kTitle = QStringLiteral("Tolvane test");
 
-// 16-bit PCM with the extra-size field the take file carries.
-inline WAVEFORMATEX pcm16(std::uint32_t rate, std::uint16_t channels) {
-    WAVEFORMATEX f;
-    f.wFormatTag = 1;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<std::uint16_t>(channels * 2);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    f.wBitsPerSample = 16;
-    f.cbSize = 18;
-    return f;
-}
+using testsupport::pcm16;
 
 inline QByteArray readAll(const QString& path) {
     QFile file(path);

@@ -4,6 +4,7 @@
 // A take past the WAV limit (lowered here) goes on in numbered parts through the real take file and
 // capture engine: every frame once and in order across the parts, each part a WAV file that
 // independent readers accept, and the parts saved, deleted and recovered together.
+#include "PcmFormat.h"
 #include "RecorderUnderTest.h"
 #include "TakeReader.h"
 
@@ -179,15 +180,7 @@ TEST(TakeParts, AKilledTakeIsRecoveredWithAllItsParts) {
         if (child == 0) {
             testsupport::ScriptedDialogs dialogs;
             basSoundRec_2::TakeFile take(dialogs, QStringLiteral("Tolvane"), kLimit);
-            platform::wavein::WAVEFORMATEX format;
-            format.wFormatTag = platform::wavein::WAVE_FORMAT_PCM;
-            format.nChannels = 2;
-            format.nSamplesPerSec = 44100;
-            format.wBitsPerSample = 16;
-            format.nBlockAlign = 4;
-            format.nAvgBytesPerSec = 176400;
-            format.cbSize = 18;
-            if (take.Create(first) != first || !take.WriteHeader(format)) {
+            if (take.Create(first) != first || !take.WriteHeader(testsupport::pcm16())) {
                 _exit(1);
             }
             std::vector<std::byte> audio(row.bytes, std::byte{7});
