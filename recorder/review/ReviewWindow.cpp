@@ -267,6 +267,8 @@ void ReviewWindow::buildLayout() {
          {play_, playSelection_, undoTrim_, split_, markersToTracks_, saveTracks_, save_, close_}) {
         button->setAutoDefault(false);
         button->installEventFilter(spacePresses);
+        // A click leaves the focus where it was, so Space goes on playing and pausing after it.
+        button->setFocusPolicy(Qt::TabFocus);
     }
 
     auto* waveform = new QVBoxLayout;

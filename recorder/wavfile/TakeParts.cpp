@@ -76,8 +76,9 @@ QStringList takeParts(const QString& firstPart) {
 
 bool takeNameFree(const QString& firstPart) {
     // A marker file left by a take deleted by hand would become the new take's markers.
-    if (QFileInfo::exists(firstPart) || QFileInfo(firstPart).isSymLink() ||
-        QFileInfo::exists(takeMarkersPath(firstPart))) {
+    const QString markers = takeMarkersPath(firstPart);
+    if (QFileInfo::exists(firstPart) || QFileInfo(firstPart).isSymLink() || QFileInfo::exists(markers) ||
+        QFileInfo(markers).isSymLink()) {
         return false;
     }
     // Any part number, not only the next: a part 3 left alone would stop a long take there.

@@ -51,8 +51,7 @@ void frmSoundRec::tellHowTheTakeEnded(const QString& reason) {
 }
 
 bool frmSoundRec::stopIfTheTakeFailed() {
-    const auto reason = take_end::failure(*engine_, input_, autoStart_->heardNothing());
-    if (!reason) {
+    if (!take_end::failure(*engine_, input_, false)) {
         return false;
     }
     // Stopped before the box: the take is finished and the window stopped while the user reads why,
@@ -60,6 +59,7 @@ bool frmSoundRec::stopIfTheTakeFailed() {
     finishReadout();
     engine_->StopCapture();
     enterStoppedState();
-    tellHowTheTakeEnded(*reason);
+    // Told after the stop: the buffers it writes may hold the first sound, and with it a take file.
+    tellHowTheTakeEnded(take_end::failure(*engine_, input_, autoStart_->heardNothing()).value_or(QString()));
     return true;
 }

@@ -283,6 +283,15 @@ TEST(ReviewWindow, KeysAndTheMouseSetTheTrimMarkersAndPlayback) {
          std::nullopt,
          {},
          {}},
+        {"a button clicked with the mouse leaves Space to play and pause",
+         [](Review& r) {
+             QTest::mouseClick(r.find("PlaySelection"), Qt::LeftButton);
+             r.key(Qt::Key_Space);
+             EXPECT_EQ(r.find<QPushButton>("Play")->text(), QStringLiteral("Tocar"));
+         },
+         std::nullopt,
+         {},
+         {{0, kFrames}}},
         {"a handle moved by its keys and by the mouse",
          [](Review& r) {
              r.find("TrimStart")->setFocus();

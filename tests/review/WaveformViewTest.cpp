@@ -9,6 +9,7 @@
 #include "recorder/review/WaveformSummary.h"
 
 #include <QAccessible>
+#include <QElapsedTimer>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -111,7 +112,10 @@ TEST(WaveformView, LeavesNoColumnUnreadOnTheScreenOnceComplete) {
     // One read through, and a few columns far from it painted before the view looks again (no
     // events handled in between, so its own refresh cannot come first).
     viewed.source->pass(1);
+    QElapsedTimer reading;
+    reading.start();
     while (viewed.summary->summarisedFrames() == 0) {
+        ASSERT_LT(reading.elapsed(), 60000) << "the first read was never summarised";
         std::this_thread::yield();
     }
     viewed.view.repaint(QRect(300, 0, 2, 200));

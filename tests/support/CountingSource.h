@@ -37,9 +37,6 @@ private:
     bool playing_ = false;
 };
 
-// Frame n of a stereo take recorded from the count holds the number's low 16 bits on the left and
-// its high 16 on the right (of 24-bit samples, its low 24 bits and the rest). Numbers start from
-// 2^16 (2^24), so a silent frame is never part of the count.
 // A server of the test's own whose default source is the count.
 struct CountingServer {
     bool ready() const { return own.started() && source.playing(); }
@@ -47,6 +44,10 @@ struct CountingServer {
     ServerOfOwn own;
     CountingSource source;
 };
+
+// Frame n of a stereo take recorded from the count holds the number's low 16 bits on the left and
+// its high 16 on the right (of 24-bit samples, its low 24 bits and the rest). Numbers start from
+// 2^16 (2^24), so a silent frame is never part of the count.
 
 std::uint32_t counterAt(const TakeBytes& take, std::size_t frame);
 

@@ -141,7 +141,8 @@ bool RecorderProcess::waitForWindow() {
             window_ = found.split(QLatin1Char('\n')).constFirst();
             return true;
         }
-        QThread::msleep(100);
+        // Waits on the program itself, so that its end is seen: its state changes only here.
+        process_.waitForFinished(100);
     }
     failed_ = QStringLiteral("the window never showed");
     return false;
@@ -158,7 +159,7 @@ bool RecorderProcess::waitForWindows(int count, int timeoutMs) {
             failed_ = QStringLiteral("%1 windows shown, not %2").arg(visibleWindows()).arg(count);
             return false;
         }
-        QThread::msleep(100);
+        process_.waitForFinished(100);
     }
     return true;
 }
@@ -200,7 +201,7 @@ QString RecorderProcess::startTake(const QStringList& others) {
     if ((window_.isEmpty() && !waitForWindow()) || !pressToggle()) {
         return QString();
     }
-    const QString take = waitForTake(20000, others);
+    const QString take = waitForTake(30000, others);
     if (take.isEmpty()) {
         failed_ = QStringLiteral("no take started");
     }
