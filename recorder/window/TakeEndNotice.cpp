@@ -12,27 +12,25 @@
 namespace take_end {
 namespace {
 
-// Why a take ended on a lost source: the chosen input unplugged or the server gone, with its reason,
-// and what became of the sound heard until then.
+// Why a take ended on a lost source, whole sentences for the translator: [input unplugged][nothing
+// kept]. A take armed for sound that never heard any has no file, and telling the user it holds
+// something would send them looking for it.
+const char* const kSourceLoss[2][2] = {
+    {QT_TRANSLATE_NOOP("frmSoundRec", "A gravação parou porque o servidor de som saiu do ar (%1). "
+                                      "Tudo o que foi gravado até então está no arquivo."),
+     QT_TRANSLATE_NOOP("frmSoundRec", "A gravação parou porque o servidor de som saiu do ar (%1). "
+                                      "Nenhum som passou do nível de disparo: nada foi gravado.")},
+    {QT_TRANSLATE_NOOP("frmSoundRec", "A gravação parou porque a entrada \"%1\" foi desconectada. "
+                                      "Tudo o que foi gravado até então está na gravação."),
+     QT_TRANSLATE_NOOP("frmSoundRec", "A gravação parou porque a entrada \"%1\" foi desconectada. "
+                                      "Nenhum som passou do nível de disparo: nada foi gravado.")},
+};
+
 QString sourceLossText(const input::InputChoice* input, const QString& reason, bool nothingKept) {
-    // A take armed for sound that never heard any has no file: telling the user it holds something
-    // would send them looking for it. The server still answers: it was the chosen input that went.
-    if (input != nullptr && input->unplugged()) {
-        return (nothingKept ? QCoreApplication::translate("frmSoundRec",
-                                                          "A gravação parou porque a entrada \"%1\" foi desconectada. "
-                                                          "Nenhum som passou do nível de disparo: nada foi gravado.")
-                            : QCoreApplication::translate("frmSoundRec",
-                                                          "A gravação parou porque a entrada \"%1\" foi desconectada. "
-                                                          "Tudo o que foi gravado até então está na gravação."))
-            .arg(input->described());
-    }
-    return (nothingKept ? QCoreApplication::translate("frmSoundRec",
-                                                      "A gravação parou porque o servidor de som saiu do ar (%1). "
-                                                      "Nenhum som passou do nível de disparo: nada foi gravado.")
-                        : QCoreApplication::translate("frmSoundRec",
-                                                      "A gravação parou porque o servidor de som saiu do ar (%1). "
-                                                      "Tudo o que foi gravado até então está no arquivo."))
-        .arg(reason);
+    // The server still answers: it was the chosen input that went (a device unplugged).
+    const bool unplugged = input != nullptr && input->unplugged();
+    return QCoreApplication::translate("frmSoundRec", kSourceLoss[unplugged][nothingKept])
+        .arg(unplugged ? input->described() : reason);
 }
 
 const QString kBetweenParts = QStringLiteral("\n\n");
