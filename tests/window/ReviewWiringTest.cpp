@@ -3,7 +3,7 @@
 
 // "Marcar agora" and "Ouvir e cortar…" in the recorder window, on a simulated counting device: the
 // items follow the take, each marker lies at the frame the device had handed over at the press, and
-// what the review sets (a trim, the track boundaries) reaches the next save, then goes with the take.
+// what the review sets (a trim) reaches the next save, then goes with the take.
 #include "RecorderUnderTest.h"
 #include "Readers.h"
 #include "TakeReader.h"
@@ -133,55 +133,4 @@ TEST(ReviewWiring, TheItemsFollowTheTakeAndTheReviewReachesTheSave) {
     EXPECT_EQ(*reinterpret_cast<const std::uint16_t*>(pcm.constData()),
               static_cast<std::uint16_t>(3 * kSecond - kLeadInFrames));
     EXPECT_FALSE(r.window.reviewChoices().selection.has_value()) << "the choices outlived the take";
-}
-
-// "Salvar faixas…" in the review saves one file per track between the handles, all in one save; the
-// take goes once every one is there.
-TEST(ReviewWiring, SavedTracksAreTheSelectionSplitAtItsBoundaries) {
-    Recorder r;
-    r.window.show();
-    r.window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&r.window));
-    r.click();
-    feedSeconds(r, 6);
-    r.click();
-    const QString take = r.window.takeFileName;
-    const QString folder = r.folder.filePath(QStringLiteral("side"));
-    ASSERT_TRUE(QDir().mkpath(folder));
-    whenReviewOpens([&](review::ReviewWindow& window) {
-        setHandle(window, "TrimStart", 2.0);
-        setHandle(window, "TrimEnd", 7.0);
-        QAccessible::queryAccessibleInterface(window.findChild<QWidget*>(QStringLiteral("Waveform")))
-            ->valueInterface()
-            ->setCurrentValue(4.0);
-        window.findChild<QWidget*>(QStringLiteral("Waveform"))->setFocus();
-        QTest::keyClick(window.findChild<QWidget*>(QStringLiteral("Waveform")), Qt::Key_T);
-        // The tracks' dialog: its folder and format typed, Return saves.
-        QTimer::singleShot(0, [folder] {
-            ASSERT_TRUE(QTest::qWaitFor(
-                [] { return qobject_cast<review::TrackSaveDialog*>(QApplication::activeModalWidget()) != nullptr; }));
-            auto* dialog = qobject_cast<review::TrackSaveDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("TrackFolder"));
-            ASSERT_NE(edit, nullptr);
-            edit->setText(folder);
-            ASSERT_TRUE(QTest::qWaitFor([dialog] { return dialog->findChild<QPushButton*>(QStringLiteral("TrackSave"))->isEnabled(); }));
-            QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("TrackSave")), Qt::LeftButton);
-        });
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("SaveTracks")), Qt::LeftButton);
-    });
-    r.window.takeMenu().reviewAction().trigger();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return r.window.takeSaved; }, 30000)) << r.dialogs.messages().join(' ').toStdString();
-    const QStringList tracks = QDir(folder).entryList(QDir::Files, QDir::Name);
-    ASSERT_EQ(tracks.size(), 2) << tracks.join(' ').toStdString();
-    EXPECT_FALSE(QFile::exists(take));
-    // Counted by an independent reader: 2 s to 4 s and 4 s to 7 s of the take.
-    const std::uint64_t expected[] = {2 * kSecond, 3 * kSecond};
-    for (int i = 0; i < 2; ++i) {
-        const auto frames = testsupport::run(QStringLiteral("soxi"), {QStringLiteral("-s"), QDir(folder).filePath(tracks[i])})
-                                .outText()
-                                .trimmed()
-                                .toULongLong();
-        EXPECT_EQ(frames, expected[i]) << tracks[i].toStdString();
-    }
 }
