@@ -2,16 +2,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 // Tolvane: records a PulseAudio source into WAV takes.
-#include "platform/mixer/PeakSource.h"
-#include "platform/mixer/PulseMixer.h"
-#include "platform/mixer/SourceList.h"
-#include "platform/playback/Playback.h"
 #include "platform/power/SleepInhibitor.h"
-#include "platform/pulse/SoundServer.h"
-#include "platform/wavein/PulseWaveIn.h"
 #include "recorder/CommandLine.h"
 #include "recorder/i18n/Language.h"
 #include "recorder/recovery/SessionEnd.h"
+#include "recorder/window/ServerParts.h"
 #include "recorder/window/TakeFolder.h"
 #include "recorder/window/frmSoundRec.h"
 
@@ -79,28 +74,17 @@ int main(int argc, char** argv) {
     // source chosen in the window would not be the server's default.
     const QString sourceForThisRun = tolvane::sourceForThisRun(QApplication::arguments());
     qunsetenv("PULSE_SOURCE");
-    // Capture, level, meters, the source list and the review's playback share one connection to the
-    // server.
-    const auto server = platform::pulse::connectToSoundServer(QStringLiteral("Tolvane"));
-    auto waveIn = platform::wavein::makePulseAudioWaveIn(server);
-    auto mixer = platform::mixer::makePulseAudioMixer(server);
-    auto peaks = platform::mixer::makePulseAudioPeakSource(server);
-    auto sources = platform::mixer::makePulseAudioSourceList(server);
+    ServerParts server(QStringLiteral("Tolvane"));
     QSettings settings(QStringLiteral("Tolvane"), QStringLiteral("Tolvane"));
     // Asked of the system bus only when a take starts.
     auto sleepInhibitor = platform::power::makeSleepInhibitor(
         QStringLiteral("Tolvane"), QCoreApplication::translate("frmSoundRec", "Gravando"));
-    frmSoundRec window({.waveIn = *waveIn,
-                        .programFolder = takeFolder(),
-                        .mixer = mixer.get(),
-                        .peakSource = peaks.get(),
-                        .sources = sources.get(),
-                        .settings = &settings,
-                        .sourceForThisRun = sourceForThisRun,
-                        .sleepInhibitor = sleepInhibitor.get(),
-                        .playback = [server](std::shared_ptr<const platform::playback::FrameSource> take) {
-                            return platform::playback::makePulseAudioPlayback(server, std::move(take));
-                        }});
+    RecorderServices services = server.services();
+    services.programFolder = takeFolder();
+    services.settings = &settings;
+    services.sourceForThisRun = sourceForThisRun;
+    services.sleepInhibitor = sleepInhibitor.get();
+    frmSoundRec window(std::move(services));
     if (const QScreen* screen = window.screen()) {
         window.move(screen->availableGeometry().center() - window.rect().center());
     }

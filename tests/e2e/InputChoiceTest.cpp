@@ -5,6 +5,7 @@
 // different pitch and an output's silent monitor: the menu, the take, the level and the meters
 // follow the choice; it lasts; inputs that come and go; a server that stops answering.
 #include "recorder/level/LevelMeter.h"
+#include "recorder/window/ServerParts.h"
 #include "recorder/window/frmSoundRec.h"
 
 #include "RecorderProcess.h"
@@ -12,11 +13,7 @@
 #include "ScriptedDialogs.h"
 #include "SoundServer.h"
 #include "TakeReader.h"
-#include "platform/mixer/PeakSource.h"
-#include "platform/mixer/PulseMixer.h"
 #include "platform/mixer/SourceList.h"
-#include "platform/pulse/SoundServer.h"
-#include "platform/wavein/PulseWaveIn.h"
 
 #include <QAbstractButton>
 #include <QElapsedTimer>
@@ -90,20 +87,14 @@ QString load(testsound::SoundServer& server, const QStringList& arguments) {
 // The real parts of the program, one connection shared, as main() makes them.
 struct Program {
     Program(const QString& settingsFile, const QString& sourceForThisRun = {})
-        : server(platform::pulse::connectToSoundServer(QStringLiteral("Tolvane tests"))),
-          waveIn(platform::wavein::makePulseAudioWaveIn(server)),
-          mixer(platform::mixer::makePulseAudioMixer(server)),
-          peaks(platform::mixer::makePulseAudioPeakSource(server)),
-          sources(platform::mixer::makePulseAudioSourceList(server)),
-          settings(settingsFile, QSettings::IniFormat),
-          window({.waveIn = *waveIn,
-                  .dialogs = &dialogs,
-                  .programFolder = folder.path(),
-                  .mixer = mixer.get(),
-                  .peakSource = peaks.get(),
-                  .sources = sources.get(),
-                  .settings = &settings,
-                  .sourceForThisRun = sourceForThisRun}) {
+        : parts(QStringLiteral("Tolvane tests")), settings(settingsFile, QSettings::IniFormat), window([&] {
+              RecorderServices services = parts.services();
+              services.dialogs = &dialogs;
+              services.programFolder = folder.path();
+              services.settings = &settings;
+              services.sourceForThisRun = sourceForThisRun;
+              return services;
+          }()) {
         window.show();
     }
 
@@ -160,7 +151,7 @@ struct Program {
             }
             ASSERT_EQ(menu.activeAction() != nullptr ? menu.activeAction()->text() : QString(), text);
             // The server tells of a change that leaves the list as it was: the place holds.
-            QSignalSpy told(sources.get(), &platform::mixer::SourceList::changed);
+            QSignalSpy told(sources, &platform::mixer::SourceList::changed);
             ASSERT_TRUE(testServer.pactl(
                 {QStringLiteral("set-sink-mute"), QStringLiteral("quiet"), QStringLiteral("toggle")}));
             ASSERT_TRUE(told.wait(20000));
@@ -187,11 +178,8 @@ struct Program {
 
     QTemporaryDir folder;
     testsupport::ScriptedDialogs dialogs;
-    std::shared_ptr<platform::pulse::Connection> server;
-    std::unique_ptr<platform::wavein::WaveIn> waveIn;
-    std::unique_ptr<platform::mixer::Mixer> mixer;
-    std::unique_ptr<platform::mixer::PeakSource> peaks;
-    std::unique_ptr<platform::mixer::SourceList> sources;
+    ServerParts parts;
+    platform::mixer::SourceList* sources = parts.sources.get();
     QSettings settings;
     frmSoundRec window;
 };
